@@ -1,0 +1,451 @@
+#include "common/IniFile.h"
+
+#include "common/Paths.h"
+#include "common/TextEncoding.h"
+#include "corvane/Errors.h"
+#include "corvane/TextCase.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <random>
+#include <string_view>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace qm {
+
+namespace {
+
+constexpr const char* kWriteLocation = "IniWriteString(FileName, Section, Key, Value: string): Boolean";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kBlanks = " \t\v\f";
+constexpr std::string_view kNewFileLineBreak = "\r\n";
+
+std::string OsErrorText(int error) {
+    return std::system_category().message(error);
+}
+
+[[noreturn]] void RaiseFileError(const char* what, const std::string& fileName, const std::string& reason) {
+    throw corvane::ETax(corvane::FormatText("Cannot %s file \"%s\". %s", what, fileName, reason),
+                        kWriteLocation);
+}
+
+std::string_view Trim(std::string_view s) {
+    const std::size_t first = s.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
+}
+
+bool IsBlankChar(char c) {
+    return kBlanks.find(c) != std::string_view::npos;
+}
+
+bool IsQuote(char c) {
+    return c == '"' || c == '\'';
+}
+
+// ---- Reading lines ----
+
+// One line as stored: its bytes and the line break that ends it ("" for an unterminated last line).
+struct TRawLine {
+    std::string bytes;
+    std::string lineBreak;
+};
+
+// Lines end at CR LF, LF or a lone CR.
+std::vector<TRawLine> SplitLines(std::string_view text) {
+    std::vector<TRawLine> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] != '\r' && text[i] != '\n') {
+            ++i;
+            continue;
+        }
+        const std::size_t breakLength = text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
+        lines.push_back(
+            {std::string(text.substr(start, i - start)), std::string(text.substr(i, breakLength))});
+        i += breakLength;
+        start = i;
+    }
+    if (start < text.size())
+        lines.push_back({std::string(text.substr(start)), std::string()});
+    return lines;
+}
+
+enum class TLineKind { Blank, Comment, Section, Key, Other };
+
+// What one line of text says; name and value point into the line.
+struct TIniLine {
+    TLineKind kind = TLineKind::Other;
+    std::string_view name;
+    std::string_view value;
+};
+
+std::string_view Unquoted(std::string_view value) {
+    if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+TIniLine ParseLine(std::string_view line) {
+    line = Trim(line);
+    if (line.empty())
+        return {TLineKind::Blank, {}, {}};
+    if (line.front() == ';' || line.front() == '#')
+        return {TLineKind::Comment, {}, {}};
+    if (line.front() == '[') {
+        const std::size_t close = line.find(']');
+        return {TLineKind::Section,
+                Trim(line.substr(1, close == std::string_view::npos ? close : close - 1)),
+                {}};
+    }
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos)
+        return {TLineKind::Other, {}, {}};
+    return {TLineKind::Key, Trim(line.substr(0, equals)), Unquoted(Trim(line.substr(equals + 1)))};
+}
+
+// The whole file, or nullopt with error set (ENOENT for a missing file).
+std::optional<std::string> ReadWholeFile(const std::string& path, int& error, struct stat* info = nullptr) {
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error = errno;
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0) {
+            error = errno;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (count == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+    if (info && ::fstat(fd, info) != 0) {
+        error = errno;
+        ::close(fd);
+        return std::nullopt;
+    }
+    ::close(fd);
+    error = 0;
+    return bytes;
+}
+
+// The first matching section only: a later section of the same name is not searched.
+std::optional<std::string> FindValue(const std::string& text, std::string_view section,
+                                     std::string_view key) {
+    bool inSection = false;
+    for (const TRawLine& raw : SplitLines(text)) {
+        const TIniLine line = ParseLine(raw.bytes);
+        if (line.kind == TLineKind::Section) {
+            if (inSection)
+                return std::nullopt;
+            inSection = corvane::SameText(line.name, section);
+        } else if (inSection && line.kind == TLineKind::Key && corvane::SameText(line.name, key)) {
+            return std::string(line.value);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ReadText(const std::string& fileName) {
+    int error = 0;
+    const std::optional<std::string> bytes = ReadWholeFile(ToNativePath(fileName), error);
+    if (!bytes)
+        return std::nullopt;
+    return DecodeText(*bytes);
+}
+
+// ---- Writing ----
+
+void CheckWritable(const std::string& fileName, std::string_view section, std::string_view key,
+                   std::string_view value) {
+    const auto hasLineBreak = [](std::string_view s) {
+        return s.find_first_of(std::string_view("\r\n\0", 3)) != s.npos;
+    };
+    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value))
+        RaiseFileError("write", fileName, "A section, key or value cannot contain line breaks");
+    if (!IsValidUtf8(section) || !IsValidUtf8(key) || !IsValidUtf8(value))
+        RaiseFileError("write", fileName, "A section, key or value is not valid UTF-8 text");
+    // Such names would be read back as something else: a comment, a section or a different key.
+    if (key.empty() || key.find('=') != key.npos || key.front() == ';' || key.front() == '#' ||
+        key.front() == '[')
+        RaiseFileError("write", fileName,
+                       corvane::FormatText("\"%s\" is not a valid key name", std::string(key)));
+    if (section.find(']') != section.npos)
+        RaiseFileError("write", fileName,
+                       corvane::FormatText("\"%s\" is not a valid section name", std::string(section)));
+}
+
+// Blanks at either end, or a pair of enclosing quotes, would be lost on reading; quoting keeps them.
+std::string StoredValue(const std::string& value) {
+    const bool edgeBlanks = !value.empty() && (IsBlankChar(value.front()) || IsBlankChar(value.back()));
+    const bool enclosed = value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
+    return edgeBlanks || enclosed ? '"' + value + '"' : value;
+}
+
+// The new file contents: the matching key line rewritten, or a key line added at the end of the
+// first matching section, or a new section appended. Everything else stays as it was.
+std::string UpdatedFile(const std::string& bytes, const std::string& fileName, std::string_view section,
+                        std::string_view key, const std::string& value) {
+    const bool gbk = !IsValidUtf8(bytes);
+    const bool bom = !gbk && std::string_view(bytes).starts_with(kUtf8Bom);
+    std::vector<TRawLine> lines = SplitLines(bytes);
+
+    std::string lineBreak(kNewFileLineBreak);
+    for (const TRawLine& line : lines)
+        if (!line.lineBreak.empty()) {
+            lineBreak = line.lineBreak;
+            break;
+        }
+
+    const auto decoded = [&](std::size_t i) {
+        std::string_view raw = lines[i].bytes;
+        if (i == 0 && bom)
+            raw.remove_prefix(kUtf8Bom.size());
+        return gbk ? DecodeGbk(raw) : std::string(raw);
+    };
+    const auto encoded = [&](const std::string& text) {
+        if (!gbk)
+            return text;
+        try {
+            return EncodeGbk(text);
+        } catch (const corvane::ETax&) {
+            RaiseFileError("write", fileName, "The text cannot be encoded as GBK, the encoding of the file");
+        }
+    };
+
+    std::optional<std::size_t> header;
+    std::optional<std::size_t> keyLine;
+    std::size_t lastContent = 0; // the section's last line that is neither blank nor a comment
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string text = decoded(i);
+        const TIniLine line = ParseLine(text);
+        if (line.kind == TLineKind::Section) {
+            if (header)
+                break;
+            if (corvane::SameText(line.name, section))
+                header = lastContent = i;
+        } else if (header) {
+            if (line.kind == TLineKind::Key && corvane::SameText(line.name, key)) {
+                keyLine = i;
+                break;
+            }
+            if (line.kind == TLineKind::Key || line.kind == TLineKind::Other)
+                lastContent = i;
+        }
+    }
+
+    const std::string storedValue = StoredValue(value);
+    if (keyLine) {
+        // Keep the key as written and the blanks around "="; only the value changes.
+        std::string& raw = lines[*keyLine].bytes;
+        const std::size_t equals = raw.find('=');
+        const std::size_t valueStart = std::min(raw.find_first_not_of(kBlanks, equals + 1), raw.size());
+        raw = raw.substr(0, valueStart) + encoded(storedValue);
+    } else {
+        std::vector<TRawLine> added;
+        if (!header) {
+            if (!lines.empty() && ParseLine(decoded(lines.size() - 1)).kind != TLineKind::Blank)
+                added.push_back({std::string(), lineBreak}); // an empty line between sections
+            added.push_back({encoded('[' + std::string(section) + ']'), lineBreak});
+        }
+        added.push_back({encoded(std::string(key) + '=' + storedValue), lineBreak});
+        const std::size_t at = header ? lastContent + 1 : lines.size();
+        if (at > 0 && lines[at - 1].lineBreak.empty())
+            lines[at - 1].lineBreak = lineBreak;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
+    }
+
+    std::string result;
+    result.reserve(bytes.size() + key.size() + value.size() + section.size() + 16);
+    for (const TRawLine& line : lines)
+        result += line.bytes + line.lineBreak;
+    return result;
+}
+
+// Writing through a symbolic link changes the file it points to, not the link.
+std::string ResolvedTarget(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Serialises read-modify-replace of INI files in one folder between threads and processes, so that
+// two writers never lose each other's keys. Where the folder cannot be locked, writing goes on
+// without it.
+class TFolderLock {
+public:
+    explicit TFolderLock(const std::string& folder)
+        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ >= 0)
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~TFolderLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    TFolderLock(const TFolderLock&) = delete;
+    TFolderLock& operator=(const TFolderLock&) = delete;
+
+private:
+    int fd_;
+};
+
+// A new file next to the target; removed again unless it has been renamed over the target.
+class TTempFile {
+public:
+    explicit TTempFile(const std::string& target) {
+        static std::atomic<unsigned> counter{0};
+        std::random_device random;
+        const std::string folder = FolderOf(target);
+        const std::string base = target.substr(target.find_last_of('/') + 1);
+        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+            name_ = folder + "/." + base + corvane::FormatText(".%x%x.tmp", random(), counter.fetch_add(1));
+            fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd_ < 0 && errno != EEXIST && errno != EINTR)
+                break;
+        }
+        if (fd_ < 0)
+            RaiseFileError("create", target, OsErrorText(errno));
+    }
+    ~TTempFile() {
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (!name_.empty())
+            ::unlink(name_.c_str());
+    }
+    TTempFile(const TTempFile&) = delete;
+    TTempFile& operator=(const TTempFile&) = delete;
+
+    int Fd() const { return fd_; }
+
+    // Writes, flushes to disk and closes; 0 or the error.
+    int WriteAndClose(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return written < 0 ? errno : EIO;
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        }
+        if (::fsync(fd_) != 0)
+            return errno;
+        const int closed = ::close(std::exchange(fd_, -1));
+        return closed == 0 || errno == EINTR ? 0 : errno;
+    }
+
+    // 0 or the error.
+    int RenameTo(const std::string& target) {
+        if (::rename(name_.c_str(), target.c_str()) != 0)
+            return errno;
+        name_.clear();
+        return 0;
+    }
+
+private:
+    std::string name_;
+    int fd_ = -1;
+};
+
+void SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd); // the rename reaches the disk; a failure here changes nothing that was written
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+std::string IniReadString(const std::string& fileName, const std::string& section, const std::string& key) {
+    const std::optional<std::string> text = ReadText(fileName);
+    if (!text)
+        return std::string();
+    return FindValue(*text, Trim(section), Trim(key)).value_or(std::string());
+}
+
+bool IniSectionExists(const std::string& fileName, const std::string& section) {
+    const std::optional<std::string> text = ReadText(fileName);
+    if (!text)
+        return false;
+    const std::string_view name = Trim(section);
+    for (const TRawLine& raw : SplitLines(*text)) {
+        const TIniLine line = ParseLine(raw.bytes);
+        if (line.kind == TLineKind::Section && corvane::SameText(line.name, name))
+            return true;
+    }
+    return false;
+}
+
+bool IniWriteString(const std::string& fileName, const std::string& section, const std::string& key,
+                    const std::string& value) {
+    if (Trim(fileName).empty())
+        return false;
+    const std::string_view sectionName = Trim(section);
+    const std::string_view keyName = Trim(key);
+    CheckWritable(fileName, sectionName, keyName, value);
+
+    const std::string target = ResolvedTarget(ToNativePath(fileName));
+    const std::string folder = FolderOf(target);
+    const TFolderLock lock(folder);
+
+    int error = 0;
+    struct stat info {};
+    std::optional<std::string> bytes = ReadWholeFile(target, error, &info);
+    const bool exists = bytes.has_value();
+    if (!exists && error != ENOENT && error != ENOTDIR)
+        RaiseFileError("open", fileName, OsErrorText(error));
+    // A read-only file stays unchanged, as it would if it were written in place.
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        RaiseFileError("open", fileName, OsErrorText(errno));
+
+    const std::string updated =
+        UpdatedFile(bytes.value_or(std::string()), fileName, sectionName, keyName, value);
+
+    TTempFile temp(target);
+    if (exists) {
+        // The replacement keeps the permissions and, where allowed, the owner of the old file.
+        // Only the superuser may give a file away; otherwise it belongs to the writer. The mode goes
+        // last because a change of owner clears the set-id bits.
+        [[maybe_unused]] const int ownerError = ::fchown(temp.Fd(), info.st_uid, info.st_gid);
+        [[maybe_unused]] const int modeError = ::fchmod(temp.Fd(), info.st_mode & 07777);
+    }
+    if (const int writeError = temp.WriteAndClose(updated))
+        RaiseFileError("write", fileName, OsErrorText(writeError));
+    if (const int renameError = temp.RenameTo(target))
+        RaiseFileError("write", fileName, OsErrorText(renameError));
+    SyncFolder(folder);
+    return true;
+}
+
+} // namespace qm

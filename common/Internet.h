@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// Blocking internet helpers for the upgrade plug-in. Each may be called from any thread, never
+// throws and answers false on any failure.
+namespace qm {
+
+// Fetches `url` (following redirects, bypassing caches) into `fileName`, which is created or
+// replaced once the server has answered and then written as the body arrives. False when the
+// transfer fails, the final answer is not a 2xx, or the body's text contains "404 Not Found";
+// a file created on the way stays on disk in every case.
+bool DownloadFile(const std::string& url, const std::string& fileName);
+
+// True when a GET of `url` is answered with HTTP status 200 or 302 (redirects are not followed;
+// only the answer's head is read). An address without a scheme is taken as "http://".
+bool IsURLReachable(const std::string& url);
+
+// The address IsURLReachable asks for: `url` with "http://" in front unless it already contains
+// "http://" or starts with "https://" (letters in any case).
+std::string ReachabilityURL(const std::string& url);
+
+// True when a network interface other than loopback is up and running.
+bool IsOnline();
+
+// Makes IsOnline answer `online` instead of asking the system; nullopt asks the system again.
+// For tests only.
+void SetOnlineOverrideForTesting(std::optional<bool> online);
+
+} // namespace qm

@@ -1,0 +1,234 @@
+#include "common/PngPack.h"
+
+#include "common/Paths.h"
+#include "common/PngDecode.h"
+#include "common/TextEncoding.h"
+#include "corvane/Errors.h"
+#include "corvane/TextCase.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <zlib.h>
+
+namespace qm {
+namespace {
+
+constexpr const char* kLoadFileLocation = "TPngPack.LoadFile(AFile: string)";
+constexpr const char* kTakePngLocation =
+    "TPngPack.TakePNG(ARelaFile: string; bReload: Boolean = False): TPNGObject";
+constexpr const char* kFileMissing = "文件(%s)不存在！";
+constexpr const char* kFileMalformed = "文件(%s)格式错误!";
+constexpr const char* kFileUnreadable = "文件(%s)无法读取: %s";
+constexpr const char* kImageMalformed = "图片(%s)格式错误: %s";
+
+// A pack is input from disk, so every length in it is held against what can really be there before
+// anything is allocated. Deflate expands at most 1032 times; the slack covers the zlib header and
+// trailer of tiny streams. No desk's pictures come near the absolute cap.
+constexpr std::uint64_t kMaxInflateRatio = 1032;
+constexpr std::uint64_t kInflateSlack = 1024;
+constexpr std::uint64_t kMaxPayloadSize = std::uint64_t{512} << 20;
+// An entry holds at least its two lengths.
+constexpr std::size_t kMinEntrySize = 8;
+
+// Reads the fields of a pack in order. Every read is checked against the bytes that remain.
+class TFieldReader {
+public:
+    explicit TFieldReader(std::string_view bytes) noexcept : rest_(bytes) {}
+
+    // A 32-bit little-endian signed length; false when fewer than four bytes remain or it is negative.
+    bool ReadLength(std::size_t& length) noexcept {
+        if (rest_.size() < 4)
+            return false;
+        std::uint32_t value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = (value << 8) | static_cast<unsigned char>(rest_[static_cast<std::size_t>(i)]);
+        rest_.remove_prefix(4);
+        if (value > INT32_MAX)
+            return false;
+        length = value;
+        return true;
+    }
+
+    bool ReadBytes(std::size_t count, std::string_view& bytes) noexcept {
+        if (count > rest_.size())
+            return false;
+        bytes = rest_.substr(0, count);
+        rest_.remove_prefix(count);
+        return true;
+    }
+
+    std::string_view Rest() const noexcept { return rest_; }
+
+private:
+    std::string_view rest_;
+};
+
+[[noreturn]] void RaiseMalformed(const std::string& file) {
+    throw corvane::ETax(corvane::FormatText(kFileMalformed, file), kLoadFileLocation);
+}
+
+struct TFileCloser {
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+
+// error holds the system's reason on failure.
+bool ReadWholeFile(const std::string& fileName, std::string& bytes, std::string& error) {
+    const std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(ToNativePath(fileName).c_str(), "rb"));
+    if (!file) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bytes.clear();
+    std::array<char, 65536> chunk;
+    std::size_t count = 0;
+    while ((count = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0)
+        bytes.append(chunk.data(), count);
+    if (std::ferror(file.get())) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// The compressed block: U, then a zlib stream that must inflate to exactly U bytes.
+bool DecompressBlock(std::string_view block, std::string& payload) {
+    TFieldReader reader(block);
+    std::size_t size = 0;
+    if (!reader.ReadLength(size))
+        return false;
+    const std::string_view stream = reader.Rest();
+    if (size > kMaxPayloadSize || size > kMaxInflateRatio * stream.size() + kInflateSlack)
+        return false;
+    payload.assign(size, '\0');
+    uLongf produced = size;
+    // Z_OK only when the stream ends, with its checksum verified, inside the U bytes.
+    const int result = uncompress(reinterpret_cast<Bytef*>(payload.data()), &produced,
+                                  reinterpret_cast<const Bytef*>(stream.data()), stream.size());
+    return result == Z_OK && produced == size;
+}
+
+bool IsBlank(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+}
+
+// Installation data names folders with "\", callers may use "/": both mean the same delimiter.
+char FoldName(char c) noexcept {
+    return c == '\\' ? '/' : corvane::FoldAscii(c);
+}
+
+// The key of a name in the lookup table.
+std::string FoldedName(std::string_view name) {
+    std::string folded(name);
+    std::transform(folded.begin(), folded.end(), folded.begin(), FoldName);
+    return folded;
+}
+
+// A picture from a loose file; its failures are the desk's (EUI).
+QImage LoadLooseFile(const std::string& fullName) {
+    std::string bytes;
+    std::string error;
+    if (!ReadWholeFile(fullName, bytes, error))
+        throw corvane::EUI(corvane::FormatText(kFileUnreadable, fullName, error), kTakePngLocation);
+    QImage image;
+    if (!DecodePng(bytes, image, error))
+        throw corvane::EUI(corvane::FormatText(kImageMalformed, fullName, error), kTakePngLocation);
+    return image;
+}
+
+} // namespace
+
+TPngPack::TPngPack(const std::string& baseDir)
+    : baseDir_(DirectoryExists(baseDir) ? baseDir : std::string()) {}
+
+TPngPack::~TPngPack() = default;
+
+void TPngPack::ClearImages() {
+    firstByName_.clear();
+    images_.clear();
+}
+
+void TPngPack::LoadFile(const std::string& file) {
+    if (!FileExists(file))
+        throw corvane::ETax(corvane::FormatText(kFileMissing, file), kLoadFileLocation);
+    std::string bytes;
+    std::string error;
+    if (!ReadWholeFile(file, bytes, error))
+        throw corvane::ETax(corvane::FormatText(kFileUnreadable, file, error), kLoadFileLocation);
+
+    TFieldReader reader(bytes);
+    std::string_view magic;
+    if (!reader.ReadBytes(kPngPackMagic.size(), magic) || magic != kPngPackMagic)
+        RaiseMalformed(file);
+    std::size_t blockSize = 0;
+    std::string_view block;
+    if (!reader.ReadLength(blockSize) || !reader.ReadBytes(blockSize, block))
+        RaiseMalformed(file);
+    std::string payload;
+    if (!DecompressBlock(block, payload))
+        RaiseMalformed(file);
+    bytes = std::string(); // only the payload is needed from here on
+    ReadIndex(payload, file);
+}
+
+void TPngPack::ReadIndex(std::string_view payload, const std::string& file) {
+    ClearImages();
+    TFieldReader reader(payload);
+    std::size_t count = 0;
+    if (!reader.ReadLength(count) || count > reader.Rest().size() / kMinEntrySize)
+        RaiseMalformed(file);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t nameLength = 0;
+        std::size_t dataLength = 0;
+        std::string_view name;
+        std::string_view data;
+        if (!reader.ReadLength(nameLength) || !reader.ReadBytes(nameLength, name) ||
+            !reader.ReadLength(dataLength) || !reader.ReadBytes(dataLength, data))
+            RaiseMalformed(file);
+        // Names are written in GBK; inside the program they are UTF-8.
+        std::string utf8Name = DecodeText(name);
+        auto image = std::make_unique<QImage>();
+        std::string error;
+        if (!DecodePng(data, *image, error))
+            throw corvane::ETax(corvane::FormatText(kImageMalformed, utf8Name, error), kLoadFileLocation);
+        Append(std::move(utf8Name), std::move(image));
+    }
+}
+
+TPngPack::TEntry* TPngPack::Find(std::string_view name) {
+    const auto found = firstByName_.find(FoldedName(name));
+    return found == firstByName_.end() ? nullptr : &images_[found->second];
+}
+
+void TPngPack::Append(std::string name, std::unique_ptr<QImage> image) {
+    images_.push_back({std::move(name), std::move(image)});
+    try {
+        firstByName_.try_emplace(FoldedName(images_.back().name), images_.size() - 1);
+    } catch (...) {
+        images_.pop_back(); // list and table stay in step
+        throw;
+    }
+}
+
+const QImage* TPngPack::TakePNG(const std::string& relaFile, bool reload) {
+    if (IsBlank(relaFile))
+        return nullptr;
+    const std::string fullName = ExpandPath(baseDir_, relaFile);
+    if (TEntry* entry = Find(relaFile)) {
+        // In place: whoever holds the image sees the new picture.
+        if (reload && FileExists(fullName))
+            *entry->image = LoadLooseFile(fullName);
+        return entry->image.get();
+    }
+    if (!FileExists(fullName))
+        throw corvane::EUI(corvane::FormatText(kFileMissing, fullName), kTakePngLocation);
+    auto image = std::make_unique<QImage>(LoadLooseFile(fullName));
+    Append(relaFile, std::move(image));
+    return images_.back().image.get();
+}
+
+} // namespace qm

@@ -1,0 +1,72 @@
+#include "common/Routing.h"
+
+#include <filesystem>
+
+#include "common/Configs.h"
+#include "common/Paths.h"
+#include "common/Shell.h"
+#include "corvane/Errors.h"
+#include "corvane/Khan.h"
+
+namespace qm {
+
+namespace {
+
+corvane::IDataDocument InvokeHost(const corvane::TBSONDocument& doc) {
+    return corvane::Khan().Invoke(std::string(corvane::kHostAddress), doc);
+}
+
+// "major.minor.release.build" without its last part.
+std::string ProductVersion() {
+    std::error_code error;
+    const std::string full = GetFileVersionText(std::filesystem::read_symlink("/proc/self/exe", error).string());
+    const auto lastDot = full.rfind('.');
+    return lastDot == std::string::npos ? full : full.substr(0, lastDot);
+}
+
+} // namespace
+
+void ExecLuaFile(const std::string& file) {
+    if (!FileExists(file))
+        throw corvane::ETax(corvane::FormatText("文件(%s)不存在！", file), "procedure ExecLuaFile(LuaFile: String)");
+    auto request = corvane::TakeDataDocument(103, 0);
+    request->SetString("luaf", file);
+    InvokeHost(*request);
+}
+
+corvane::IDataDocument GetSharedValue(const std::string& nameSpace, const std::string& key) {
+    auto request = corvane::TakeDataDocument(10, 0);
+    request->SetString("method", "get");
+    request->SetString("namespace", nameSpace);
+    request->SetString("key", key);
+    return InvokeHost(*request);
+}
+
+void SetSharedValue(const std::string& nameSpace, const std::string& key, const std::string& value) {
+    auto request = corvane::TakeDataDocument(10, 0);
+    request->SetString("method", "set");
+    request->SetString("namespace", nameSpace);
+    request->SetString("key", key);
+    request->SetString("value", value);
+    InvokeHost(*request);
+}
+
+std::string FunctionKeyText(std::int32_t appType, std::int32_t a, std::int32_t b) {
+    return corvane::FormatText("S2S007S%.3dS%.3dS%.3d", appType, a, b);
+}
+
+void SendFunctionKey(std::int32_t a, std::int32_t b) {
+    const std::string channels = AppPath() + "Skellow.dll";
+    if (!corvane::PluginFileExists(channels))
+        return;
+    auto answer = GetSharedValue("Login", "UserName");
+    const corvane::TBSONItem* user = answer->Find("value");
+    auto event = corvane::TakeDataDocument(301, 0);
+    event->SetString("FProductID", "1");
+    event->SetString("FProductVer", ProductVersion());
+    event->SetString("FBKUser", user ? user->AsString() : std::string());
+    event->SetString("FFunctionKey", FunctionKeyText(SysConfig().ReadInteger("app_type"), a, b));
+    corvane::Khan().Invoke(channels, *event);
+}
+
+} // namespace qm

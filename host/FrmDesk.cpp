@@ -1,0 +1,236 @@
+#include "host/FrmDesk.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "common/Configs.h"
+#include "common/Paths.h"
+#include "common/PngPack.h"
+#include "common/Routing.h"
+#include "common/Shell.h"
+#include "common/Trace.h"
+#include "corvane/Khan.h"
+#include "corvane/Skin.h"
+#include "host/BootList.h"
+#include "host/StartupLog.h"
+#include "host/TaxLua.h"
+
+namespace qm {
+
+namespace {
+
+int ImageWidth(const char* name) {
+    const QImage* image = PngPack().TakePNG(name);
+    return image != nullptr ? image->width() : 0;
+}
+
+QRect ScreenRect() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->geometry() : QRect(0, 0, 1024, 768);
+}
+
+QRect WorkArea() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+bool InRect(const TRect& rect, QPoint point) {
+    return point.x() >= rect.left && point.x() < rect.right && point.y() >= rect.top && point.y() < rect.bottom;
+}
+
+} // namespace
+
+TFrmDesk::TFrmDesk(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    setWindowTitle(QStringLiteral("桌面"));
+    QFont deskFont(QStringLiteral("宋体"));
+    deskFont.setPixelSize(12);
+    setFont(deskFont);
+    FormCreate();
+}
+
+TFrmDesk::~TFrmDesk() { FormDestroy(); }
+
+void TFrmDesk::FormCreate() {
+    const QString caption = QString::fromStdString(SysConfig().ReadString(ConfigKey::AppTitle));
+    setWindowTitle(caption);
+    QGuiApplication::setApplicationDisplayName(caption);
+    setMinimumSize(800, 600);
+    setGeometry(0, 0, ScreenRect().width(), WorkArea().height());
+    // The minimum size, not the current one, centres the restored window.
+    restorePosition_ = QPoint((ScreenRect().width() - 800) / 2, (ScreenRect().height() - 600) / 2);
+
+    hostPlugin_ = std::make_unique<TUIPlugin>(this);
+    corvane::Khan().SetHostPlugin(hostPlugin_.get());
+    corvane::Skin().SetSkinFile(ConfigPath() + "Skin.Sys");
+
+    BuildFrame();
+
+    minimizeTimer_ = std::make_unique<QTimer>();
+    minimizeTimer_->setInterval(150);
+    QObject::connect(minimizeTimer_.get(), &QTimer::timeout, this, [this] { Minimize(); });
+    bootTimer_ = std::make_unique<QTimer>();
+    bootTimer_->setInterval(1);
+    QObject::connect(bootTimer_.get(), &QTimer::timeout, this, [this] { BootScripts(); });
+    upgradeTimer_ = std::make_unique<QTimer>();
+    upgradeTimer_->setInterval(1);
+    QObject::connect(upgradeTimer_.get(), &QTimer::timeout, this, [this] { UpgradeScript(); });
+    bootTimer_->start();
+}
+
+void TFrmDesk::FormDestroy() {
+    minimizeTimer_.reset();
+    bootTimer_.reset();
+    upgradeTimer_.reset();
+    corvane::Khan().SetHostPlugin(nullptr);
+    hostPlugin_.reset();
+    corvane::Khan_Free();
+    // The desk container is a child of this window; the wizard lets it go with the window.
+    deskWidgets_.reset();
+}
+
+void TFrmDesk::BuildFrame() {
+    BuildTitleBar();
+    BuildBench();
+}
+
+TUIcon& TFrmDesk::AddTitleButton(int left, int top, const char* normal, const char* hover, std::int32_t tag) {
+    TUIcon& button = DeskContainer().CreateWidget<TUIcon>();
+    button.Left = left;
+    button.Top = top;
+    button.Icon.NorPngFile = normal;
+    button.Icon.MovPngFile = hover;
+    button.Tag = tag;
+    return button;
+}
+
+void TFrmDesk::BuildTitleBar() {
+    deskWidgets_ = std::make_unique<TUIWizard>();
+    TUIContainer& desk = DeskContainer();
+    auto* layout = new QVBoxLayout(this); // owned by this window
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(&desk);
+    desk.resize(size());
+    desk.OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
+        StartDrag(button, QPoint(x, y), InRect(DeskContainer().TitleArea(), QPoint(x, y)));
+    };
+    desk.OnMouseMove = [this](Qt::KeyboardModifiers, int x, int y) { Drag(QPoint(x, y)); };
+    desk.OnMouseUp = [this](Qt::MouseButton, Qt::KeyboardModifiers, int, int) { dragging_ = false; };
+    desk.OnDblClick = [this](int x, int y) {
+        if (InRect(DeskContainer().TitleArea(), QPoint(x, y)))
+            ToggleMaximized();
+    };
+
+    const int b = desk.ShowBorder() ? ImageWidth("border_dot.png") : 0;
+    const int closeWidth = ImageWidth("close_01.png");
+    const int maximizeWidth = ImageWidth("nor_01.png");
+    const int minimizeWidth = ImageWidth("min_01.png");
+    TUIcon& closeButton = AddTitleButton(-b - closeWidth, b + 1, "close_01.png", "close_02.png", 0);
+    closeButton.OnClick = [this](TUIAction&) { close(); };
+    maximizeButton_ = &AddTitleButton(-b - closeWidth - maximizeWidth, b + 1, "nor_01.png", "nor_02.png", wsMaximized);
+    maximizeButton_->OnClick = [this](TUIAction&) { MaximizeButtonClick(); };
+    TUIcon& minimizeButton =
+        AddTitleButton(-b - closeWidth - maximizeWidth - minimizeWidth, b + 1, "min_01.png", "min_02.png", wsMinimized);
+    minimizeButton.OnClick = [this](TUIAction&) { ChangeWindowState(wsMinimized); };
+    desk.Rebuild();
+}
+
+void TFrmDesk::BuildBench() {
+    // The bench sits in the content area until the page control takes it into its first page.
+    benchForm_ = new TFrmBench(&DeskContainer()); // owned by the desk container
+    const TRect& content = DeskContainer().ContentArea();
+    benchForm_->setGeometry(content.left + 3, content.top + 18, content.right - content.left - 6,
+                            content.bottom - content.top - 20);
+    benchForm_->show();
+}
+
+void TFrmDesk::ChangeWindowState(std::uint8_t state) {
+    windowState_ = state;
+    switch (state) {
+    case wsNormal:
+        setGeometry(restorePosition_.x(), restorePosition_.y(), 800, 600);
+        break;
+    case wsMinimized:
+        minimizeTimer_->start();
+        break;
+    case wsMaximized:
+        setGeometry(0, 0, WorkArea().width(), WorkArea().height());
+        break;
+    default:
+        break;
+    }
+}
+
+void TFrmDesk::MaximizeButtonClick() {
+    TUIcon& button = *maximizeButton_;
+    ChangeWindowState(static_cast<std::uint8_t>(button.Tag));
+    if (button.Tag == wsMaximized) {
+        button.Tag = wsNormal;
+        button.Icon = {"max_01.png", "max_02.png"};
+    } else if (button.Tag == wsNormal) {
+        button.Tag = wsMaximized;
+        button.Icon = {"nor_01.png", "nor_02.png"};
+    }
+    button.Refresh(true);
+}
+
+void TFrmDesk::ToggleMaximized() {
+    if (windowState_ == wsNormal)
+        dragging_ = false;
+    MaximizeButtonClick();
+}
+
+void TFrmDesk::Minimize() {
+    minimizeTimer_->stop();
+    showMinimized();
+}
+
+void TFrmDesk::StartDrag(Qt::MouseButton button, QPoint point, bool inDragArea) {
+    if (button == Qt::LeftButton && windowState_ == wsNormal && inDragArea) {
+        dragging_ = true;
+        dragOrigin_ = point;
+    }
+}
+
+void TFrmDesk::Drag(QPoint point) {
+    if (!dragging_ || windowState_ != wsNormal)
+        return;
+    move(point.x() + x() - dragOrigin_.x(), point.y() + y() - dragOrigin_.y());
+    restorePosition_ = pos();
+}
+
+void TFrmDesk::BootScripts() {
+    bootTimer_->stop();
+    const std::string bootFile = ConfigPath() + "boot.xml";
+    if (!FileExists(bootFile)) {
+        StartupLog("no boot.xml: the desk shows its frame only");
+        startUpDone_ = true;
+        return;
+    }
+    try {
+        for (const std::string& script : ReadBootList(bootFile)) {
+            if (!FileExists(script))
+                continue;
+            try {
+                TaxLua().RunFile(script);
+            } catch (const std::exception& error) {
+                // A failing boot script must not keep the others from building the desk.
+                Trace("TFrmDesk", "boot script " + script + ": " + error.what());
+            }
+        }
+    } catch (const std::exception& error) {
+        Trace("TFrmDesk", std::string("boot.xml: ") + error.what());
+    }
+    StartupLog("boot scripts finished");
+    upgradeTimer_->start();
+}
+
+void TFrmDesk::UpgradeScript() {
+    upgradeTimer_->stop();
+    startUpDone_ = true;
+    TaxLua().RunFile(ConfigPath() + "Upgrade.lua");
+    SendFunctionKey(1, 1);
+    StartupLog("upgrade script finished");
+}
+
+} // namespace qm

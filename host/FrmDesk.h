@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+#include "common/desk/FrmBench.h"
+#include "common/desk/UIWizard.h"
+#include "common/desk/UIcon.h"
+#include "host/DeskObjects.h"
+#include "host/UIPlugin.h"
+
+namespace qm {
+
+// The one main window: borderless, it draws its own title bar and buttons as desk widgets and
+// moves, maximizes, restores and minimizes itself. It owns the host plugin object and runs the
+// start-up chain: boot scripts, then the upgrade script and the start-up usage event.
+class TFrmDesk : public QWidget, public IDeskObjects {
+public:
+    enum TWindowState : std::uint8_t { wsNormal = 0, wsMinimized = 1, wsMaximized = 2 };
+
+    explicit TFrmDesk(QWidget* parent = nullptr);
+    ~TFrmDesk() override;
+
+    TUIContainer& DeskContainer() const override { return *deskWidgets_->Container(); }
+    TUIContainer& BenchContainer() const override { return benchForm_->BenchContainer(); }
+    TFrmBench& BenchForm() const { return *benchForm_; }
+    TUIPlugin& HostPlugin() const { return *hostPlugin_; }
+
+    std::uint8_t WindowState() const noexcept { return windowState_; }
+    QPoint RestorePosition() const noexcept { return restorePosition_; }
+    TUIcon& MaximizeButton() const { return *maximizeButton_; }
+
+    // Window state change to 0 normal, 1 minimized, 2 maximized.
+    void ChangeWindowState(std::uint8_t state);
+    // The maximize/restore button's click: change to its tag, then toggle the tag and images.
+    void MaximizeButtonClick();
+    // A double-click on the title: back to normal or maximized.
+    void ToggleMaximized();
+
+    // Whether the start-up chain has finished (the upgrade script ran or there was no boot.xml).
+    bool StartUpDone() const noexcept { return startUpDone_; }
+
+protected:
+    void FormCreate();
+    void FormDestroy();
+
+private:
+    void BuildFrame();
+    void BuildTitleBar();
+    void BuildBench();
+    TUIcon& AddTitleButton(int left, int top, const char* normal, const char* hover, std::int32_t tag);
+
+    void BootScripts();
+    void UpgradeScript();
+    void Minimize();
+
+    void StartDrag(Qt::MouseButton button, QPoint point, bool inDragArea);
+    void Drag(QPoint point);
+
+    // Fields in their creation order.
+    TFrmBench* benchForm_ = nullptr; // owned as a child widget
+    std::unique_ptr<QTimer> minimizeTimer_;
+    std::unique_ptr<QTimer> bootTimer_;
+    std::unique_ptr<QTimer> upgradeTimer_;
+    std::unique_ptr<TUIWizard> deskWidgets_;
+    std::uint8_t windowState_ = wsNormal;
+    QPoint restorePosition_;
+    bool dragging_ = false;
+    QPoint dragOrigin_;
+    std::unique_ptr<TUIPlugin> hostPlugin_;
+    TUIcon* maximizeButton_ = nullptr;
+    bool startUpDone_ = false;
+};
+
+} // namespace qm

@@ -1,0 +1,43 @@
+// The desk program: one instance per user and instance name, one desk window.
+#include <string>
+
+#include "common/Configs.h"
+#include "common/MsgDialog.h"
+#include "corvane/Errors.h"
+#include "host/DeskApplication.h"
+#include "host/ErrorHandler.h"
+#include "host/FrmDesk.h"
+#include "host/InstanceLock.h"
+#include "host/TaxLua.h"
+
+namespace {
+
+std::string InstanceName() {
+    std::string title;
+    try {
+        title = qm::SysConfig().ReadString(qm::ConfigKey::AppTitle);
+    } catch (const std::exception& error) {
+        // A damaged configuration is reported, and the desk starts on its defaults.
+        qm::HandleDeskException(error);
+    }
+    return title.empty() ? "QuillmereExe" : title;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qm::TDeskApplication application(argc, argv);
+    qm::TInstanceLock instance(InstanceName());
+    if (!instance.Acquired()) {
+        qm::ShowInfo("程序已经运行!");
+        return 0;
+    }
+    int result = 0;
+    {
+        qm::TFrmDesk desk;
+        desk.show();
+        result = application.exec();
+    }
+    qm::FreeTaxLua();
+    return result;
+}

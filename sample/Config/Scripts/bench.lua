@@ -1,0 +1,120 @@
+-- The bench, the first page of the desk: a greeting with today's date, the desk's functions as
+-- icons in two groups, and a few tips on the right when there is room for them.
+
+local bench = uibench_data()
+local width = bench.width or 0
+local height = bench.height or 0
+-- Before the window has its size the bench may still report none; lay out for a small screen.
+if width < 400 then width = 792 end
+if height < 300 then height = 528 end
+
+local MARGIN = 48
+local CELL_WIDTH = 112
+local CELL_HEIGHT = 104
+local ICON_SIZE = 64
+local TIPS_WIDTH = 300
+
+-- Widget colours are written $BBGGRR; this takes the usual #RRGGBB.
+local function colour(rgb)
+  return "$" .. string.sub(rgb, 6, 7) .. string.sub(rgb, 4, 5) .. string.sub(rgb, 2, 3)
+end
+
+-- Every widget sends its request when clicked. Decorative ones ask the host for the desk's
+-- properties, which changes nothing on the screen.
+local function quiet(widget)
+  widget.plugin = "uip"
+  widget.req_id = 11
+  return widget
+end
+
+local function action(widget, script)
+  widget.plugin = "uip"
+  widget.req_id = 103
+  widget.luaf = "Config\\Scripts\\actions\\" .. script
+  return widget
+end
+
+local function text(left, top, words, size, style, rgb)
+  create_uitext(quiet({site = "bench", left = left, top = top, text = words,
+                       fontsize = size, fontstyle = style, fontcolor_nor = colour(rgb)}))
+end
+
+-- The clock is read only where the script engine offers the os library.
+local now = nil
+if os ~= nil and os.date ~= nil then
+  now = os.date("*t")
+end
+
+local greeting = "您好"
+if now ~= nil then
+  if now.hour < 5 then greeting = "夜深了"
+  elseif now.hour < 11 then greeting = "早上好"
+  elseif now.hour < 13 then greeting = "中午好"
+  elseif now.hour < 18 then greeting = "下午好"
+  else greeting = "晚上好" end
+end
+text(MARGIN, 30, greeting .. "，欢迎使用 Quillmere 税务工作台", 16, 1, "#2E4A68")
+
+local subline = "祝您今天工作顺利。"
+if now ~= nil then
+  local weekdays = {"日", "一", "二", "三", "四", "五", "六"}
+  subline = string.format("今天是 %d年%d月%d日 星期%s，%s", now.year, now.month, now.day,
+                          weekdays[now.wday], subline)
+end
+text(MARGIN + 2, 66, subline, 10, 0, "#5E7A98")
+
+-- Tips take the right-hand column of a wide bench; a narrow one gives all its width to the icons.
+local show_tips = width >= 1000
+local grid_width = width - 2 * MARGIN
+if show_tips then
+  grid_width = grid_width - TIPS_WIDTH - MARGIN
+end
+local columns = math.max(1, math.floor(grid_width / CELL_WIDTH))
+
+local groups = {
+  {title = "常用功能", items = {
+    {icon = "invoice", text = "发票查询", script = "invoice.lua"},
+    {icon = "store", text = "应用商店", script = "store.lua"},
+    {icon = "upgrade", text = "检查更新", script = "upgrade.lua"},
+    {icon = "calculator", text = "计算器", script = "calculator.lua"},
+    {icon = "calendar", text = "日历", script = "calendar.lua"},
+  }},
+  {title = "服务与支持", items = {
+    {icon = "forum", text = "用户论坛", script = "forum.lua"},
+    {icon = "home", text = "产品官网", script = "home.lua"},
+    {icon = "help", text = "使用帮助", script = "help.lua"},
+  }},
+}
+
+local top = 112
+for _, group in ipairs(groups) do
+  text(MARGIN, top, group.title, 11, 1, "#3B5B7E")
+  top = top + 32
+  for i, item in ipairs(group.items) do
+    local row = math.floor((i - 1) / columns)
+    local column = i - 1 - row * columns
+    -- The caption is centred under the icon, so the icon sits in the middle of its cell.
+    local left = MARGIN + column * CELL_WIDTH + (CELL_WIDTH - ICON_SIZE) / 2
+    create_uicontext(action({site = "bench", left = left, top = top + row * CELL_HEIGHT,
+                             png_nor = item.icon .. "_nor.png", png_mov = item.icon .. "_mov.png",
+                             align = 0, text = item.text, fontsize = 10, fontstyle = 0,
+                             fontcolor_nor = colour("#3B4A5C"), fontcolor_mov = colour("#2F6DB0")},
+                            item.script))
+  end
+  top = top + math.ceil(table.getn(group.items) / columns) * CELL_HEIGHT + 16
+end
+
+if show_tips then
+  -- Placed from the right edge, so the column follows the window's width.
+  local left = -(MARGIN + TIPS_WIDTH)
+  text(left, 112, "小贴士", 11, 1, "#3B5B7E")
+  local tips = {
+    "双击标题栏可最大化或还原窗口。",
+    "发票查询会在新的页面中打开。",
+    "应用商店里有更多税务小工具。",
+    "遇到问题可查看帮助或到论坛提问。",
+  }
+  for i, tip in ipairs(tips) do
+    text(left, 112 + 12 + i * 26, "· " .. tip, 10, 0, "#4F6A88")
+  end
+end

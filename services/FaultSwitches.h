@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qm::server {
+
+// Misbehaviours the file routes can put on, chosen per request by leading path segments so that
+// one server answers both sound and faulty requests:
+//   /slow/<path>     the body trickles out at `rate` bytes per second (query "rate", default 4096)
+//   /drop/<path>     headers and part of the body, then the connection is cut (query "after" =
+//                    bytes sent before the cut, default half the body)
+//   /norange/<path>  a Range header is ignored: 200 with the whole body
+// Prefixes combine in any order, e.g. /slow/norange/<path>.
+struct FaultSwitches {
+    bool slow = false;
+    bool drop = false;
+    bool noRange = false;
+    std::uint64_t bytesPerSecond = 4096;
+    std::optional<std::uint64_t> dropAfter;
+};
+
+struct FaultedPath {
+    FaultSwitches faults;
+    std::string path; // the request path with the fault prefixes removed
+};
+
+// Splits the fault prefixes off a request path.
+FaultedPath SplitFaultPrefixes(std::string_view requestPath);
+
+// Reads a non-negative decimal query value; nullopt when it is absent or not a number.
+std::optional<std::uint64_t> ParseCount(std::string_view text);
+
+} // namespace qm::server

@@ -1,0 +1,139 @@
+#include "services/FileRoutes.h"
+
+#include "services/ByteRange.h"
+#include "services/FaultSwitches.h"
+#include "services/FileBody.h"
+#include "services/RootedPath.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace qm::server {
+
+namespace {
+
+std::string ContentTypeFor(const std::filesystem::path& file) {
+    std::string extension = file.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+    if (extension == ".html" || extension == ".htm")
+        return "text/html";
+    if (extension == ".txt" || extension == ".ini" || extension == ".lua")
+        return "text/plain";
+    if (extension == ".xml")
+        return "text/xml";
+    if (extension == ".json")
+        return "application/json";
+    if (extension == ".png")
+        return "image/png";
+    if (extension == ".zip")
+        return "application/zip";
+    return "application/octet-stream";
+}
+
+// Only paths on this server may be redirect targets, so the server can never be used to bounce
+// a client somewhere else ("//host" and "/\host" name other hosts in some clients).
+bool IsLocalTarget(const std::string& target) {
+    return target.size() >= 1 && target.front() == '/' && target.find("//") != 0 && target.find("/\\") != 0 &&
+           target.find_first_of("\r\n") == std::string::npos;
+}
+
+class FileRequestHandler {
+public:
+    explicit FileRequestHandler(FileRoutesConfig config) : config_(std::move(config)) {}
+
+    void operator()(const httplib::Request& request, httplib::Response& response) const {
+        // Ranges are resolved here, differently per fault switch; the library would otherwise cut
+        // the body a second time. Its request object is not const, only the handler's view of it.
+        const_cast<httplib::Request&>(request).ranges.clear();
+
+        for (const auto& [from, to] : config_.redirects) {
+            if (request.path == from) {
+                response.set_redirect(to, 302);
+                return;
+            }
+        }
+        if (request.path == "/redirect") {
+            const std::string target = request.get_param_value("to");
+            if (IsLocalTarget(target))
+                response.set_redirect(target, 302);
+            else
+                response.status = 400;
+            return;
+        }
+        ServeFile(request, response);
+    }
+
+private:
+    void ServeFile(const httplib::Request& request, httplib::Response& response) const {
+        FaultedPath faulted = SplitFaultPrefixes(request.path);
+        FaultSwitches& faults = faulted.faults;
+        if (const auto rate = ParseCount(request.get_param_value("rate")); rate && *rate > 0)
+            faults.bytesPerSecond = *rate;
+        faults.dropAfter = ParseCount(request.get_param_value("after"));
+
+        const RootedPath target = ResolveUnderRoot(config_.root, faulted.path);
+        if (target.kind == RootedPath::Kind::Forbidden) {
+            response.status = 403;
+            return;
+        }
+        if (target.kind == RootedPath::Kind::Missing) {
+            response.status = 404;
+            return;
+        }
+
+        std::error_code error;
+        const std::uint64_t size = std::filesystem::file_size(target.file, error);
+        if (error) {
+            response.status = 404;
+            return;
+        }
+        const ByteRange range =
+            faults.noRange ? ByteRange{} : ResolveByteRange(request.get_header_value("Range"), size);
+        if (range.kind == ByteRange::Kind::Unsatisfiable) {
+            response.status = 416;
+            response.set_header("Content-Range", "bytes */" + std::to_string(size));
+            return;
+        }
+        if (!faults.noRange)
+            response.set_header("Accept-Ranges", "bytes");
+
+        FileBodyPlan plan{target.file, 0, std::nullopt, std::nullopt};
+        std::uint64_t length = size;
+        if (range.kind == ByteRange::Kind::Part) {
+            response.status = 206;
+            response.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                                     std::to_string(range.last) + "/" + std::to_string(size));
+            plan.offset = range.first;
+            length = range.Length();
+        } else {
+            response.status = 200;
+        }
+        if (faults.slow)
+            plan.bytesPerSecond = faults.bytesPerSecond;
+
+        const std::string contentType = ContentTypeFor(target.file);
+        if (faults.drop) {
+            // Always cut before the end; an empty body is announced as one byte that never comes.
+            const std::uint64_t announced = std::max<std::uint64_t>(length, 1);
+            plan.cutAfter = std::min(faults.dropAfter.value_or(length / 2), announced - 1);
+            response.set_content_provider(announced, contentType, MakeFileBodyProvider(plan));
+            return;
+        }
+        if (length == 0) {
+            response.set_content("", contentType);
+            return;
+        }
+        response.set_content_provider(length, contentType, MakeFileBodyProvider(plan));
+    }
+
+    FileRoutesConfig config_;
+};
+
+} // namespace
+
+void AddFileRoutes(httplib::Server& server, FileRoutesConfig config) {
+    server.Get(".*", FileRequestHandler(std::move(config)));
+}
+
+} // namespace qm::server

@@ -1,0 +1,179 @@
+// Composing the container's picture: areas, border, background, bars, and the rules for the
+// background file, read back from the composed bitmaps.
+#include "DeskFixture.h"
+#include "corvane/HandleTable.h"
+
+namespace qm::test {
+namespace {
+
+using ContainerCompose = DeskTest;
+
+TEST_F(ContainerCompose, FramedContainerComposesBorderBarsAndBackgroundIntoTheirAreas) {
+    auto container = ShownContainer(200, 150);
+    const QImage& canvas = container->CanvasBitmap();
+    ASSERT_EQ(canvas.size(), QSize(200, 150));
+
+    EXPECT_EQ(container->BorderWidth(), kBorderWidth);
+    EXPECT_EQ(container->TitleHeight(), kTitleHeight);
+    EXPECT_EQ(container->StatusHeight(), kStatusHeight);
+    EXPECT_EQ(container->BackgroundWidth(), 200 - 2 * kBorderWidth);
+    EXPECT_EQ(container->BackgroundHeight(), 150 - 2 * kBorderWidth);
+    EXPECT_EQ(container->ContentWidth(), 200 - 2 * kBorderWidth);
+    EXPECT_EQ(container->ContentHeight(), 150 - 2 * kBorderWidth - kTitleHeight - kStatusHeight);
+    EXPECT_EQ(container->ContentArea().top, container->TitleArea().bottom);
+    EXPECT_EQ(container->ContentArea().bottom, container->StatusArea().top);
+
+    // The border runs round all four edges.
+    for (const QPoint p : {QPoint(0, 0), QPoint(2, 75), QPoint(197, 75), QPoint(100, 0), QPoint(100, 149)})
+        EXPECT_EQ(canvas.pixelColor(p), kBorderColor) << p.x() << "," << p.y();
+    // Title bar just inside the border, then background, then the status bar above the bottom border.
+    const int titleTop = kBorderWidth;
+    const int statusTop = 150 - kBorderWidth - kStatusHeight;
+    EXPECT_EQ(canvas.pixelColor(3, titleTop), kTitleColor);
+    EXPECT_EQ(canvas.pixelColor(196, titleTop + kTitleHeight - 1), kTitleColor);
+    EXPECT_EQ(canvas.pixelColor(100, titleTop + kTitleHeight), kBackgroundColor);
+    EXPECT_EQ(canvas.pixelColor(100, statusTop - 1), kBackgroundColor);
+    EXPECT_EQ(canvas.pixelColor(100, statusTop), kStatusColor);
+    EXPECT_EQ(canvas.pixelColor(100, 150 - kBorderWidth - 1), kStatusColor);
+
+    // The background bitmap has the same bars and background but no border.
+    const QImage& background = container->BackgroundBitmap();
+    ASSERT_EQ(background.size(), QSize(200, 150));
+    EXPECT_EQ(background.pixelColor(0, 0).alpha(), 0);
+    EXPECT_EQ(background.pixelColor(100, titleTop), kTitleColor);
+    EXPECT_EQ(background.pixelColor(100, 75), kBackgroundColor);
+    EXPECT_EQ(background.pixelColor(100, statusTop), kStatusColor);
+}
+
+TEST_F(ContainerCompose, AllFlagsClearedLetsTheBackgroundFillTheWholeContainer) {
+    auto container = std::make_unique<TUIContainer>(nullptr, pictures.Pngs());
+    container->SetShowBorder(false);
+    container->SetShowTitleBar(false);
+    container->SetShowStatusBar(false);
+    container->resize(120, 90);
+    container->show();
+    ProcessEvents();
+
+    EXPECT_EQ(container->BorderWidth(), 0);
+    EXPECT_EQ(container->TitleHeight(), 0);
+    EXPECT_EQ(container->StatusHeight(), 0);
+    EXPECT_EQ(container->ContentWidth(), 120);
+    EXPECT_EQ(container->ContentHeight(), 90);
+    EXPECT_EQ(container->BackgroundWidth(), 120);
+    EXPECT_EQ(container->BackgroundHeight(), 90);
+    const QImage& canvas = container->CanvasBitmap();
+    EXPECT_EQ(CountPixels(canvas, canvas.rect(), [](QColor c) { return c != kBackgroundColor; }), 0);
+}
+
+TEST_F(ContainerCompose, ResizingRebuildsBothBitmapsAtTheNewSize) {
+    auto container = ShownContainer(200, 150);
+    container->resize(260, 170);
+    EXPECT_EQ(container->CanvasBitmap().size(), QSize(260, 170));
+    EXPECT_EQ(container->BackgroundBitmap().size(), QSize(260, 170));
+    EXPECT_EQ(container->CanvasBitmap().pixelColor(259, 169), kBorderColor);
+    EXPECT_EQ(container->CanvasBitmap().pixelColor(130, 170 - kBorderWidth - 1), kStatusColor);
+}
+
+TEST_F(ContainerCompose, ZeroSizeContainerIgnoresRebuildRefreshAndRedraw) {
+    TUIContainer container(nullptr, pictures.Pngs());
+    container.resize(0, 100);
+    container.Rebuild();
+    EXPECT_TRUE(container.CanvasBitmap().isNull());
+    EXPECT_TRUE(container.BackgroundBitmap().isNull());
+
+    // A blank normal image would raise as soon as its bounds were computed; here nothing is computed.
+    TUIcon& blank = container.AddIcon(IconDoc(5, 5, "", ""), true);
+    EXPECT_EQ(blank.Bounds, TRect{});
+    TUIcon& icon = container.AddIcon(IconDoc(5, 5, "red_20x10.png", ""), true);
+    icon.Refresh(true);
+    icon.Redraw(true);
+    icon.SetState(1);
+    EXPECT_EQ(icon.Bounds, TRect{});
+    EXPECT_TRUE(container.CanvasBitmap().isNull());
+}
+
+TEST_F(ContainerCompose, ContainerShrunkToZeroKeepsItsLastPicture) {
+    auto container = ShownContainer(100, 80);
+    container->AddIcon(IconDoc(10, 10, "red_20x10.png", ""), true);
+    const QImage before = container->CanvasBitmap().copy();
+    container->resize(100, 0);
+    container->Rebuild();
+    EXPECT_EQ(container->CanvasBitmap(), before);
+}
+
+TEST_F(ContainerCompose, SetBackgroundFileTakesOnlyAnExistingFileOfAnotherName) {
+    auto container = ShownContainer(100, 80);
+    const std::string picture = pictures.File("desk_bg.png");
+    WritePng(picture, 4, 4, kPurple);
+
+    container->SetBackgroundFile(pictures.File("no_such_picture.png"));
+    EXPECT_EQ(container->BackgroundFile(), "bg.png");
+    EXPECT_EQ(container->CanvasBitmap().pixelColor(50, 40), kBackgroundColor);
+
+    container->SetBackgroundFile(picture);
+    EXPECT_EQ(container->BackgroundFile(), picture);
+    EXPECT_EQ(container->CanvasBitmap().pixelColor(50, 40), kPurple);
+    EXPECT_EQ(container->BackgroundBitmap().pixelColor(50, 40), kPurple);
+
+    // The same name again does not rebuild: a changed file on disk is not picked up.
+    WritePng(picture, 4, 4, kGreen);
+    container->SetBackgroundFile(picture);
+    EXPECT_EQ(container->CanvasBitmap().pixelColor(50, 40), kPurple);
+
+    // A missing file leaves name and picture alone.
+    container->SetBackgroundFile(pictures.File("gone.png"));
+    EXPECT_EQ(container->BackgroundFile(), picture);
+    EXPECT_EQ(container->CanvasBitmap().pixelColor(50, 40), kPurple);
+
+    // The next rebuild reloads the picture from its file.
+    container->resize(101, 80);
+    EXPECT_EQ(container->CanvasBitmap().pixelColor(50, 40), kGreen);
+}
+
+TEST_F(ContainerCompose, BackgroundFileThatIsNoPngFallsBackToTheDefaultPicture) {
+    auto container = ShownContainer(100, 80);
+    const std::string picture = pictures.File("desk_bg.png");
+    WritePng(picture, 4, 4, kPurple);
+    container->SetBackgroundFile(picture);
+    ASSERT_EQ(container->CanvasBitmap().pixelColor(50, 40), kPurple);
+
+    const std::string notPng = pictures.File("desk_bg.bmp");
+    WriteBytes(notPng, "not a png picture");
+    container->SetBackgroundFile(notPng);
+    EXPECT_EQ(container->BackgroundFile(), notPng);
+    EXPECT_EQ(container->CanvasBitmap().pixelColor(50, 40), kBackgroundColor);
+}
+
+TEST_F(ContainerCompose, PngExtensionOfTheBackgroundFileMatchesInAnyCase) {
+    auto container = ShownContainer(100, 80);
+    const std::string picture = pictures.File("DESK_BG.PNG");
+    WritePng(picture, 4, 4, kPurple);
+    container->SetBackgroundFile(picture);
+    EXPECT_EQ(container->CanvasBitmap().pixelColor(50, 40), kPurple);
+}
+
+TEST_F(ContainerCompose, PanelShowsTheComposedCanvas) {
+    auto container = ShownContainer(100, 80);
+    container->AddIcon(IconDoc(30, 30, "red_20x10.png", ""), true);
+    const QImage shown = container->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_EQ(shown.size(), container->CanvasBitmap().size());
+    EXPECT_TRUE(DifferingArea(shown, container->CanvasBitmap()).isEmpty());
+}
+
+TEST_F(ContainerCompose, HandedOutBitmapsAndTheContainerLeaveTheHandleTableWithIt) {
+    auto container = ShownContainer(100, 80);
+    corvane::THandleTable& handles = corvane::Handles();
+    const std::int32_t bitmap = handles.Register(&container->BackgroundBitmap(), corvane::kHandleBitmap);
+    const std::int32_t control =
+        handles.Register(static_cast<QWidget*>(container.get()), corvane::kHandleControl);
+    // Rebuilding keeps the bitmap object (and so its handle) valid.
+    container->resize(120, 90);
+    EXPECT_EQ(handles.Resolve(bitmap, corvane::kHandleBitmap, "desk_bg", "test"),
+              &container->BackgroundBitmap());
+    container.reset();
+    EXPECT_FALSE(handles.IsLive(bitmap));
+    EXPECT_FALSE(handles.IsLive(control));
+}
+
+} // namespace
+} // namespace qm::test

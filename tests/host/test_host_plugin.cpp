@@ -1,0 +1,149 @@
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QStringList>
+
+#include "HostFixture.h"
+#include "common/Paths.h"
+#include "corvane/Errors.h"
+#include "tests/support/TestPrograms.h"
+
+namespace {
+
+using SharedStore = THostTest;
+
+TEST_F(SharedStore, NamesAndKeysCompareWithoutRegardToCase) {
+    ASSERT_EQ(Run(R"(
+        plugin_invoke{plugin="uip", req_id=10, method="set", namespace="Login", key="a", value="1"}
+        local answer = plugin_invoke{plugin="uip", req_id=10, method="GET", namespace="login", key="A"}
+        got, gotkey = answer.value, answer.key
+    )"), 0) << qm::TaxLua().LastScriptError();
+    EXPECT_EQ(Global("got"), "1");
+    EXPECT_EQ(Global("gotkey"), "A");
+}
+
+TEST_F(SharedStore, EmptyValueAndOtherMethodsRemoveTheKey) {
+    ASSERT_EQ(Run(R"(
+        local function store(t) t.plugin = "uip"; t.req_id = 10; return plugin_invoke(t) end
+        store{method="set", namespace="Upgrade", key="calc", value="C:\\apps\\main.lua"}
+        store{method="set", namespace="Upgrade", key="notes", value="x"}
+        store{method="set", namespace="Upgrade", key="calc", value=""}
+        emptied = store{method="get", namespace="Upgrade", key="calc"}.value
+        store{method="forget", namespace="Upgrade", key="NOTES"}
+    )"), 0) << qm::TaxLua().LastScriptError();
+    EXPECT_EQ(Global("emptied"), "");
+    EXPECT_FALSE(host.SharedStore().HasKey("Upgrade", "calc"));
+    EXPECT_FALSE(host.SharedStore().HasKey("Upgrade", "notes"));
+}
+
+TEST_F(SharedStore, EmptyMethodNamespaceOrKeyDoesNothing) {
+    ASSERT_EQ(Run(R"(
+        local function count(t) local n = 0; for _ in pairs(t) do n = n + 1 end; return n end
+        answers = count(plugin_invoke{plugin="uip", req_id=10, method="get", namespace="", key="a"})
+                + count(plugin_invoke{plugin="uip", req_id=10, method="get", namespace="Login", key=""})
+                + count(plugin_invoke{plugin="uip", req_id=10, method="", namespace="Login", key="a"})
+    )"), 0) << qm::TaxLua().LastScriptError();
+    EXPECT_EQ(Global("answers"), "0");
+    EXPECT_FALSE(host.SharedStore().HasNamespace("Login"));
+}
+
+using HostRequests = THostTest;
+
+TEST_F(HostRequests, DeskPropAnswersTypeAndTitleFromTheSystemConfiguration) {
+    ASSERT_EQ(Run("local p = desk_prop(); kind, title = p.type, p.title"), 0);
+    EXPECT_EQ(Global("kind"), "5");
+    EXPECT_EQ(Global("title"), "测试桌面");
+}
+
+TEST_F(HostRequests, AppPropFindsTheFirstNestedAppRecord) {
+    ASSERT_EQ(Run(R"(
+        local r = app_prop{id="Calc"}
+        name, ver, url, intro = r.name, r.ver, r.url, r.intro
+        local none = app_prop{id="absent"}
+        missing = (next(none) == nil) and "empty" or "not empty"
+    )"), 0) << qm::TaxLua().LastScriptError();
+    EXPECT_EQ(Global("name"), "计算器");
+    EXPECT_EQ(Global("ver"), "1.2");
+    EXPECT_EQ(Global("url"), "http://127.0.0.1/calc");
+    EXPECT_EQ(Global("intro"), "");
+    EXPECT_EQ(Global("missing"), "empty");
+}
+
+TEST_F(HostRequests, RunLuaFileRunsNestedAndAMissingFileStopsTheScript) {
+    Script("inner.lua", "inner_ran = 'yes'");
+    const std::string main = Script("main.lua", "runluaf{luaf='inner.lua'}\nrunluaf{luaf='missing.lua'}\nafter = 1");
+    try {
+        qm::TaxLua().RunFile(main);
+        FAIL() << "no error";
+    } catch (const corvane::EPlugin& error) {
+        EXPECT_EQ(error.Message(), "文件(" + scripts.File("missing.lua") + ")不存在！");
+        EXPECT_EQ(error.Location(), "TUIPlugin.REQ_103(const req, res: TBSONDocument)");
+    }
+    EXPECT_EQ(Global("inner_ran"), "yes");
+    EXPECT_EQ(Global("after"), std::nullopt) << "the error ends the script";
+}
+
+TEST_F(HostRequests, UnloadReleasesALoadedPlugin) {
+    const std::string channels = qm::AppPath() + "Skellow.dll";
+    ASSERT_EQ(Run("plugin_invoke{plugin='" + channels + "', req_id=1}"), 0) << qm::TaxLua().LastScriptError();
+    EXPECT_TRUE(corvane::Khan().IsLoaded(channels));
+    ASSERT_EQ(Run("plugin_unload{plugin='" + channels + "'}"), 0) << qm::TaxLua().LastScriptError();
+    EXPECT_FALSE(corvane::Khan().IsLoaded(channels));
+}
+
+TEST_F(HostRequests, LogReachesTheTraceChannelInOrder) {
+    static QStringList traced;
+    QLoggingCategory::setFilterRules(QStringLiteral("quillmere.trace.debug=true"));
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context,
+                                                                const QString& message) {
+        if (QString::fromLatin1(context.category) == QStringLiteral("quillmere.trace"))
+            traced << message;
+    });
+    const int status = Run("log('a', 2)");
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(traced, (QStringList{QStringLiteral("TTaxLua a"), QStringLiteral("TTaxLua 2")}));
+}
+
+// Starting programs: a recording program stands in for the browser and for a program.
+class StartProgram : public THostTest {
+protected:
+    void SetUp() override {
+        THostTest::SetUp();
+        std::filesystem::create_directories(dir.Path() / "bin");
+        std::filesystem::create_directories(dir.Path() / "data/applications");
+        WriteScript(QString::fromStdString(dir.File("bin/xdg-settings")), "printf 'recorder.desktop\\n'\n");
+        WriteArgumentRecorder(QString::fromStdString(dir.File("recorder")), QString::fromStdString(Out()));
+        WriteTextFile(QString::fromStdString(dir.File("data/applications/recorder.desktop")),
+                      "[Desktop Entry]\nType=Application\nExec=" + dir.File("recorder") + " %u\n");
+    }
+    std::string Out() const { return dir.File("arguments"); }
+
+    qm::test::TTempFolder dir;
+    TEnvGuard path{"PATH", dir.File("bin") + ":/usr/bin:/bin"};
+    TEnvGuard dataHome{"XDG_DATA_HOME", dir.File("data")};
+    TEnvGuard dataDirs{"XDG_DATA_DIRS", dir.File("none")};
+};
+
+TEST_F(StartProgram, DefaultBrowserInLowerCaseOpensTheAddress) {
+    ASSERT_EQ(Run("plugin_invoke{plugin='uip', req_id=104, fname='http://127.0.0.1:9/fp.html', param='defaultbrowser'}"),
+              0)
+        << qm::TaxLua().LastScriptError();
+    EXPECT_EQ(WaitForLines(QString::fromStdString(Out())), QStringList{QStringLiteral("http://127.0.0.1:9/fp.html")});
+}
+
+TEST_F(StartProgram, RelativeArgumentResolvesAgainstTheInstallation) {
+    ASSERT_EQ(Run("plugin_invoke{plugin='uip', req_id=104, fname='Config\\\\SysConfig.Xml', param='" +
+                  dir.File("recorder") + "'}"),
+              0)
+        << qm::TaxLua().LastScriptError();
+    EXPECT_EQ(WaitForLines(QString::fromStdString(Out())),
+              QStringList{QString::fromStdString(qm::AppPath() + "Config/SysConfig.Xml")});
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,156 @@
+// The browser settings of the invoice window: silent mode, no context menus, no new windows.
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QStringList>
+#include <QTest>
+#include <mutex>
+
+#include "InvoiceFixture.h"
+
+namespace {
+
+using InvoiceBrowser = TInvoiceTest;
+
+// Collects every message the program logs while it lives, with its category, and turns on the
+// developers' trace channel meanwhile.
+class TLogCapture {
+public:
+    TLogCapture() {
+        QLoggingCategory::setFilterRules(QStringLiteral("quillmere.trace.debug=true"));
+        current_ = this;
+        previous_ = qInstallMessageHandler(&TLogCapture::Handle);
+    }
+    ~TLogCapture() {
+        qInstallMessageHandler(previous_);
+        current_ = nullptr;
+        QLoggingCategory::setFilterRules(QString());
+    }
+    TLogCapture(const TLogCapture&) = delete;
+    TLogCapture& operator=(const TLogCapture&) = delete;
+
+    // Messages of category containing text.
+    QStringList Find(const QString& category, const QString& text) const {
+        std::lock_guard lock(mutex_);
+        QStringList found;
+        for (const auto& [messageCategory, message] : messages_)
+            if (messageCategory == category && message.contains(text))
+                found.append(message);
+        return found;
+    }
+    QStringList OfCategory(const QString& category) const { return Find(category, QString()); }
+
+private:
+    static void Handle(QtMsgType, const QMessageLogContext& context, const QString& message) {
+        if (current_ == nullptr)
+            return;
+        std::lock_guard lock(current_->mutex_);
+        current_->messages_.append({QString::fromLatin1(context.category ? context.category : ""), message});
+    }
+
+    static inline TLogCapture* current_ = nullptr;
+    QtMessageHandler previous_ = nullptr;
+    mutable std::mutex mutex_;
+    QList<std::pair<QString, QString>> messages_;
+};
+
+TEST_F(InvoiceBrowser, ScriptErrorsAndScriptDialogsNeverReachTheUser) {
+    TOpened opened = OpenWindow();
+    ASSERT_TRUE(FirstLoadSucceeded(opened));
+    ShowActive(*opened.window);
+    const QSet<QWidget*> before = VisibleTopLevels();
+    TLogCapture log;
+
+    // The dialogs return at once with "no": nothing waits for a user.
+    const QVariantList answers =
+        RunScript(*opened.browser, QStringLiteral("alert('警告一下');"
+                                                  "[confirm('确定吗？'), prompt('请输入', '默认值'), 'done']"))
+            .toList();
+    ASSERT_EQ(answers.size(), 3);
+    EXPECT_EQ(answers[0], QVariant(false));
+    EXPECT_TRUE(answers[1].isNull()) << "prompt answers like a cancelled dialog";
+    EXPECT_EQ(answers[2].toString(), QStringLiteral("done"));
+
+    // An uncaught error in one of the page's own scripts.
+    RunScript(*opened.browser, QStringLiteral("setTimeout(function () { notDefinedAnywhere(); }, 0); 1"));
+    ASSERT_TRUE(WaitFor([&] { return !log.Find("quillmere.trace", "notDefinedAnywhere").isEmpty(); }))
+        << "the script error goes to the developers' trace channel";
+    EXPECT_FALSE(log.Find("quillmere.trace", QStringLiteral("警告一下")).isEmpty());
+
+    QTest::qWait(300);
+    EXPECT_EQ(VisibleTopLevels(), before) << "no message box or dialog appeared";
+    EXPECT_TRUE(log.OfCategory("js").isEmpty()) << "the engine's own console output stays silent: "
+                                                << log.OfCategory("js").join('\n').toStdString();
+}
+
+TEST_F(InvoiceBrowser, RightClickShowsNoMenu) {
+    TOpened opened = OpenWindow();
+    ASSERT_TRUE(FirstLoadSucceeded(opened));
+    ShowActive(*opened.window);
+    RunScript(*opened.browser, QStringLiteral("window.menuRequests = 0;"
+                                              "document.addEventListener('contextmenu', function () {"
+                                              "  window.menuRequests++; });"));
+    const QSet<QWidget*> before = VisibleTopLevels();
+
+    QWidget* input = opened.browser->focusProxy();
+    QTest::mouseClick(input, Qt::RightButton, {}, input->rect().center());
+    ASSERT_TRUE(WaitFor([&] { return RunScript(*opened.browser, QStringLiteral("window.menuRequests")).toInt() == 1; }))
+        << "the right click reached the page";
+    QTest::qWait(300);
+    EXPECT_EQ(VisibleTopLevels(), before);
+    for (QWidget* widget : VisibleTopLevels())
+        EXPECT_EQ(qobject_cast<QMenu*>(widget), nullptr) << "a menu is shown";
+}
+
+TEST_F(InvoiceBrowser, CtrlNOpensNothingAndNeverReachesThePage) {
+    TOpened opened = OpenWindow();
+    ASSERT_TRUE(FirstLoadSucceeded(opened));
+    ShowActive(*opened.window);
+    RunScript(*opened.browser, QStringLiteral("window.keys = [];"
+                                              "document.addEventListener('keydown', function (e) {"
+                                              "  window.keys.push((e.ctrlKey ? 'Ctrl+' : '') + e.key); });"
+                                              "document.getElementById('fpNumber').focus();"));
+    const QSet<QWidget*> before = VisibleTopLevels();
+
+    QWidget* input = opened.browser->focusProxy();
+    QTest::keyClick(input, Qt::Key_1);
+    QTest::keyClick(input, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(input, Qt::Key_2);
+    ASSERT_TRUE(WaitFor([&] {
+        return RunScript(*opened.browser, QStringLiteral("window.keys.join(' ')")).toString().endsWith('2');
+    }));
+    EXPECT_EQ(RunScript(*opened.browser, QStringLiteral("window.keys.join(' ')")).toString(), QStringLiteral("1 2"));
+    EXPECT_EQ(RunScript(*opened.browser, QStringLiteral("document.getElementById('fpNumber').value")).toString(),
+              QStringLiteral("12"));
+    QTest::qWait(300);
+    EXPECT_EQ(VisibleTopLevels(), before);
+}
+
+TEST_F(InvoiceBrowser, RequestsForNewBrowserWindowsAreRefused) {
+    TOpened opened = OpenWindow();
+    ASSERT_TRUE(FirstLoadSucceeded(opened));
+    ShowActive(*opened.window);
+    const QUrl pageUrl = opened.browser->url();
+    const QSet<QWidget*> before = VisibleTopLevels();
+
+    EXPECT_EQ(RunScript(*opened.browser, QStringLiteral("window.open('fpsearch.html') === null")), QVariant(true));
+
+    // A link that asks for a new window, clicked by the user (which lifts the popup blocker).
+    RunScript(*opened.browser,
+              QStringLiteral("var a = document.createElement('a'); a.id = 'elsewhere'; a.target = '_blank';"
+                             "a.href = 'fpsearch.html?other'; a.textContent = 'elsewhere';"
+                             "a.style = 'position:fixed;left:0;top:0;width:200px;height:60px;display:block;"
+                             "z-index:99;background:#fff';"
+                             "document.body.appendChild(a); window.linkClicks = 0;"
+                             "a.addEventListener('click', function () { window.linkClicks++; });"));
+    QWidget* input = opened.browser->focusProxy();
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(50, 30));
+    QTest::mouseClick(input, Qt::LeftButton, Qt::ControlModifier, QPoint(50, 30));
+    QTest::mouseClick(input, Qt::MiddleButton, {}, QPoint(50, 30));
+    ASSERT_TRUE(WaitFor([&] { return RunScript(*opened.browser, QStringLiteral("window.linkClicks")).toInt() >= 2; }))
+        << "the clicks reached the link";
+    QTest::qWait(500);
+    EXPECT_EQ(VisibleTopLevels(), before);
+    EXPECT_EQ(opened.browser->url(), pageUrl) << "the window itself stays on its page";
+}
+
+} // namespace

@@ -1,0 +1,27 @@
+// An installation whose invoice page is missing: the window still comes, blank and quiet.
+#include <QTest>
+#include <QWebEnginePage>
+
+#include "InvoiceFixture.h"
+#include "common/Paths.h"
+
+namespace {
+
+using InvoiceWithoutPage = TInvoiceTest;
+
+TEST_F(InvoiceWithoutPage, WindowStaysBlankAndSendsNoUsageEvent) {
+    ASSERT_FALSE(qm::FileExists(PageFile()));
+    ASSERT_TRUE(qm::FileExists(qm::AppPath() + "Skellow.so")) << "usage events could be recorded";
+
+    TOpened opened = OpenWindow();
+    ASSERT_TRUE(opened.browser);
+    EXPECT_EQ(RequestWindow(), opened.handle);
+    opened.window->show();
+    QTest::qWait(1000);
+    EXPECT_TRUE(opened.loads->isEmpty()) << "nothing was loaded";
+    EXPECT_TRUE(opened.browser->url().isEmpty());
+    EXPECT_TRUE(opened.browser->title().isEmpty() || opened.browser->title() == QStringLiteral("about:blank"));
+    EXPECT_EQ(UsageEventCount(), 0);
+}
+
+} // namespace

@@ -1,0 +1,97 @@
+#include "PackFiles.h"
+#include "common/PngPack.h"
+#include "common/TextEncoding.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/wait.h>
+
+// The pack writer and the qm-pngpack program, read back by the image store.
+namespace {
+
+using qm::TPngPack;
+using qm::test::ExpectSamePicture;
+using qm::test::SolidImage;
+using qm::test::SolidPng;
+using qm::test::TTempFolder;
+using qm::test::WriteBytes;
+
+constexpr QRgb kRed = 0xFFFF0000;
+constexpr QRgb kBlue = 0xFF0000FF;
+constexpr QRgb kGreen = 0xFF00FF00;
+constexpr QRgb kClear = 0x00000000;
+
+class PackWriter : public testing::Test {
+protected:
+    TTempFolder source;
+    TTempFolder output;
+    TTempFolder pictures;
+
+    void Write(const std::string& relative, const std::string& bytes) {
+        const std::filesystem::path file = source.Path() / relative;
+        std::filesystem::create_directories(file.parent_path());
+        WriteBytes(file.string(), bytes);
+    }
+    // The tree every test packs: folders at two depths, a Chinese name, other files beside.
+    void WriteTree() {
+        Write("b.png", SolidPng(kRed));
+        Write("a/c.PNG", SolidPng(kBlue, 2, 2));
+        Write("a/z/d.png", SolidPng(kGreen, 3, 1));
+        Write("图标/红.png", SolidPng(kClear, 1, 4));
+        Write("notes.txt", "not packed");
+        Write("a/readme.png.txt", "not packed");
+    }
+    static int Run(const std::string& arguments) {
+        const int status =
+            std::system((std::string(QM_PNGPACK_PROGRAM) + " " + arguments + " >/dev/null 2>&1").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+TEST_F(PackWriter, CollectsEveryPngBelowTheFolderInNameOrder) {
+    WriteTree();
+    const std::vector<qm::TPackEntry> entries = qm::CollectPngFiles(source.Path());
+    std::vector<std::string> names;
+    for (const auto& entry : entries)
+        names.push_back(entry.name);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"a\\c.PNG", "a\\z\\d.png", "b.png", qm::EncodeGbk("图标\\红.png")}));
+    EXPECT_EQ(entries[2].data, SolidPng(kRed));
+}
+
+TEST_F(PackWriter, ProgramPacksAFolderTheStoreReadsBack) {
+    WriteTree();
+    const std::string pack = output.File("pngs.sys");
+    ASSERT_EQ(Run(pack + " " + source.Path().string()), 0);
+
+    TPngPack store(pictures.Path().string());
+    store.LoadFile(pack);
+    EXPECT_EQ(store.Count(), 4);
+    ExpectSamePicture(store.TakePNG("b.png"), SolidImage(kRed));
+    ExpectSamePicture(store.TakePNG("a\\c.png"), SolidImage(kBlue, 2, 2));
+    ExpectSamePicture(store.TakePNG("a\\z\\d.png"), SolidImage(kGreen, 3, 1));
+    ExpectSamePicture(store.TakePNG("图标\\红.png"), SolidImage(kClear, 1, 4));
+    // Only the pack itself is left in the output folder: no temporary file.
+    EXPECT_EQ(output.EntryCount(), 1u);
+}
+
+TEST_F(PackWriter, ProgramRefusesAFolderWithAnUnusablePicture) {
+    WriteTree();
+    Write("a/broken.png", "not a picture");
+    const std::string pack = output.File("pngs.sys");
+    WriteBytes(pack, "the pack of yesterday");
+    EXPECT_NE(Run(pack + " " + source.Path().string()), 0);
+    EXPECT_EQ(qm::test::ReadBytes(pack), "the pack of yesterday");
+    EXPECT_EQ(output.EntryCount(), 1u);
+}
+
+TEST_F(PackWriter, ProgramRefusesWrongArguments) {
+    EXPECT_NE(Run(""), 0);
+    EXPECT_NE(Run(output.File("pngs.sys")), 0);
+    EXPECT_NE(Run(output.File("pngs.sys") + " " + source.File("absent")), 0);
+    EXPECT_EQ(output.EntryCount(), 0u);
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+#include "PackFiles.h"
+#include "common/PngPack.h"
+#include "corvane/Errors.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+
+// TakePNG: the packed pictures first, loose files under the base folder for the rest, and reloads.
+namespace {
+
+using qm::TPngPack;
+using qm::test::ExpectSamePicture;
+using qm::test::MakePack;
+using qm::test::SolidImage;
+using qm::test::SolidPng;
+using qm::test::TTempFolder;
+using qm::test::WriteBytes;
+
+constexpr QRgb kRed = 0xFFFF0000;
+constexpr QRgb kBlue = 0xFF0000FF;
+constexpr QRgb kGrey = 0x40808080;
+constexpr const char* kTakeLocation =
+    "TPngPack.TakePNG(ARelaFile: string; bReload: Boolean = False): TPNGObject";
+
+class TakePng : public testing::Test {
+protected:
+    TTempFolder pictures;
+    TTempFolder config;
+    TPngPack store{pictures.Path().string()};
+
+    void LoadPack(const std::vector<qm::TPackEntry>& entries) {
+        WriteBytes(config.File("pngs.sys"), MakePack(entries));
+        store.LoadFile(config.File("pngs.sys"));
+    }
+    void WriteLoose(const std::string& relative, const std::string& bytes) {
+        const std::filesystem::path file = pictures.Path() / relative;
+        std::filesystem::create_directories(file.parent_path());
+        WriteBytes(file.string(), bytes);
+    }
+
+    // The error TakePNG raises for a name: the desk's EUI with the store's location.
+    corvane::ETax TakeError(const std::string& name, bool reload = false) {
+        try {
+            store.TakePNG(name, reload);
+        } catch (const corvane::EUI& error) {
+            EXPECT_EQ(error.Location(), kTakeLocation);
+            return error;
+        }
+        ADD_FAILURE() << "TakePNG(" << name << ") did not raise EUI";
+        return corvane::ETax("", "");
+    }
+};
+
+TEST_F(TakePng, BlankNamesGiveNothingWithoutTouchingTheDisk) {
+    // Files that a lookup on the disk would find for these names.
+    WriteBytes(pictures.File("   "), SolidPng(kRed));
+    WriteBytes(pictures.File(" \t "), SolidPng(kRed));
+    for (const std::string name : {"", "   ", " \t ", "\r\n"}) {
+        SCOPED_TRACE(testing::PrintToString(name));
+        EXPECT_EQ(store.TakePNG(name), nullptr);
+        EXPECT_EQ(store.TakePNG(name, true), nullptr);
+    }
+    EXPECT_EQ(store.Count(), 0);
+}
+
+TEST_F(TakePng, LooseFileIsLoadedOnceAndCachedUnderTheNameUsed) {
+    const QImage pattern = qm::test::PatternImage(9, 4);
+    WriteLoose("desk/icons/mail.png", qm::test::EncodePng(pattern));
+    const QImage* mail = store.TakePNG("desk\\icons\\mail.png");
+    ExpectSamePicture(mail, pattern);
+    EXPECT_EQ(store.Count(), 1);
+
+    // Served from memory from now on, under any spelling of the same name.
+    std::filesystem::remove_all(pictures.Path() / "desk");
+    EXPECT_EQ(store.TakePNG("desk\\icons\\mail.png"), mail);
+    EXPECT_EQ(store.TakePNG("DESK/Icons/MAIL.png"), mail);
+    EXPECT_EQ(store.Count(), 1);
+    ExpectSamePicture(mail, pattern);
+}
+
+TEST_F(TakePng, PackedPictureWinsOverALooseFileUntilAReload) {
+    LoadPack({{"bg.png", SolidPng(kRed)}});
+    WriteLoose("bg.png", SolidPng(kBlue, 6, 2));
+    const QImage* bg = store.TakePNG("bg.png");
+    ExpectSamePicture(bg, SolidImage(kRed));
+
+    EXPECT_EQ(store.TakePNG("bg.png", true), bg);
+    // In place: the pointer handed out before now shows the loose picture, size and all.
+    ExpectSamePicture(bg, SolidImage(kBlue, 6, 2));
+    EXPECT_EQ(store.Count(), 1);
+}
+
+TEST_F(TakePng, ReloadWithoutALooseFileKeepsThePackedPicture) {
+    LoadPack({{"skin\\close.png", SolidPng(kGrey, 5, 5)}});
+    const QImage* close = store.TakePNG("skin\\close.png");
+    EXPECT_EQ(store.TakePNG("skin\\close.png", true), close);
+    ExpectSamePicture(close, SolidImage(kGrey, 5, 5));
+}
+
+TEST_F(TakePng, ReloadOfALooseFileReadsItAgain) {
+    WriteLoose("logo.png", SolidPng(kRed));
+    const QImage* logo = store.TakePNG("logo.png");
+    WriteLoose("logo.png", SolidPng(kGrey, 2, 7));
+    ExpectSamePicture(store.TakePNG("logo.png"), SolidImage(kRed));
+    EXPECT_EQ(store.TakePNG("logo.png", true), logo);
+    ExpectSamePicture(logo, SolidImage(kGrey, 2, 7));
+}
+
+TEST_F(TakePng, MissingLooseFileRaisesWithTheFullName) {
+    const corvane::ETax error = TakeError("skin\\none.png");
+    EXPECT_EQ(error.Message(), "文件(" + pictures.Path().string() + "/skin/none.png)不存在！");
+    EXPECT_EQ(store.Count(), 0);
+}
+
+TEST_F(TakePng, CorruptLooseFileRaisesAndIsNotKept) {
+    std::string broken = SolidPng(kRed);
+    broken.resize(broken.size() - 20);
+    WriteLoose("broken.png", broken);
+    const std::string full = pictures.Path().string() + "/broken.png";
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::string message = TakeError("broken.png").Message();
+        EXPECT_EQ(message.rfind("图片(" + full + ")格式错误: ", 0), 0u) << message;
+    }
+    EXPECT_EQ(store.Count(), 0);
+}
+
+TEST_F(TakePng, FailedReloadKeepsThePicture) {
+    LoadPack({{"bg.png", SolidPng(kRed)}});
+    const QImage* bg = store.TakePNG("bg.png");
+    WriteLoose("bg.png", "not a picture");
+    TakeError("bg.png", true);
+    ExpectSamePicture(bg, SolidImage(kRed));
+    EXPECT_EQ(store.TakePNG("bg.png"), bg);
+}
+
+TEST_F(TakePng, MissingBaseFolderIsNotKept) {
+    TPngPack orphan((pictures.Path() / "absent").string());
+    EXPECT_EQ(orphan.BaseDir(), "");
+    EXPECT_EQ(store.BaseDir(), pictures.Path().string());
+    // Without a base folder a name is taken relative to the current folder.
+    try {
+        orphan.TakePNG("skin\\none.png");
+        FAIL() << "TakePNG did not raise";
+    } catch (const corvane::EUI& error) {
+        EXPECT_EQ(error.Message(), "文件(skin/none.png)不存在！");
+    }
+}
+
+} // namespace

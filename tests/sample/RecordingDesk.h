@@ -1,0 +1,51 @@
+#pragma once
+
+#include "corvane/Plugin.h"
+
+#include <QRect>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+// A desk of a given window size in the host plugin's slot, for running the sample's scripts. It
+// answers the requests the scripts send the way the desk does — metrics measured from the
+// installed frame pictures, the desk's properties from the installed SysConfig.Xml, Lua files run
+// on the script engine — and keeps every widget request and every log line.
+class TRecordingDesk : public corvane::TClientPlugin {
+public:
+    TRecordingDesk(int width, int height);
+
+    struct TWidgetRequest {
+        std::int32_t number; // 4 icon, 5 text, 6 icon with text
+        corvane::TBSONDocument doc;
+    };
+    const std::vector<TWidgetRequest>& Widgets() const noexcept { return widgets_; }
+    const std::vector<std::string>& LogLines() const noexcept { return logLines_; }
+
+    // Container sizes, and the part of the desk container the page control covers.
+    QSize DeskSize() const noexcept { return desk_; }
+    QSize BenchSize() const noexcept { return bench_; }
+    QRect PageControlRect() const noexcept { return pageControl_; }
+    int BorderWidth() const noexcept { return border_; }
+    int StatusHeight() const noexcept { return statusHeight_; }
+
+    template <int N> void Handle(const corvane::TBSONDocument& req, corvane::TBSONDocument& res) {
+        Serve(N, req, res);
+    }
+
+protected:
+    std::span<const corvane::TPublishedMethod> PublishedMethods() const noexcept override;
+
+private:
+    void Serve(std::int32_t number, const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+
+    QSize desk_;
+    QSize bench_;
+    QRect pageControl_;
+    int border_ = 0;
+    int titleHeight_ = 0;
+    int statusHeight_ = 0;
+    std::vector<TWidgetRequest> widgets_;
+    std::vector<std::string> logLines_;
+};

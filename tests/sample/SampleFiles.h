@@ -1,0 +1,42 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// Reading the built sample installation and the files of the skin generator.
+namespace sample {
+
+// The folder the sample installation data is assembled in at build time (Config/, Pictures/,
+// Plugins/), exactly as it is installed.
+std::filesystem::path ImageDir();
+// The skin generator program.
+std::filesystem::path SkinGenerator();
+
+std::string ReadBytes(const std::filesystem::path& file);
+// Every regular file below folder, as paths relative to it, in name order.
+std::vector<std::filesystem::path> FilesBelow(const std::filesystem::path& folder);
+
+// One entry of a packed image store file.
+struct TPackEntry {
+    std::string name;
+    std::string data;
+};
+// Reads a packed image store file ("pngs.sys") field by field; throws std::runtime_error naming
+// the first field that is not as it must be.
+std::vector<TPackEntry> ReadPackFile(const std::filesystem::path& file);
+
+// A folder below the system's temporary folder that is removed with its content.
+class TTempFolder {
+public:
+    TTempFolder();
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    ~TTempFolder();
+    const std::filesystem::path& Path() const noexcept { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace sample

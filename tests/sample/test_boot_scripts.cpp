@@ -1,0 +1,283 @@
+// The sample's boot scripts run on the real script engine against a desk of several window sizes.
+// The program runs from a copy of the sample installation, which is its application folder, so
+// picture and script names resolve exactly as they do in an installation.
+#include "RecordingDesk.h"
+#include "SampleFiles.h"
+#include "common/Paths.h"
+#include "common/PngPack.h"
+#include "corvane/Khan.h"
+#include "corvane/TextCase.h"
+#include "host/TaxLua.h"
+
+#include <QImage>
+#include <QRectF>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <lua.hpp>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using corvane::TBSONDocument;
+
+struct TDeskSize {
+    int width;
+    int height;
+};
+
+std::ostream& operator<<(std::ostream& out, const TDeskSize& size) {
+    return out << size.width << "x" << size.height;
+}
+
+// The files boot.xml lists, resolved against the application folder as the start-up does.
+std::vector<std::string> BootScripts() {
+    std::vector<std::string> scripts;
+    const std::string file = qm::ConfigPath() + "boot.xml";
+    xmlDoc* doc = xmlReadFile(file.c_str(), nullptr, XML_PARSE_NONET);
+    if (doc == nullptr)
+        return scripts;
+    for (xmlNode* child = xmlDocGetRootElement(doc)->children; child != nullptr; child = child->next) {
+        if (child->type != XML_ELEMENT_NODE)
+            continue;
+        xmlChar* name = xmlGetProp(child, reinterpret_cast<const xmlChar*>("file"));
+        scripts.push_back(
+            qm::ExpandPath(qm::AppPath(), name != nullptr ? reinterpret_cast<const char*>(name) : ""));
+        xmlFree(name);
+    }
+    xmlFreeDoc(doc);
+    return scripts;
+}
+
+std::string Text(const TBSONDocument& doc, const char* key) {
+    return doc.HasItem(key) ? doc.GetValue(key).AsString() : "";
+}
+
+// A rough extent of a text without a font at hand: wide characters one em, others 0.6 em, and a
+// line height of 1.25 em, at 96 pixels per inch. Enough to tell whether texts run into each other.
+QSizeF EstimatedTextSize(const TBSONDocument& doc) {
+    const double points = doc.HasItem("fontsize") ? doc.GetValue("fontsize").AsFloat() : 10.0;
+    const double em = points * 96.0 / 72.0;
+    double ems = 0.0;
+    const std::string text = Text(doc, "text");
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        ems += length >= 3 ? 1.0 : 0.6;
+        i += length;
+    }
+    return QSizeF(ems * em, 1.25 * em);
+}
+
+struct TPlacedWidget {
+    std::string what;
+    std::string site;
+    std::vector<QRectF> boxes;
+};
+
+class SampleBootScripts : public ::testing::TestWithParam<TDeskSize> {
+protected:
+    void SetUp() override {
+        desk_ = std::make_unique<TRecordingDesk>(GetParam().width, GetParam().height);
+        corvane::Khan().SetHostPlugin(desk_.get());
+    }
+    void TearDown() override {
+        qm::FreeTaxLua();
+        corvane::Khan().Free();
+    }
+
+    void RunBootScripts() {
+        const std::vector<std::string> scripts = BootScripts();
+        ASSERT_FALSE(scripts.empty());
+        for (const std::string& script : scripts) {
+            ASSERT_TRUE(qm::FileExists(script)) << script;
+            ASSERT_EQ(qm::TaxLua().RunFile(script), 0) << script << ": " << qm::TaxLua().LastScriptError();
+        }
+    }
+
+    QSize ContainerOf(const std::string& site) const {
+        return corvane::SameText(site, "bench") ? desk_->BenchSize() : desk_->DeskSize();
+    }
+
+    // Where the desk puts a widget: negative positions count from the right and bottom edges.
+    QPointF Position(const TBSONDocument& doc) const {
+        const QSize size = ContainerOf(Text(doc, "site"));
+        const int left = doc.GetValue("left").AsInteger();
+        const int top = doc.GetValue("top").AsInteger();
+        return QPointF((size.width() + left) % size.width(), (size.height() + top) % size.height());
+    }
+
+    // The areas a widget covers: its picture, and its caption beside or below it.
+    TPlacedWidget Place(const TRecordingDesk::TWidgetRequest& widget) const {
+        const TBSONDocument& doc = widget.doc;
+        TPlacedWidget placed{
+            Text(doc, "text").empty() ? Text(doc, "png_nor") : Text(doc, "text"), Text(doc, "site"), {}};
+        const QPointF at = Position(doc);
+        if (widget.number == 5) {
+            placed.boxes.push_back(QRectF(at, EstimatedTextSize(doc)));
+            return placed;
+        }
+        const QImage* picture = qm::PngPack().TakePNG(Text(doc, "png_nor"));
+        const QRectF icon(at, QSizeF(picture->size()));
+        placed.boxes.push_back(icon);
+        if (widget.number == 6) {
+            const QSizeF caption = EstimatedTextSize(doc);
+            if (doc.GetValue("align").AsInteger() != 0)
+                placed.boxes.push_back(QRectF(
+                    QPointF(icon.right() + 2, icon.top() + (icon.height() - caption.height()) / 2), caption));
+            else
+                placed.boxes.push_back(QRectF(
+                    QPointF(icon.left() - (caption.width() - icon.width()) / 2, icon.bottom() + 3), caption));
+        }
+        return placed;
+    }
+
+    // What a click on the widget does: the request goes to the host, numbered by "req_id".
+    void Click(const TBSONDocument& params) {
+        TBSONDocument doc(params);
+        const std::string plugin = doc.GetValue("plugin").AsString();
+        ASSERT_TRUE(corvane::SameText(plugin, "uip")) << "the sample's widgets only talk to the desk";
+        doc.SetInteger(std::string(corvane::kReqCmd), doc.GetValue("req_id").AsInteger());
+        desk_->Invoke(doc);
+    }
+
+    std::unique_ptr<TRecordingDesk> desk_;
+};
+
+TEST_P(SampleBootScripts, BuildTheDeskAndTheBench) {
+    RunBootScripts();
+    int onDesk = 0;
+    int iconsOnBench = 0;
+    for (const auto& widget : desk_->Widgets()) {
+        const bool bench = corvane::SameText(Text(widget.doc, "site"), "bench");
+        onDesk += bench ? 0 : 1;
+        iconsOnBench += bench && widget.number == 6 ? 1 : 0;
+    }
+    EXPECT_GE(onDesk, 3) << "title and status bar";
+    EXPECT_GE(iconsOnBench, 8) << "the desk's functions";
+}
+
+TEST_P(SampleBootScripts, NamePicturesFoundInTheInstallation) {
+    RunBootScripts();
+    std::set<std::string> packed;
+    for (const sample::TPackEntry& entry : sample::ReadPackFile(qm::PngPackFile()))
+        packed.insert(entry.name);
+
+    for (const auto& widget : desk_->Widgets()) {
+        if (widget.number == 5)
+            continue;
+        for (const char* key : {"png_nor", "png_mov"}) {
+            const std::string picture = Text(widget.doc, key);
+            if (picture.empty() && std::string(key) == "png_mov")
+                continue;
+            // Script picture names become full names below Pictures/ when that file exists there.
+            EXPECT_EQ(picture.rfind(qm::PicturesPath(), 0), 0u) << key << " = " << picture;
+            EXPECT_FALSE(QImage(QString::fromStdString(picture)).isNull()) << picture;
+            EXPECT_TRUE(packed.count(fs::path(picture).filename().string())) << picture << " is not packed";
+        }
+        const QImage* normal = qm::PngPack().TakePNG(Text(widget.doc, "png_nor"));
+        if (!Text(widget.doc, "png_mov").empty()) {
+            EXPECT_EQ(qm::PngPack().TakePNG(Text(widget.doc, "png_mov"))->size(), normal->size())
+                << "hover picture of " << Text(widget.doc, "png_nor") << " has another size";
+        }
+    }
+}
+
+TEST_P(SampleBootScripts, LayOutWidgetsWithoutOverlapsInsideTheirContainers) {
+    RunBootScripts();
+    std::vector<TPlacedWidget> placed;
+    for (const auto& widget : desk_->Widgets())
+        placed.push_back(Place(widget));
+
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        const TPlacedWidget& widget = placed[i];
+        const QSize container = ContainerOf(widget.site);
+        const bool onDesk = !corvane::SameText(widget.site, "bench");
+        // Inside the desk's border, or inside the bench.
+        const int inset = onDesk ? desk_->BorderWidth() : 0;
+        const QRectF inside(inset, inset, container.width() - 2 * inset, container.height() - 2 * inset);
+        for (const QRectF& box : widget.boxes) {
+            EXPECT_TRUE(inside.contains(box)) << widget.what << " leaves its container: " << box.x() << ","
+                                              << box.y() << " " << box.width() << "x" << box.height();
+            // The page control covers the middle of the desk; widgets there would never be seen.
+            if (onDesk) {
+                EXPECT_FALSE(QRectF(desk_->PageControlRect()).intersects(box))
+                    << widget.what << " lies under the page control";
+            }
+        }
+        for (std::size_t j = i + 1; j < placed.size(); ++j) {
+            if (!corvane::SameText(placed[j].site, widget.site))
+                continue;
+            for (const QRectF& box : widget.boxes)
+                for (const QRectF& other : placed[j].boxes)
+                    EXPECT_FALSE(box.intersects(other)) << widget.what << " overlaps " << placed[j].what;
+        }
+    }
+}
+
+TEST_P(SampleBootScripts, ClicksRunTheirActionsOrDoNothing) {
+    RunBootScripts();
+    const std::vector<TRecordingDesk::TWidgetRequest> widgets = desk_->Widgets();
+    int actions = 0;
+    for (const auto& widget : widgets) {
+        // Without "req_id" a click would send the stored creation request again and duplicate the
+        // widget; every widget therefore names the request its click sends.
+        ASSERT_TRUE(widget.doc.HasItem("plugin")) << Text(widget.doc, "text");
+        ASSERT_TRUE(widget.doc.HasItem("req_id")) << Text(widget.doc, "text");
+        const std::size_t linesBefore = desk_->LogLines().size();
+        const std::size_t widgetsBefore = desk_->Widgets().size();
+        ASSERT_NO_FATAL_FAILURE(Click(widget.doc));
+        EXPECT_EQ(desk_->Widgets().size(), widgetsBefore) << "a click created a widget";
+        if (widget.doc.GetValue("req_id").AsInteger() == 103) {
+            ++actions;
+            EXPECT_TRUE(qm::FileExists(Text(widget.doc, "luaf"))) << Text(widget.doc, "luaf");
+            EXPECT_EQ(qm::TaxLua().LastScriptError(), "");
+            ASSERT_EQ(desk_->LogLines().size(), linesBefore + 1) << Text(widget.doc, "luaf");
+            EXPECT_FALSE(desk_->LogLines().back().empty());
+        } else {
+            EXPECT_EQ(desk_->LogLines().size(), linesBefore) << "decorative " << Text(widget.doc, "text");
+        }
+    }
+    EXPECT_GE(actions, 8);
+}
+
+std::string DeskSizeName(const ::testing::TestParamInfo<TDeskSize>& size) {
+    return std::to_string(size.param.width) + "x" + std::to_string(size.param.height);
+}
+
+INSTANTIATE_TEST_SUITE_P(DeskSizes, SampleBootScripts,
+                         ::testing::Values(TDeskSize{800, 600}, TDeskSize{1366, 728}, TDeskSize{1920, 1040}),
+                         DeskSizeName);
+
+TEST(SampleUpgradeScript, RunsAndLogsALine) {
+    TRecordingDesk desk(1024, 768);
+    corvane::Khan().SetHostPlugin(&desk);
+    EXPECT_EQ(qm::TaxLua().RunFile(qm::ConfigPath() + "Upgrade.lua"), 0) << qm::TaxLua().LastScriptError();
+    EXPECT_EQ(desk.LogLines().size(), 1u);
+    qm::FreeTaxLua();
+    corvane::Khan().Free();
+}
+
+TEST(SampleScripts, EveryScriptCompiles) {
+    struct TStateCloser {
+        void operator()(lua_State* L) const noexcept { lua_close(L); }
+    };
+    const std::unique_ptr<lua_State, TStateCloser> state(luaL_newstate());
+    int scripts = 0;
+    for (const fs::path& file : sample::FilesBelow(qm::AppPath())) {
+        if (file.extension() != ".lua")
+            continue;
+        ++scripts;
+        const std::string path = (fs::path(qm::AppPath()) / file).string();
+        EXPECT_EQ(luaL_loadfile(state.get(), path.c_str()), 0) << lua_tostring(state.get(), -1);
+        lua_settop(state.get(), 0);
+    }
+    EXPECT_GE(scripts, 11);
+}
+
+} // namespace

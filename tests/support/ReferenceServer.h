@@ -1,0 +1,46 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+namespace qm::test {
+
+// The real qm-reference-server, started as a child process on a free port of 127.0.0.1 serving
+// `root`, and stopped again when the object goes. The constructor returns once the server has
+// announced its port, and throws std::runtime_error when it does not start.
+//
+// The child is also told to stop when the thread that started it ends, so start it on the
+// test's main thread (a fixture), not on a short-lived worker.
+class ReferenceServer {
+public:
+    explicit ReferenceServer(const std::filesystem::path& root, std::vector<std::string> extraArguments = {});
+    ~ReferenceServer();
+    ReferenceServer(const ReferenceServer&) = delete;
+    ReferenceServer& operator=(const ReferenceServer&) = delete;
+
+    int Port() const { return port_; }
+    // "http://127.0.0.1:PORT", without a trailing "/".
+    const std::string& BaseURL() const { return baseURL_; }
+    // BaseURL() followed by `path`, which starts with "/".
+    std::string URL(std::string_view path) const { return baseURL_ + std::string(path); }
+    pid_t ProcessId() const { return pid_; }
+
+    // Sends SIGTERM and waits for the server to end (SIGKILL after a few seconds). Returns its
+    // exit code, or -1 when it did not exit by itself. Later calls return the same result.
+    int Stop();
+
+    // Where the server program was built.
+    static std::string ProgramPath();
+
+private:
+    pid_t pid_ = -1;
+    int output_ = -1; // read end of the server's stdout, kept open so that its writes never fail
+    int port_ = 0;
+    int exitCode_ = -1;
+    std::string baseURL_;
+};
+
+} // namespace qm::test

@@ -1,0 +1,380 @@
+// The page control with real pages, a real skin file and real mouse events on its strip.
+
+#include "SkinFixture.h"
+#include "common/ControlAlign.h"
+#include "common/tabs/TaxPageControl.h"
+#include "common/tabs/TaxTabControlTopPanel.h"
+#include "common/tabs/TaxTabSheet.h"
+#include "corvane/Errors.h"
+#include "corvane/HandleTable.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qm::test {
+namespace {
+
+// A page control 400 x 200 on an owner window; strip 400 wide, tabs 50 long (step 30).
+class PageControl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        owner_ = std::make_unique<QWidget>();
+        owner_->resize(500, 300);
+        pc_ = std::make_unique<TTaxPageControl>(owner_.get());
+        pc_->resize(400, 200);
+        pc_->SetSkinFile(WriteSkinFile(folder_));
+        owner_->show();
+    }
+
+    TTaxTabControlTopPanel& Strip() { return pc_->TopPanel(); }
+
+    TTaxTabSheet& Page(const std::string& caption) {
+        TTaxTabSheet& page = pc_->NewPage(false);
+        page.SetCaption(caption);
+        return page;
+    }
+
+    std::vector<std::string> Captions() { return Strip().Tabs(); }
+
+    // Only the active page is shown and enabled.
+    void ExpectOnlyActiveShown() {
+        for (const TTaxTabSheet* page : pc_->Pages()) {
+            const bool active = page == pc_->ActivePage();
+            EXPECT_EQ(!page->isHidden(), active) << page->Caption();
+            EXPECT_EQ(page->isEnabled(), active) << page->Caption();
+        }
+    }
+
+    // A click on the close button of the tab that ends at row x tabRight.
+    void ClickClose(int tabRight) {
+        const QPoint at(20 + tabRight - 8, 12);
+        MouseClick(Strip(), at);
+    }
+
+    static void DestroyLater(QObject* object) {
+        object->deleteLater();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    TTempFolder folder_;
+    std::unique_ptr<QWidget> owner_;
+    std::unique_ptr<TTaxPageControl> pc_;
+};
+
+TEST_F(PageControl, NewPagesTakeTheFirstFreeNameFromPageCountOn) {
+    QObject taken3(owner_.get());
+    taken3.setObjectName(QStringLiteral("TaxTabSheet3"));
+    QObject taken4(owner_.get());
+    taken4.setObjectName(QStringLiteral("TaxTabSheet4"));
+
+    TTaxTabSheet& first = pc_->NewPage(false);
+    TTaxTabSheet& second = pc_->NewPage(false);
+    EXPECT_EQ(first.objectName(), QStringLiteral("TaxTabSheet1"));
+    EXPECT_EQ(second.Caption(), "TaxTabSheet2");
+    TTaxTabSheet& third = pc_->NewPage(false);
+    EXPECT_EQ(third.objectName(), QStringLiteral("TaxTabSheet5"));
+    EXPECT_EQ(third.Caption(), "TaxTabSheet5");
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"TaxTabSheet1", "TaxTabSheet2", "TaxTabSheet5"}));
+
+    // A closed page keeps its name: with 2 pages left, 3, 4 and 5 are taken.
+    ASSERT_TRUE(pc_->RemovePage(second));
+    EXPECT_EQ(pc_->NewPage(false).objectName(), QStringLiteral("TaxTabSheet6"));
+}
+
+TEST_F(PageControl, NewPageAfterTheActiveOneIsInsertedThereAndActivated) {
+    TTaxTabSheet& a = Page("A");
+    TTaxTabSheet& b = Page("B");
+    Page("C");
+    pc_->SetActivePage(&b);
+    ASSERT_EQ(Strip().TabIndex(), 1);
+
+    TTaxTabSheet& inserted = pc_->NewPage(true);
+    inserted.SetCaption("N");
+    EXPECT_EQ(inserted.PageIndex(), 2);
+    EXPECT_EQ(pc_->ActivePage(), &inserted);
+    EXPECT_EQ(Strip().TabIndex(), 2);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"A", "B", "N", "C"}));
+    ExpectOnlyActiveShown();
+    EXPECT_EQ(pc_->GetPage(3)->PageIndex(), 3);
+
+    // Without an active page "after the active one" means at the end.
+    pc_->SetActivePage(nullptr);
+    EXPECT_TRUE(a.isHidden());
+    TTaxTabSheet& last = pc_->NewPage(true);
+    EXPECT_EQ(last.PageIndex(), 4);
+    EXPECT_EQ(pc_->ActivePage(), &last);
+}
+
+TEST_F(PageControl, ClosingPicksTheFollowingOrTheNewLastPage) {
+    TTaxTabSheet& a = Page("A");
+    TTaxTabSheet& b = Page("B");
+    TTaxTabSheet& c = Page("C");
+    TTaxTabSheet& d = Page("D");
+    std::vector<std::string> asked;
+    pc_->OnClosePage = [&](TTaxPageControl&, TTaxTabSheet& page, bool& allow) {
+        asked.push_back(page.Caption());
+        EXPECT_TRUE(allow);
+    };
+    ASSERT_EQ(pc_->ActivePage(), &d);
+
+    // The active last page, from its close button (tab 3 ends at row 120).
+    ClickClose(120);
+    EXPECT_EQ(asked, std::vector<std::string>{"D"});
+    EXPECT_EQ(pc_->ActivePage(), &c);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(d.PageControl(), nullptr);
+    EXPECT_EQ(d.PageIndex(), -1);
+    EXPECT_TRUE(d.isHidden());
+    EXPECT_EQ(d.parentWidget(), pc_.get()) << "a closed page stays alive as a hidden child";
+
+    // The active middle page: the one that followed it takes over.
+    pc_->SetActivePage(&b);
+    ASSERT_TRUE(pc_->RemovePage(b));
+    EXPECT_EQ(pc_->ActivePage(), &c);
+    EXPECT_EQ(Strip().TabIndex(), 1);
+
+    // An inactive page: the active one stays.
+    ASSERT_TRUE(pc_->RemovePage(a));
+    EXPECT_EQ(pc_->ActivePage(), &c);
+    EXPECT_EQ(c.PageIndex(), 0);
+    EXPECT_EQ(Strip().TabIndex(), 0);
+    EXPECT_EQ(Captions(), std::vector<std::string>{"C"});
+    ExpectOnlyActiveShown();
+    EXPECT_TRUE(a.isHidden() && b.isHidden() && d.isHidden());
+    EXPECT_EQ(asked, (std::vector<std::string>{"D", "B", "A"}));
+
+    // The only page: none is left active.
+    ASSERT_TRUE(pc_->RemovePage(c));
+    EXPECT_EQ(pc_->ActivePage(), nullptr);
+    EXPECT_TRUE(c.isHidden());
+}
+
+TEST_F(PageControl, RefusedCloseKeepsTabAndPage) {
+    Page("A");
+    TTaxTabSheet& b = Page("B");
+    pc_->OnClosePage = [](TTaxPageControl&, TTaxTabSheet&, bool& allow) { allow = false; };
+    ClickClose(60); // tab 1, the active one
+    EXPECT_FALSE(pc_->RemovePage(b));
+    EXPECT_EQ(pc_->PageCount(), 2);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(pc_->ActivePage(), &b);
+    EXPECT_EQ(b.PageIndex(), 1);
+    EXPECT_FALSE(b.isHidden());
+}
+
+TEST_F(PageControl, HidingTheOnlyVisibleTabCollapsesTheStripAndShowingBringsItBack) {
+    pc_->SetBorderColor(QColor(Qt::red));
+    TTaxTabSheet& only = Page("Only");
+    EXPECT_EQ(only.geometry(), QRect(1, 24, 398, 175));
+    EXPECT_EQ(pc_->grab().toImage().pixelColor(200, 0), pc_->TopPanel().grab().toImage().pixelColor(200, 0));
+
+    only.SetTabVisible(false);
+    EXPECT_FALSE(only.TabVisible());
+    EXPECT_EQ(pc_->ActivePage(), nullptr);
+    EXPECT_TRUE(only.isHidden());
+    EXPECT_EQ(Strip().height(), 0);
+    EXPECT_TRUE(pc_->FreeStripRect().isEmpty());
+    // Without the strip the frame closes at the top.
+    const QImage framed = pc_->grab().toImage();
+    EXPECT_EQ(framed.pixelColor(200, 0), QColor(Qt::red));
+    EXPECT_EQ(framed.pixelColor(0, 100), QColor(Qt::red));
+
+    only.SetTabVisible(true);
+    EXPECT_EQ(Strip().height(), 24);
+    EXPECT_EQ(pc_->ActivePage(), &only);
+    EXPECT_FALSE(only.isHidden());
+    EXPECT_EQ(only.geometry(), QRect(1, 24, 398, 175));
+}
+
+TEST_F(PageControl, HidingTheActiveTabActivatesTheNearestPageWithATab) {
+    TTaxTabSheet& a = Page("A");
+    TTaxTabSheet& b = Page("B");
+    TTaxTabSheet& c = Page("C");
+    TTaxTabSheet& d = Page("D");
+    c.SetTabVisible(false); // inactive: only the tab goes
+    EXPECT_EQ(pc_->ActivePage(), &d);
+    EXPECT_FALSE(Strip().TabVisible(2));
+
+    pc_->SetActivePage(&b);
+    b.SetTabVisible(false); // after it first, skipping the hidden C
+    EXPECT_EQ(pc_->ActivePage(), &d);
+    d.SetTabVisible(false); // nothing after it: the nearest before it with a tab
+    EXPECT_EQ(pc_->ActivePage(), &a);
+    EXPECT_EQ(Strip().height(), 24);
+    ExpectOnlyActiveShown();
+}
+
+TEST_F(PageControl, PageIndexOutsideTheListKeepsThePage) {
+    TTaxTabSheet& a = Page("A");
+    Page("B");
+    TTaxTabSheet& c = Page("C");
+    a.SetBtnCloseVisible(false);
+    EXPECT_FALSE(Strip().CloseVisible(0));
+
+    a.SetPageIndex(3);
+    a.SetPageIndex(-1);
+    EXPECT_EQ(a.PageIndex(), 0);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"A", "B", "C"}));
+
+    // A move takes the caption and the close flag along; the active tab stays on the active page.
+    a.SetPageIndex(2);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"B", "C", "A"}));
+    EXPECT_EQ(pc_->GetPage(2), &a);
+    EXPECT_FALSE(Strip().CloseVisible(2));
+    EXPECT_TRUE(Strip().CloseVisible(0));
+    EXPECT_EQ(pc_->ActivePage(), &c);
+    EXPECT_EQ(Strip().TabIndex(), c.PageIndex());
+}
+
+TEST_F(PageControl, SkinGivesColoursAndAMissingSkinPaintsWhite) {
+    TTaxTabSheet& page = Page("P");
+    EXPECT_EQ(pc_->Color().rgb(), PieceColour("background"));
+    EXPECT_EQ(pc_->SkinFrameColor().rgb(), PieceColour("frame"));
+    EXPECT_EQ(PieceAt(page.grab().toImage(), 100, 100), "page");
+
+    pc_->SetSkinFile(folder_.File("missing.bmp"));
+    EXPECT_EQ(pc_->SkinFile(), folder_.File("missing.bmp"));
+    EXPECT_EQ(pc_->Color(), QColor(Qt::white));
+    const QImage shot = page.grab().toImage();
+    EXPECT_EQ(PieceAt(shot, 0, 0), "white");
+    EXPECT_EQ(PieceAt(shot, 200, 100), "white");
+    // The page control's own fill shows where no page covers it.
+    page.SetTabVisible(false);
+    EXPECT_EQ(PieceAt(pc_->grab().toImage(), 200, 100), "white");
+}
+
+TEST_F(PageControl, StalePagesNeverTouchAnotherPagesTab) {
+    TTaxTabSheet& a = Page("A");
+    TTaxTabSheet& b = Page("B");
+    TTaxTabSheet& c = Page("C");
+    ASSERT_TRUE(pc_->RemovePage(b));
+    const std::vector<std::string> tabs = Captions();
+    ASSERT_EQ(tabs, (std::vector<std::string>{"A", "C"}));
+
+    // The closed page still thinks of nothing: none of its setters reach the strip.
+    EXPECT_FALSE(pc_->RemovePage(b));
+    b.SetPageIndex(0);
+    b.SetCaption("X");
+    b.SetTabVisible(false);
+    b.SetBtnCloseVisible(false);
+    pc_->SetActivePage(&b);
+    EXPECT_EQ(Captions(), tabs);
+    EXPECT_TRUE(Strip().TabVisible(0) && Strip().TabVisible(1));
+    EXPECT_TRUE(Strip().CloseVisible(0) && Strip().CloseVisible(1));
+    EXPECT_EQ(pc_->ActivePage(), &c);
+
+    // Destroying pages: each takes only its own tab, found by identity.
+    const std::int32_t handleB = b.Handle();
+    const std::int32_t handleA = a.Handle();
+    ASSERT_EQ(corvane::Handles().Resolve(handleA, corvane::kHandlePage | corvane::kHandleControl, "page_inst",
+                                         "test"),
+              static_cast<void*>(static_cast<QWidget*>(&a)));
+    DestroyLater(&b);
+    EXPECT_EQ(Captions(), tabs);
+    EXPECT_FALSE(corvane::Handles().IsLive(handleB));
+    DestroyLater(&a);
+    EXPECT_EQ(Captions(), std::vector<std::string>{"C"});
+    EXPECT_EQ(c.PageIndex(), 0);
+    EXPECT_EQ(pc_->ActivePage(), &c);
+    EXPECT_THROW(corvane::Handles().Resolve(handleA, corvane::kHandlePage, "page_inst", "test"),
+                 corvane::EPlugin);
+}
+
+TEST_F(PageControl, DestroyingTheActivePageShowsTheNextOne) {
+    Page("A");
+    TTaxTabSheet& b = Page("B");
+    TTaxTabSheet& c = Page("C");
+    pc_->SetActivePage(&b);
+    DestroyLater(&b);
+    EXPECT_EQ(pc_->ActivePage(), &c);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"A", "C"}));
+    ExpectOnlyActiveShown();
+}
+
+TEST_F(PageControl, PagesAttachThroughTheirParent) {
+    auto page = std::make_unique<TTaxTabSheet>();
+    page->SetCaption("Docked");
+    EXPECT_EQ(page->PageIndex(), -1);
+    TTaxTabSheet* attached = page.get();
+    page.release()->setParent(pc_.get());
+    EXPECT_EQ(attached->PageControl(), pc_.get());
+    EXPECT_EQ(pc_->ActivePage(), attached);
+
+    TTaxTabSheet& child = *std::make_unique<TTaxTabSheet>(pc_.get()).release();
+    EXPECT_EQ(child.PageIndex(), 1);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"Docked", ""}));
+
+    // Leaving the parent detaches without asking.
+    bool asked = false;
+    pc_->OnClosePage = [&](TTaxPageControl&, TTaxTabSheet&, bool&) { asked = true; };
+    QWidget elsewhere;
+    child.setParent(&elsewhere);
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(child.PageControl(), nullptr);
+    EXPECT_EQ(Captions(), std::vector<std::string>{"Docked"});
+    EXPECT_EQ(pc_->ActivePage(), attached);
+}
+
+TEST_F(PageControl, PagesAreFoundByTagAndControl) {
+    TTaxTabSheet& a = Page("A");
+    TTaxTabSheet& b = Page("B");
+    QLineEdit& edit = *std::make_unique<QLineEdit>(&a).release();
+    const std::int32_t editHandle =
+        corvane::Handles().Register(static_cast<const QWidget*>(&edit), corvane::kHandleControl);
+    a.SetTag(editHandle);
+    EXPECT_EQ(pc_->PageByTag(editHandle), &a);
+    EXPECT_EQ(pc_->PageByTag(0), nullptr) << "untagged pages are no match for 0";
+
+    pc_->ShowControl(&edit);
+    EXPECT_EQ(pc_->ActivePage(), &a);
+    pc_->SetActivePage(&b);
+    pc_->FocusPage(a);
+    EXPECT_EQ(pc_->ActivePage(), &a);
+    EXPECT_EQ(owner_->focusWidget(), &edit);
+    corvane::Handles().Unregister(static_cast<const QWidget*>(&edit));
+}
+
+TEST_F(PageControl, FreeStripRectIsRightOfTheLastTab) {
+    Page("A");
+    Page("B");
+    Page("C");
+    // Row 3 * 30 + 20 = 110 from x 20: free from 130 to the strip's right end.
+    EXPECT_EQ(pc_->FreeStripRect(), QRect(130, 0, 270, 24));
+    pc_->SetToolbarVisible(false);
+    EXPECT_EQ(pc_->FreeStripRect(), QRect(110, 0, 290, 24));
+    pc_->SetToolbarVisible(true);
+    for (int i = 0; i < 17; ++i)
+        Page("more");
+    // 20 tabs do not fit: only the right margin is free.
+    EXPECT_EQ(pc_->FreeStripRect(), QRect(398, 0, 2, 24));
+}
+
+TEST_F(PageControl, TabActiveAndChangeFollowTheTabs) {
+    std::vector<int> activated;
+    int changes = 0;
+    pc_->OnTabActive = [&](TTaxTab& sender, int index) {
+        EXPECT_EQ(&sender, pc_.get());
+        activated.push_back(index);
+    };
+    pc_->OnChange = [&](TTaxTab&) { ++changes; };
+    TTaxTabSheet& a = Page("A");
+    Page("B");
+    std::vector<std::string> shown;
+    a.OnShow = [&](TTaxTabSheet& page) { shown.push_back("show " + page.Caption()); };
+    a.OnHide = [&](TTaxTabSheet& page) { shown.push_back("hide " + page.Caption()); };
+    MouseClick(Strip(), {25, 2}); // tab 0
+    EXPECT_EQ(pc_->ActivePage(), &a);
+    EXPECT_EQ(activated, (std::vector<int>{1, 0}));
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(shown, std::vector<std::string>{"show A"});
+    MouseClick(Strip(), {75, 2}); // tab 1
+    EXPECT_EQ(shown, (std::vector<std::string>{"show A", "hide A"}));
+}
+
+} // namespace
+} // namespace qm::test

@@ -1,0 +1,93 @@
+#include "Backgrounds.h"
+#include "BmpFile.h"
+#include "DeskIcons.h"
+#include "Drawing.h"
+#include "FramePictures.h"
+#include "TabSkin.h"
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace skingen;
+
+// Pictures the desk takes by name from the packed image store: the frame and the icons.
+void WritePackedPictures(const fs::path& folder) {
+    SavePng(DrawDeskBackground(), folder / "bg.png");
+    SavePng(DrawTitleBar(), folder / "top_c.png");
+    SavePng(DrawStatusBar(), folder / "bottom_c.png");
+    SavePng(DrawBorder(), folder / "border_dot.png");
+    const struct {
+        TTitleButton button;
+        const char* name;
+    } buttons[] = {{TTitleButton::Close, "close"},
+                   {TTitleButton::Maximize, "max"},
+                   {TTitleButton::Minimize, "min"},
+                   {TTitleButton::Restore, "nor"}};
+    for (const auto& entry : buttons) {
+        SavePng(DrawTitleButton(entry.button, false), folder / (std::string(entry.name) + "_01.png"));
+        SavePng(DrawTitleButton(entry.button, true), folder / (std::string(entry.name) + "_02.png"));
+    }
+    SavePng(DrawLogo(), folder / "logo.png");
+}
+
+// Icons and the logo named by the boot scripts. The scripts' picture names become full paths
+// below the Pictures folder, so these are installed there as loose files, and packed as well.
+void WriteScriptPictures(const fs::path& folder) {
+    for (const TDeskIconInfo& info : DeskIcons()) {
+        SavePng(DrawDeskIcon(info, false), folder / (std::string(info.name) + "_nor.png"));
+        SavePng(DrawDeskIcon(info, true), folder / (std::string(info.name) + "_mov.png"));
+    }
+    for (const TStatusIconInfo& info : StatusIcons()) {
+        SavePng(DrawStatusIcon(info, false), folder / (std::string(info.name) + "_nor.png"));
+        SavePng(DrawStatusIcon(info, true), folder / (std::string(info.name) + "_mov.png"));
+    }
+    SavePng(DrawLogo(), folder / "logo.png");
+}
+
+// Icons of the applications listed in the sample app-store catalogue, named by it.
+void WriteStoreAppPictures(const fs::path& folder) {
+    for (const TStoreAppIconInfo& info : StoreAppIcons()) {
+        SavePng(DrawStoreAppIcon(info, TStoreAppLook::Small), folder / (std::string(info.name) + "_s.png"));
+        SavePng(DrawStoreAppIcon(info, TStoreAppLook::Large), folder / (std::string(info.name) + "_l.png"));
+        SavePng(DrawStoreAppIcon(info, TStoreAppLook::NotInstalled),
+                folder / (std::string(info.name) + "_u.png"));
+    }
+}
+
+} // namespace
+
+// qm-skingen OUTDIR: draws the sample installation's pictures. OUTDIR/pack receives the pictures
+// for the packed image store, OUTDIR/Pictures those installed as files in the Pictures folder
+// (the tab strip skin, the bench background and the pictures the boot scripts name).
+int main(int argc, char* argv[]) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: qm-skingen OUTDIR\n"
+                             "Draws the desk's pictures into OUTDIR/pack (for the packed image store)\n"
+                             "and OUTDIR/Pictures (loose pictures: PgSkin.bmp, bench.png, icons,\n"
+                             "store application icons).\n");
+        return 2;
+    }
+    try {
+        const fs::path out = argv[1];
+        const fs::path pack = out / "pack";
+        const fs::path pictures = out / "Pictures";
+        fs::create_directories(pack);
+        fs::create_directories(pictures);
+
+        WritePackedPictures(pack);
+        WriteScriptPictures(pack);
+        WriteScriptPictures(pictures);
+        WriteStoreAppPictures(pictures);
+        SaveBmp24(DrawTabSkin(), pictures / "PgSkin.bmp");
+        SavePng(DrawBenchBackground(), pictures / "bench.png");
+        return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "qm-skingen: %s\n", error.what());
+        return 1;
+    }
+}
