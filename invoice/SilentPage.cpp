@@ -32,8 +32,9 @@ bool TSilentPage::javaScriptPrompt(const QUrl&, const QString& msg, const QStrin
     return false;
 }
 
-void TSilentPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int lineNumber,
+void TSilentPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber,
                                            const QString& sourceID) {
+    QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
     Trace("Verrian.console", QStringLiteral("%1:%2: %3").arg(sourceID).arg(lineNumber).arg(message).toStdString());
 }
 

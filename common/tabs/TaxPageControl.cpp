@@ -118,7 +118,7 @@ void TTaxPageControl::TakeOut(TTaxTabSheet& page, bool hideIt) {
         if (hideIt)
             HidePage(page);
         const int count = PageCount();
-        SelectPage(position < count ? position - 1 : count - 1);
+        SelectPage(position < count ? position : count - 1);
     } else {
         if (hideIt) {
             page.setEnabled(false);

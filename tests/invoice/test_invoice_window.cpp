@@ -27,8 +27,8 @@ TEST_F(InvoiceWindow, TwoRequestsAnswerTheSameWindowThatShowsTheLocalPage) {
     ASSERT_TRUE(opened.browser) << "the window holds the browser view wbInvoice";
     EXPECT_EQ(opened.window->size(), QSize(595, 447));
     EXPECT_TRUE(opened.window->isWindow()) << "nobody has docked it yet";
-    EXPECT_EQ(opened.browser->url(), QUrl::fromLocalFile(QString::fromStdString(PageFile())));
     ASSERT_TRUE(FirstLoadSucceeded(opened));
+    EXPECT_EQ(opened.browser->url(), QUrl::fromLocalFile(QString::fromStdString(PageFile())));
     EXPECT_EQ(RunScript(*opened.browser, QStringLiteral("document.title")).toString(), PageTitleInFile());
     EXPECT_FALSE(PageTitleInFile().isEmpty());
 

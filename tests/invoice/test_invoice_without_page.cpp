@@ -20,6 +20,7 @@ TEST_F(InvoiceWithoutPage, WindowStaysBlankAndSendsNoUsageEvent) {
     QTest::qWait(1000);
     EXPECT_TRUE(opened.loads->isEmpty()) << "nothing was loaded";
     EXPECT_TRUE(opened.browser->url().isEmpty());
+    EXPECT_TRUE(opened.browser->page()->requestedUrl().isEmpty());
     EXPECT_TRUE(opened.browser->title().isEmpty() || opened.browser->title() == QStringLiteral("about:blank"));
     EXPECT_EQ(UsageEventCount(), 0);
 }

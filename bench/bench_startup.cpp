@@ -1,0 +1,198 @@
+// How long the desk takes from process start until its last boot script has run (the
+// "boot scripts finished" milestone on standard error), in a copy of the sample installation,
+// against the time a bare frameless Qt window takes from process start to its first paint. Both run
+// under the offscreen platform, alternately, several times; the medians and their ratio are printed.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using TClock = std::chrono::steady_clock;
+
+constexpr int kRuns = 5;
+constexpr auto kTimeout = std::chrono::seconds(60);
+
+class TTempDir {
+public:
+    TTempDir() {
+        std::string pattern = (fs::temp_directory_path() / "qm-bench-startup-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr)
+            path_ = pattern;
+    }
+    ~TTempDir() {
+        std::error_code ignored;
+        if (!path_.empty())
+            fs::remove_all(path_, ignored);
+    }
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+    const fs::path& Path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// The sample installation with its own title, so that a desk someone has open does not hold the
+// single-instance name.
+bool LayOutInstallation(const fs::path& dir) {
+    std::error_code error;
+    fs::copy(QM_SAMPLE_IMAGE_DIR, dir, fs::copy_options::recursive, error);
+    if (error)
+        return false;
+    fs::copy_file(QM_HOST_FILE, dir / "Quillmere", error);
+    fs::copy_file(QM_CORVANE_FILE, dir / fs::path(QM_CORVANE_FILE).filename(), error);
+    if (error)
+        return false;
+    const fs::path config = dir / "Config" / "SysConfig.Xml";
+    std::ifstream in(config, std::ios::binary);
+    std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const std::string open = "<app_title>";
+    const std::size_t start = xml.find(open);
+    const std::size_t end = xml.find("</app_title>");
+    if (start == std::string::npos || end == std::string::npos || end < start)
+        return false;
+    xml.replace(start + open.size(), end - start - open.size(),
+                "Quillmere bench " + std::to_string(getpid()));
+    std::ofstream(config, std::ios::binary | std::ios::trunc) << xml;
+    return true;
+}
+
+class TFd {
+public:
+    explicit TFd(int fd = -1) : fd_(fd) {}
+    ~TFd() { Reset(); }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return fd_; }
+    void Reset() {
+        if (fd_ >= 0)
+            close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
+
+// Starts the program under the offscreen platform and answers the seconds until the marker
+// appears on its standard error; the program is killed then.
+std::optional<double> SecondsUntil(const fs::path& program, const std::string& marker,
+                                   const fs::path& libraryDir) {
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        if (std::strncmp(*entry, "QT_QPA_PLATFORM=", 16) != 0 &&
+            std::strncmp(*entry, "LD_LIBRARY_PATH=", 16) != 0)
+            env.emplace_back(*entry);
+    env.emplace_back("QT_QPA_PLATFORM=offscreen");
+    env.emplace_back("LD_LIBRARY_PATH=" + libraryDir.string());
+    std::vector<char*> envp;
+    for (std::string& entry : env)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string path = program.string();
+    std::vector<char*> argv = {path.data(), nullptr};
+
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        return std::nullopt;
+    TFd readEnd(ends[0]);
+    TFd writeEnd(ends[1]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, "/");
+
+    const auto start = TClock::now();
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    writeEnd.Reset();
+    if (error != 0)
+        return std::nullopt;
+
+    std::optional<double> seconds;
+    std::string text;
+    while (!seconds && TClock::now() - start < kTimeout) {
+        pollfd waiting{readEnd.Get(), POLLIN, 0};
+        if (poll(&waiting, 1, 100) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t got = read(readEnd.Get(), buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(got));
+        if (text.find(marker) != std::string::npos)
+            seconds = std::chrono::duration<double>(TClock::now() - start).count();
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    if (!seconds)
+        std::fprintf(stderr, "%s: no \"%s\" within %lld s; it wrote:\n%s\n", path.c_str(), marker.c_str(),
+                     static_cast<long long>(kTimeout.count()), text.c_str());
+    return seconds;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+void PrintRow(const char* what, const std::vector<double>& seconds) {
+    std::printf("%-52s median %8.1f ms  (", what, Median(seconds) * 1000);
+    for (std::size_t i = 0; i < seconds.size(); ++i)
+        std::printf("%s%.1f", i == 0 ? "" : " ", seconds[i] * 1000);
+    std::printf(")\n");
+}
+
+} // namespace
+
+int main() {
+    const TTempDir temp;
+    const fs::path desk = temp.Path() / "desk";
+    if (temp.Path().empty() || !LayOutInstallation(desk)) {
+        std::fprintf(stderr, "cannot lay out the sample installation from %s\n", QM_SAMPLE_IMAGE_DIR);
+        return 1;
+    }
+    const fs::path bareWindow = QM_BARE_WINDOW_FILE;
+
+    // One run of each first, so that both start from a warm file cache.
+    if (!SecondsUntil(desk / "Quillmere", "boot scripts finished", desk) ||
+        !SecondsUntil(bareWindow, "first paint", desk))
+        return 1;
+
+    std::vector<double> deskSeconds;
+    std::vector<double> windowSeconds;
+    for (int run = 0; run < kRuns; ++run) {
+        const auto deskRun = SecondsUntil(desk / "Quillmere", "boot scripts finished", desk);
+        const auto windowRun = SecondsUntil(bareWindow, "first paint", desk);
+        if (!deskRun || !windowRun)
+            return 1;
+        deskSeconds.push_back(*deskRun);
+        windowSeconds.push_back(*windowRun);
+    }
+    PrintRow("desk: process start to \"boot scripts finished\"", deskSeconds);
+    PrintRow("bare frameless window: process start to first paint", windowSeconds);
+    std::printf("%-52s %8.2f\n", "ratio desk / bare window (medians)",
+                Median(deskSeconds) / Median(windowSeconds));
+    return 0;
+}

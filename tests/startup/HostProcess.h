@@ -1,0 +1,70 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace qmtest {
+
+using namespace std::chrono_literals;
+
+// Polls until the condition holds or the time is up; answers the condition's last value.
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+// The whole content of a file ("" when it does not exist).
+std::string ReadWholeFile(const std::filesystem::path& file);
+
+// A message dialog as the dialog watcher saw it before clicking it away.
+struct TDialogRecord {
+    std::string caption;
+    std::string message;
+    std::string otherWindows; // classes of the other visible top-level windows, comma separated
+};
+
+// One run of a host program under Qt's offscreen platform, started from a folder outside its
+// installation. Its standard error (and output) go to a file; the dialog watcher library is
+// preloaded and reports every message dialog to a file of its own, then clicks it away. The
+// process is killed, if still running, when this object goes.
+class THostProcess {
+public:
+    struct TOptions {
+        std::filesystem::path program;
+        std::filesystem::path outputFile; // standard error and output
+        std::filesystem::path dialogFile; // one line per message dialog
+        std::filesystem::path libraryDir; // searched first for shared libraries
+    };
+
+    explicit THostProcess(const TOptions& options);
+    ~THostProcess();
+    THostProcess(const THostProcess&) = delete;
+    THostProcess& operator=(const THostProcess&) = delete;
+
+    pid_t Pid() const noexcept { return pid_; }
+
+    // What the process wrote to its standard error so far.
+    std::string Output() const;
+    bool OutputContains(const std::string& text) const;
+    bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout = 20s) const;
+
+    // The dialogs the watcher saw so far.
+    std::vector<TDialogRecord> Dialogs() const;
+    bool WaitForDialog(std::chrono::milliseconds timeout = 20s) const;
+
+    // Whether the process has not ended yet (an ended process is reaped here).
+    bool Running();
+    // Waits for the end; the wait status, or nothing when the time ran out.
+    std::optional<int> WaitForExit(std::chrono::milliseconds timeout = 20s);
+    // Sends the signal and waits for the end.
+    void Kill(int signal);
+
+private:
+    TOptions options_;
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+} // namespace qmtest

@@ -1,0 +1,51 @@
+// A plug-in for the start-up tests. Each test installation holds it twice: as "Skellow.so" it stands
+// in for the channels plug-in and records the usage events it receives, as "Recorder.so" the test
+// scripts call it to leave evidence or to fail. Both copies append to the one file "evidence.txt" in
+// the installation folder, so the test reads back what happened and in which order.
+#include "corvane/Plugin.h"
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+using corvane::TBSONDocument;
+
+void AppendEvidence(const std::string& line) {
+    // The installation folder is the host program's folder, whichever copy of this library runs.
+    const std::filesystem::path folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    std::ofstream(folder / "evidence.txt", std::ios::app | std::ios::binary) << line << '\n';
+}
+
+std::string Text(const TBSONDocument& req, const char* name) {
+    const corvane::TBSONItem* item = req.Find(name);
+    return item != nullptr ? item->AsString() : std::string();
+}
+
+class TStartupRecorder : public corvane::TClientPlugin {
+public:
+    // Appends "line".
+    void REQ_1(const TBSONDocument& req, TBSONDocument&) { AppendEvidence(Text(req, "line")); }
+
+    // Fails with an error outside the ETax family, carrying "message".
+    void REQ_2(const TBSONDocument& req, TBSONDocument&) { throw std::runtime_error(Text(req, "message")); }
+
+    // The usage event of the channels plug-in.
+    void REQ_301(const TBSONDocument& req, TBSONDocument&) {
+        AppendEvidence("usage " + Text(req, "FFunctionKey"));
+    }
+
+protected:
+    std::span<const corvane::TPublishedMethod> PublishedMethods() const noexcept override {
+        static const corvane::TPublishedMethod methods[] = {CORVANE_PUBLISH(TStartupRecorder, REQ_1),
+                                                            CORVANE_PUBLISH(TStartupRecorder, REQ_2),
+                                                            CORVANE_PUBLISH(TStartupRecorder, REQ_301)};
+        return methods;
+    }
+};
+
+} // namespace
+
+CORVANE_EXPORT_PLUGIN(TStartupRecorder)
