@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <poll.h>
 #include <signal.h>
@@ -61,9 +60,8 @@ bool LayOutInstallation(const fs::path& dir) {
     if (error)
         return false;
     const fs::path config = dir / "Config" / "SysConfig.Xml";
-    std::ifstream in(config, std::ios::binary);
-    std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
+    std::string xml(static_cast<std::size_t>(fs::file_size(config, error)), '\0');
+    std::ifstream(config, std::ios::binary).read(xml.data(), static_cast<std::streamsize>(xml.size()));
     const std::string open = "<app_title>";
     const std::size_t start = xml.find(open);
     const std::size_t end = xml.find("</app_title>");

@@ -21,12 +21,25 @@ struct TFileCloser {
     void operator()(std::FILE* file) const noexcept { std::fclose(file); }
 };
 
-// One file per fuzzing process, rewritten for every input.
+// One file per fuzzing process, rewritten for every input and removed when the process ends.
+class TScratchFile {
+public:
+    TScratchFile()
+        : name_(
+              (std::filesystem::temp_directory_path() / ("qm_fuzz_pngs_" + std::to_string(getpid()) + ".sys"))
+                  .string()) {}
+    ~TScratchFile() { std::remove(name_.c_str()); }
+    TScratchFile(const TScratchFile&) = delete;
+    TScratchFile& operator=(const TScratchFile&) = delete;
+    const std::string& Name() const noexcept { return name_; }
+
+private:
+    std::string name_;
+};
+
 const std::string& PackFile() {
-    static const std::string file =
-        (std::filesystem::temp_directory_path() / ("qm_fuzz_pngs_" + std::to_string(getpid()) + ".sys"))
-            .string();
-    return file;
+    static const TScratchFile file;
+    return file.Name();
 }
 
 } // namespace
