@@ -13,6 +13,7 @@
 #include "corvane/Khan.h"
 #include "corvane/Skin.h"
 #include "host/BootList.h"
+#include "host/ErrorHandler.h"
 #include "host/StartupLog.h"
 #include "host/TaxLua.h"
 
@@ -46,7 +47,13 @@ TFrmDesk::TFrmDesk(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frameless
     QFont deskFont(QStringLiteral("宋体"));
     deskFont.setPixelSize(12);
     setFont(deskFont);
-    FormCreate();
+    try {
+        FormCreate();
+    } catch (const std::exception& error) {
+        // The error handler is in place before the frame is built (a missing image store, say):
+        // the error is logged and shown, and the desk stays with what it has.
+        HandleDeskException(error);
+    }
 }
 
 TFrmDesk::~TFrmDesk() { FormDestroy(); }
@@ -151,7 +158,8 @@ void TFrmDesk::ChangeWindowState(std::uint8_t state) {
         setGeometry(restorePosition_.x(), restorePosition_.y(), 800, 600);
         break;
     case wsMinimized:
-        minimizeTimer_->start();
+        if (minimizeTimer_)
+            minimizeTimer_->start();
         break;
     case wsMaximized:
         setGeometry(0, 0, WorkArea().width(), WorkArea().height());
@@ -162,6 +170,8 @@ void TFrmDesk::ChangeWindowState(std::uint8_t state) {
 }
 
 void TFrmDesk::MaximizeButtonClick() {
+    if (maximizeButton_ == nullptr)
+        return;
     TUIcon& button = *maximizeButton_;
     ChangeWindowState(static_cast<std::uint8_t>(button.Tag));
     if (button.Tag == wsMaximized) {
