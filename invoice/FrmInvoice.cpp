@@ -1,18 +1,18 @@
 #include "invoice/FrmInvoice.h"
 
-#include <QDateTime>
-#include <QPageLayout>
-#include <QPrinter>
-#include <QShortcut>
-#include <QUrl>
-#include <QWebEngineView>
-
 #include "common/ControlAlign.h"
 #include "common/Paths.h"
 #include "common/Routing.h"
 #include "corvane/HandleTable.h"
 #include "invoice/HeaderFooterPrint.h"
 #include "invoice/SilentPage.h"
+
+#include <QDateTime>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QShortcut>
+#include <QUrl>
+#include <QWebEngineView>
 
 namespace qm {
 
@@ -31,13 +31,13 @@ TfrmInvoice::TfrmInvoice(QWebEngineProfile& profile, QWidget* parent)
     wbInvoice->setObjectName(QStringLiteral("wbInvoice"));
     wbInvoice->setPage(new TSilentPage(&profile, wbInvoice)); // owned by the view
     // No context menu of any kind, and the right click is not handed on to the desk either.
-    wbInvoice->setContextMenuPolicy(Qt::DefaultContextMenu);
+    wbInvoice->setContextMenuPolicy(Qt::PreventContextMenu);
     SetControlAlign(wbInvoice, alClient);
     setFocusProxy(wbInvoice);
 
     // Ctrl+N opens no new browser window: the shortcut takes the key and does nothing with it.
     auto* newWindowKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this); // owned by this window
-    newWindowKey->setContext(Qt::WidgetWithChildrenShortcut); newWindowKey->setEnabled(false);
+    newWindowKey->setContext(Qt::WidgetWithChildrenShortcut);
     auto* printKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this); // owned by this window
     printKey->setContext(Qt::WidgetWithChildrenShortcut);
     connect(printKey, &QShortcut::activated, this, &TfrmInvoice::ShowPrintDialog);

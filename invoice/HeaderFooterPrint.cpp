@@ -33,10 +33,20 @@ void DrawLine(QPainter& painter, const QRectF& band, const TPageSetupLine& line)
                          metrics.elidedText(line.left, Qt::ElideMiddle, leftRoom));
 }
 
+// The page on white paper: an opaque picture is much smaller in the printer's output than one with
+// an alpha channel.
+QImage RenderOnPaper(QPdfDocument& document, int page, QSize size) {
+    QImage paper(size, QImage::Format_RGB32);
+    paper.fill(Qt::white);
+    QPainter painter(&paper);
+    painter.drawImage(0, 0, document.render(page, size));
+    return paper;
+}
+
 } // namespace
 
-bool PrintWithHeaderFooter(const QByteArray& pdf, QPrinter& printer, const QString& header, const QString& footer,
-                           TPageSetupFields fields) {
+bool PrintWithHeaderFooter(const QByteArray& pdf, QPrinter& printer, const QString& header,
+                           const QString& footer, TPageSetupFields fields) {
     // The PDF reader wants a file it can seek in.
     QTemporaryFile file;
     if (pdf.isEmpty() || !file.open() || file.write(pdf) != pdf.size() || !file.flush())
@@ -63,12 +73,12 @@ bool PrintWithHeaderFooter(const QByteArray& pdf, QPrinter& printer, const QStri
         if (page > 0 && !printer.newPage())
             return false;
         const QSizeF points = document.pagePointSize(page);
-        const QImage image = document.render(page, (points * renderDpi / 72.0).toSize());
-        painter.drawImage(sheet, image);
+        painter.drawImage(sheet, RenderOnPaper(document, page, (points * renderDpi / 72.0).toSize()));
 
         fields.page = page + 1;
         const qreal width = sheet.width() - margins.left() - margins.right();
-        DrawLine(painter, QRectF(margins.left(), 0, width, margins.top()), ExpandPageSetupCodes(header, fields));
+        DrawLine(painter, QRectF(margins.left(), 0, width, margins.top()),
+                 ExpandPageSetupCodes(header, fields));
         DrawLine(painter, QRectF(margins.left(), sheet.height() - margins.bottom(), width, margins.bottom()),
                  ExpandPageSetupCodes(footer, fields));
     }

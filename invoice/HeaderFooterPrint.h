@@ -1,9 +1,9 @@
 #pragma once
 
+#include "invoice/PageSetupCodes.h"
+
 #include <QByteArray>
 #include <QString>
-
-#include "invoice/PageSetupCodes.h"
 
 class QPrinter;
 
@@ -14,7 +14,7 @@ namespace qm {
 // bottom margin (page-setup codes, see ExpandPageSetupCodes; page and page count are filled in
 // here). The engine's own printing has no header or footer, so they are drawn here.
 // False when the document cannot be read or the printer cannot be started.
-bool PrintWithHeaderFooter(const QByteArray& pdf, QPrinter& printer, const QString& header, const QString& footer,
-                           TPageSetupFields fields);
+bool PrintWithHeaderFooter(const QByteArray& pdf, QPrinter& printer, const QString& header,
+                           const QString& footer, TPageSetupFields fields);
 
 } // namespace qm

@@ -8,12 +8,12 @@ namespace qm {
 
 // What the browser's page-setup codes of a printed header or footer stand for on one page.
 struct TPageSetupFields {
-    QString title;   // &w
-    QString address; // &u
-    QDateTime when;  // &d, &D, &t, &T
-    int page = 1;    // &p
+    QString title;     // &w
+    QString address;   // &u
+    QDateTime when;    // &d, &D, &t, &T
+    int page = 1;      // &p
     int pageCount = 1; // &P
-    QLocale locale;  // the formats of the date and time codes
+    QLocale locale;    // the formats of the date and time codes
 };
 
 // One printed header or footer line: the text at the left edge, in the middle and at the right.

@@ -1,12 +1,12 @@
 #include "invoice/PluginInvoice.h"
 
-#include <QApplication>
-#include <QWebEngineProfile>
-
 #include "corvane/Errors.h"
 #include "corvane/HandleTable.h"
 #include "invoice/FrmInvoice.h"
 #include "invoice/KeepEngineLoaded.h"
+
+#include <QApplication>
+#include <QWebEngineProfile>
 
 namespace qm {
 
@@ -26,7 +26,8 @@ TfrmInvoice& TPluginInvoice::Window() {
     if (window_)
         return *window_;
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
-        throw corvane::EPlugin("发票窗口需要图形界面程序", "TPluginInvoice.REQ_1(const req, res: TBSONDocument)");
+        throw corvane::EPlugin("发票窗口需要图形界面程序",
+                               "TPluginInvoice.REQ_1(const req, res: TBSONDocument)");
     KeepBrowserEngineLoaded();
     if (!profile_)
         profile_ = std::make_unique<QWebEngineProfile>(QStringLiteral("Invoice"));

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "corvane/Plugin.h"
+
 #include <QPointer>
 #include <memory>
-
-#include "corvane/Plugin.h"
 
 class QWebEngineProfile;
 

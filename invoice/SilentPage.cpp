@@ -1,8 +1,8 @@
 #include "invoice/SilentPage.h"
 
-#include <QWebEngineSettings>
-
 #include "common/Trace.h"
+
+#include <QWebEngineSettings>
 
 namespace qm {
 
@@ -32,10 +32,10 @@ bool TSilentPage::javaScriptPrompt(const QUrl&, const QString& msg, const QStrin
     return false;
 }
 
-void TSilentPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber,
-                                           const QString& sourceID) {
-    QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
-    Trace("Verrian.console", QStringLiteral("%1:%2: %3").arg(sourceID).arg(lineNumber).arg(message).toStdString());
+void TSilentPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message,
+                                           int lineNumber, const QString& sourceID) {
+    Trace("Verrian.console",
+          QStringLiteral("%1:%2: %3").arg(sourceID).arg(lineNumber).arg(message).toStdString());
 }
 
 } // namespace qm

@@ -1,14 +1,14 @@
 #include "InvoiceFixture.h"
 
+#include "common/Paths.h"
+#include "corvane/HandleTable.h"
+#include "corvane/Khan.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
 #include <QWebEnginePage>
-
-#include "common/Paths.h"
-#include "corvane/HandleTable.h"
-#include "corvane/Khan.h"
 
 void TInvoiceTest::SetUp() {
     corvane::Khan().SetHostPlugin(&host);
@@ -34,8 +34,8 @@ std::int32_t TInvoiceTest::RequestWindow() {
 }
 
 QWidget* TInvoiceTest::WindowOf(std::int32_t handle) {
-    return static_cast<QWidget*>(corvane::Handles().Resolve(handle, corvane::kHandleControl | corvane::kHandleForm,
-                                                            "inst", "invoice test"));
+    return static_cast<QWidget*>(corvane::Handles().Resolve(
+        handle, corvane::kHandleControl | corvane::kHandleForm, "inst", "invoice test"));
 }
 
 QWebEngineView* TInvoiceTest::BrowserOf(QWidget* window) {
@@ -68,7 +68,8 @@ void TInvoiceTest::ShowActive(QWidget& window) {
     EXPECT_TRUE(QTest::qWaitForWindowActive(&window, 10000));
     // The browser's own widget (which receives input) comes with the first paint.
     QWebEngineView* browser = BrowserOf(&window);
-    EXPECT_TRUE(WaitFor([&] { return browser->focusProxy() != nullptr && browser->focusProxy()->isVisible(); }));
+    EXPECT_TRUE(
+        WaitFor([&] { return browser->focusProxy() != nullptr && browser->focusProxy()->isVisible(); }));
 }
 
 QVariant TInvoiceTest::RunScript(QWebEngineView& browser, const QString& script) {
@@ -104,7 +105,7 @@ QString TInvoiceTest::PageTitleInFile() {
     QFile file(QString::fromStdString(PageFile()));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const auto match = QRegularExpression(QStringLiteral("<title>([^<]*)</title>"))
-                           .match(QString::fromUtf8(file.readAll()));
+    const auto match =
+        QRegularExpression(QStringLiteral("<title>([^<]*)</title>")).match(QString::fromUtf8(file.readAll()));
     return match.hasMatch() ? match.captured(1).trimmed() : QString();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <gtest/gtest.h>
+#include "corvane/BsonDocument.h"
+#include "host/UIPlugin.h"
 
 #include <QPointer>
 #include <QSet>
@@ -12,17 +13,19 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 #include <ostream>
-#include <memory>
 #include <string>
 
-#include "corvane/BsonDocument.h"
-#include "host/UIPlugin.h"
-
 // Readable failure messages for Qt values.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-inline void PrintTo(const QUrl& url, std::ostream* out) { *out << url.toString().toStdString(); }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QUrl& url, std::ostream* out) {
+    *out << url.toString().toStdString();
+}
 
 // The real host plugin in the bus's host slot, the real invoice plug-in loaded from the test
 // installation (the test program's folder) and the test channels plug-in "Skellow.so" beside the

@@ -1,11 +1,13 @@
 // The browser settings of the invoice window: silent mode, no context menus, no new windows.
+#include "InvoiceFixture.h"
+
+#include <QApplication>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QStringList>
 #include <QTest>
+#include <QTimer>
 #include <mutex>
-
-#include "InvoiceFixture.h"
 
 namespace {
 
@@ -53,17 +55,39 @@ private:
     QList<std::pair<QString, QString>> messages_;
 };
 
+// Closes any modal window that appears while it lives and remembers its class, so that a dialog
+// waiting for a user fails the test instead of hanging it.
+class TModalWatch {
+public:
+    TModalWatch() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                seen_.append(QString::fromLatin1(modal->metaObject()->className()));
+                modal->close();
+            }
+        });
+        timer_.start(100);
+    }
+    const QStringList& Seen() const { return seen_; }
+
+private:
+    QTimer timer_;
+    QStringList seen_;
+};
+
 TEST_F(InvoiceBrowser, ScriptErrorsAndScriptDialogsNeverReachTheUser) {
     TOpened opened = OpenWindow();
     ASSERT_TRUE(FirstLoadSucceeded(opened));
     ShowActive(*opened.window);
     const QSet<QWidget*> before = VisibleTopLevels();
     TLogCapture log;
+    TModalWatch modals;
 
     // The dialogs return at once with "no": nothing waits for a user.
     const QVariantList answers =
-        RunScript(*opened.browser, QStringLiteral("alert('警告一下');"
-                                                  "[confirm('确定吗？'), prompt('请输入', '默认值'), 'done']"))
+        RunScript(*opened.browser,
+                  QStringLiteral("alert('警告一下');"
+                                 "[confirm('确定吗？'), prompt('请输入', '默认值'), 'done']"))
             .toList();
     ASSERT_EQ(answers.size(), 3);
     EXPECT_EQ(answers[0], QVariant(false));
@@ -77,9 +101,10 @@ TEST_F(InvoiceBrowser, ScriptErrorsAndScriptDialogsNeverReachTheUser) {
     EXPECT_FALSE(log.Find("quillmere.trace", QStringLiteral("警告一下")).isEmpty());
 
     QTest::qWait(300);
+    EXPECT_TRUE(modals.Seen().isEmpty()) << modals.Seen().join(' ').toStdString();
     EXPECT_EQ(VisibleTopLevels(), before) << "no message box or dialog appeared";
-    EXPECT_TRUE(log.OfCategory("js").isEmpty()) << "the engine's own console output stays silent: "
-                                                << log.OfCategory("js").join('\n').toStdString();
+    EXPECT_TRUE(log.OfCategory("js").isEmpty())
+        << "the engine's own console output stays silent: " << log.OfCategory("js").join('\n').toStdString();
 }
 
 TEST_F(InvoiceBrowser, RightClickShowsNoMenu) {
@@ -93,8 +118,9 @@ TEST_F(InvoiceBrowser, RightClickShowsNoMenu) {
 
     QWidget* input = opened.browser->focusProxy();
     QTest::mouseClick(input, Qt::RightButton, {}, input->rect().center());
-    ASSERT_TRUE(WaitFor([&] { return RunScript(*opened.browser, QStringLiteral("window.menuRequests")).toInt() == 1; }))
-        << "the right click reached the page";
+    ASSERT_TRUE(WaitFor([&] {
+        return RunScript(*opened.browser, QStringLiteral("window.menuRequests")).toInt() == 1;
+    })) << "the right click reached the page";
     QTest::qWait(300);
     EXPECT_EQ(VisibleTopLevels(), before);
     for (QWidget* widget : VisibleTopLevels())
@@ -119,9 +145,11 @@ TEST_F(InvoiceBrowser, CtrlNOpensNothingAndNeverReachesThePage) {
     ASSERT_TRUE(WaitFor([&] {
         return RunScript(*opened.browser, QStringLiteral("window.keys.join(' ')")).toString().endsWith('2');
     }));
-    EXPECT_EQ(RunScript(*opened.browser, QStringLiteral("window.keys.join(' ')")).toString(), QStringLiteral("1 2"));
-    EXPECT_EQ(RunScript(*opened.browser, QStringLiteral("document.getElementById('fpNumber').value")).toString(),
-              QStringLiteral("12"));
+    EXPECT_EQ(RunScript(*opened.browser, QStringLiteral("window.keys.join(' ')")).toString(),
+              QStringLiteral("1 2"));
+    EXPECT_EQ(
+        RunScript(*opened.browser, QStringLiteral("document.getElementById('fpNumber').value")).toString(),
+        QStringLiteral("12"));
     QTest::qWait(300);
     EXPECT_EQ(VisibleTopLevels(), before);
 }
@@ -133,7 +161,8 @@ TEST_F(InvoiceBrowser, RequestsForNewBrowserWindowsAreRefused) {
     const QUrl pageUrl = opened.browser->url();
     const QSet<QWidget*> before = VisibleTopLevels();
 
-    EXPECT_EQ(RunScript(*opened.browser, QStringLiteral("window.open('fpsearch.html') === null")), QVariant(true));
+    EXPECT_EQ(RunScript(*opened.browser, QStringLiteral("window.open('fpsearch.html') === null")),
+              QVariant(true));
 
     // A link that asks for a new window, clicked by the user (which lifts the popup blocker).
     RunScript(*opened.browser,
@@ -147,8 +176,9 @@ TEST_F(InvoiceBrowser, RequestsForNewBrowserWindowsAreRefused) {
     QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(50, 30));
     QTest::mouseClick(input, Qt::LeftButton, Qt::ControlModifier, QPoint(50, 30));
     QTest::mouseClick(input, Qt::MiddleButton, {}, QPoint(50, 30));
-    ASSERT_TRUE(WaitFor([&] { return RunScript(*opened.browser, QStringLiteral("window.linkClicks")).toInt() >= 2; }))
-        << "the clicks reached the link";
+    ASSERT_TRUE(WaitFor([&] {
+        return RunScript(*opened.browser, QStringLiteral("window.linkClicks")).toInt() >= 2;
+    })) << "the clicks reached the link";
     QTest::qWait(500);
     EXPECT_EQ(VisibleTopLevels(), before);
     EXPECT_EQ(opened.browser->url(), pageUrl) << "the window itself stays on its page";

@@ -1,4 +1,6 @@
 // Printing the invoice page: the fixed page setup and the header and footer on every sheet.
+#include "InvoiceFixture.h"
+
 #include <QDate>
 #include <QImage>
 #include <QLocale>
@@ -9,8 +11,6 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "InvoiceFixture.h"
 
 namespace {
 
@@ -94,7 +94,8 @@ TEST_F(InvoicePrint, EverySheetCarriesTitlePageNumbersAddressAndDateInsideTheMar
         EXPECT_NEAR(document.pagePointSize(sheet).height(), a4Portrait.height(), 1.0);
         const QString text = document.getAllText(sheet).text();
         EXPECT_TRUE(text.contains(title)) << text.toStdString();
-        EXPECT_TRUE(text.contains(QStringLiteral("Page %1 of %2").arg(sheet + 1).arg(sheets))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Page %1 of %2").arg(sheet + 1).arg(sheets)))
+            << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("file://"))) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("fpsearch.html"))) << text.toStdString();
         EXPECT_TRUE(text.contains(date)) << text.toStdString();

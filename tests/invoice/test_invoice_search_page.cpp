@@ -1,12 +1,12 @@
 // The sample invoice search page, driven through the form as a user fills it in. The expected rows
 // come from the page's invoice list, filtered here independently of the page's own code.
+#include "InvoiceFixture.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
 #include <vector>
-
-#include "InvoiceFixture.h"
 
 namespace {
 
@@ -16,13 +16,15 @@ struct TInvoice {
 };
 
 std::vector<TInvoice> PageInvoices(QWebEngineView& browser) {
-    const QString json = TInvoiceTest::RunScript(browser, QStringLiteral("JSON.stringify(fpsearch.invoices)")).toString();
+    const QString json =
+        TInvoiceTest::RunScript(browser, QStringLiteral("JSON.stringify(fpsearch.invoices)")).toString();
     std::vector<TInvoice> invoices;
     for (const QJsonValue value : QJsonDocument::fromJson(json.toUtf8()).array()) {
         const QJsonObject o = value.toObject();
         invoices.push_back({o["number"].toString(), o["date"].toString(), o["buyer"].toString(),
                             o["seller"].toString(), o["status"].toString(),
-                            static_cast<qint64>(o["amount"].toDouble()), static_cast<qint64>(o["tax"].toDouble())});
+                            static_cast<qint64>(o["amount"].toDouble()),
+                            static_cast<qint64>(o["tax"].toDouble())});
     }
     return invoices;
 }
@@ -77,8 +79,9 @@ protected:
     // The cells of every result row.
     QList<QStringList> Rows() {
         const QVariantList rows =
-            RunScript(*opened.browser, QStringLiteral("Array.from(document.querySelectorAll('#results tbody tr'),"
-                                                      "  r => Array.from(r.cells, c => c.textContent))"))
+            RunScript(*opened.browser,
+                      QStringLiteral("Array.from(document.querySelectorAll('#results tbody tr'),"
+                                     "  r => Array.from(r.cells, c => c.textContent))"))
                 .toList();
         QList<QStringList> cells;
         for (const QVariant& row : rows)
@@ -92,7 +95,8 @@ protected:
         return numbers;
     }
     bool Shown(const char* id) {
-        return !RunScript(*opened.browser, QStringLiteral("document.getElementById('%1').hidden").arg(id)).toBool();
+        return !RunScript(*opened.browser, QStringLiteral("document.getElementById('%1').hidden").arg(id))
+                    .toBool();
     }
     QString Text(const char* id) {
         return RunScript(*opened.browser, QStringLiteral("document.getElementById('%1').textContent").arg(id))
@@ -132,8 +136,8 @@ TEST_F(InvoiceSearchPage, NumberFindsOneInvoiceWithAllItsColumns) {
     Search({{"fpNumber", sample.number}});
     const QList<QStringList> rows = Rows();
     ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows[0], (QStringList{sample.number, sample.date, sample.buyer, sample.seller, Yuan(sample.amount),
-                                    Yuan(sample.tax), sample.status}));
+    EXPECT_EQ(rows[0], (QStringList{sample.number, sample.date, sample.buyer, sample.seller,
+                                    Yuan(sample.amount), Yuan(sample.tax), sample.status}));
 
     // Part of a number finds every invoice whose number holds it.
     const QString part = sample.number.mid(2, 3);

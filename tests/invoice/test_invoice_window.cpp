@@ -1,14 +1,14 @@
 // The invoice window as the desk gets it through the bus: one window per process, its page, its
 // usage event, and what happens when the window or the library goes away.
-#include <QPointer>
-#include <QUrl>
-#include <memory>
-
 #include "InvoiceFixture.h"
 #include "common/Routing.h"
 #include "corvane/Errors.h"
 #include "corvane/HandleTable.h"
 #include "corvane/Khan.h"
+
+#include <QPointer>
+#include <QUrl>
+#include <memory>
 
 namespace {
 

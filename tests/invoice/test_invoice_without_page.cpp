@@ -1,9 +1,9 @@
 // An installation whose invoice page is missing: the window still comes, blank and quiet.
-#include <QTest>
-#include <QWebEnginePage>
-
 #include "InvoiceFixture.h"
 #include "common/Paths.h"
+
+#include <QTest>
+#include <QWebEnginePage>
 
 namespace {
 
@@ -21,7 +21,8 @@ TEST_F(InvoiceWithoutPage, WindowStaysBlankAndSendsNoUsageEvent) {
     EXPECT_TRUE(opened.loads->isEmpty()) << "nothing was loaded";
     EXPECT_TRUE(opened.browser->url().isEmpty());
     EXPECT_TRUE(opened.browser->page()->requestedUrl().isEmpty());
-    EXPECT_TRUE(opened.browser->title().isEmpty() || opened.browser->title() == QStringLiteral("about:blank"));
+    EXPECT_TRUE(opened.browser->title().isEmpty() ||
+                opened.browser->title() == QStringLiteral("about:blank"));
     EXPECT_EQ(UsageEventCount(), 0);
 }
 

@@ -1,13 +1,12 @@
 // The invoice tests need a real application object and the browser engine, started once per
 // program, exactly as the host starts them.
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <stdlib.h>
-
 #include "common/BrowserEngine.h"
 #include "corvane/Khan.h"
 #include "tests/common/TestFiles.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+#include <stdlib.h>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <iterator>
 #include <signal.h>
 #include <spawn.h>
 #include <sstream>
@@ -79,8 +78,14 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 }
 
 std::string ReadWholeFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in)
+        return std::string();
+    std::string content(static_cast<std::size_t>(in.tellg()), '\0');
+    in.seekg(0);
+    in.read(content.data(), static_cast<std::streamsize>(content.size()));
+    content.resize(static_cast<std::size_t>(in.gcount()));
+    return content;
 }
 
 THostProcess::THostProcess(const TOptions& options) : options_(options) {
@@ -95,7 +100,7 @@ THostProcess::THostProcess(const TOptions& options) : options_(options) {
     TSpawnActions actions;
     const std::string output = options.outputFile.string();
     posix_spawn_file_actions_addopen(actions.Get(), STDERR_FILENO, output.c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(actions.Get(), STDERR_FILENO, STDOUT_FILENO);
     posix_spawn_file_actions_addopen(actions.Get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     // Outside the installation: the host must find its folder from its own executable.
@@ -118,8 +123,9 @@ bool THostProcess::OutputContains(const std::string& text) const {
     return Output().find(text) != std::string::npos;
 }
 
-bool THostProcess::WaitForOutput(const std::string& text, std::chrono::milliseconds timeout) const {
-    return WaitUntil([&] { return OutputContains(text); }, timeout);
+bool THostProcess::WaitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+    WaitUntil([&] { return OutputContains(text) || !Running(); }, timeout);
+    return OutputContains(text);
 }
 
 std::vector<TDialogRecord> THostProcess::Dialogs() const {
@@ -136,8 +142,9 @@ std::vector<TDialogRecord> THostProcess::Dialogs() const {
     return dialogs;
 }
 
-bool THostProcess::WaitForDialog(std::chrono::milliseconds timeout) const {
-    return WaitUntil([&] { return !Dialogs().empty(); }, timeout);
+bool THostProcess::WaitForDialog(std::chrono::milliseconds timeout) {
+    WaitUntil([&] { return !Dialogs().empty() || !Running(); }, timeout);
+    return !Dialogs().empty();
 }
 
 bool THostProcess::Running() {

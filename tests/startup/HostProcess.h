@@ -22,7 +22,7 @@ std::string ReadWholeFile(const std::filesystem::path& file);
 struct TDialogRecord {
     std::string caption;
     std::string message;
-    std::string otherWindows; // classes of the other visible top-level windows, comma separated
+    std::string otherWindows; // the other visible top-level windows as "class:caption", comma separated
 };
 
 // One run of a host program under Qt's offscreen platform, started from a folder outside its
@@ -48,11 +48,13 @@ public:
     // What the process wrote to its standard error so far.
     std::string Output() const;
     bool OutputContains(const std::string& text) const;
-    bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout = 20s) const;
+    // Waits for the text, or until the process ends.
+    bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout = 20s);
 
     // The dialogs the watcher saw so far.
     std::vector<TDialogRecord> Dialogs() const;
-    bool WaitForDialog(std::chrono::milliseconds timeout = 20s) const;
+    // Waits for a first dialog, or until the process ends.
+    bool WaitForDialog(std::chrono::milliseconds timeout = 20s);
 
     // Whether the process has not ended yet (an ended process is reaped here).
     bool Running();

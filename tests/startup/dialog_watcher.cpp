@@ -2,7 +2,7 @@
 // nobody can read or click a message dialog, so this library plays the user: every 20 ms it looks
 // for a modal dialog, writes one line about it to the file named by QM_TEST_DIALOG_LOG, then clicks
 // the dialog's default button. The line is
-//     <caption> TAB <message> TAB <the other visible top-level windows, by class, comma separated>
+//     <caption> TAB <message> TAB <the other visible top-level windows as class:caption, comma separated>
 // so a test can tell what was shown and whether a desk window existed beside it.
 #include <QApplication>
 #include <QByteArray>
@@ -37,7 +37,7 @@ void Record(const QString& logFile, const QDialog& dialog) {
     QStringList windows;
     for (const QWidget* window : QApplication::topLevelWidgets())
         if (window != &dialog && window->isVisible())
-            windows << ClassName(*window);
+            windows << ClassName(*window) + QLatin1Char(':') + OneLine(window->windowTitle());
     QFile file(logFile);
     if (!file.open(QIODevice::Append))
         return;

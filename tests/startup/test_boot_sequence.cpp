@@ -24,6 +24,7 @@ TEST(BootSequence, RunsListedScriptsInOrderPastMissingAndFailingOnesThenUpgradeS
     desk.WriteFile("Config/Scripts/third.lua", RecordStatement("third boot script") +
                                                    "plugin_invoke{req_id = 1}\n" +
                                                    RecordStatement("third boot script after its error"));
+    desk.WriteFile("Config/Scripts/fourth.lua", RecordStatement("fourth boot script"));
     desk.WriteFile("Config/Upgrade.lua", RecordStatement("upgrade script"));
     // Element names do not matter; text and comments between the elements are no entries; paths
     // may be written the Windows way, and may be absolute.
@@ -33,13 +34,14 @@ TEST(BootSequence, RunsListedScriptsInOrderPastMissingAndFailingOnesThenUpgradeS
                                       "  <entry file=\"Config\\Scripts\\missing.lua\"/>\r\n"
                                       "  <other file=\"" +
                                           (desk.Dir() / "Config/Scripts/third.lua").string() +
-                                          "\"/>\r\n</start>\r\n");
+                                          "\"/>\r\n"
+                                          "  <script file=\"Config/Scripts/fourth.lua\"/>\r\n</start>\r\n");
 
     auto host = desk.Start("desk");
     ASSERT_TRUE(host->WaitForOutput("upgrade script finished")) << host->Output();
 
-    EXPECT_EQ(desk.Evidence(),
-              (Lines{"first boot script", "third boot script", "upgrade script", kStartupUsage}));
+    EXPECT_EQ(desk.Evidence(), (Lines{"first boot script", "third boot script", "fourth boot script",
+                                      "upgrade script", kStartupUsage}));
     const std::string output = host->Output();
     EXPECT_LT(output.find("boot scripts finished"), output.find("upgrade script finished")) << output;
     // The missing file and the failing script were passed over quietly: nothing logged, nothing

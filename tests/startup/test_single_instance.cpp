@@ -73,9 +73,13 @@ TEST(SingleInstance, StartsAgainAfterTheFirstWasKilled) {
 TEST(SingleInstance, EmptyTitleTakesTheNameQuillmereExe) {
     // Whoever else runs a desk without a title on this machine would hold the same name.
     const auto first = DeskWithBootScript("");
+    // An error of the upgrade script shows the desk's caption beside its message: empty as well.
+    first->WriteFile("Config/Upgrade.lua", "plugin_invoke{req_id = 1}\n");
     auto firstRun = first->Start("first");
-    ASSERT_TRUE(firstRun->WaitForOutput("boot scripts finished"))
+    ASSERT_TRUE(firstRun->WaitForDialog())
         << "is another desk without a title running? " << firstRun->Output();
+    EXPECT_TRUE(firstRun->Dialogs().front().otherWindows.ends_with("TFrmDesk:"))
+        << firstRun->Dialogs().front().otherWindows;
 
     // Another installation without a title, and one titled "QuillmereExe", are refused.
     const auto untitled = DeskWithBootScript("");

@@ -49,7 +49,8 @@ class UpgradeScriptErrors : public ::testing::Test {
 protected:
     // A desk with one boot script and the given upgrade script, started.
     void StartDesk(const std::string& title, const std::string& upgradeScript) {
-        desk_ = std::make_unique<TTestInstallation>(UniqueTitle(title));
+        title_ = UniqueTitle(title);
+        desk_ = std::make_unique<TTestInstallation>(title_);
         desk_->WriteFile("Config/Scripts/desk.lua", RecordStatement("boot script"));
         desk_->WriteBootXml({"Config\\Scripts\\desk.lua"});
         desk_->WriteFile("Config/Upgrade.lua", RecordStatement("upgrade script") + upgradeScript +
@@ -59,14 +60,14 @@ protected:
         host_ = desk_->Start("desk");
     }
 
-    // The error was shown once, over the desk, with its message as the text.
+    // The error was shown once, over the desk (captioned with the title), with its message as the text.
     void ExpectShown(const std::string& message) {
         ASSERT_TRUE(host_->WaitForDialog()) << host_->Output();
         const auto dialogs = host_->Dialogs();
         ASSERT_EQ(dialogs.size(), 1u);
         EXPECT_EQ(dialogs.front().caption, "提示");
         EXPECT_EQ(dialogs.front().message, message);
-        EXPECT_NE(dialogs.front().otherWindows.find("TFrmDesk"), std::string::npos)
+        EXPECT_TRUE(dialogs.front().otherWindows.ends_with("TFrmDesk:" + title_))
             << dialogs.front().otherWindows;
     }
 
@@ -81,6 +82,7 @@ protected:
         EXPECT_TRUE(host_->Running());
     }
 
+    std::string title_;
     std::unique_ptr<TTestInstallation> desk_;
     std::unique_ptr<THostProcess> host_;
     std::string startTime_;
