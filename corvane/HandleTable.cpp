@@ -42,6 +42,14 @@ bool THandleTable::IsLive(std::int32_t handle) const noexcept {
     return byHandle_.contains(handle);
 }
 
+void* THandleTable::Find(std::int32_t handle, std::uint32_t requiredKinds) const noexcept {
+    std::lock_guard lock(mutex_);
+    auto found = byHandle_.find(handle);
+    if (found == byHandle_.end() || (found->second.kinds & requiredKinds) != requiredKinds)
+        return nullptr;
+    return const_cast<void*>(found->second.object);
+}
+
 void* THandleTable::Resolve(std::int32_t handle, std::uint32_t requiredKinds, std::string_view key,
                             std::string_view location) const {
     std::lock_guard lock(mutex_);

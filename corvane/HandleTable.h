@@ -37,6 +37,8 @@ public:
     // 0 when the object is not registered.
     std::int32_t HandleOf(const void* object) const noexcept;
     bool IsLive(std::int32_t handle) const noexcept;
+    // The live object behind handle when it carries every kind in requiredKinds, else null.
+    void* Find(std::int32_t handle, std::uint32_t requiredKinds) const noexcept;
 
     // The live object behind handle, which must carry every kind in requiredKinds. A handle of 0,
     // a forged or stale handle, or one of the wrong kind raises EPlugin naming the key.

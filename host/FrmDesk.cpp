@@ -1,5 +1,7 @@
 #include "host/FrmDesk.h"
 
+#include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -13,6 +15,7 @@
 #include "corvane/Khan.h"
 #include "corvane/Skin.h"
 #include "host/BootList.h"
+#include "host/DockedControlClose.h"
 #include "host/ErrorHandler.h"
 #include "host/StartupLog.h"
 #include "host/TaxLua.h"
@@ -98,7 +101,7 @@ void TFrmDesk::FormDestroy() {
 
 void TFrmDesk::BuildFrame() {
     BuildTitleBar();
-    BuildBench();
+    BuildPageControl();
 }
 
 TUIcon& TFrmDesk::AddTitleButton(int left, int top, const char* normal, const char* hover, std::int32_t tag) {
@@ -142,13 +145,58 @@ void TFrmDesk::BuildTitleBar() {
     desk.Rebuild();
 }
 
+void TFrmDesk::BuildPageControl() {
+    TUIContainer& desk = DeskContainer();
+    pageControl_ = new TTaxPageControl(&desk); // owned by the desk container
+    pageControl_->SetRightMargin(2);
+    pageControl_->SetMaxTabLength(128);
+    pageControl_->setGeometry(3, 18, desk.width() - 6, desk.BackgroundHeight() - desk.StatusHeight() - 20);
+    pageControlAnchors_.Set(*pageControl_, TAnchors{true, true, true, true}, desk.size());
+    desk.installEventFilter(this);
+    pageControl_->SetSkinFile(PicturesPath() + "PgSkin.bmp");
+    pageControl_->setObjectName(QStringLiteral("FPageCtrl"));
+    pageControl_->SetBorderColor(pageControl_->SkinFrameColor());
+
+    pageControl_->OnClosePage = [this](TTaxPageControl&, TTaxTabSheet& page, bool& allow) { ClosePage(page, allow); };
+    pageControl_->OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
+        StartDrag(button, QPoint(x, y), pageControl_->FreeStripRect().contains(x, y));
+    };
+    pageControl_->OnMouseMove = [this](Qt::KeyboardModifiers, int x, int y) { Drag(QPoint(x, y)); };
+    pageControl_->OnMouseUp = [this](Qt::MouseButton, Qt::KeyboardModifiers, int, int) { dragging_ = false; };
+    pageControl_->OnClick = [this](TTaxTab&) {
+        tabStripClick_ = pageControl_->FreeStripRect().contains(pageControl_->mapFromGlobal(QCursor::pos()));
+    };
+    pageControl_->OnDblClick = [this](TTaxTab&) {
+        if (tabStripClick_)
+            ToggleMaximized();
+    };
+    pageControl_->show();
+    BuildBench();
+}
+
 void TFrmDesk::BuildBench() {
-    // The bench sits in the content area until the page control takes it into its first page.
-    benchForm_ = new TFrmBench(&DeskContainer()); // owned by the desk container
-    const TRect& content = DeskContainer().ContentArea();
-    benchForm_->setGeometry(content.left + 3, content.top + 18, content.right - content.left - 6,
-                            content.bottom - content.top - 20);
-    benchForm_->show();
+    benchPage_ = new TTaxTabSheet(pageControl_); // owned by, and attached to, the page control
+    benchPage_->SetCaption(SysConfig().ReadString(ConfigKey::BenchTitle));
+    benchPage_->setObjectName(QStringLiteral("tbBench"));
+    pageControl_->SelectPage(0);
+
+    benchForm_ = new TFrmBench(benchPage_); // owned by the bench page
+    EmbedForm(benchForm_, benchPage_);
+    benchPage_->SetBtnCloseVisible(false);
+    benchPage_->SetTabVisible(false);
+    // Hiding the only tab leaves no page active; the bench is still what the desk shows.
+    pageControl_->SetActivePage(benchPage_);
+}
+
+void TFrmDesk::ClosePage(TTaxTabSheet& page, bool& allow) {
+    CloseDockedControl(page);
+    allow = true;
+}
+
+bool TFrmDesk::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && deskWidgets_ && watched == deskWidgets_->Container())
+        pageControlAnchors_.Apply(*deskWidgets_->Container());
+    return QWidget::eventFilter(watched, event);
 }
 
 void TFrmDesk::ChangeWindowState(std::uint8_t state) {

@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "common/desk/DockAnchors.h"
 #include "common/desk/FrmBench.h"
 #include "common/desk/UIWizard.h"
 #include "common/desk/UIcon.h"
+#include "common/tabs/TaxPageControl.h"
+#include "common/tabs/TaxTabSheet.h"
 #include "host/DeskObjects.h"
 #include "host/UIPlugin.h"
 
@@ -26,6 +29,9 @@ public:
 
     TUIContainer& DeskContainer() const override { return *deskWidgets_->Container(); }
     TUIContainer& BenchContainer() const override { return benchForm_->BenchContainer(); }
+    TTaxPageControl& PageControl() const override { return *pageControl_; }
+    // The fixed first page holding the bench form; neither its tab nor a close button shows.
+    TTaxTabSheet& BenchPage() const { return *benchPage_; }
     TFrmBench& BenchForm() const { return *benchForm_; }
     TUIPlugin& HostPlugin() const { return *hostPlugin_; }
 
@@ -37,20 +43,25 @@ public:
     void ChangeWindowState(std::uint8_t state);
     // The maximize/restore button's click: change to its tag, then toggle the tag and images.
     void MaximizeButtonClick();
-    // A double-click on the title: back to normal or maximized.
+    // A double-click on the title or the tab strip's free area: back to normal or maximized.
     void ToggleMaximized();
+    bool Dragging() const noexcept { return dragging_; }
 
     // Whether the start-up chain has finished (the upgrade script ran or there was no boot.xml).
     bool StartUpDone() const noexcept { return startUpDone_; }
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void FormCreate();
     void FormDestroy();
 
 private:
     void BuildFrame();
     void BuildTitleBar();
+    void BuildPageControl();
     void BuildBench();
+    // The page control asks before a page the user closes goes; the page always may.
+    void ClosePage(TTaxTabSheet& page, bool& allow);
     TUIcon& AddTitleButton(int left, int top, const char* normal, const char* hover, std::int32_t tag);
 
     void BootScripts();
@@ -72,6 +83,12 @@ private:
     QPoint dragOrigin_;
     std::unique_ptr<TUIPlugin> hostPlugin_;
     TUIcon* maximizeButton_ = nullptr;
+    TTaxPageControl* pageControl_ = nullptr; // owned by the desk container
+    TTaxTabSheet* benchPage_ = nullptr;      // owned by the page control
+    // Keeps the page control's distance to all four edges of the desk container.
+    TDockAnchors pageControlAnchors_;
+    // Whether the last click on the page control was in the tab strip's free area.
+    bool tabStripClick_ = false;
     bool startUpDone_ = false;
 };
 

@@ -5,6 +5,8 @@
 #include "common/Shell.h"
 #include "common/Trace.h"
 #include "common/UIDesign.h"
+#include "common/tabs/TaxPageControl.h"
+#include "common/tabs/TaxTabSheet.h"
 #include "corvane/Errors.h"
 #include "corvane/HandleTable.h"
 #include "corvane/Khan.h"
@@ -29,6 +31,10 @@ std::span<const corvane::TPublishedMethod> TUIPlugin::PublishedMethods() const n
         CORVANE_PUBLISH(TUIPlugin, REQ_11),  CORVANE_PUBLISH(TUIPlugin, REQ_12),
         CORVANE_PUBLISH(TUIPlugin, REQ_101), CORVANE_PUBLISH(TUIPlugin, REQ_102),
         CORVANE_PUBLISH(TUIPlugin, REQ_103), CORVANE_PUBLISH(TUIPlugin, REQ_104),
+        CORVANE_PUBLISH(TUIPlugin, REQ_105), CORVANE_PUBLISH(TUIPlugin, REQ_201),
+        CORVANE_PUBLISH(TUIPlugin, REQ_202), CORVANE_PUBLISH(TUIPlugin, REQ_203),
+        CORVANE_PUBLISH(TUIPlugin, REQ_204), CORVANE_PUBLISH(TUIPlugin, REQ_205),
+        CORVANE_PUBLISH(TUIPlugin, REQ_206), CORVANE_PUBLISH(TUIPlugin, REQ_207),
     };
     return methods;
 }
@@ -93,6 +99,118 @@ void TUIPlugin::REQ_101(const TBSONDocument&, TBSONDocument& res) {
 void TUIPlugin::REQ_102(const TBSONDocument&, TBSONDocument& res) {
     QImage& bitmap = Desk("TUIPlugin.REQ_102(const req, res: TBSONDocument)").BenchContainer().BackgroundBitmap();
     res.SetInteger("bench_bg", corvane::Handles().Register(&bitmap, corvane::kHandleBitmap));
+}
+
+TTaxPageControl& TUIPlugin::Pages(const char* location) const {
+    return Desk(location).PageControl();
+}
+
+TTaxTabSheet& TUIPlugin::ResolvePage(const TBSONDocument& req, const char* location) const {
+    TTaxPageControl& pages = Pages(location);
+    auto* page = static_cast<TTaxTabSheet*>(
+        static_cast<QWidget*>(corvane::Handles().Resolve(req, "page_inst", corvane::kHandlePage, location)));
+    if (!pages.HasPage(page))
+        throw corvane::EPlugin(
+            corvane::FormatText("参数<page_inst>的页面(%d)已经关闭", req.GetValue("page_inst").AsInteger()), location);
+    return *page;
+}
+
+namespace {
+
+// Docks control into page (a form without its frame, anything else client-aligned) and records it
+// in the page's tag.
+void DockIntoPage(TTaxTabSheet& page, QWidget& control, std::int32_t handle) {
+    if (corvane::Handles().Find(handle, corvane::kHandleForm) != nullptr)
+        EmbedForm(&control, &page);
+    else
+        EmbedControl(&control, &page, alClient);
+    page.SetTag(handle);
+}
+
+QWidget& ResolveControl(const TBSONDocument& req, const char* location) {
+    return *static_cast<QWidget*>(corvane::Handles().Resolve(req, "wctrl_inst", corvane::kHandleControl, location));
+}
+
+} // namespace
+
+void TUIPlugin::REQ_105(const TBSONDocument& req, TBSONDocument&) {
+    Pages("TUIPlugin.REQ_105(const req, res: TBSONDocument)")
+        .SetToolbarVisible(req.GetValue("notoolbar").AsInteger() == 0);
+}
+
+void TUIPlugin::REQ_201(const TBSONDocument& req, TBSONDocument& res) {
+    TTaxPageControl& pages = Pages("TUIPlugin.REQ_201(const req, res: TBSONDocument)");
+    const std::string caption = req.GetValue("caption").AsString();
+    auto* page = new TTaxTabSheet(&pages); // owned by, and appended to, the page control
+    page->SetCaption(caption);
+    res.SetInteger("inst", page->Handle());
+}
+
+void TUIPlugin::REQ_202(const TBSONDocument& req, TBSONDocument&) {
+    constexpr const char* location = "TUIPlugin.REQ_202(const req, res: TBSONDocument)";
+    TTaxTabSheet& page = ResolvePage(req, location);
+    QWidget& control = ResolveControl(req, location);
+    DockIntoPage(page, control, req.GetValue("wctrl_inst").AsInteger());
+}
+
+void TUIPlugin::REQ_203(const TBSONDocument& req, TBSONDocument& res) {
+    const TTaxPageControl& pages = Pages("TUIPlugin.REQ_203(const req, res: TBSONDocument)");
+    const TTaxTabSheet* page = pages.PageByTag(req.GetValue("wctrl_inst").AsInteger());
+    res.SetInteger("page_inst", page != nullptr ? page->Handle() : 0);
+}
+
+void TUIPlugin::REQ_204(const TBSONDocument& req, TBSONDocument&) {
+    constexpr const char* location = "TUIPlugin.REQ_204(const req, res: TBSONDocument)";
+    Pages(location).FocusPage(ResolvePage(req, location));
+}
+
+void TUIPlugin::REQ_205(const TBSONDocument& req, TBSONDocument& res) {
+    TTaxPageControl& pages = Pages("TUIPlugin.REQ_205(const req, res: TBSONDocument)");
+    const std::string caption = req.GetValue("caption").AsString();
+    TTaxTabSheet& page = pages.NewPage(true);
+    page.SetCaption(caption);
+    res.SetInteger("inst", page.Handle());
+}
+
+void TUIPlugin::REQ_206(const TBSONDocument& req, TBSONDocument& res) {
+    constexpr const char* location = "TUIPlugin.REQ_206(const req, res: TBSONDocument)";
+    TTaxPageControl& pages = Pages(location);
+    const std::int32_t handle = req.GetValue("wctrl_inst").AsInteger();
+    if (TTaxTabSheet* page = pages.PageByTag(handle)) {
+        pages.FocusPage(*page);
+        res.SetInteger("page_inst", page->Handle());
+        return;
+    }
+    // Everything is read and checked first, so that a bad request leaves no empty page behind.
+    QWidget& control = ResolveControl(req, location);
+    const bool afterActive = req.GetValue("mode").AsInteger() == 1;
+    const std::string caption = req.GetValue("caption").AsString();
+    const bool tabVisible = req.GetValue("notab").AsInteger() != 1;
+    const bool closeVisible = req.GetValue("nobtnclose").AsInteger() != 1;
+
+    TTaxTabSheet& page = pages.NewPage(afterActive);
+    page.SetCaption(caption);
+    page.SetTabVisible(tabVisible);
+    page.SetBtnCloseVisible(closeVisible);
+    pages.FocusPage(page);
+    DockIntoPage(page, control, handle);
+    res.SetInteger("page_inst", page.Handle());
+}
+
+void TUIPlugin::REQ_207(const TBSONDocument& req, TBSONDocument&) {
+    const TTaxPageControl& pages = Pages("TUIPlugin.REQ_207(const req, res: TBSONDocument)");
+    const bool visible = req.GetValue("visible").AsInteger() == 1;
+    const bool byCaption = req.HasItem("caption");
+    if (!byCaption && !req.HasItem("name"))
+        return;
+    const std::string wanted = req.GetValue(byCaption ? "caption" : "name").AsString();
+    for (TTaxTabSheet* page : pages.Pages()) {
+        const std::string have = byCaption ? page->Caption() : page->objectName().toStdString();
+        if (corvane::SameText(have, wanted)) {
+            page->SetTabVisible(visible);
+            return;
+        }
+    }
 }
 
 void TUIPlugin::REQ_9(const TBSONDocument& req, TBSONDocument&) {

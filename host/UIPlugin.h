@@ -6,6 +6,8 @@
 
 namespace qm {
 
+class TTaxTabSheet;
+
 // The host's own plugin object, reached as "uip": scripts, desk icons and plug-ins reach the desk
 // through its request handlers.
 class TUIPlugin : public corvane::TClientPlugin {
@@ -38,6 +40,22 @@ public:
     // The background bitmaps of the desk and the bench containers.
     void REQ_101(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
     void REQ_102(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+    // Shows ("notoolbar" = 0) or hides the page control's toolbar.
+    void REQ_105(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+    // A new last page with "caption"; answers "inst".
+    void REQ_201(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+    // Docks the control "wctrl_inst" into the page "page_inst".
+    void REQ_202(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+    // The first page holding the control "wctrl_inst", or 0, as "page_inst".
+    void REQ_203(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+    // Activates and focuses the page "page_inst".
+    void REQ_204(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+    // A new page with "caption" right after the active page; answers "inst".
+    void REQ_205(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+    // Focuses the page holding "wctrl_inst", or makes one for it; answers "page_inst".
+    void REQ_206(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+    // Shows or hides the tab of the page found by "caption", else by "name".
+    void REQ_207(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
     // Runs the Lua file "luaf".
     void REQ_103(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
     // Starts the program "param" (or the default browser) with "fname" as its argument.
@@ -51,6 +69,9 @@ protected:
 private:
     const IDeskObjects& Desk(const char* location) const;
     TUIContainer& Site(const corvane::TBSONDocument& req, const char* location) const;
+    TTaxPageControl& Pages(const char* location) const;
+    // The page "page_inst" of the desk's page control.
+    TTaxTabSheet& ResolvePage(const corvane::TBSONDocument& req, const char* location) const;
 
     const IDeskObjects* desk_;
     TSharedStore sharedStore_;
