@@ -14,6 +14,8 @@ namespace {
 template <class... F> struct TOverloaded : F... {
     using F::operator()...;
 };
+// Older compilers do not deduce aggregate bases by themselves.
+template <class... F> TOverloaded(F...) -> TOverloaded<F...>;
 
 [[noreturn]] void RaiseConversion(const std::string& text, const char* kind) {
     throw corvane::ETax(corvane::FormatText("组件的返回值(%s)不能转换为%s", text, kind), "TAutoValue.As" + std::string(kind));

@@ -117,13 +117,28 @@ TTaxTabSheet& TUIPlugin::ResolvePage(const TBSONDocument& req, const char* locat
 
 namespace {
 
+// A control cannot go into a widget that is itself or lies inside it: the widget tree would become
+// a loop (a page docked into itself, say).
+void CheckDockable(const QWidget& control, const QWidget& target, const char* location) {
+    if (&control == &target || control.isAncestorOf(&target))
+        throw corvane::EPlugin(
+            corvane::FormatText("参数<wctrl_inst>的控件(%d)包含目标页面，不能停靠到其中",
+                                corvane::Handles().HandleOf(static_cast<const QWidget*>(&control))),
+            location);
+}
+
 // Docks control into page (a form without its frame, anything else client-aligned) and records it
-// in the page's tag.
+// in the page's tag. A page the control was docked in before no longer holds it, so that lookups by
+// the control find the page it is in now.
 void DockIntoPage(TTaxTabSheet& page, QWidget& control, std::int32_t handle) {
     if (corvane::Handles().Find(handle, corvane::kHandleForm) != nullptr)
         EmbedForm(&control, &page);
     else
         EmbedControl(&control, &page, alClient);
+    if (const TTaxPageControl* pages = page.PageControl())
+        for (TTaxTabSheet* other : pages->Pages())
+            if (other != &page && other->Tag() == handle)
+                other->SetTag(0);
     page.SetTag(handle);
 }
 
@@ -150,6 +165,7 @@ void TUIPlugin::REQ_202(const TBSONDocument& req, TBSONDocument&) {
     constexpr const char* location = "TUIPlugin.REQ_202(const req, res: TBSONDocument)";
     TTaxTabSheet& page = ResolvePage(req, location);
     QWidget& control = ResolveControl(req, location);
+    CheckDockable(control, page, location);
     DockIntoPage(page, control, req.GetValue("wctrl_inst").AsInteger());
 }
 
@@ -183,6 +199,7 @@ void TUIPlugin::REQ_206(const TBSONDocument& req, TBSONDocument& res) {
     }
     // Everything is read and checked first, so that a bad request leaves no empty page behind.
     QWidget& control = ResolveControl(req, location);
+    CheckDockable(control, pages, location); // the new page will lie inside the page control
     const bool afterActive = req.GetValue("mode").AsInteger() == 1;
     const std::string caption = req.GetValue("caption").AsString();
     const bool tabVisible = req.GetValue("notab").AsInteger() != 1;

@@ -110,3 +110,13 @@ TEST(EmbedControl, KeepsTheControlsVisibility) {
     hidden->show();
     EXPECT_EQ(hidden->geometry(), parent->rect());
 }
+
+TEST(EmbedControl, ShowsAControlThatWasNeverShownOrHidden) {
+    auto parent = ShownParent(200, 100);
+    auto loose = std::make_unique<QWidget>(); // a plug-in's control created without a parent
+    EmbedControl(loose.get(), parent.get(), qm::alClient);
+    QWidget* control = loose.release(); // the parent owns it now
+    EXPECT_FALSE(control->isHidden());
+    EXPECT_TRUE(control->isVisible());
+    EXPECT_EQ(control->parentWidget(), parent.get());
+}
