@@ -1,8 +1,8 @@
 #include "corvane/HandleTable.h"
 
-#include <limits>
-
 #include "corvane/Errors.h"
+
+#include <limits>
 
 namespace corvane {
 
@@ -55,8 +55,9 @@ void* THandleTable::Resolve(std::int32_t handle, std::uint32_t requiredKinds, st
     std::lock_guard lock(mutex_);
     auto found = byHandle_.find(handle);
     if (found == byHandle_.end())
-        throw EPlugin(FormatText("参数<%s>的对象引用(%d)无效：对象不存在或已被释放", std::string(key), handle),
-                      std::string(location));
+        throw EPlugin(
+            FormatText("参数<%s>的对象引用(%d)无效：对象不存在或已被释放", std::string(key), handle),
+            std::string(location));
     if ((found->second.kinds & requiredKinds) != requiredKinds)
         throw EPlugin(FormatText("参数<%s>的对象引用(%d)不是所需类型的对象", std::string(key), handle),
                       std::string(location));

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "corvane/BsonDocument.h"
+#include "corvane/Export.h"
+
 #include <cstdint>
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
-
-#include "corvane/BsonDocument.h"
-#include "corvane/Export.h"
 
 namespace corvane {
 

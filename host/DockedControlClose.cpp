@@ -1,10 +1,10 @@
 #include "host/DockedControlClose.h"
 
-#include <QWidget>
-
 #include "common/FormClose.h"
 #include "common/tabs/TaxTabSheet.h"
 #include "corvane/HandleTable.h"
+
+#include <QWidget>
 
 namespace qm {
 

@@ -1,17 +1,12 @@
 #include "host/FrmDesk.h"
 
-#include <QCursor>
-#include <QEvent>
-#include <QGuiApplication>
-#include <QScreen>
-#include <QVBoxLayout>
-
 #include "common/Configs.h"
 #include "common/Paths.h"
 #include "common/PngPack.h"
 #include "common/Routing.h"
 #include "common/Shell.h"
 #include "common/Trace.h"
+#include "common/tabs/TaxTabControlTopPanel.h"
 #include "corvane/Khan.h"
 #include "corvane/Skin.h"
 #include "host/BootList.h"
@@ -19,6 +14,13 @@
 #include "host/ErrorHandler.h"
 #include "host/StartupLog.h"
 #include "host/TaxLua.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QVBoxLayout>
 
 namespace qm {
 
@@ -40,7 +42,8 @@ QRect WorkArea() {
 }
 
 bool InRect(const TRect& rect, QPoint point) {
-    return point.x() >= rect.left && point.x() < rect.right && point.y() >= rect.top && point.y() < rect.bottom;
+    return point.x() >= rect.left && point.x() < rect.right && point.y() >= rect.top &&
+           point.y() < rect.bottom;
 }
 
 } // namespace
@@ -59,7 +62,9 @@ TFrmDesk::TFrmDesk(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frameless
     }
 }
 
-TFrmDesk::~TFrmDesk() { FormDestroy(); }
+TFrmDesk::~TFrmDesk() {
+    FormDestroy();
+}
 
 void TFrmDesk::FormCreate() {
     const QString caption = QString::fromStdString(SysConfig().ReadString(ConfigKey::AppTitle));
@@ -126,10 +131,7 @@ void TFrmDesk::BuildTitleBar() {
     };
     desk.OnMouseMove = [this](Qt::KeyboardModifiers, int x, int y) { Drag(QPoint(x, y)); };
     desk.OnMouseUp = [this](Qt::MouseButton, Qt::KeyboardModifiers, int, int) { dragging_ = false; };
-    desk.OnDblClick = [this](int x, int y) {
-        if (InRect(DeskContainer().TitleArea(), QPoint(x, y)))
-            ToggleMaximized();
-    };
+    // Double-clicks on the container are taken in eventFilter, before the container sees them.
 
     const int b = desk.ShowBorder() ? ImageWidth("border_dot.png") : 0;
     const int closeWidth = ImageWidth("close_01.png");
@@ -137,10 +139,11 @@ void TFrmDesk::BuildTitleBar() {
     const int minimizeWidth = ImageWidth("min_01.png");
     TUIcon& closeButton = AddTitleButton(-b - closeWidth, b + 1, "close_01.png", "close_02.png", 0);
     closeButton.OnClick = [this](TUIAction&) { close(); };
-    maximizeButton_ = &AddTitleButton(-b - closeWidth - maximizeWidth, b + 1, "nor_01.png", "nor_02.png", wsMaximized);
+    maximizeButton_ =
+        &AddTitleButton(-b - closeWidth - maximizeWidth, b + 1, "nor_01.png", "nor_02.png", wsMaximized);
     maximizeButton_->OnClick = [this](TUIAction&) { MaximizeButtonClick(); };
-    TUIcon& minimizeButton =
-        AddTitleButton(-b - closeWidth - maximizeWidth - minimizeWidth, b + 1, "min_01.png", "min_02.png", wsMinimized);
+    TUIcon& minimizeButton = AddTitleButton(-b - closeWidth - maximizeWidth - minimizeWidth, b + 1,
+                                            "min_01.png", "min_02.png", wsMinimized);
     minimizeButton.OnClick = [this](TUIAction&) { ChangeWindowState(wsMinimized); };
     desk.Rebuild();
 }
@@ -157,7 +160,9 @@ void TFrmDesk::BuildPageControl() {
     pageControl_->setObjectName(QStringLiteral("FPageCtrl"));
     pageControl_->SetBorderColor(pageControl_->SkinFrameColor());
 
-    pageControl_->OnClosePage = [this](TTaxPageControl&, TTaxTabSheet& page, bool& allow) { ClosePage(page, allow); };
+    pageControl_->OnClosePage = [this](TTaxPageControl&, TTaxTabSheet& page, bool& allow) {
+        ClosePage(page, allow);
+    };
     pageControl_->OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
         StartDrag(button, QPoint(x, y), pageControl_->FreeStripRect().contains(x, y));
     };
@@ -170,6 +175,7 @@ void TFrmDesk::BuildPageControl() {
         if (tabStripClick_)
             ToggleMaximized();
     };
+    pageControl_->TopPanel().installEventFilter(this);
     pageControl_->show();
     BuildBench();
 }
@@ -196,6 +202,23 @@ void TFrmDesk::ClosePage(TTaxTabSheet& page, bool& allow) {
 bool TFrmDesk::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && deskWidgets_ && watched == deskWidgets_->Container())
         pageControlAnchors_.Apply(*deskWidgets_->Container());
+    if (event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        // A left double-click on the title or the tab strip is the toggle and nothing more: its
+        // second press must neither start dragging the window it has just restored nor click a
+        // title-bar button or a tab's close button.
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (deskWidgets_ && watched == deskWidgets_->Container()) {
+            if (InRect(DeskContainer().TitleArea(), at))
+                ToggleMaximized();
+            return true;
+        }
+        if (pageControl_ != nullptr && watched == &pageControl_->TopPanel()) {
+            if (tabStripClick_)
+                ToggleMaximized();
+            return true;
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 

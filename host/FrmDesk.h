@@ -1,11 +1,5 @@
 #pragma once
 
-#include <QPoint>
-#include <QTimer>
-#include <QWidget>
-#include <cstdint>
-#include <memory>
-
 #include "common/desk/DockAnchors.h"
 #include "common/desk/FrmBench.h"
 #include "common/desk/UIWizard.h"
@@ -14,6 +8,12 @@
 #include "common/tabs/TaxTabSheet.h"
 #include "host/DeskObjects.h"
 #include "host/UIPlugin.h"
+
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
 
 namespace qm {
 

@@ -51,7 +51,7 @@ const IDeskObjects& TUIPlugin::Desk(const char* location) const {
 
 TUIContainer& TUIPlugin::Site(const TBSONDocument& req, const char* location) const {
     return corvane::SameText(req.GetValue("site").AsString(), "bench") ? Desk(location).BenchContainer()
-                                                                        : Desk(location).DeskContainer();
+                                                                       : Desk(location).DeskContainer();
 }
 
 void TUIPlugin::REQ_2(const TBSONDocument&, TBSONDocument& res) {
@@ -92,12 +92,14 @@ void TUIPlugin::REQ_8(const TBSONDocument& req, TBSONDocument&) {
 }
 
 void TUIPlugin::REQ_101(const TBSONDocument&, TBSONDocument& res) {
-    QImage& bitmap = Desk("TUIPlugin.REQ_101(const req, res: TBSONDocument)").DeskContainer().BackgroundBitmap();
+    QImage& bitmap =
+        Desk("TUIPlugin.REQ_101(const req, res: TBSONDocument)").DeskContainer().BackgroundBitmap();
     res.SetInteger("desk_bg", corvane::Handles().Register(&bitmap, corvane::kHandleBitmap));
 }
 
 void TUIPlugin::REQ_102(const TBSONDocument&, TBSONDocument& res) {
-    QImage& bitmap = Desk("TUIPlugin.REQ_102(const req, res: TBSONDocument)").BenchContainer().BackgroundBitmap();
+    QImage& bitmap =
+        Desk("TUIPlugin.REQ_102(const req, res: TBSONDocument)").BenchContainer().BackgroundBitmap();
     res.SetInteger("bench_bg", corvane::Handles().Register(&bitmap, corvane::kHandleBitmap));
 }
 
@@ -111,7 +113,8 @@ TTaxTabSheet& TUIPlugin::ResolvePage(const TBSONDocument& req, const char* locat
         static_cast<QWidget*>(corvane::Handles().Resolve(req, "page_inst", corvane::kHandlePage, location)));
     if (!pages.HasPage(page))
         throw corvane::EPlugin(
-            corvane::FormatText("参数<page_inst>的页面(%d)已经关闭", req.GetValue("page_inst").AsInteger()), location);
+            corvane::FormatText("参数<page_inst>的页面(%d)已经关闭", req.GetValue("page_inst").AsInteger()),
+            location);
     return *page;
 }
 
@@ -143,7 +146,8 @@ void DockIntoPage(TTaxTabSheet& page, QWidget& control, std::int32_t handle) {
 }
 
 QWidget& ResolveControl(const TBSONDocument& req, const char* location) {
-    return *static_cast<QWidget*>(corvane::Handles().Resolve(req, "wctrl_inst", corvane::kHandleControl, location));
+    return *static_cast<QWidget*>(
+        corvane::Handles().Resolve(req, "wctrl_inst", corvane::kHandleControl, location));
 }
 
 } // namespace
