@@ -127,6 +127,11 @@ void TTaxPageControl::TakeOut(TTaxTabSheet& page, bool hideIt) {
         if (activePage_ != nullptr)
             SelectPage(activePage_->pageIndex_);
     }
+    // The last tab gone (the pages left all hide theirs): an empty strip would only take room.
+    const bool anyTab =
+        std::any_of(pages_.begin(), pages_.end(), [](const TTaxTabSheet* p) { return p->tabVisible_; });
+    if (!anyTab && TopPanelHeight() != 0)
+        SetTopPanelHeight(0);
 }
 
 void TTaxPageControl::SyncStrip() {

@@ -376,5 +376,27 @@ TEST_F(PageControl, TabActiveAndChangeFollowTheTabs) {
     EXPECT_EQ(shown, (std::vector<std::string>{"show A", "hide A"}));
 }
 
+TEST_F(PageControl, ClosingTheLastVisibleTabCollapsesTheStripAndKeepsTheHiddenTabPageShown) {
+    // The desk's arrangement: a fixed first page without a tab, and pages the user opens and closes.
+    TTaxTabSheet& fixed = Page("Fixed");
+    fixed.SetTabVisible(false);
+    pc_->SetActivePage(&fixed);
+    ASSERT_EQ(Strip().height(), 0);
+
+    TTaxTabSheet& opened = Page("Opened");
+    EXPECT_EQ(Strip().height(), 24);
+    EXPECT_EQ(pc_->ActivePage(), &opened);
+
+    ASSERT_TRUE(pc_->RemovePage(opened));
+    EXPECT_EQ(Strip().height(), 0);
+    EXPECT_EQ(pc_->ActivePage(), &fixed);
+    EXPECT_FALSE(fixed.isHidden());
+    EXPECT_EQ(fixed.geometry(), QRect(1, 1, 398, 198));
+
+    // Another page brings the strip back.
+    Page("Again");
+    EXPECT_EQ(Strip().height(), 24);
+}
+
 } // namespace
 } // namespace qm::test
