@@ -134,10 +134,16 @@ void CheckDockable(const QWidget& control, const QWidget& target, const char* lo
 // in the page's tag. A page the control was docked in before no longer holds it, so that lookups by
 // the control find the page it is in now.
 void DockIntoPage(TTaxTabSheet& page, QWidget& control, std::int32_t handle) {
+    // Taking a window with native children (a browser view) into the desk can leave no window
+    // active; the desk keeps the keyboard.
+    QWidget* const desk = page.window();
+    const bool deskWasActive = desk != nullptr && desk->isActiveWindow();
     if (corvane::Handles().Find(handle, corvane::kHandleForm) != nullptr)
         EmbedForm(&control, &page);
     else
         EmbedControl(&control, &page, alClient);
+    if (deskWasActive && !desk->isActiveWindow())
+        desk->activateWindow();
     if (const TTaxPageControl* pages = page.PageControl())
         for (TTaxTabSheet* other : pages->Pages())
             if (other != &page && other->Tag() == handle)
@@ -215,6 +221,8 @@ void TUIPlugin::REQ_206(const TBSONDocument& req, TBSONDocument& res) {
     page.SetBtnCloseVisible(closeVisible);
     pages.FocusPage(page);
     DockIntoPage(page, control, handle);
+    // The page was focused while still empty; the keyboard belongs to what is in it now.
+    pages.FocusPage(page);
     res.SetInteger("page_inst", page.Handle());
 }
 

@@ -1,6 +1,7 @@
 // The desk program: one instance per user and instance name, one desk window.
 #include <string>
 
+#include "common/BrowserEngine.h"
 #include "common/Configs.h"
 #include "common/MsgDialog.h"
 #include "corvane/Errors.h"
@@ -26,6 +27,9 @@ std::string InstanceName() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The invoice plug-in brings the browser engine in later, but the engine's settings must be in
+    // place before the application object exists.
+    qm::PrepareBrowserEngine();
     qm::TDeskApplication application(argc, argv);
     qm::TInstanceLock instance(InstanceName());
     if (!instance.Acquired()) {

@@ -1,0 +1,231 @@
+// The invoice page as the user meets it: the real desk window with the sample installation around
+// the test program, its boot scripts run, and a mouse click on the bench's invoice icon, whose
+// action script asks the invoice plug-in for its window and docks it in a desk page.
+#include "InvoiceFixture.h"
+#include "common/tabs/TaxPageControl.h"
+#include "common/tabs/TaxTabSheet.h"
+#include "corvane/HandleTable.h"
+#include "host/FrmDesk.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+#include <QUrl>
+#include <memory>
+
+namespace {
+
+class InvoiceDesk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        desk_ = std::make_unique<qm::TFrmDesk>();
+        desk_->show();
+        desk_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(desk_.get(), 10000));
+        ASSERT_TRUE(TInvoiceTest::WaitFor([&] { return desk_->StartUpDone(); })) << "the boot scripts ran";
+        invoiceIcon_ = FindInvoiceIcon();
+        ASSERT_NE(invoiceIcon_, nullptr) << "the sample bench has the invoice icon";
+    }
+
+    void TearDown() override {
+        desk_.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+
+    qm::TTaxPageControl& Pages() const { return desk_->PageControl(); }
+
+    // The bench widget that runs the invoice action when clicked.
+    qm::TUIAction* FindInvoiceIcon() const {
+        for (const auto& widget : desk_->BenchContainer().Widgets()) {
+            const corvane::TBSONDocument& params = widget->Params;
+            if (params.HasItem("luaf") &&
+                params.GetValue("luaf").AsString().ends_with("/actions/invoice.lua"))
+                return widget.get();
+        }
+        return nullptr;
+    }
+
+    // Brings the bench to the front and clicks the invoice icon with the mouse, in its middle.
+    void ClickInvoiceIcon() {
+        Pages().SetActivePage(&desk_->BenchPage());
+        qm::TUIContainer& bench = desk_->BenchContainer();
+        ASSERT_TRUE(bench.isVisible());
+        const QPoint middle = qm::ToQRect(invoiceIcon_->Bounds).center();
+        QTest::mouseMove(&bench, middle);
+        QTest::mouseClick(&bench, Qt::LeftButton, {}, middle);
+    }
+
+    // The page holding the invoice window, with the window and its browser, after one click.
+    struct TInvoicePage {
+        qm::TTaxTabSheet* page = nullptr;
+        QWidget* window = nullptr;
+        QWebEngineView* browser = nullptr;
+    };
+    TInvoicePage OpenInvoicePage() {
+        const int pagesBefore = Pages().PageCount();
+        ClickInvoiceIcon();
+        TInvoicePage opened;
+        if (Pages().PageCount() != pagesBefore + 1) {
+            ADD_FAILURE() << "the click opened " << Pages().PageCount() - pagesBefore << " pages";
+            return opened;
+        }
+        opened.page = Pages().ActivePage();
+        if (opened.page == nullptr || opened.page->Tag() == 0) {
+            ADD_FAILURE() << "the new page is not active or holds nothing";
+            return opened;
+        }
+        opened.window = TInvoiceTest::WindowOf(opened.page->Tag());
+        opened.browser = TInvoiceTest::BrowserOf(opened.window);
+        return opened;
+    }
+
+    // Waits until the search page in browser has loaded; whether it loaded without error.
+    static bool Loaded(QWebEngineView& browser) {
+        // The load may have finished before anyone listened; then the page itself tells. Until the
+        // navigation commits, the browser shows an empty document that is "complete" as well.
+        QSignalSpy loads(&browser, &QWebEngineView::loadFinished);
+        const QString wanted =
+            QUrl::fromLocalFile(QString::fromStdString(TInvoiceTest::PageFile())).toString() +
+            QStringLiteral(" complete");
+        const bool ready = TInvoiceTest::WaitFor([&] {
+            return !loads.isEmpty() ||
+                   TInvoiceTest::RunScript(browser,
+                                           QStringLiteral("location.href + ' ' + document.readyState"))
+                           .toString() == wanted;
+        });
+        return ready && (loads.isEmpty() || loads.first().first().toBool());
+    }
+
+    std::unique_ptr<qm::TFrmDesk> desk_;
+    qm::TUIAction* invoiceIcon_ = nullptr;
+};
+
+TEST_F(InvoiceDesk, IconOpensOnePageHoldingTheInvoiceWindowAndASecondClickFocusesIt) {
+    const std::int32_t eventsBefore = TInvoiceTest::UsageEventCount();
+    const TInvoicePage opened = OpenInvoicePage();
+    ASSERT_NE(opened.browser, nullptr);
+
+    EXPECT_EQ(opened.page->Caption(), "发票查询");
+    EXPECT_TRUE(opened.page->TabVisible());
+    EXPECT_TRUE(opened.page->BtnCloseVisible());
+    EXPECT_EQ(opened.page->PageIndex(), desk_->BenchPage().PageIndex() + 1) << "right after the bench";
+    EXPECT_EQ(opened.window->objectName(), QStringLiteral("frmInvoice"));
+    EXPECT_EQ(opened.window->parentWidget(), opened.page);
+    EXPECT_TRUE(opened.window->isVisible());
+    EXPECT_FALSE(opened.window->isWindow()) << "docked, not a window of its own";
+    EXPECT_EQ(opened.window->geometry(), opened.page->rect()) << "the window fills its page";
+    EXPECT_TRUE(opened.page->isAncestorOf(opened.browser));
+    EXPECT_TRUE(opened.browser->isVisible());
+    ASSERT_EQ(TInvoiceTest::UsageEventCount(), eventsBefore + 1) << "the window navigated once";
+    EXPECT_TRUE(TInvoiceTest::LastUsageEvent()->GetValue("FFunctionKey").AsString().ends_with("S104S001"));
+
+    const int pagesAfterFirst = Pages().PageCount();
+    ClickInvoiceIcon();
+    EXPECT_EQ(Pages().PageCount(), pagesAfterFirst) << "the second click opened no page";
+    EXPECT_EQ(Pages().ActivePage(), opened.page) << "the second click brought the same page back";
+    EXPECT_EQ(opened.page->Tag(), corvane::Handles().HandleOf(opened.window));
+    EXPECT_TRUE(opened.window->isVisible());
+    EXPECT_EQ(TInvoiceTest::UsageEventCount(), eventsBefore + 1) << "the same window, not loaded again";
+}
+
+TEST_F(InvoiceDesk, DockedPageShowsTheInstalledSearchPage) {
+    const TInvoicePage opened = OpenInvoicePage();
+    ASSERT_NE(opened.browser, nullptr);
+    ASSERT_TRUE(Loaded(*opened.browser));
+
+    EXPECT_EQ(opened.browser->url(), QUrl::fromLocalFile(QString::fromStdString(TInvoiceTest::PageFile())));
+    const QString title = TInvoiceTest::PageTitleInFile();
+    ASSERT_FALSE(title.isEmpty());
+    EXPECT_EQ(TInvoiceTest::RunScript(*opened.browser, QStringLiteral("document.title")).toString(), title);
+    // The page's own script and style sheet came from beside it: the script filled the result
+    // table, and the banner's text is light on its dark band instead of the browser's black.
+    EXPECT_GT(TInvoiceTest::RunScript(*opened.browser,
+                                      QStringLiteral("document.querySelectorAll('#results tbody tr').length"))
+                  .toInt(),
+              0);
+    EXPECT_NE(
+        TInvoiceTest::RunScript(*opened.browser,
+                                QStringLiteral("getComputedStyle(document.querySelector('.banner')).color"))
+            .toString(),
+        QStringLiteral("rgb(0, 0, 0)"));
+    EXPECT_TRUE(TInvoiceTest::WaitFor([&] { return opened.browser->title() == title; }))
+        << "the view reports the title too: " << opened.browser->title().toStdString();
+}
+
+TEST_F(InvoiceDesk, ScriptErrorsAlertsRightClicksAndCtrlNInTheDockedPageShowNothing) {
+    const TInvoicePage opened = OpenInvoicePage();
+    ASSERT_NE(opened.browser, nullptr);
+    ASSERT_TRUE(Loaded(*opened.browser));
+    ASSERT_TRUE(TInvoiceTest::WaitFor([&] {
+        return opened.browser->focusProxy() != nullptr && opened.browser->focusProxy()->isVisible();
+    })) << "the browser's input widget came with the first paint";
+    QWidget* input = opened.browser->focusProxy();
+    const int pages = Pages().PageCount();
+    const QSet<QWidget*> before = TInvoiceTest::VisibleTopLevels();
+    ASSERT_EQ(before, QSet<QWidget*>{desk_.get()});
+
+    TInvoiceTest::RunScript(
+        *opened.browser, QStringLiteral("window.errors = 0; window.menus = 0; window.keys = [];"
+                                        "window.addEventListener('error', function () { window.errors++; });"
+                                        "document.addEventListener('contextmenu', function () {"
+                                        "  window.menus++; });"
+                                        "document.addEventListener('keydown', function (e) {"
+                                        "  if (e.key !== 'Control')"
+                                        "    window.keys.push((e.ctrlKey ? 'Ctrl+' : '') + e.key); });"));
+
+    // An alert returns at once instead of waiting for a user.
+    EXPECT_EQ(TInvoiceTest::RunScript(*opened.browser, QStringLiteral("alert('警告一下'); 'after the alert'"))
+                  .toString(),
+              QStringLiteral("after the alert"));
+    // An uncaught error in a script of the page.
+    TInvoiceTest::RunScript(*opened.browser,
+                            QStringLiteral("setTimeout(function () { notDefinedAnywhere(); }, 0); 1"));
+    EXPECT_TRUE(TInvoiceTest::WaitFor([&] {
+        return TInvoiceTest::RunScript(*opened.browser, QStringLiteral("window.errors")).toInt() == 1;
+    })) << "the error happened in the page";
+
+    QTest::mouseClick(input, Qt::RightButton, {}, input->rect().center());
+    EXPECT_TRUE(TInvoiceTest::WaitFor([&] {
+        return TInvoiceTest::RunScript(*opened.browser, QStringLiteral("window.menus")).toInt() == 1;
+    })) << "the right click reached the page";
+
+    // Taking the browser into the page leaves the desk the active window.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(desk_.get(), 10000));
+    // The user clicks into the invoice number field and types.
+    const QVariantList field =
+        TInvoiceTest::RunScript(
+            *opened.browser,
+            QStringLiteral("var r = document.getElementById('fpNumber').getBoundingClientRect();"
+                           "[r.left + r.width / 2, r.top + r.height / 2]"))
+            .toList();
+    ASSERT_EQ(field.size(), 2);
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(field[0].toInt(), field[1].toInt()));
+    ASSERT_EQ(QApplication::focusWidget(), input) << "the click gave the page the keyboard";
+    ASSERT_TRUE(TInvoiceTest::WaitFor([&] {
+        return TInvoiceTest::RunScript(*opened.browser, QStringLiteral("document.activeElement.id"))
+                   .toString() == QStringLiteral("fpNumber");
+    }));
+    QTest::keyClick(input, Qt::Key_1);
+    QTest::keyClick(input, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(input, Qt::Key_2);
+    EXPECT_TRUE(TInvoiceTest::WaitFor([&] {
+        return TInvoiceTest::RunScript(*opened.browser, QStringLiteral("window.keys.join(' ')"))
+            .toString()
+            .endsWith('2');
+    }));
+    EXPECT_EQ(TInvoiceTest::RunScript(*opened.browser, QStringLiteral("window.keys.join(' ')")).toString(),
+              QStringLiteral("1 2"))
+        << "Ctrl+N is taken before it reaches the page";
+
+    QTest::qWait(500);
+    EXPECT_EQ(TInvoiceTest::VisibleTopLevels(), before) << "no dialog, menu or browser window appeared";
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<QMenu*>(widget) != nullptr && widget->isVisible()) << "a menu is shown";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(Pages().PageCount(), pages) << "no page was opened either";
+    EXPECT_EQ(Pages().ActivePage(), opened.page);
+    EXPECT_EQ(opened.browser->url(), QUrl::fromLocalFile(QString::fromStdString(TInvoiceTest::PageFile())));
+}
+
+} // namespace
