@@ -1,6 +1,4 @@
 // The desk program: one instance per user and instance name, one desk window.
-#include <string>
-
 #include "common/BrowserEngine.h"
 #include "common/Configs.h"
 #include "common/MsgDialog.h"
@@ -10,6 +8,8 @@
 #include "host/FrmDesk.h"
 #include "host/InstanceLock.h"
 #include "host/TaxLua.h"
+
+#include <string>
 
 namespace {
 
