@@ -1,0 +1,104 @@
+#include "SampleDesk.h"
+
+#include "common/PngPack.h"
+
+#include <cstdlib>
+#include <regex>
+#include <stdexcept>
+
+namespace qmtest {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kSampleImage = QM_SAMPLE_IMAGE_DIR;
+
+// Placed right of the status bar's line of text.
+constexpr int kShortcutLeft = 300;
+
+std::string ShortcutScript() {
+    return "local desk = uidesk_data()\n"
+           "local top = -(desk.border_pixel + desk.status_height) + 4\n"
+           "create_uicon({site = \"desk\", left = " +
+           std::to_string(kShortcutLeft) +
+           ", top = top, png_nor = \"sb_help_nor.png\",\n"
+           "              png_mov = \"sb_help_mov.png\", plugin = \"uip\", req_id = 103,\n"
+           "              luaf = \"Config\\\\Scripts\\\\actions\\\\calendar.lua\"})\n"
+           "log(\"shortcut top \" .. top .. \" border \" .. desk.border_pixel)\n";
+}
+
+// The sample's SysConfig.Xml under another title: the single-instance lock is keyed by the title,
+// and tests run side by side with each other and with desks started by hand.
+std::string RetitledSysConfig(const std::string& title) {
+    const std::string sample = ReadWholeFile(kSampleImage / "Config/SysConfig.Xml");
+    static const std::regex titleElement("<app_title>[^<]*</app_title>");
+    return std::regex_replace(sample, titleElement, "<app_title>" + title + "</app_title>");
+}
+
+} // namespace
+
+TSampleDesk::TSampleDesk(const TXServer& server) : server_(server), installation_(UniqueTitle("endtoend")) {
+    const fs::path dir = installation_.Dir();
+    const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
+    fs::create_directories(dir / "Plugins/DeskTools");
+    fs::copy(kSampleImage / "Config/Scripts", dir / "Config/Scripts", options);
+    fs::copy(kSampleImage / "Config/Skin.Sys", dir / "Config/Skin.Sys", options);
+    fs::copy(kSampleImage / "Config/Upgrade.lua", dir / "Config/Upgrade.lua", options);
+    fs::copy(kSampleImage / "Pictures", dir / "Pictures", options);
+    fs::copy(kSampleImage / "Plugins/Appstore", dir / "Plugins/Appstore", options);
+    fs::copy_file(QM_DESKTOOLS_FILE, dir / "Plugins/DeskTools/DeskTools.so");
+    // An ASCII title, so that it reads the same in the file's declared encoding.
+    installation_.WriteFile("Config/SysConfig.Xml",
+                            RetitledSysConfig("Quillmere endtoend " + dir.parent_path().filename().string()));
+    installation_.WriteFile("Config/Scripts/shortcut.lua", ShortcutScript());
+    installation_.WriteBootXml(
+        {"Config\\Scripts\\desk.lua", "Config\\Scripts\\bench.lua", "Config\\Scripts\\shortcut.lua"});
+    // The process runner starts programs on the offscreen platform; this desk runs on the X server.
+    installation_.WriteFile("QuillmereOnX",
+                            "#!/bin/sh\nQT_QPA_PLATFORM=xcb exec \"$(dirname \"$0\")/Quillmere\"\n");
+    fs::permissions(dir / "QuillmereOnX", fs::perms::owner_all, fs::perm_options::add);
+
+    setenv("DISPLAY", server_.Display().c_str(), 1);
+    setenv("QT_LOGGING_RULES", "quillmere.*=true", 1);
+    const fs::path runs = dir.parent_path();
+    host_ = std::make_unique<THostProcess>(THostProcess::TOptions{
+        dir / "QuillmereOnX", runs / "desk.output.txt", runs / "desk.dialogs.txt", dir});
+    if (!host_->WaitForOutput("upgrade script finished"))
+        throw std::runtime_error("the desk did not start:\n" + host_->Output());
+    std::smatch found;
+    const std::string output = host_->Output();
+    if (!std::regex_search(output, found, std::regex("shortcut top (-?\\d+) border (\\d+)")))
+        throw std::runtime_error("the shortcut script did not run:\n" + output);
+    shortcut_ = QPoint(kShortcutLeft, std::stoi(found[1].str()));
+    border_ = std::stoi(found[2].str());
+}
+
+TSampleDesk::~TSampleDesk() = default;
+
+QImage TSampleDesk::Picture(const std::string& name) const {
+    const std::string packed = "pack:";
+    if (name.rfind(packed, 0) != 0)
+        return QImage(QString::fromStdString((Dir() / "Pictures" / name).string()));
+    qm::TPngPack pack((Dir() / "Pictures").string());
+    pack.LoadFile((Dir() / "Config/pngs.sys").string());
+    const QImage* image = pack.TakePNG(name.substr(packed.size()));
+    return image != nullptr ? *image : QImage();
+}
+
+QPoint TSampleDesk::ShortcutCentre(const QRect& window) const {
+    const QSize size = Picture("sb_help_nor.png").size();
+    // A negative top counts from the container's bottom edge.
+    return window.topLeft() +
+           QPoint(shortcut_.x() + size.width() / 2, window.height() + shortcut_.y() + size.height() / 2);
+}
+
+int TSampleDesk::Count(const std::string& text) const {
+    const std::string output = host_->Output();
+    int count = 0;
+    for (auto at = output.find(text); at != std::string::npos; at = output.find(text, at + text.size()))
+        ++count;
+    return count;
+}
+
+} // namespace qmtest

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "HostProcess.h"
+#include "TestInstallation.h"
+#include "XServer.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace qmtest {
+
+// The sample installation as it is installed — the host, the runtime library, the sample's
+// configuration, scripts, pictures and image store, and the desk tools plug-in — laid out in a
+// temporary folder under a title of its own, and its host started on an X server with the trace
+// channel on. The channels plug-in is the start-up tests' recorder, so no usage statistics leave
+// the machine. One more boot script puts a shortcut to the calendar action on the desk's status
+// bar, where it stays reachable while a page covers the bench.
+class TSampleDesk {
+public:
+    explicit TSampleDesk(const TXServer& server);
+    ~TSampleDesk();
+    TSampleDesk(const TSampleDesk&) = delete;
+    TSampleDesk& operator=(const TSampleDesk&) = delete;
+
+    THostProcess& Host() const { return *host_; }
+    const std::filesystem::path& Dir() const noexcept { return installation_.Dir(); }
+
+    // A picture of the installation: loose files from Pictures/, or "pack:" + a name from the
+    // image store.
+    QImage Picture(const std::string& name) const;
+    // The border width of the desk container, as the boot scripts were told it.
+    int Border() const noexcept { return border_; }
+    // The status-bar shortcut, from the desk window's top-left corner and bottom edge.
+    QPoint ShortcutCentre(const QRect& window) const;
+
+    // Occurrences of text in the host's output.
+    int Count(const std::string& text) const;
+
+private:
+    const TXServer& server_;
+    TTestInstallation installation_;
+    std::unique_ptr<THostProcess> host_;
+    int border_ = 0;
+    QPoint shortcut_;
+};
+
+} // namespace qmtest

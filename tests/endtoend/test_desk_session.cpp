@@ -1,0 +1,204 @@
+// The installed sample desk as a user meets it: the real host program on an X server of the
+// test's own, driven with real pointer events. Icons run their actions, plug-in windows open in
+// pages of their own, the tab's close button frees the window, and the title buttons maximize and
+// restore the window. What happened is read from the screen and from the host's trace channel.
+#include "SampleDesk.h"
+#include "ScreenSearch.h"
+#include "common/tabs/TabStripGeometry.h"
+#include "common/tabs/TaxTabControlTopPanel.h"
+
+#include <gtest/gtest.h>
+#include <regex>
+#include <vector>
+
+namespace qmtest {
+namespace {
+
+constexpr int kScreenWidth = 1280;
+constexpr int kScreenHeight = 800;
+
+// Where the desk frame puts its page control in the desk container, and how it sets up the strip.
+const QPoint kPageControlAt(3, 18);
+constexpr int kMaxTabLength = 128;
+constexpr int kRightMargin = 2;
+constexpr int kStripHeight = qm::TTaxTabControlTopPanel::kHeight;
+constexpr int kListButtonWidth = qm::TTaxTabControlTopPanel::kListButtonWidth;
+// The strip's background column in the skin bitmap.
+constexpr int kSkinBackgroundColumn = 295;
+
+constexpr auto kScreenTimeout = 10s;
+
+class DeskSession : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server_ = std::make_unique<TXServer>(kScreenWidth, kScreenHeight);
+        desk_ = std::make_unique<TSampleDesk>(*server_);
+        window_ = server_->WindowOf(desk_->Host().Pid());
+        ASSERT_FALSE(window_.isEmpty()) << desk_->Host().Output();
+        skin_ = desk_->Picture("PgSkin.bmp");
+        ASSERT_FALSE(skin_.isNull());
+        // Away from every widget, so that no picture shows its hover look.
+        server_->MoveMouse(QPoint(window_.center().x(), window_.bottom() - 100));
+    }
+
+    void TearDown() override {
+        if (!desk_)
+            return;
+        EXPECT_TRUE(desk_->Host().Running()) << desk_->Host().Output();
+        EXPECT_TRUE(desk_->Host().Dialogs().empty()) << desk_->Host().Dialogs().front().message;
+    }
+
+    // The tab strip of the desk's page control in column x of the strip, on screen now.
+    bool StripBackgroundAt(const QImage& screen, int x) const {
+        return ShowsColumn(screen, window_.topLeft() + kPageControlAt + QPoint(x, 0), skin_,
+                           kSkinBackgroundColumn, kStripHeight);
+    }
+    // Halfway along the strip, where no tab reaches while only a few pages are open.
+    int FreeStripX() const { return (window_.width() - 2 * kPageControlAt.x()) / 2; }
+    bool StripShown() const { return StripBackgroundAt(server_->Screenshot(), FreeStripX()); }
+
+    // The centre of a bench icon, found on the screen by its picture.
+    QPoint IconCentre(const std::string& picture) const {
+        const QImage image = desk_->Picture(picture);
+        const std::optional<QPoint> at = FindPicture(server_->Screenshot(), image);
+        if (!at)
+            return QPoint(-1, -1);
+        return *at + QPoint(image.width() / 2, image.height() / 2);
+    }
+
+    qm::TTabStripGeometry StripWithOneTab() const {
+        qm::TTabStripMetrics metrics;
+        metrics.width = window_.width() - 2 * kPageControlAt.x();
+        metrics.height = kStripHeight;
+        metrics.listButtonWidth = kListButtonWidth;
+        metrics.rightMargin = kRightMargin;
+        metrics.maxTabLength = kMaxTabLength;
+        // The bench page comes first, with its tab hidden; the new page is the one shown.
+        metrics.tabIndex = 1;
+        metrics.visibleTabs = {1};
+        return qm::TTabStripGeometry(metrics);
+    }
+
+    // Every page handle the calendar action logged, in order.
+    std::vector<std::string> CalendarPages() const {
+        static const std::regex line("日历: 申报日历页面 (\\d+)");
+        std::vector<std::string> pages;
+        const std::string output = desk_->Host().Output();
+        for (std::sregex_iterator it(output.begin(), output.end(), line), end; it != end; ++it)
+            pages.push_back((*it)[1].str());
+        return pages;
+    }
+
+    QPoint MaximizeButtonCentre(const QRect& window) const {
+        const QImage close = desk_->Picture("pack:close_01.png");
+        const QImage maximize = desk_->Picture("pack:nor_01.png");
+        const int b = desk_->Border();
+        return window.topLeft() + QPoint(window.width() - b - close.width() - maximize.width() / 2,
+                                         b + 1 + maximize.height() / 2);
+    }
+
+    // Whether the maximize button shows one of the pictures (normal or hover look).
+    bool MaximizeButtonShows(const QRect& window, const std::vector<std::string>& pictures) const {
+        const QImage screen = server_->Screenshot();
+        for (const std::string& name : pictures) {
+            const QImage picture = desk_->Picture(name);
+            const QPoint at =
+                MaximizeButtonCentre(window) - QPoint(picture.width() / 2, picture.height() / 2);
+            if (FindPicture(screen.copy(QRect(at, picture.size())), picture) == QPoint(0, 0))
+                return true;
+        }
+        return false;
+    }
+
+    bool WindowBecomes(const QRect& expected) const {
+        return WaitUntil([&] { return server_->WindowOf(desk_->Host().Pid()) == expected; }, kScreenTimeout);
+    }
+
+    std::unique_ptr<TXServer> server_;
+    std::unique_ptr<TSampleDesk> desk_;
+    QRect window_;
+    QImage skin_;
+};
+
+TEST_F(DeskSession, CalendarIconOpensOnePageAndTheSameActionAgainFocusesIt) {
+    EXPECT_FALSE(StripShown()) << "no page has a tab yet";
+    const QImage normal = desk_->Picture("calendar_nor.png");
+    const std::optional<QPoint> icon = FindPicture(server_->Screenshot(), normal);
+    ASSERT_TRUE(icon) << "the calendar icon is not on the bench";
+    const QPoint centre = *icon + QPoint(normal.width() / 2, normal.height() / 2);
+
+    // Hovering shows the icon's hover picture in its place.
+    server_->MoveMouse(centre);
+    const QImage hover = desk_->Picture("calendar_mov.png");
+    EXPECT_TRUE(
+        WaitUntil([&] { return FindPicture(server_->Screenshot(), hover) == *icon; }, kScreenTimeout));
+
+    server_->Click(centre);
+    ASSERT_TRUE(desk_->Host().WaitForOutput("日历: 申报日历页面")) << desk_->Host().Output();
+    EXPECT_EQ(desk_->Count("DeskTools calendar window created"), 1);
+    EXPECT_TRUE(WaitUntil([&] { return StripShown(); }, kScreenTimeout)) << "the new page's tab strip";
+
+    // The bench is covered now; the status-bar shortcut runs the same action.
+    server_->Click(desk_->ShortcutCentre(window_));
+    ASSERT_TRUE(WaitUntil([&] { return CalendarPages().size() == 2; }, kScreenTimeout))
+        << desk_->Host().Output();
+    const std::vector<std::string> pages = CalendarPages();
+    EXPECT_EQ(pages[0], pages[1]) << "the second run found the page that holds the window";
+    EXPECT_EQ(desk_->Count("DeskTools calendar window created"), 1);
+    // Where a second tab would start, the strip is still empty.
+    const qm::TTabStripGeometry strip = StripWithOneTab();
+    const int secondTabMiddle = kListButtonWidth + strip.Step() + kMaxTabLength / 2;
+    EXPECT_TRUE(StripBackgroundAt(server_->Screenshot(), secondTabMiddle));
+}
+
+TEST_F(DeskSession, TabCloseButtonClosesThePageAndFreesItsWindow) {
+    const QPoint calculator = IconCentre("calculator_nor.png");
+    ASSERT_NE(calculator, QPoint(-1, -1)) << "the calculator icon is not on the bench";
+    server_->Click(calculator);
+    ASSERT_TRUE(desk_->Host().WaitForOutput("DeskTools calculator window created")) << desk_->Host().Output();
+    ASSERT_TRUE(WaitUntil([&] { return StripShown(); }, kScreenTimeout)) << "the new page's tab strip";
+
+    const std::optional<qm::TRect> close = StripWithOneTab().CloseHitRect(0);
+    ASSERT_TRUE(close);
+    const QPoint onStrip(kListButtonWidth + (close->left + close->right) / 2,
+                         (close->top + close->bottom) / 2);
+    server_->Click(window_.topLeft() + kPageControlAt + onStrip);
+    ASSERT_TRUE(desk_->Host().WaitForOutput("DeskTools calculator window closed")) << desk_->Host().Output();
+    EXPECT_TRUE(WaitUntil([&] { return !StripShown(); }, kScreenTimeout))
+        << "the strip stays although no page with a tab is left";
+
+    // The bench is back, and the icon opens a new window: the freed one is not handed out again.
+    server_->MoveMouse(QPoint(window_.center().x(), window_.bottom() - 100));
+    const QPoint again = IconCentre("calculator_nor.png");
+    ASSERT_NE(again, QPoint(-1, -1)) << "the bench did not come back";
+    server_->Click(again);
+    ASSERT_TRUE(
+        WaitUntil([&] { return desk_->Count("DeskTools calculator window created") == 2; }, kScreenTimeout))
+        << desk_->Host().Output();
+    EXPECT_TRUE(WaitUntil([&] { return StripShown(); }, kScreenTimeout));
+}
+
+TEST_F(DeskSession, TitleButtonMaximizesAndRestoresTheWindow) {
+    // The desk starts over the whole work area (the server's screen: no panels) in the normal
+    // state, so the first click on the maximize button keeps that size.
+    const QRect workArea(0, 0, kScreenWidth, kScreenHeight);
+    const QRect restored((kScreenWidth - 800) / 2, (kScreenHeight - 600) / 2, 800, 600);
+    ASSERT_EQ(window_, workArea);
+
+    EXPECT_TRUE(MaximizeButtonShows(workArea, {"pack:nor_01.png", "pack:nor_02.png"}));
+    server_->Click(MaximizeButtonCentre(workArea));
+    EXPECT_TRUE(WindowBecomes(workArea));
+    // Maximized, the button offers to restore.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return MaximizeButtonShows(workArea, {"pack:max_01.png", "pack:max_02.png"});
+        },
+        kScreenTimeout));
+    server_->Click(MaximizeButtonCentre(workArea));
+    EXPECT_TRUE(WindowBecomes(restored)) << "restored to the minimum size, centred";
+    server_->Click(MaximizeButtonCentre(restored));
+    EXPECT_TRUE(WindowBecomes(workArea)) << "maximized again";
+}
+
+} // namespace
+} // namespace qmtest
