@@ -14,19 +14,8 @@ namespace {
 
 const fs::path kSampleImage = QM_SAMPLE_IMAGE_DIR;
 
-// Placed right of the status bar's line of text.
-constexpr int kShortcutLeft = 300;
-
-std::string ShortcutScript() {
-    return "local desk = uidesk_data()\n"
-           "local top = -(desk.border_pixel + desk.status_height) + 4\n"
-           "create_uicon({site = \"desk\", left = " +
-           std::to_string(kShortcutLeft) +
-           ", top = top, png_nor = \"sb_help_nor.png\",\n"
-           "              png_mov = \"sb_help_mov.png\", plugin = \"uip\", req_id = 103,\n"
-           "              luaf = \"Config\\\\Scripts\\\\actions\\\\calendar.lua\"})\n"
-           "log(\"shortcut top \" .. top .. \" border \" .. desk.border_pixel)\n";
-}
+// Tells the test what the boot scripts were told of the desk.
+const char* const kProbeScript = "local desk = uidesk_data()\nlog(\"desk border \" .. desk.border_pixel)\n";
 
 // The sample's SysConfig.Xml under another title: the single-instance lock is keyed by the title,
 // and tests run side by side with each other and with desks started by hand.
@@ -51,9 +40,9 @@ TSampleDesk::TSampleDesk(const TXServer& server) : server_(server), installation
     // An ASCII title, so that it reads the same in the file's declared encoding.
     installation_.WriteFile("Config/SysConfig.Xml",
                             RetitledSysConfig("Quillmere endtoend " + dir.parent_path().filename().string()));
-    installation_.WriteFile("Config/Scripts/shortcut.lua", ShortcutScript());
+    installation_.WriteFile("Config/Scripts/probe.lua", kProbeScript);
     installation_.WriteBootXml(
-        {"Config\\Scripts\\desk.lua", "Config\\Scripts\\bench.lua", "Config\\Scripts\\shortcut.lua"});
+        {"Config\\Scripts\\desk.lua", "Config\\Scripts\\bench.lua", "Config\\Scripts\\probe.lua"});
     // The process runner starts programs on the offscreen platform; this desk runs on the X server.
     installation_.WriteFile("QuillmereOnX",
                             "#!/bin/sh\nQT_QPA_PLATFORM=xcb exec \"$(dirname \"$0\")/Quillmere\"\n");
@@ -68,10 +57,9 @@ TSampleDesk::TSampleDesk(const TXServer& server) : server_(server), installation
         throw std::runtime_error("the desk did not start:\n" + host_->Output());
     std::smatch found;
     const std::string output = host_->Output();
-    if (!std::regex_search(output, found, std::regex("shortcut top (-?\\d+) border (\\d+)")))
-        throw std::runtime_error("the shortcut script did not run:\n" + output);
-    shortcut_ = QPoint(kShortcutLeft, std::stoi(found[1].str()));
-    border_ = std::stoi(found[2].str());
+    if (!std::regex_search(output, found, std::regex("desk border (\\d+)")))
+        throw std::runtime_error("the probe script did not run:\n" + output);
+    border_ = std::stoi(found[1].str());
 }
 
 TSampleDesk::~TSampleDesk() = default;
@@ -84,13 +72,6 @@ QImage TSampleDesk::Picture(const std::string& name) const {
     pack.LoadFile((Dir() / "Config/pngs.sys").string());
     const QImage* image = pack.TakePNG(name.substr(packed.size()));
     return image != nullptr ? *image : QImage();
-}
-
-QPoint TSampleDesk::ShortcutCentre(const QRect& window) const {
-    const QSize size = Picture("sb_help_nor.png").size();
-    // A negative top counts from the container's bottom edge.
-    return window.topLeft() +
-           QPoint(shortcut_.x() + size.width() / 2, window.height() + shortcut_.y() + size.height() / 2);
 }
 
 int TSampleDesk::Count(const std::string& text) const {

@@ -17,8 +17,7 @@ namespace qmtest {
 // configuration, scripts, pictures and image store, and the desk tools plug-in — laid out in a
 // temporary folder under a title of its own, and its host started on an X server with the trace
 // channel on. The channels plug-in is the start-up tests' recorder, so no usage statistics leave
-// the machine. One more boot script puts a shortcut to the calendar action on the desk's status
-// bar, where it stays reachable while a page covers the bench.
+// the machine. One more boot script reports the desk's border width.
 class TSampleDesk {
 public:
     explicit TSampleDesk(const TXServer& server);
@@ -34,8 +33,6 @@ public:
     QImage Picture(const std::string& name) const;
     // The border width of the desk container, as the boot scripts were told it.
     int Border() const noexcept { return border_; }
-    // The status-bar shortcut, from the desk window's top-left corner and bottom edge.
-    QPoint ShortcutCentre(const QRect& window) const;
 
     // Occurrences of text in the host's output.
     int Count(const std::string& text) const;
@@ -45,7 +42,6 @@ private:
     TTestInstallation installation_;
     std::unique_ptr<THostProcess> host_;
     int border_ = 0;
-    QPoint shortcut_;
 };
 
 } // namespace qmtest

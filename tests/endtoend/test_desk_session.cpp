@@ -66,17 +66,36 @@ protected:
         return *at + QPoint(image.width() / 2, image.height() / 2);
     }
 
-    qm::TTabStripGeometry StripWithOneTab() const {
+    // The strip with the bench's tab and one page's tab, the page's tab active.
+    qm::TTabStripGeometry StripWithTwoTabs() const {
         qm::TTabStripMetrics metrics;
         metrics.width = window_.width() - 2 * kPageControlAt.x();
         metrics.height = kStripHeight;
         metrics.listButtonWidth = kListButtonWidth;
         metrics.rightMargin = kRightMargin;
         metrics.maxTabLength = kMaxTabLength;
-        // The bench page comes first, with its tab hidden; the new page is the one shown.
         metrics.tabIndex = 1;
-        metrics.visibleTabs = {1};
+        metrics.visibleTabs = {0, 1};
         return qm::TTabStripGeometry(metrics);
+    }
+
+    // A point of the strip (strip coordinates) on the screen.
+    QPoint OnStrip(int x, int y) const { return window_.topLeft() + kPageControlAt + QPoint(x, y); }
+    // The middle of visible tab k while the row is not scrolled.
+    QPoint TabCentre(int k) const {
+        const qm::TRect tab = StripWithTwoTabs().TabHitRect(k);
+        return OnStrip(kListButtonWidth + (tab.left + tab.right) / 2, kStripHeight / 2);
+    }
+    // Waits until the bench shows the icon again (the bench is the page shown).
+    QPoint WaitForIcon(const std::string& picture) const {
+        QPoint at(-1, -1);
+        WaitUntil(
+            [&] {
+                at = IconCentre(picture);
+                return at != QPoint(-1, -1);
+            },
+            kScreenTimeout);
+        return at;
     }
 
     // Every page handle the calendar action logged, in order.
@@ -121,7 +140,8 @@ protected:
 };
 
 TEST_F(DeskSession, CalendarIconOpensOnePageAndTheSameActionAgainFocusesIt) {
-    EXPECT_FALSE(StripShown()) << "no page has a tab yet";
+    // The bench keeps its tab; the rest of the strip is free.
+    EXPECT_TRUE(StripShown()) << "the bench's tab strip";
     const QImage normal = desk_->Picture("calendar_nor.png");
     const std::optional<QPoint> icon = FindPicture(server_->Screenshot(), normal);
     ASSERT_TRUE(icon) << "the calendar icon is not on the bench";
@@ -136,19 +156,25 @@ TEST_F(DeskSession, CalendarIconOpensOnePageAndTheSameActionAgainFocusesIt) {
     server_->Click(centre);
     ASSERT_TRUE(desk_->Host().WaitForOutput("日历: 申报日历页面")) << desk_->Host().Output();
     EXPECT_EQ(desk_->Count("DeskTools calendar window created"), 1);
-    EXPECT_TRUE(WaitUntil([&] { return StripShown(); }, kScreenTimeout)) << "the new page's tab strip";
+    EXPECT_TRUE(WaitUntil([&] { return IconCentre("calendar_nor.png") == QPoint(-1, -1); }, kScreenTimeout))
+        << "the new page covers the bench";
 
-    // The bench is covered now; the status-bar shortcut runs the same action.
-    server_->Click(desk_->ShortcutCentre(window_));
+    // The bench's tab brings the bench back, and the icon finds the page that holds the window.
+    server_->Click(TabCentre(0));
+    const QPoint again = WaitForIcon("calendar_nor.png");
+    ASSERT_NE(again, QPoint(-1, -1)) << "the bench's tab did not bring the bench back";
+    server_->Click(again);
     ASSERT_TRUE(WaitUntil([&] { return CalendarPages().size() == 2; }, kScreenTimeout))
         << desk_->Host().Output();
     const std::vector<std::string> pages = CalendarPages();
     EXPECT_EQ(pages[0], pages[1]) << "the second run found the page that holds the window";
     EXPECT_EQ(desk_->Count("DeskTools calendar window created"), 1);
-    // Where a second tab would start, the strip is still empty.
-    const qm::TTabStripGeometry strip = StripWithOneTab();
-    const int secondTabMiddle = kListButtonWidth + strip.Step() + kMaxTabLength / 2;
-    EXPECT_TRUE(StripBackgroundAt(server_->Screenshot(), secondTabMiddle));
+    EXPECT_TRUE(WaitUntil([&] { return IconCentre("calendar_nor.png") == QPoint(-1, -1); }, kScreenTimeout))
+        << "the calendar's page is shown again";
+    // Where a third tab would start, the strip is still empty.
+    const qm::TTabStripGeometry strip = StripWithTwoTabs();
+    const int thirdTabMiddle = kListButtonWidth + 2 * strip.Step() + kMaxTabLength / 2;
+    EXPECT_TRUE(StripBackgroundAt(server_->Screenshot(), thirdTabMiddle));
 }
 
 TEST_F(DeskSession, TabCloseButtonClosesThePageAndFreesItsWindow) {
@@ -156,26 +182,29 @@ TEST_F(DeskSession, TabCloseButtonClosesThePageAndFreesItsWindow) {
     ASSERT_NE(calculator, QPoint(-1, -1)) << "the calculator icon is not on the bench";
     server_->Click(calculator);
     ASSERT_TRUE(desk_->Host().WaitForOutput("DeskTools calculator window created")) << desk_->Host().Output();
-    ASSERT_TRUE(WaitUntil([&] { return StripShown(); }, kScreenTimeout)) << "the new page's tab strip";
+    const qm::TTabStripGeometry strip = StripWithTwoTabs();
+    const int pageTabMiddle = kListButtonWidth + strip.Step() + kMaxTabLength / 2;
+    ASSERT_TRUE(
+        WaitUntil([&] { return !StripBackgroundAt(server_->Screenshot(), pageTabMiddle); }, kScreenTimeout))
+        << "the new page's tab";
 
-    const std::optional<qm::TRect> close = StripWithOneTab().CloseHitRect(0);
+    const std::optional<qm::TRect> close = strip.CloseHitRect(1);
     ASSERT_TRUE(close);
-    const QPoint onStrip(kListButtonWidth + (close->left + close->right) / 2,
-                         (close->top + close->bottom) / 2);
-    server_->Click(window_.topLeft() + kPageControlAt + onStrip);
+    server_->Click(
+        OnStrip(kListButtonWidth + (close->left + close->right) / 2, (close->top + close->bottom) / 2));
     ASSERT_TRUE(desk_->Host().WaitForOutput("DeskTools calculator window closed")) << desk_->Host().Output();
-    EXPECT_TRUE(WaitUntil([&] { return !StripShown(); }, kScreenTimeout))
-        << "the strip stays although no page with a tab is left";
+    EXPECT_TRUE(
+        WaitUntil([&] { return StripBackgroundAt(server_->Screenshot(), pageTabMiddle); }, kScreenTimeout))
+        << "the closed page's tab stays on the strip";
 
     // The bench is back, and the icon opens a new window: the freed one is not handed out again.
     server_->MoveMouse(QPoint(window_.center().x(), window_.bottom() - 100));
-    const QPoint again = IconCentre("calculator_nor.png");
+    const QPoint again = WaitForIcon("calculator_nor.png");
     ASSERT_NE(again, QPoint(-1, -1)) << "the bench did not come back";
     server_->Click(again);
     ASSERT_TRUE(
         WaitUntil([&] { return desk_->Count("DeskTools calculator window created") == 2; }, kScreenTimeout))
         << desk_->Host().Output();
-    EXPECT_TRUE(WaitUntil([&] { return StripShown(); }, kScreenTimeout));
 }
 
 TEST_F(DeskSession, TitleButtonMaximizesAndRestoresTheWindow) {

@@ -33,7 +33,7 @@ std::span<const corvane::TPublishedMethod> TRecordingDesk::PublishedMethods() co
     static const corvane::TPublishedMethod methods[] = {
         QM_RECORDING_DESK_REQ(1),  QM_RECORDING_DESK_REQ(2),   QM_RECORDING_DESK_REQ(3),
         QM_RECORDING_DESK_REQ(4),  QM_RECORDING_DESK_REQ(5),   QM_RECORDING_DESK_REQ(6),
-        QM_RECORDING_DESK_REQ(11), QM_RECORDING_DESK_REQ(103),
+        QM_RECORDING_DESK_REQ(11), QM_RECORDING_DESK_REQ(103), QM_RECORDING_DESK_REQ(207),
     };
     return methods;
 }
@@ -86,6 +86,9 @@ void TRecordingDesk::Serve(std::int32_t number, const corvane::TBSONDocument& re
         qm::TaxLua().RunFile(script);
         break;
     }
+    case 207:
+        tabRequests_.push_back(req);
+        break;
     default:
         break;
     }

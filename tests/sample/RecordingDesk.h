@@ -22,6 +22,8 @@ public:
     };
     const std::vector<TWidgetRequest>& Widgets() const noexcept { return widgets_; }
     const std::vector<std::string>& LogLines() const noexcept { return logLines_; }
+    // The requests that showed or hid a page's tab.
+    const std::vector<corvane::TBSONDocument>& TabRequests() const noexcept { return tabRequests_; }
 
     // Container sizes, and the part of the desk container the page control covers.
     QSize DeskSize() const noexcept { return desk_; }
@@ -48,4 +50,5 @@ private:
     int statusHeight_ = 0;
     std::vector<TWidgetRequest> widgets_;
     std::vector<std::string> logLines_;
+    std::vector<corvane::TBSONDocument> tabRequests_;
 };

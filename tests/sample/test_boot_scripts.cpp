@@ -166,6 +166,12 @@ TEST_P(SampleBootScripts, BuildTheDeskAndTheBench) {
     }
     EXPECT_GE(onDesk, 3) << "title and status bar";
     EXPECT_GE(iconsOnBench, 8) << "the desk's functions";
+    // The bench shows its tab, so that it can be reached while other pages are open.
+    ASSERT_EQ(desk_->TabRequests().size(), 1u);
+    const TBSONDocument& tab = desk_->TabRequests().front();
+    EXPECT_FALSE(tab.HasItem("caption")) << "a caption would be looked up first";
+    EXPECT_EQ(Text(tab, "name"), "tbBench");
+    EXPECT_EQ(tab.GetValue("visible").AsInteger(), 1);
 }
 
 TEST_P(SampleBootScripts, NamePicturesFoundInTheInstallation) {

@@ -1,6 +1,10 @@
 -- The bench, the first page of the desk: a greeting with today's date, the desk's functions as
 -- icons in two groups, and a few tips on the right when there is room for them.
 
+-- The bench keeps a tab of its own, without a close button, so that it stays one click away while
+-- other pages are open.
+page_visible({name = "tbBench", visible = 1})
+
 local bench = uibench_data()
 local width = bench.width or 0
 local height = bench.height or 0
