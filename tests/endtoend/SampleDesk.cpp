@@ -43,16 +43,15 @@ TSampleDesk::TSampleDesk(const TXServer& server) : server_(server), installation
     installation_.WriteFile("Config/Scripts/probe.lua", kProbeScript);
     installation_.WriteBootXml(
         {"Config\\Scripts\\desk.lua", "Config\\Scripts\\bench.lua", "Config\\Scripts\\probe.lua"});
-    // The process runner starts programs on the offscreen platform; this desk runs on the X server.
-    installation_.WriteFile("QuillmereOnX",
-                            "#!/bin/sh\nQT_QPA_PLATFORM=xcb exec \"$(dirname \"$0\")/Quillmere\"\n");
-    fs::permissions(dir / "QuillmereOnX", fs::perms::owner_all, fs::perm_options::add);
 
     setenv("DISPLAY", server_.Display().c_str(), 1);
     setenv("QT_LOGGING_RULES", "quillmere.*=true", 1);
     const fs::path runs = dir.parent_path();
-    host_ = std::make_unique<THostProcess>(THostProcess::TOptions{
-        dir / "QuillmereOnX", runs / "desk.output.txt", runs / "desk.dialogs.txt", dir});
+    host_ = std::make_unique<THostProcess>(THostProcess::TOptions{dir / "Quillmere",
+                                                                  runs / "desk.output.txt",
+                                                                  runs / "desk.dialogs.txt",
+                                                                  dir,
+                                                                  {"QT_QPA_PLATFORM=xcb"}});
     if (!host_->WaitForOutput("upgrade script finished"))
         throw std::runtime_error("the desk did not start:\n" + host_->Output());
     std::smatch found;

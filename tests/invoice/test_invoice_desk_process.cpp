@@ -3,7 +3,7 @@
 // it as root, where the browser engine only starts when the desk has prepared it before creating
 // its application object. A boot script runs the invoice icon's action; the engine must start in the
 // desk process and show the search page while the desk goes on.
-#include "DeskProcess.h"
+#include "HostProcess.h"
 
 #include <algorithm>
 #include <curl/curl.h>
@@ -143,23 +143,22 @@ TEST(InvoiceDeskProcess, InvoiceActionStartsTheBrowserInTheDeskRunAsRootAndShows
                                               "</boot>\r\n");
     const int port = FreePort();
     ASSERT_NE(port, 0);
-    const fs::path dialogs = desk.Root() / "dialogs.txt";
-    TDeskProcess host(desk.Dir() / "Quillmere", desk.Root() / "output.txt",
-                      {"QT_QPA_PLATFORM=xcb",
-                       // Whatever switches the sandbox off must be the desk's own doing.
-                       "QTWEBENGINE_DISABLE_SANDBOX", "QTWEBENGINE_CHROMIUM_FLAGS",
-                       // The engine lists its pages here, so the test can see what it shows.
-                       "QTWEBENGINE_REMOTE_DEBUGGING=127.0.0.1:" + std::to_string(port),
-                       // The browser profile keeps its storage in the user's folders: fresh ones.
-                       "XDG_DATA_HOME=" + (desk.Root() / "data").string(),
-                       "XDG_CACHE_HOME=" + (desk.Root() / "cache").string(),
-                       "XDG_CONFIG_HOME=" + (desk.Root() / "config").string(),
-                       // Reads and clicks away any message dialog, and tells the test about it.
-                       std::string("LD_PRELOAD=") + QM_DIALOG_WATCHER_FILE,
-                       "QM_TEST_DIALOG_LOG=" + dialogs.string()});
+    THostProcess host({desk.Dir() / "Quillmere",
+                       desk.Root() / "output.txt",
+                       desk.Root() / "dialogs.txt",
+                       desk.Dir(),
+                       {"QT_QPA_PLATFORM=xcb",
+                        // Whatever switches the sandbox off must be the desk's own doing.
+                        "QTWEBENGINE_DISABLE_SANDBOX", "QTWEBENGINE_CHROMIUM_FLAGS",
+                        // The engine lists its pages here, so the test can see what it shows.
+                        "QTWEBENGINE_REMOTE_DEBUGGING=127.0.0.1:" + std::to_string(port),
+                        // The browser profile keeps its storage in the user's folders: fresh ones.
+                        "XDG_DATA_HOME=" + (desk.Root() / "data").string(),
+                        "XDG_CACHE_HOME=" + (desk.Root() / "cache").string(),
+                        "XDG_CONFIG_HOME=" + (desk.Root() / "config").string()}});
 
     ASSERT_TRUE(host.WaitForOutput("upgrade script finished")) << host.Output();
-    EXPECT_TRUE(PollUntil(
+    EXPECT_TRUE(WaitUntil(
         [&] {
             return Contains(desk.Evidence(),
                             [](const std::string& line) { return line.starts_with("invoice page"); });
@@ -179,7 +178,7 @@ TEST(InvoiceDeskProcess, InvoiceActionStartsTheBrowserInTheDeskRunAsRootAndShows
     const std::string title = TitleInFile(page);
     ASSERT_FALSE(title.empty());
     nlohmann::json shown;
-    const bool pageShown = PollUntil(
+    const bool pageShown = WaitUntil(
         [&] {
             shown = nlohmann::json::parse(HttpGet("http://127.0.0.1:" + std::to_string(port) + "/json/list"),
                                           nullptr, false);
@@ -196,7 +195,7 @@ TEST(InvoiceDeskProcess, InvoiceActionStartsTheBrowserInTheDeskRunAsRootAndShows
     // The desk goes on, nothing was shown, and the engine raised no complaint about its sandbox.
     std::this_thread::sleep_for(1s);
     EXPECT_TRUE(host.Running()) << host.Output();
-    EXPECT_EQ(ReadWholeFile(dialogs), "");
+    EXPECT_TRUE(host.Dialogs().empty()) << host.Dialogs().front().message;
     const std::string output = host.Output();
     for (const char* failure : {"--no-sandbox", "No usable sandbox", "zygote", "initialized from a plugin",
                                 "WebEngineContext used before", "FATAL"})

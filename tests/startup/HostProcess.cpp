@@ -50,6 +50,12 @@ std::vector<std::string> ChildEnvironment(const THostProcess::TOptions& options)
     // A sanitizer build would refuse the preloaded library for coming before its runtime.
     env.push_back("ASAN_OPTIONS=" + (asanOptions.empty() ? std::string() : asanOptions + ":") +
                   "verify_asan_link_order=0");
+    for (const std::string& change : options.environment) {
+        const std::string name = change.substr(0, change.find('=')) + "=";
+        std::erase_if(env, [&](const std::string& entry) { return HasPrefix(entry, name); });
+        if (change.find('=') != std::string::npos)
+            env.push_back(change);
+    }
     return env;
 }
 

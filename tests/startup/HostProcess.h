@@ -25,8 +25,8 @@ struct TDialogRecord {
     std::string otherWindows; // the other visible top-level windows as "class:caption", comma separated
 };
 
-// One run of a host program under Qt's offscreen platform, started from a folder outside its
-// installation. Its standard error (and output) go to a file; the dialog watcher library is
+// One run of a host program (under Qt's offscreen platform unless told otherwise), started from a folder
+// outside its installation. Its standard error (and output) go to a file; the dialog watcher library is
 // preloaded and reports every message dialog to a file of its own, then clicks it away. The
 // process is killed, if still running, when this object goes.
 class THostProcess {
@@ -36,6 +36,9 @@ public:
         std::filesystem::path outputFile; // standard error and output
         std::filesystem::path dialogFile; // one line per message dialog
         std::filesystem::path libraryDir; // searched first for shared libraries
+        // Applied last: "NAME=value" replaces or adds a variable, a bare "NAME" removes it (so
+        // "QT_QPA_PLATFORM=xcb" runs the host on the test's X server).
+        std::vector<std::string> environment = {};
     };
 
     explicit THostProcess(const TOptions& options);
