@@ -149,6 +149,9 @@ void DockIntoPage(TTaxTabSheet& page, QWidget& control, std::int32_t handle) {
             if (other != &page && other->Tag() == handle)
                 other->SetTag(0);
     page.SetTag(handle);
+    // A plug-in that frees its window (an unloaded library takes its windows along) closes the page.
+    if (TTaxPageControl* pages = page.PageControl())
+        pages->RemovePageWhenDestroyed(page, control, handle);
 }
 
 QWidget& ResolveControl(const TBSONDocument& req, const char* location) {

@@ -26,6 +26,8 @@ TTaxPageControl::TTaxPageControl(QWidget* parent) : TTaxTab(parent, TDeferTopPan
 TTaxPageControl::~TTaxPageControl() {
     // The pages are child widgets and go with this control; they must not call back into it.
     destroying_ = true;
+    for (const QMetaObject::Connection& watch : controlWatches_)
+        QObject::disconnect(watch);
     for (TTaxTabSheet* page : pages_) {
         page->pageControl_ = nullptr;
         page->pageIndex_ = -1;
@@ -95,6 +97,17 @@ bool TTaxPageControl::RemovePage(TTaxTabSheet& page) {
         return false;
     TakeOut(page, true);
     return true;
+}
+
+void TTaxPageControl::RemovePageWhenDestroyed(TTaxTabSheet& page, QWidget& control, std::int32_t tag) {
+    std::erase_if(controlWatches_, [](const QMetaObject::Connection& watch) { return !watch; });
+    // Only the page's address is kept: it is looked up before it is used, since the page may be
+    // gone (or half destroyed, taking the control with it) when the signal comes.
+    TTaxTabSheet* const watched = &page;
+    controlWatches_.push_back(connect(&control, &QObject::destroyed, this, [this, watched, tag] {
+        if (HasPage(watched) && watched->Tag() == tag)
+            RemovePage(*watched);
+    }));
 }
 
 void TTaxPageControl::DetachPage(TTaxTabSheet& page) {

@@ -40,6 +40,11 @@ public:
     // place. False when the page is not in the list or the handler refused.
     bool RemovePage(TTaxTabSheet& page);
 
+    // Closes page through RemovePage once control (docked in it, the page's tag being tag) is
+    // destroyed by someone else, so that no tab is left with nothing behind it. Nothing happens
+    // when the page has left the list or holds another control by then.
+    void RemovePageWhenDestroyed(TTaxTabSheet& page, QWidget& control, std::int32_t tag);
+
     int PageCount() const noexcept { return static_cast<int>(pages_.size()); }
     const std::vector<TTaxTabSheet*>& Pages() const noexcept { return pages_; }
     // Null when index is out of range.
@@ -110,6 +115,8 @@ private:
     std::string skinFile_;
     bool toolbarVisible_ = true;
     bool destroying_ = false;
+    // Cut when this control goes, before its pages and their controls are destroyed.
+    std::vector<QMetaObject::Connection> controlWatches_;
 };
 
 } // namespace qm

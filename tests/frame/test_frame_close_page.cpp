@@ -112,5 +112,27 @@ TEST_F(DeskFrame, ADoubleClickOnACloseButtonClosesOnePage) {
     EXPECT_EQ(Strip().Tabs(), (std::vector<std::string>{Desk().BenchPage().Caption(), "甲", "丙"}));
 }
 
+TEST_F(DeskFrame, APageWhoseWindowIsFreedElsewhereClosesAndGoes) {
+    auto window = std::make_unique<TDockedWindow>();
+    corvane::TBSONDocument request;
+    request.SetInteger(std::string(corvane::kReqCmd), 206);
+    request.SetInteger("wctrl_inst", window->Handle());
+    request.SetString("caption", "插件窗口");
+    request.SetInteger("mode", 0);
+    request.SetInteger("notab", 0);
+    request.SetInteger("nobtnclose", 0);
+    Desk().HostPlugin().Invoke(request);
+    ASSERT_EQ(Pages().PageCount(), 2);
+    const QPointer<TTaxTabSheet> page(&PageOf(*window));
+
+    // The plug-in frees its window, as an unloaded library does.
+    window.reset();
+    EXPECT_FALSE(Pages().HasPage(page.data()));
+    EXPECT_EQ(Pages().PageCount(), 1);
+    EXPECT_EQ(Pages().ActivePage(), &Desk().BenchPage());
+    RunDeferredDeletes();
+    EXPECT_TRUE(page.isNull()) << "the empty page is released";
+}
+
 } // namespace
 } // namespace qm::test

@@ -252,5 +252,46 @@ TEST_F(DeskRequests, NegativeLeftCountsFromTheRightEdgeOfTheDesk) {
     EXPECT_EQ(GlobalNumber("content_width"), desk.DeskContainer().ContentWidth());
 }
 
+using ClosingWithTheWindow = PagesTest;
+
+TEST_F(ClosingWithTheWindow, APageClosesWhenItsWindowIsFreedElsewhere) {
+    TPluginWindow& kept = Form();
+    TPluginWindow& freed = Form();
+    SetGlobal("kept", kept.Handle());
+    SetGlobal("freed", freed.Handle());
+    Run(R"(
+        page_focornew_by_winctrl{wctrl_inst = kept, caption = "Kept", mode = 0, notab = 0, nobtnclose = 0}
+        page_focornew_by_winctrl{wctrl_inst = freed, caption = "Freed", mode = 0, notab = 0, nobtnclose = 0}
+    )");
+    ASSERT_EQ(Captions(), (std::vector<std::string>{"工作台", "Kept", "Freed"}));
+    const TTaxTabSheet* freedPage = &Page(2);
+
+    // The plug-in frees its window, as an unloaded library does.
+    std::erase_if(windows,
+                  [&](const std::unique_ptr<TPluginWindow>& window) { return window.get() == &freed; });
+    ProcessEvents();
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"工作台", "Kept"}));
+    EXPECT_EQ(Pages().TopPanel().Tabs(), Captions());
+    EXPECT_FALSE(Pages().HasPage(freedPage));
+    EXPECT_EQ(Pages().ActivePage(), &Page(1));
+    EXPECT_EQ(Page(1).Tag(), kept.Handle());
+}
+
+TEST_F(ClosingWithTheWindow, AWindowDockedAgainClosesOnlyThePageThatHoldsItNow) {
+    TPluginWindow& moved = Control();
+    SetGlobal("moved", moved.Handle());
+    Run(R"(
+        first = newpage{caption = "First"}.inst
+        second = newpage{caption = "Second"}.inst
+        page_dock_winctrl{page_inst = first, wctrl_inst = moved}
+        page_dock_winctrl{page_inst = second, wctrl_inst = moved}
+    )");
+    ASSERT_EQ(moved.parentWidget(), &Page(2));
+    std::erase_if(windows,
+                  [&](const std::unique_ptr<TPluginWindow>& window) { return window.get() == &moved; });
+    ProcessEvents();
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"工作台", "First"}));
+}
+
 } // namespace
 } // namespace qm::test
