@@ -1,17 +1,16 @@
 #include "common/XmlConfig.h"
 
+#include "common/FileReplace.h"
 #include "common/Paths.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <climits>
 #include <fcntl.h>
-#include <filesystem>
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/xmlIO.h>
@@ -300,69 +299,18 @@ std::string Encoded(const std::string& text, const char* encoding, const std::st
                         kSaveLocation);
 }
 
-// A temporary file next to target that nobody else uses.
-int CreateTempFile(const std::string& target, std::string& tempName) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempName = target + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-        const int fd = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // Writes the bytes to a temporary file in the same folder and renames it over the file, so that the
 // old content stays whole until the new content is completely on disk.
 void ReplaceFile(const std::string& fileName, const std::string& bytes) {
-    std::string target = ToNativePath(fileName);
-    std::error_code ignored;
-    if (std::filesystem::is_symlink(target, ignored)) {
-        // Replace the file the link names, not the link.
-        const auto resolved = std::filesystem::canonical(target, ignored);
-        if (!resolved.empty())
-            target = resolved.string();
-    }
-    struct stat old {};
-    const bool exists = stat(target.c_str(), &old) == 0;
+    const std::string target = ResolvedTarget(ToNativePath(fileName));
     // A read-only file stays as it is, although its folder would let us replace it.
-    if (exists && access(target.c_str(), W_OK) != 0)
+    if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0)
         RaiseCreateError(fileName, errno);
 
-    std::string tempName;
-    const int fd = CreateTempFile(target, tempName);
-    if (fd < 0)
-        RaiseCreateError(fileName, errno);
-    bool ok = WriteAll(fd, bytes);
-    if (ok && exists)
-        ok = fchmod(fd, old.st_mode & 07777) == 0;
-    if (ok)
-        ok = fsync(fd) == 0;
-    int error = ok ? 0 : errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && rename(tempName.c_str(), target.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        unlink(tempName.c_str());
-        RaiseWriteError(fileName, error);
+    if (const std::optional<TReplaceFailure> failure = ReplaceFileContent(target, bytes)) {
+        if (failure->creating)
+            RaiseCreateError(fileName, failure->error);
+        RaiseWriteError(fileName, failure->error);
     }
 }
 
