@@ -144,14 +144,15 @@ void DockIntoPage(TTaxTabSheet& page, QWidget& control, std::int32_t handle) {
         EmbedControl(&control, &page, alClient);
     if (deskWasActive && !desk->isActiveWindow())
         desk->activateWindow();
-    if (const TTaxPageControl* pages = page.PageControl())
+    page.SetTag(handle);
+    if (TTaxPageControl* pages = page.PageControl()) {
         for (TTaxTabSheet* other : pages->Pages())
             if (other != &page && other->Tag() == handle)
                 other->SetTag(0);
-    page.SetTag(handle);
-    // A plug-in that frees its window (an unloaded library takes its windows along) closes the page.
-    if (TTaxPageControl* pages = page.PageControl())
+        // A plug-in that frees its window (an unloaded library takes its windows along) closes the
+        // page.
         pages->RemovePageWhenDestroyed(page, control, handle);
+    }
 }
 
 QWidget& ResolveControl(const TBSONDocument& req, const char* location) {
