@@ -3,6 +3,7 @@
 #include "TestHostPlugin.h"
 #include "corvane/Khan.h"
 #include "host/TaxLua.h"
+#include "tests/support/LuaGlobals.h"
 
 #include <filesystem>
 #include <fstream>
@@ -58,28 +59,9 @@ protected:
 
     static lua_State* State() { return qm::TaxLua().State(); }
 
-    static std::optional<double> GlobalNumber(const char* name) {
-        lua_State* L = State();
-        lua_getglobal(L, name);
-        std::optional<double> value;
-        if (lua_type(L, -1) == LUA_TNUMBER)
-            value = lua_tonumber(L, -1);
-        lua_pop(L, 1);
-        return value;
-    }
+    static std::optional<double> GlobalNumber(const char* name) { return qm::test::LuaGlobalNumber(name); }
 
-    static std::optional<std::string> GlobalText(const char* name) {
-        lua_State* L = State();
-        lua_getglobal(L, name);
-        std::optional<std::string> value;
-        if (lua_type(L, -1) == LUA_TSTRING) {
-            std::size_t length = 0;
-            const char* text = lua_tolstring(L, -1, &length);
-            value = std::string(text, length);
-        }
-        lua_pop(L, 1);
-        return value;
-    }
+    static std::optional<std::string> GlobalText(const char* name) { return qm::test::LuaGlobalText(name); }
 
     static bool GlobalIsTrue(const char* name) {
         lua_State* L = State();

@@ -16,6 +16,7 @@
 #include "host/TaxLua.h"
 #include "host/UIPlugin.h"
 #include "tests/desk/DeskFixture.h"
+#include "tests/support/LuaGlobals.h"
 
 #include <QLineEdit>
 #include <gtest/gtest.h>
@@ -108,20 +109,8 @@ protected:
     TPluginWindow& Form() { return Window(corvane::kHandleControl | corvane::kHandleForm); }
     TPluginWindow& Control() { return Window(corvane::kHandleControl); }
 
-    static void SetGlobal(const char* name, double value) {
-        lua_State* L = TaxLua().State();
-        lua_pushnumber(L, value);
-        lua_setglobal(L, name);
-    }
-    static std::optional<double> GlobalNumber(const char* name) {
-        lua_State* L = TaxLua().State();
-        lua_getglobal(L, name);
-        std::optional<double> value;
-        if (lua_type(L, -1) == LUA_TNUMBER)
-            value = lua_tonumber(L, -1);
-        lua_pop(L, 1);
-        return value;
-    }
+    static void SetGlobal(const char* name, double value) { SetLuaGlobal(name, value); }
+    static std::optional<double> GlobalNumber(const char* name) { return LuaGlobalNumber(name); }
     // The handle a script kept in a global; 0 when there is none.
     static std::int32_t GlobalHandle(const char* name) {
         return static_cast<std::int32_t>(GlobalNumber(name).value_or(0));
