@@ -1,7 +1,7 @@
 #include "host/DockedControlClose.h"
 
 #include "common/FormClose.h"
-#include "common/tabs/TaxTabSheet.h"
+#include "desk/tabs/TaxTabSheet.h"
 #include "corvane/HandleTable.h"
 
 #include <QWidget>

@@ -6,7 +6,7 @@
 #include "common/Routing.h"
 #include "common/Shell.h"
 #include "common/Trace.h"
-#include "common/tabs/TaxTabControlTopPanel.h"
+#include "desk/tabs/TaxTabControlTopPanel.h"
 #include "corvane/Khan.h"
 #include "corvane/Skin.h"
 #include "host/BootList.h"

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "common/desk/DockAnchors.h"
-#include "common/desk/FrmBench.h"
-#include "common/desk/UIWizard.h"
-#include "common/desk/UIcon.h"
-#include "common/tabs/TaxPageControl.h"
-#include "common/tabs/TaxTabSheet.h"
+#include "desk/DockAnchors.h"
+#include "desk/FrmBench.h"
+#include "desk/UIWizard.h"
+#include "desk/UIcon.h"
+#include "desk/tabs/TaxPageControl.h"
+#include "desk/tabs/TaxTabSheet.h"
 #include "host/DeskObjects.h"
 #include "host/UIPlugin.h"
 

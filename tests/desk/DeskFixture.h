@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/PngPack.h"
-#include "common/UIDesign.h"
+#include "desk/UIDesign.h"
 #include "corvane/BsonDocument.h"
 #include "tests/common/TestFiles.h"
 

@@ -1,7 +1,7 @@
 // Colour texts of widget documents: framework colour names in any case, decimal numbers and
 // hexadecimal numbers after "$", in the layout with red in the low byte.
-#include "common/desk/ColorText.h"
-#include "common/desk/ConvertError.h"
+#include "desk/ColorText.h"
+#include "desk/ConvertError.h"
 
 #include <gtest/gtest.h>
 

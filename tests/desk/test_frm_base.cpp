@@ -1,6 +1,6 @@
 // Keyboard navigation of the base form: Enter moves on, Up and Down move through the tab order,
 // modifiers and a form without an active control get the normal key handling.
-#include "common/desk/FrmBase.h"
+#include "desk/FrmBase.h"
 #include "corvane/HandleTable.h"
 
 #include <QApplication>

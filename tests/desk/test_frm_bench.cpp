@@ -3,7 +3,7 @@
 #include "DeskFixture.h"
 #include "common/Paths.h"
 #include "common/XmlConfig.h"
-#include "common/desk/FrmBench.h"
+#include "desk/FrmBench.h"
 
 #include <filesystem>
 #include <unistd.h>

@@ -4,8 +4,8 @@
 // restore the window. What happened is read from the screen and from the host's trace channel.
 #include "SampleDesk.h"
 #include "ScreenSearch.h"
-#include "common/tabs/TabStripGeometry.h"
-#include "common/tabs/TaxTabControlTopPanel.h"
+#include "desk/tabs/TabStripGeometry.h"
+#include "desk/tabs/TaxTabControlTopPanel.h"
 
 #include <gtest/gtest.h>
 #include <regex>

@@ -3,7 +3,7 @@
 #include "common/FormClose.h"
 #include "common/Paths.h"
 #include "common/Shell.h"
-#include "common/tabs/TaxTabControlTopPanel.h"
+#include "desk/tabs/TaxTabControlTopPanel.h"
 #include "corvane/HandleTable.h"
 #include "host/FrmDesk.h"
 

@@ -2,8 +2,8 @@
 // the test program, its boot scripts run, and a mouse click on the bench's invoice icon, whose
 // action script asks the invoice plug-in for its window and docks it in a desk page.
 #include "InvoiceFixture.h"
-#include "common/tabs/TaxPageControl.h"
-#include "common/tabs/TaxTabSheet.h"
+#include "desk/tabs/TaxPageControl.h"
+#include "desk/tabs/TaxTabSheet.h"
 #include "corvane/HandleTable.h"
 #include "host/FrmDesk.h"
 

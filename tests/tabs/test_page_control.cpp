@@ -2,9 +2,9 @@
 
 #include "SkinFixture.h"
 #include "common/ControlAlign.h"
-#include "common/tabs/TaxPageControl.h"
-#include "common/tabs/TaxTabControlTopPanel.h"
-#include "common/tabs/TaxTabSheet.h"
+#include "desk/tabs/TaxPageControl.h"
+#include "desk/tabs/TaxTabControlTopPanel.h"
+#include "desk/tabs/TaxTabSheet.h"
 #include "corvane/Errors.h"
 #include "corvane/HandleTable.h"
 

@@ -2,8 +2,8 @@
 // button's menu, and what reaches the owning panel.
 
 #include "SkinFixture.h"
-#include "common/tabs/TaxTab.h"
-#include "common/tabs/TaxTabControlTopPanel.h"
+#include "desk/tabs/TaxTab.h"
+#include "desk/tabs/TaxTabControlTopPanel.h"
 
 #include <QAction>
 #include <QMenu>

@@ -2,9 +2,9 @@
 // pieces all have colours of their own.
 
 #include "SkinFixture.h"
-#include "common/tabs/TabCaptionFit.h"
-#include "common/tabs/TaxTab.h"
-#include "common/tabs/TaxTabControlTopPanel.h"
+#include "desk/tabs/TabCaptionFit.h"
+#include "desk/tabs/TaxTab.h"
+#include "desk/tabs/TaxTabControlTopPanel.h"
 #include "corvane/Errors.h"
 
 #include <QFontMetrics>

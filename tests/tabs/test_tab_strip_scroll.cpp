@@ -2,9 +2,9 @@
 // row wider than the strip. Expected numbers are worked out by hand from the layout rules.
 
 #include "SkinFixture.h"
-#include "common/tabs/TabStripGeometry.h"
-#include "common/tabs/TaxTab.h"
-#include "common/tabs/TaxTabControlTopPanel.h"
+#include "desk/tabs/TabStripGeometry.h"
+#include "desk/tabs/TaxTab.h"
+#include "desk/tabs/TaxTabControlTopPanel.h"
 
 #include <gtest/gtest.h>
 #include <memory>

@@ -2,8 +2,8 @@
 
 #include "SkinFixture.h"
 #include "common/ControlAlign.h"
-#include "common/tabs/TaxTab.h"
-#include "common/tabs/TaxTabControlTopPanel.h"
+#include "desk/tabs/TaxTab.h"
+#include "desk/tabs/TaxTabControlTopPanel.h"
 
 #include <gtest/gtest.h>
 #include <memory>

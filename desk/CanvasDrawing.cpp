@@ -1,0 +1,38 @@
+#include "desk/CanvasDrawing.h"
+
+#include "common/PngPack.h"
+#include "desk/AssertionFailed.h"
+#include "desk/DeskFont.h"
+#include "desk/UIAction.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+namespace qm {
+
+void DrawImageInto(QImage& canvas, const TRect& target, const QImage& image) {
+    if (canvas.isNull())
+        return;
+    QPainter painter(&canvas);
+    painter.drawImage(ToQRect(target), image);
+}
+
+void DrawCaption(QImage& canvas, const TRect& cell, const TObjText& text, TColor color) {
+    if (canvas.isNull() || text.Text.empty())
+        return;
+    QPainter painter(&canvas);
+    painter.setClipRect(ToQRect(cell));
+    painter.setFont(DeskFont(text));
+    painter.setPen(ToQColor(color));
+    painter.drawText(QPoint(cell.left, cell.top + painter.fontMetrics().ascent()),
+                     QString::fromStdString(text.Text));
+}
+
+const QImage& TakeNormalImage(TPngPack& pngs, const std::string& name, int sourceLine) {
+    const QImage* image = pngs.TakePNG(name);
+    if (image == nullptr)
+        throw EAssertionFailed("NorPngFile must exist", "Common\\UIDesign", sourceLine);
+    return *image;
+}
+
+} // namespace qm

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "common/Rect.h"
+#include "desk/ColorText.h"
+#include "desk/ObjText.h"
+
+#include <QImage>
+#include <string>
+
+namespace qm {
+
+class TPngPack;
+
+// Draws image into target on canvas, blending its transparent parts over what is there.
+void DrawImageInto(QImage& canvas, const TRect& target, const QImage& image);
+
+// Draws the text of `text` in its font and colour into its measured cell, with a transparent
+// background. Ink that a glyph would put outside the cell is clipped, so that restoring the cell
+// and painting again gives the same pixels. Nothing for an empty text.
+void DrawCaption(QImage& canvas, const TRect& cell, const TObjText& text, TColor color);
+
+// The normal image of a widget from pngs. A blank name is a programming error of the widget's
+// creator, reported as an assertion of sourceLine.
+const QImage& TakeNormalImage(TPngPack& pngs, const std::string& name, int sourceLine);
+
+} // namespace qm

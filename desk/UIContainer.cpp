@@ -1,0 +1,292 @@
+#include "desk/UIContainer.h"
+
+#include "common/Paths.h"
+#include "desk/ColorText.h"
+#include "desk/DeskPosition.h"
+#include "desk/UIText.h"
+#include "desk/UIcon.h"
+#include "desk/UIconText.h"
+#include "corvane/HandleTable.h"
+#include "corvane/TextCase.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <exception>
+
+namespace qm {
+
+namespace {
+
+constexpr const char* kBorderImage = "border_dot.png";
+constexpr const char* kDefaultBackground = "bg.png";
+constexpr const char* kTitleImage = "top_c.png";
+constexpr const char* kStatusImage = "bottom_c.png";
+constexpr const char* kDockLocation = "TUIContainer.DockControl(Doc: TBSONDocument)";
+
+// The text keys shared by text and icon-text widgets; optional keys keep the defaults.
+void ReadTextKeys(const corvane::TBSONDocument& doc, TObjText& text) {
+    text.Text = doc.GetValue("text").AsString();
+    if (doc.HasItem("fontname"))
+        text.FontName = doc.GetValue("fontname").AsString();
+    if (doc.HasItem("fontsize"))
+        text.FontSize = doc.GetValue("fontsize").AsInteger();
+    text.FontStyle = doc.GetValue("fontstyle").AsInteger();
+    if (doc.HasItem("fontcolor_nor"))
+        text.ColorNormal = StringToColor(doc.GetValue("fontcolor_nor").AsString());
+    text.ColorHover = doc.HasItem("fontcolor_mov") ? StringToColor(doc.GetValue("fontcolor_mov").AsString())
+                                                   : text.ColorNormal;
+}
+
+} // namespace
+
+TUIContainer::TUIContainer(QWidget* parent, TPngPack& pngs) : QWidget(parent), pngs_(pngs) {
+    setMouseTracking(true);
+}
+
+TUIContainer::~TUIContainer() {
+    corvane::THandleTable& handles = corvane::Handles();
+    handles.Unregister(static_cast<QWidget*>(this));
+    handles.Unregister(&canvasBitmap_);
+    handles.Unregister(&backgroundBitmap_);
+    hoverWidget_ = nullptr;
+    widgets_.clear();
+    // Docked controls belong to whoever created them; showing them here did not make them ours.
+    for (QWidget* control : dockAnchors_.Controls(*this)) {
+        control->hide();
+        control->setParent(nullptr);
+    }
+}
+
+TUIcon& TUIContainer::AddIcon(const corvane::TBSONDocument& doc, bool paint) {
+    TUIcon& widget = CreateWidget<TUIcon>();
+    widget.Left = doc.GetValue("left").AsInteger();
+    widget.Top = doc.GetValue("top").AsInteger();
+    widget.Icon.NorPngFile = doc.GetValue("png_nor").AsString();
+    widget.Icon.MovPngFile = doc.GetValue("png_mov").AsString();
+    widget.Params.Assign(doc);
+    if (paint)
+        widget.Refresh(true);
+    return widget;
+}
+
+TUIText& TUIContainer::AddText(const corvane::TBSONDocument& doc, bool paint) {
+    TUIText& widget = CreateWidget<TUIText>();
+    widget.Left = doc.GetValue("left").AsInteger();
+    widget.Top = doc.GetValue("top").AsInteger();
+    ReadTextKeys(doc, widget.Text);
+    widget.Params.Assign(doc);
+    if (paint)
+        widget.Refresh(true);
+    return widget;
+}
+
+TUIconText& TUIContainer::AddIconText(const corvane::TBSONDocument& doc, bool paint) {
+    TUIconText& widget = CreateWidget<TUIconText>();
+    widget.Left = doc.GetValue("left").AsInteger();
+    widget.Top = doc.GetValue("top").AsInteger();
+    widget.Icon.NorPngFile = doc.GetValue("png_nor").AsString();
+    widget.Icon.MovPngFile = doc.GetValue("png_mov").AsString();
+    widget.Align = doc.GetValue("align").AsInteger();
+    ReadTextKeys(doc, widget.Text);
+    widget.Params.Assign(doc);
+    if (paint)
+        widget.Refresh(true);
+    return widget;
+}
+
+QWidget& TUIContainer::DockControl(const corvane::TBSONDocument& doc) {
+    // Every key is read before anything moves, so a bad request leaves the control where it was.
+    auto* control = static_cast<QWidget*>(
+        corvane::Handles().Resolve(doc, "inst", corvane::kHandleControl, kDockLocation));
+    const int top = WrapPosition(doc.GetValue("top").AsInteger(), height());
+    const int left = WrapPosition(doc.GetValue("left").AsInteger(), width());
+    const int controlWidth = doc.GetValue("width").AsInteger();
+    const int controlHeight = doc.GetValue("height").AsInteger();
+    const TAnchors anchors = TAnchors::FromText(doc.GetValue("anchors").AsString());
+
+    if (control->isWindow())
+        control->setParent(this, (control->windowFlags() & ~Qt::WindowType_Mask) | Qt::FramelessWindowHint);
+    else
+        control->setParent(this);
+    control->setGeometry(left, top, controlWidth, controlHeight);
+    dockAnchors_.Set(*control, anchors, size());
+    control->show();
+    return *control;
+}
+
+void TUIContainer::SetBackgroundFile(const std::string& file) {
+    if (!FileExists(file) || file == backgroundFile_)
+        return;
+    backgroundFile_ = file;
+    Rebuild();
+}
+
+void TUIContainer::Rebuild() {
+    if (width() == 0 || height() == 0)
+        return;
+    CalcAreas();
+    update();
+    Compose();
+}
+
+void TUIContainer::CalcAreas() {
+    const int w = width();
+    const int h = height();
+    canvasBitmap_ = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+    canvasBitmap_.fill(Qt::transparent);
+    backgroundBitmap_ = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+    backgroundBitmap_.fill(Qt::transparent);
+    clientArea_ = TRect{0, 0, w, h};
+
+    const int b = showBorder_ ? pngs_.TakePNG(kBorderImage)->width() : 0;
+    borderWidth_ = b;
+    titleArea_ =
+        showTitleBar_ ? TRect{b, b, w - b, b + pngs_.TakePNG(kTitleImage)->height()} : TRect{b, b, b, b};
+    statusArea_ = showStatusBar_ ? TRect{b, h - b - pngs_.TakePNG(kStatusImage)->height(), w - b, h - b}
+                                 : TRect{w - b, h - b, w - b, h - b};
+    contentArea_ = TRect{b, b + TitleHeight(), w - b, h - b - StatusHeight()};
+    backgroundArea_ = TRect{b, b, w - b, h - b};
+}
+
+void TUIContainer::Compose() {
+    if (canvasBitmap_.width() == 0 || canvasBitmap_.height() == 0)
+        return;
+    {
+        QPainter canvas(&canvasBitmap_);
+        QPainter background(&backgroundBitmap_);
+        const int w = canvasBitmap_.width();
+        const int h = canvasBitmap_.height();
+        const int b = borderWidth_;
+
+        if (showBorder_) {
+            const QImage& border = *pngs_.TakePNG(kBorderImage);
+            canvas.drawImage(QRect(0, 0, w, b), border);
+            canvas.drawImage(QRect(0, 0, b, h), border);
+            canvas.drawImage(QRect(w - b, 0, b, h), border);
+            canvas.drawImage(QRect(0, h - b, w, b), border);
+        }
+
+        const bool ownPicture = FileExists(backgroundFile_) && corvane::EndsWithText(backgroundFile_, ".png");
+        const QImage& picture =
+            *pngs_.TakePNG(ownPicture ? backgroundFile_ : std::string(kDefaultBackground), true);
+        const QRect backgroundRect = ToQRect(backgroundArea_);
+        canvas.drawImage(backgroundRect, picture);
+        background.drawImage(backgroundRect, picture);
+
+        if (!PointsEqual(titleArea_)) {
+            const QImage& title = *pngs_.TakePNG(kTitleImage);
+            canvas.drawImage(ToQRect(titleArea_), title);
+            background.drawImage(ToQRect(titleArea_), title);
+        }
+        if (!PointsEqual(statusArea_)) {
+            const QImage& status = *pngs_.TakePNG(kStatusImage);
+            canvas.drawImage(ToQRect(statusArea_), status);
+            background.drawImage(ToQRect(statusArea_), status);
+        }
+    }
+    PaintWidgets();
+}
+
+void TUIContainer::PaintWidgets() {
+    // One broken widget (a blank image name, say) must not leave the others unpainted: paint them
+    // all, then report the first failure.
+    std::exception_ptr firstFailure;
+    for (const std::unique_ptr<TUIAction>& widget : widgets_) {
+        try {
+            widget->CalcBounds();
+            if (widget->Visible)
+                widget->Paint();
+        } catch (...) {
+            if (!firstFailure)
+                firstFailure = std::current_exception();
+        }
+    }
+    if (firstFailure)
+        std::rethrow_exception(firstFailure);
+}
+
+bool TUIContainer::HitTest(int x, int y, int kind) {
+    for (const std::unique_ptr<TUIAction>& owned : widgets_) {
+        TUIAction* widget = owned.get();
+        const TRect& b = widget->Bounds;
+        if (!widget->Visible || x < b.left || x >= b.right || y < b.top || y >= b.bottom)
+            continue;
+        if (kind == kHitMove) {
+            setCursor(Qt::PointingHandCursor);
+            SetHover(widget);
+        } else if (kind == kHitPress && widget->OnClick) {
+            // A copy: the handler may replace the widget's handler, or add widgets to this list.
+            const TUIClickHandler click = widget->OnClick;
+            click(*widget);
+        }
+        return true;
+    }
+    SetHover(nullptr);
+    setCursor(Qt::ArrowCursor);
+    return false;
+}
+
+void TUIContainer::SetHover(TUIAction* widget) {
+    if (widget == hoverWidget_)
+        return;
+    if (hoverWidget_ != nullptr)
+        hoverWidget_->SetState(0);
+    hoverWidget_ = widget;
+    if (widget != nullptr)
+        widget->SetState(1);
+}
+
+void TUIContainer::paintEvent(QPaintEvent* event) {
+    if (canvasBitmap_.isNull())
+        return;
+    QPainter painter(this);
+    const QRect area = event->rect();
+    painter.drawImage(area.topLeft(), canvasBitmap_, area);
+}
+
+void TUIContainer::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    dockAnchors_.Apply(*this);
+    Rebuild();
+}
+
+void TUIContainer::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (!HitTest(at.x(), at.y(), kHitMove) && OnMouseMove)
+        OnMouseMove(event->modifiers(), at.x(), at.y());
+}
+
+void TUIContainer::mousePressEvent(QMouseEvent* event) {
+    PressAt(*event);
+}
+
+void TUIContainer::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (OnMouseUp)
+        OnMouseUp(event->button(), event->modifiers(), at.x(), at.y());
+}
+
+void TUIContainer::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double click is a press as well, after the owner has seen the double click.
+    const QPoint at = event->position().toPoint();
+    if (OnDblClick)
+        OnDblClick(at.x(), at.y());
+    PressAt(*event);
+}
+
+void TUIContainer::leaveEvent(QEvent* event) {
+    // The mouse has left every widget.
+    QWidget::leaveEvent(event);
+    SetHover(nullptr);
+    setCursor(Qt::ArrowCursor);
+}
+
+void TUIContainer::PressAt(QMouseEvent& event) {
+    const QPoint at = event.position().toPoint();
+    if (!HitTest(at.x(), at.y(), kHitPress) && OnMouseDown)
+        OnMouseDown(event.button(), event.modifiers(), at.x(), at.y());
+}
+
+} // namespace qm

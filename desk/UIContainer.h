@@ -1,0 +1,151 @@
+#pragma once
+
+#include "common/PngPack.h"
+#include "common/Rect.h"
+#include "desk/DockAnchors.h"
+#include "desk/UIAction.h"
+#include "corvane/BsonDocument.h"
+
+#include <QImage>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QMouseEvent;
+
+namespace qm {
+
+class TUIcon;
+class TUIText;
+class TUIconText;
+
+// The owner's mouse handlers; they run only for events that hit no widget (the button is
+// Qt::NoButton for a move). Coordinates are the container's.
+using TUIMouseButtonHandler =
+    std::function<void(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y)>;
+using TUIMouseMoveHandler = std::function<void(Qt::KeyboardModifiers modifiers, int x, int y)>;
+using TUIDblClickHandler = std::function<void(int x, int y)>;
+
+// A painted panel: border, stretched background picture, title bar and status bar are composed into
+// an off-screen canvas bitmap, the widgets paint themselves into it, and the panel shows the
+// canvas. The container tracks the widget under the mouse (hover look, hand cursor) and runs a
+// widget's click on any mouse-button press.
+class TUIContainer : public QWidget {
+    Q_OBJECT
+
+public:
+    // Images are taken by name from pngs, which must outlive the container.
+    explicit TUIContainer(QWidget* parent = nullptr, TPngPack& pngs = PngPack());
+    ~TUIContainer() override;
+
+    // Widgets in creation order; hit testing and painting follow it.
+    const std::vector<std::unique_ptr<TUIAction>>& Widgets() const noexcept { return widgets_; }
+
+    // Creates a widget of class T on this container and appends it; the caller sets it up.
+    template <class T> T& CreateWidget() {
+        auto widget = std::make_unique<T>(*this);
+        T& created = *widget;
+        widgets_.push_back(std::move(widget));
+        return created;
+    }
+
+    // Widgets from a request document ("left", "top", images, text and font keys). The document is
+    // copied into the widget's Params; with paint the widget is painted and shown at once. A
+    // creation that fails on a key leaves the widget appended.
+    TUIcon& AddIcon(const corvane::TBSONDocument& doc, bool paint);
+    TUIText& AddText(const corvane::TBSONDocument& doc, bool paint);
+    TUIconText& AddIconText(const corvane::TBSONDocument& doc, bool paint);
+
+    // Puts the control "inst" (a handle) on this container at "left"/"top" (wrapped like widget
+    // positions) with "width" x "height", anchored by the names in "anchors"; a top-level form loses
+    // its frame. Returns the control.
+    QWidget& DockControl(const corvane::TBSONDocument& doc);
+
+    // Takes file as the background picture when it exists and differs from the current name.
+    void SetBackgroundFile(const std::string& file);
+    const std::string& BackgroundFile() const noexcept { return backgroundFile_; }
+
+    // Recomputes the areas and composes both bitmaps; ignored while the container has no size.
+    void Rebuild();
+    void CalcAreas();
+    void Compose();
+    void PaintWidgets();
+
+    // Kind 1 is a move (hover), kind 2 a press (click). True when a widget was hit.
+    enum THitKind { kHitMove = 1, kHitPress = 2 };
+    bool HitTest(int x, int y, int kind);
+    void SetHover(TUIAction* widget);
+    TUIAction* HoverWidget() const noexcept { return hoverWidget_; }
+
+    bool ShowBorder() const noexcept { return showBorder_; }
+    bool ShowTitleBar() const noexcept { return showTitleBar_; }
+    bool ShowStatusBar() const noexcept { return showStatusBar_; }
+    // Take effect at the next Rebuild.
+    void SetShowBorder(bool show) { showBorder_ = show; }
+    void SetShowTitleBar(bool show) { showTitleBar_ = show; }
+    void SetShowStatusBar(bool show) { showStatusBar_ = show; }
+
+    // Metrics in pixels, as of the last CalcAreas. A hidden widget gets its resize event only when it
+    // is shown, so a container sized while hidden needs a Rebuild before these are read.
+    int BorderWidth() const noexcept { return borderWidth_; }
+    int ContentWidth() const noexcept { return contentArea_.right - contentArea_.left; }
+    int ContentHeight() const noexcept { return contentArea_.bottom - contentArea_.top; }
+    int TitleHeight() const noexcept { return titleArea_.bottom - titleArea_.top; }
+    int StatusHeight() const noexcept { return statusArea_.bottom - statusArea_.top; }
+    int BackgroundWidth() const noexcept { return backgroundArea_.right - backgroundArea_.left; }
+    int BackgroundHeight() const noexcept { return backgroundArea_.bottom - backgroundArea_.top; }
+
+    const TRect& TitleArea() const noexcept { return titleArea_; }
+    const TRect& ContentArea() const noexcept { return contentArea_; }
+    const TRect& StatusArea() const noexcept { return statusArea_; }
+    const TRect& BackgroundArea() const noexcept { return backgroundArea_; }
+    const TRect& ClientArea() const noexcept { return clientArea_; }
+
+    // The complete picture, and the background with title and status bars only. Both objects keep
+    // their address for the container's life (requests hand the background out by handle).
+    QImage& CanvasBitmap() noexcept { return canvasBitmap_; }
+    const QImage& CanvasBitmap() const noexcept { return canvasBitmap_; }
+    QImage& BackgroundBitmap() noexcept { return backgroundBitmap_; }
+    const QImage& BackgroundBitmap() const noexcept { return backgroundBitmap_; }
+
+    TPngPack& Pngs() const noexcept { return pngs_; }
+    TAnchors DockAnchorsOf(const QWidget& control) const { return dockAnchors_.AnchorsOf(control); }
+
+    TUIMouseButtonHandler OnMouseDown;
+    TUIMouseMoveHandler OnMouseMove;
+    TUIMouseButtonHandler OnMouseUp;
+    TUIDblClickHandler OnDblClick;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void PressAt(QMouseEvent& event);
+
+    TPngPack& pngs_;
+    std::vector<std::unique_ptr<TUIAction>> widgets_;
+    std::string backgroundFile_ = "bg.png";
+    int borderWidth_ = 0;
+    TRect titleArea_;
+    TRect contentArea_;
+    TRect statusArea_;
+    TRect backgroundArea_;
+    TRect clientArea_;
+    QImage canvasBitmap_;
+    QImage backgroundBitmap_;
+    TUIAction* hoverWidget_ = nullptr;
+    bool showBorder_ = true;
+    bool showTitleBar_ = true;
+    bool showStatusBar_ = true;
+    TDockAnchors dockAnchors_;
+};
+
+} // namespace qm
