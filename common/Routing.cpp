@@ -1,12 +1,13 @@
 #include "common/Routing.h"
 
-#include <filesystem>
-
 #include "common/Configs.h"
 #include "common/Paths.h"
 #include "common/Shell.h"
 #include "corvane/Errors.h"
 #include "corvane/Khan.h"
+#include "corvane/Requests.h"
+
+#include <filesystem>
 
 namespace qm {
 
@@ -19,23 +20,27 @@ corvane::IDataDocument InvokeHost(const corvane::TBSONDocument& doc) {
 // "major.minor.release.build" without its last part.
 std::string ProductVersion() {
     std::error_code error;
-    const std::string full = GetFileVersionText(std::filesystem::read_symlink("/proc/self/exe", error).string());
+    const std::string full =
+        GetFileVersionText(std::filesystem::read_symlink("/proc/self/exe", error).string());
     const auto lastDot = full.rfind('.');
     return lastDot == std::string::npos ? full : full.substr(0, lastDot);
 }
 
 } // namespace
 
-void ExecLuaFile(const std::string& file) {
+void ExecLuaFile(const std::string& luaFile) {
+    // The host runs exactly the file checked here, whatever separators the caller wrote.
+    const std::string file = ToNativePath(luaFile);
     if (!FileExists(file))
-        throw corvane::ETax(corvane::FormatText("文件(%s)不存在！", file), "procedure ExecLuaFile(LuaFile: String)");
-    auto request = corvane::TakeDataDocument(103, 0);
-    request->SetString("luaf", file);
+        throw corvane::ETax(corvane::FormatText("文件(%s)不存在！", luaFile),
+                            "procedure ExecLuaFile(LuaFile: String)");
+    auto request = corvane::TakeDataDocument(corvane::kReqRunLuaFile, 0);
+    request->SetString(std::string(corvane::kKeyLuaFile), file);
     InvokeHost(*request);
 }
 
 corvane::IDataDocument GetSharedValue(const std::string& nameSpace, const std::string& key) {
-    auto request = corvane::TakeDataDocument(10, 0);
+    auto request = corvane::TakeDataDocument(corvane::kReqSharedValue, 0);
     request->SetString("method", "get");
     request->SetString("namespace", nameSpace);
     request->SetString("key", key);
@@ -43,7 +48,7 @@ corvane::IDataDocument GetSharedValue(const std::string& nameSpace, const std::s
 }
 
 void SetSharedValue(const std::string& nameSpace, const std::string& key, const std::string& value) {
-    auto request = corvane::TakeDataDocument(10, 0);
+    auto request = corvane::TakeDataDocument(corvane::kReqSharedValue, 0);
     request->SetString("method", "set");
     request->SetString("namespace", nameSpace);
     request->SetString("key", key);
@@ -61,7 +66,7 @@ void SendFunctionKey(std::int32_t a, std::int32_t b) {
         return;
     auto answer = GetSharedValue("Login", "UserName");
     const corvane::TBSONItem* user = answer->Find("value");
-    auto event = corvane::TakeDataDocument(301, 0);
+    auto event = corvane::TakeDataDocument(corvane::kReqUsageEvent, 0);
     event->SetString("FProductID", "1");
     event->SetString("FProductVer", ProductVersion());
     event->SetString("FBKUser", user ? user->AsString() : std::string());

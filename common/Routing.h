@@ -10,8 +10,8 @@
 namespace qm {
 
 // Runs a Lua file on the host's script engine (host request 103). A missing file raises ETax
-// before anything is sent.
-void ExecLuaFile(const std::string& file);
+// before anything is sent; "\" separators are taken as "/".
+void ExecLuaFile(const std::string& luaFile);
 // Host request 10, "get": the answer's "value" is the stored text.
 corvane::IDataDocument GetSharedValue(const std::string& nameSpace, const std::string& key);
 // Host request 10, "set"; an empty value removes the key.

@@ -1,13 +1,18 @@
 #include "corvane/Khan.h"
 
-#include <dlfcn.h>
+#include "corvane/Errors.h"
+#include "corvane/TextCase.h"
 
+#include <QCoreApplication>
+#include <QLoggingCategory>
 #include <algorithm>
+#include <dlfcn.h>
 #include <filesystem>
 #include <system_error>
 
-#include "corvane/Errors.h"
-#include "corvane/TextCase.h"
+// What the bus loads and unloads, and why a load failed. Loads and unloads are debug messages
+// (QT_LOGGING_RULES="quillmere.bus.debug=true"); failures are warnings.
+Q_LOGGING_CATEGORY(lcBus, "quillmere.bus", QtInfoMsg)
 
 namespace corvane {
 
@@ -39,7 +44,9 @@ std::string LibraryAddress(const std::string& file) {
     return file;
 }
 
-bool PluginFileExists(const std::string& file) { return IsRegularFile(LibraryAddress(file)); }
+bool PluginFileExists(const std::string& file) {
+    return IsRegularFile(LibraryAddress(file));
+}
 
 std::int32_t RequestNumberOf(const TBSONDocument& doc) noexcept {
     const TBSONItem* command = doc.Find(kReqCmd);
@@ -60,8 +67,10 @@ struct TKhan::TLoadedLibrary {
     bool unloadPending = false;
 };
 
-TKhan::TKhan() = default;
-TKhan::~TKhan() { Free(); }
+TKhan::TKhan() : self_(std::make_shared<TKhan*>(this)) {}
+TKhan::~TKhan() {
+    Free();
+}
 
 void TKhan::SetHostPlugin(TPlugin* plugin) noexcept {
     hostPlugin_ = plugin;
@@ -76,22 +85,31 @@ TKhan::TLoadedLibrary* TKhan::Find(const std::string& key) const {
     return nullptr;
 }
 
-TKhan::TLoadedLibrary& TKhan::Load(const std::string& file, const std::string& key, const TBSONDocument& doc) {
+TKhan::TLoadedLibrary& TKhan::Load(const std::string& file, const std::string& key,
+                                   const TBSONDocument& doc) {
     const std::int32_t number = RequestNumberOf(doc);
     dlerror();
     std::unique_ptr<void, TDlCloser> handle(dlopen(key.c_str(), RTLD_NOW | RTLD_LOCAL));
     if (!handle) {
         const char* reason = dlerror();
-        throw EPlugin(FormatText("不能加载插件(%s)，请求%d：%s", file, number, reason ? reason : ""), kInvokeLocation);
+        qCWarning(lcBus, "cannot load %s: %s", key.c_str(), reason ? reason : "");
+        throw EPlugin(FormatText("不能加载插件(%s)，请求%d：%s", file, number, reason ? reason : ""),
+                      kInvokeLocation);
     }
     auto create = reinterpret_cast<TCreatePluginFunc>(dlsym(handle.get(), "CreatePlugin"));
-    if (create == nullptr)
+    if (create == nullptr) {
+        qCWarning(lcBus, "cannot load %s: it exports no CreatePlugin", key.c_str());
         throw EPlugin(FormatText("插件(%s)没有导出CreatePlugin，请求%d", file, number), kInvokeLocation);
+    }
     TPlugin* plugin = nullptr;
     create(&plugin);
-    if (plugin == nullptr)
-        throw EPlugin(FormatText("插件(%s)的CreatePlugin没有给出插件对象，请求%d", file, number), kInvokeLocation);
+    if (plugin == nullptr) {
+        qCWarning(lcBus, "cannot load %s: its CreatePlugin gave no plugin object", key.c_str());
+        throw EPlugin(FormatText("插件(%s)的CreatePlugin没有给出插件对象，请求%d", file, number),
+                      kInvokeLocation);
+    }
     plugin->SetAddress(file);
+    qCDebug(lcBus, "loaded %s for request %d", key.c_str(), number);
     auto library = std::make_unique<TLoadedLibrary>();
     library->key = key;
     library->handle = std::move(handle);
@@ -103,7 +121,8 @@ TKhan::TLoadedLibrary& TKhan::Load(const std::string& file, const std::string& k
 IDataDocument TKhan::Invoke(const std::string& file, const TBSONDocument& doc) {
     if (file == kHostAddress) {
         if (hostPlugin_ == nullptr)
-            throw EPlugin(FormatText("宿主插件\"uip\"尚未就绪，请求%d", RequestNumberOf(doc)), kInvokeLocation);
+            throw EPlugin(FormatText("宿主插件\"uip\"尚未就绪，请求%d", RequestNumberOf(doc)),
+                          kInvokeLocation);
         return hostPlugin_->Invoke(doc);
     }
     TLoadedLibrary* library = nullptr;
@@ -112,8 +131,9 @@ IDataDocument TKhan::Invoke(const std::string& file, const TBSONDocument& doc) {
     } else {
         const std::string path = LibraryAddress(file);
         if (!IsRegularFile(path))
-            throw EPlugin(FormatText("插件地址(%s)既不是文件也不是\"uip\"，请求%d", file, RequestNumberOf(doc)),
-                          kInvokeLocation);
+            throw EPlugin(
+                FormatText("插件地址(%s)既不是文件也不是\"uip\"，请求%d", file, RequestNumberOf(doc)),
+                kInvokeLocation);
         const std::string key = CacheKey(path);
         library = Find(key);
         if (library == nullptr)
@@ -128,7 +148,7 @@ IDataDocument TKhan::Invoke(const std::string& file, const TBSONDocument& doc) {
         TLoadedLibrary& library;
         ~TActive() {
             if (--library.activeRequests == 0 && library.unloadPending)
-                khan.Release(library);
+                khan.ScheduleRelease(library);
         }
     } active{*this, *library};
     ++library->activeRequests;
@@ -136,6 +156,7 @@ IDataDocument TKhan::Invoke(const std::string& file, const TBSONDocument& doc) {
 }
 
 void TKhan::Release(TLoadedLibrary& library) {
+    qCDebug(lcBus, "unloading %s", library.key.c_str());
     std::erase_if(byAddress_, [&](const auto& entry) { return entry.second == &library; });
     // Erasing the entry closes the library, which destroys its plugin object.
     std::erase_if(libraries_, [&](const auto& entry) { return entry.get() == &library; });
@@ -143,11 +164,35 @@ void TKhan::Release(TLoadedLibrary& library) {
 
 void TKhan::UnloadPlugin(const std::string& file) {
     TLoadedLibrary* library = Find(CacheKey(LibraryAddress(file)));
-    if (library == nullptr)
+    if (library == nullptr || library->unloadPending)
         return;
+    library->unloadPending = true;
     if (library->activeRequests > 0)
-        library->unloadPending = true;
+        qCDebug(lcBus, "%s is inside a request; it is unloaded after that", library->key.c_str());
     else
+        ScheduleRelease(*library);
+}
+
+void TKhan::ScheduleRelease(TLoadedLibrary& library) {
+    if (QCoreApplication::instance() == nullptr) {
+        Release(library);
+        return;
+    }
+    // The library's own code may be on the stack without a request of its own (a button of its
+    // window ran a script that unloads it): it goes once control is back in the event loop.
+    qCDebug(lcBus, "%s is unloaded when control is back in the event loop", library.key.c_str());
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [bus = std::weak_ptr<TKhan*>(self_), key = library.key] {
+            if (auto alive = bus.lock())
+                (*alive)->ReleasePending(key);
+        },
+        Qt::QueuedConnection);
+}
+
+void TKhan::ReleasePending(const std::string& key) {
+    TLoadedLibrary* library = Find(key);
+    if (library != nullptr && library->unloadPending && library->activeRequests == 0)
         Release(*library);
 }
 
@@ -173,6 +218,8 @@ TKhan& Khan() {
     return khan;
 }
 
-void Khan_Free() { Khan().Free(); }
+void Khan_Free() {
+    Khan().Free();
+}
 
 } // namespace corvane

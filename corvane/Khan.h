@@ -1,14 +1,14 @@
 #pragma once
 
+#include "corvane/BsonDocument.h"
+#include "corvane/Export.h"
+#include "corvane/Plugin.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-#include "corvane/BsonDocument.h"
-#include "corvane/Export.h"
-#include "corvane/Plugin.h"
 
 namespace corvane {
 
@@ -38,8 +38,10 @@ public:
     IDataDocument Invoke(const std::string& file, const TBSONDocument& doc);
     IDataDocument Invoke(const std::string& file, const IDataDocument& doc) { return Invoke(file, *doc); }
 
-    // Releases that library; a later Invoke loads it again. A library that is still inside one of
-    // its own requests is released when that request returns.
+    // Releases that library; a later Invoke loads it again. With an application object the library
+    // is released once control is back in the event loop (its own code may be on the stack), and
+    // one that is still inside one of its own requests when that request returns; until then it
+    // counts as not loaded, but a request addressed to it still reaches it.
     void UnloadPlugin(const std::string& file);
     bool IsLoaded(const std::string& file) const;
 
@@ -51,11 +53,17 @@ private:
     TLoadedLibrary* Find(const std::string& key) const;
     TLoadedLibrary& Load(const std::string& file, const std::string& key, const TBSONDocument& doc);
     void Release(TLoadedLibrary& library);
+    // Releases an idle library that is to be unloaded: at once without an application object, else
+    // from the event loop through ReleasePending (nothing then when it is busy again).
+    void ScheduleRelease(TLoadedLibrary& library);
+    void ReleasePending(const std::string& key);
 
     TPlugin* hostPlugin_ = nullptr;
     std::vector<std::unique_ptr<TLoadedLibrary>> libraries_;
     // Addresses exactly as callers spelled them, so a repeated request skips the file system.
     std::unordered_map<std::string, TLoadedLibrary*> byAddress_;
+    // Deferred releases hold it weakly, so that one arriving after this bus is gone does nothing.
+    std::shared_ptr<TKhan*> self_;
 };
 
 // The one process-wide bus, shared by all modules.

@@ -1,7 +1,7 @@
 #include "desk/ColorText.h"
 
-#include "desk/ConvertError.h"
 #include "corvane/TextCase.h"
+#include "desk/ConvertError.h"
 
 #include <array>
 #include <cstdint>

@@ -1,26 +1,13 @@
 #include "desk/UIAction.h"
 
-#include "common/Paths.h"
 #include "desk/DeskPosition.h"
 #include "desk/UIContainer.h"
-#include "corvane/Errors.h"
-#include "corvane/Khan.h"
-#include "corvane/TextCase.h"
 
 #include <QPainter>
 
 namespace qm {
 
-namespace {
-
-constexpr const char* kClickLocation = "TUIAction.DefClick(Sender: TObject)";
-constexpr const char* kFileMissing = "文件(%s)不存在！";
-constexpr std::int32_t kRunLuaFileRequest = 103;
-
-} // namespace
-
-TUIAction::TUIAction(TUIContainer& container)
-    : Container(&container), OnClick([this](TUIAction& sender) { DefClick(sender); }) {}
+TUIAction::TUIAction(TUIContainer& container) : Container(&container) {}
 
 TUIAction::~TUIAction() = default;
 
@@ -66,30 +53,6 @@ void TUIAction::Refresh(bool invalidate) {
         return;
     CalcBounds();
     Redraw(invalidate);
-}
-
-void TUIAction::DefClick(TUIAction&) {
-    const std::string plugin = Params.GetValue("plugin").AsString();
-    if (!plugin.empty()) {
-        if (Params.HasItem("req_id"))
-            Params.SetInteger(std::string(corvane::kReqCmd), Params.GetValue("req_id").AsInteger());
-        if (corvane::SameText(plugin, corvane::kHostAddress)) {
-            // The bus's host address reports a host plugin that is not there yet.
-            corvane::Khan().Invoke(std::string(corvane::kHostAddress), Params);
-        } else if (!corvane::PluginFileExists(plugin)) {
-            throw corvane::EUI(corvane::FormatText(kFileMissing, plugin), kClickLocation);
-        } else {
-            corvane::Khan().Invoke(plugin, Params);
-        }
-        return;
-    }
-    const std::string luaFile = Params.GetValue("luaf").AsString();
-    if (luaFile.empty())
-        return;
-    if (!FileExists(luaFile))
-        throw corvane::EUI(corvane::FormatText(kFileMissing, luaFile), kClickLocation);
-    Params.SetInteger(std::string(corvane::kReqCmd), kRunLuaFileRequest);
-    corvane::Khan().Invoke(std::string(corvane::kHostAddress), Params);
 }
 
 int TUIAction::X() const {

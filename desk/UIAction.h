@@ -25,12 +25,12 @@ public:
     TUIAction& operator=(const TUIAction&) = delete;
 
     TUIContainer* Container; // not owned
-    // A copy of the document the widget was created from; drives DefClick.
+    // A copy of the request the widget was created from; the desk's default click reads it.
     corvane::TBSONDocument Params;
     std::int32_t Tag = 0; // free for the creator
     std::int32_t Left = 0;
-    std::uint8_t State = 0; // 0 normal, 1 hover
-    TUIClickHandler OnClick;
+    std::uint8_t State = 0;  // 0 normal, 1 hover
+    TUIClickHandler OnClick; // empty: the container's widget click
     std::int32_t Top = 0;
     bool Visible = true; // invisible widgets are neither painted nor hit
     TRect Bounds;
@@ -51,9 +51,6 @@ public:
     void Redraw(bool invalidate);
     // CalcBounds, then Redraw.
     void Refresh(bool invalidate);
-    // The default click: sends Params to the plug-in "plugin", to the host for "uip", or asks the
-    // host to run the Lua file "luaf".
-    void DefClick(TUIAction& sender);
 
     // The position in the container's pixels, by the wrap-around rule of negative and large values.
     int X() const;

@@ -1,13 +1,9 @@
 #include "desk/UIContainer.h"
 
 #include "common/Paths.h"
-#include "desk/ColorText.h"
-#include "desk/DeskPosition.h"
-#include "desk/UIText.h"
-#include "desk/UIcon.h"
-#include "desk/UIconText.h"
 #include "corvane/HandleTable.h"
 #include "corvane/TextCase.h"
+#include "desk/DeskPosition.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -23,21 +19,6 @@ constexpr const char* kBorderImage = "border_dot.png";
 constexpr const char* kDefaultBackground = "bg.png";
 constexpr const char* kTitleImage = "top_c.png";
 constexpr const char* kStatusImage = "bottom_c.png";
-constexpr const char* kDockLocation = "TUIContainer.DockControl(Doc: TBSONDocument)";
-
-// The text keys shared by text and icon-text widgets; optional keys keep the defaults.
-void ReadTextKeys(const corvane::TBSONDocument& doc, TObjText& text) {
-    text.Text = doc.GetValue("text").AsString();
-    if (doc.HasItem("fontname"))
-        text.FontName = doc.GetValue("fontname").AsString();
-    if (doc.HasItem("fontsize"))
-        text.FontSize = doc.GetValue("fontsize").AsInteger();
-    text.FontStyle = doc.GetValue("fontstyle").AsInteger();
-    if (doc.HasItem("fontcolor_nor"))
-        text.ColorNormal = StringToColor(doc.GetValue("fontcolor_nor").AsString());
-    text.ColorHover = doc.HasItem("fontcolor_mov") ? StringToColor(doc.GetValue("fontcolor_mov").AsString())
-                                                   : text.ColorNormal;
-}
 
 } // namespace
 
@@ -59,61 +40,16 @@ TUIContainer::~TUIContainer() {
     }
 }
 
-TUIcon& TUIContainer::AddIcon(const corvane::TBSONDocument& doc, bool paint) {
-    TUIcon& widget = CreateWidget<TUIcon>();
-    widget.Left = doc.GetValue("left").AsInteger();
-    widget.Top = doc.GetValue("top").AsInteger();
-    widget.Icon.NorPngFile = doc.GetValue("png_nor").AsString();
-    widget.Icon.MovPngFile = doc.GetValue("png_mov").AsString();
-    widget.Params.Assign(doc);
-    if (paint)
-        widget.Refresh(true);
-    return widget;
-}
-
-TUIText& TUIContainer::AddText(const corvane::TBSONDocument& doc, bool paint) {
-    TUIText& widget = CreateWidget<TUIText>();
-    widget.Left = doc.GetValue("left").AsInteger();
-    widget.Top = doc.GetValue("top").AsInteger();
-    ReadTextKeys(doc, widget.Text);
-    widget.Params.Assign(doc);
-    if (paint)
-        widget.Refresh(true);
-    return widget;
-}
-
-TUIconText& TUIContainer::AddIconText(const corvane::TBSONDocument& doc, bool paint) {
-    TUIconText& widget = CreateWidget<TUIconText>();
-    widget.Left = doc.GetValue("left").AsInteger();
-    widget.Top = doc.GetValue("top").AsInteger();
-    widget.Icon.NorPngFile = doc.GetValue("png_nor").AsString();
-    widget.Icon.MovPngFile = doc.GetValue("png_mov").AsString();
-    widget.Align = doc.GetValue("align").AsInteger();
-    ReadTextKeys(doc, widget.Text);
-    widget.Params.Assign(doc);
-    if (paint)
-        widget.Refresh(true);
-    return widget;
-}
-
-QWidget& TUIContainer::DockControl(const corvane::TBSONDocument& doc) {
-    // Every key is read before anything moves, so a bad request leaves the control where it was.
-    auto* control = static_cast<QWidget*>(
-        corvane::Handles().Resolve(doc, "inst", corvane::kHandleControl, kDockLocation));
-    const int top = WrapPosition(doc.GetValue("top").AsInteger(), height());
-    const int left = WrapPosition(doc.GetValue("left").AsInteger(), width());
-    const int controlWidth = doc.GetValue("width").AsInteger();
-    const int controlHeight = doc.GetValue("height").AsInteger();
-    const TAnchors anchors = TAnchors::FromText(doc.GetValue("anchors").AsString());
-
-    if (control->isWindow())
-        control->setParent(this, (control->windowFlags() & ~Qt::WindowType_Mask) | Qt::FramelessWindowHint);
+QWidget& TUIContainer::DockControl(QWidget& control, int left, int top, int width, int height,
+                                   TAnchors anchors) {
+    if (control.isWindow())
+        control.setParent(this, (control.windowFlags() & ~Qt::WindowType_Mask) | Qt::FramelessWindowHint);
     else
-        control->setParent(this);
-    control->setGeometry(left, top, controlWidth, controlHeight);
-    dockAnchors_.Set(*control, anchors, size());
-    control->show();
-    return *control;
+        control.setParent(this);
+    control.setGeometry(WrapPosition(left, this->width()), WrapPosition(top, this->height()), width, height);
+    dockAnchors_.Set(control, anchors, size());
+    control.show();
+    return control;
 }
 
 void TUIContainer::SetBackgroundFile(const std::string& file) {
@@ -216,10 +152,11 @@ bool TUIContainer::HitTest(int x, int y, int kind) {
         if (kind == kHitMove) {
             setCursor(Qt::PointingHandCursor);
             SetHover(widget);
-        } else if (kind == kHitPress && widget->OnClick) {
+        } else if (kind == kHitPress) {
             // A copy: the handler may replace the widget's handler, or add widgets to this list.
-            const TUIClickHandler click = widget->OnClick;
-            click(*widget);
+            const TUIClickHandler click = widget->OnClick ? widget->OnClick : widgetClick_;
+            if (click)
+                click(*widget);
         }
         return true;
     }

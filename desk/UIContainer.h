@@ -4,7 +4,6 @@
 #include "common/Rect.h"
 #include "desk/DockAnchors.h"
 #include "desk/UIAction.h"
-#include "corvane/BsonDocument.h"
 
 #include <QImage>
 #include <QWidget>
@@ -17,10 +16,6 @@ class QMouseEvent;
 
 namespace qm {
 
-class TUIcon;
-class TUIText;
-class TUIconText;
-
 // The owner's mouse handlers; they run only for events that hit no widget (the button is
 // Qt::NoButton for a move). Coordinates are the container's.
 using TUIMouseButtonHandler =
@@ -31,7 +26,7 @@ using TUIDblClickHandler = std::function<void(int x, int y)>;
 // A painted panel: border, stretched background picture, title bar and status bar are composed into
 // an off-screen canvas bitmap, the widgets paint themselves into it, and the panel shows the
 // canvas. The container tracks the widget under the mouse (hover look, hand cursor) and runs a
-// widget's click on any mouse-button press.
+// widget's click (its own handler, else the container's widget click) on any mouse-button press.
 class TUIContainer : public QWidget {
     Q_OBJECT
 
@@ -51,17 +46,13 @@ public:
         return created;
     }
 
-    // Widgets from a request document ("left", "top", images, text and font keys). The document is
-    // copied into the widget's Params; with paint the widget is painted and shown at once. A
-    // creation that fails on a key leaves the widget appended.
-    TUIcon& AddIcon(const corvane::TBSONDocument& doc, bool paint);
-    TUIText& AddText(const corvane::TBSONDocument& doc, bool paint);
-    TUIconText& AddIconText(const corvane::TBSONDocument& doc, bool paint);
+    // Puts control on this container at left/top (wrapped like widget positions) with the given size,
+    // anchored by anchors; a top-level form loses its frame. The caller makes sure the control is
+    // neither this container nor one of its ancestors.
+    QWidget& DockControl(QWidget& control, int left, int top, int width, int height, TAnchors anchors);
 
-    // Puts the control "inst" (a handle) on this container at "left"/"top" (wrapped like widget
-    // positions) with "width" x "height", anchored by the names in "anchors"; a top-level form loses
-    // its frame. Returns the control.
-    QWidget& DockControl(const corvane::TBSONDocument& doc);
+    // What a press on a widget without a click handler of its own does (the desk's default click).
+    void SetWidgetClick(TUIClickHandler click) { widgetClick_ = std::move(click); }
 
     // Takes file as the background picture when it exists and differs from the current name.
     void SetBackgroundFile(const std::string& file);
@@ -142,6 +133,7 @@ private:
     QImage canvasBitmap_;
     QImage backgroundBitmap_;
     TUIAction* hoverWidget_ = nullptr;
+    TUIClickHandler widgetClick_;
     bool showBorder_ = true;
     bool showTitleBar_ = true;
     bool showStatusBar_ = true;

@@ -1,8 +1,8 @@
 #include "host/DockedControlClose.h"
 
 #include "common/FormClose.h"
-#include "desk/tabs/TaxTabSheet.h"
 #include "corvane/HandleTable.h"
+#include "desk/tabs/TaxTabSheet.h"
 
 #include <QWidget>
 

@@ -3,17 +3,14 @@
 #include "common/Configs.h"
 #include "common/Paths.h"
 #include "common/PngPack.h"
-#include "common/Routing.h"
 #include "common/Shell.h"
 #include "common/Trace.h"
-#include "desk/tabs/TaxTabControlTopPanel.h"
 #include "corvane/Khan.h"
 #include "corvane/Skin.h"
-#include "host/BootList.h"
+#include "desk/tabs/TaxTabControlTopPanel.h"
 #include "host/DockedControlClose.h"
 #include "host/ErrorHandler.h"
-#include "host/StartupLog.h"
-#include "host/TaxLua.h"
+#include "host/WidgetClick.h"
 
 #include <QCursor>
 #include <QEvent>
@@ -84,22 +81,13 @@ void TFrmDesk::FormCreate() {
     minimizeTimer_ = std::make_unique<QTimer>();
     minimizeTimer_->setInterval(150);
     QObject::connect(minimizeTimer_.get(), &QTimer::timeout, this, [this] { Minimize(); });
-    bootTimer_ = std::make_unique<QTimer>();
-    bootTimer_->setInterval(1);
-    QObject::connect(bootTimer_.get(), &QTimer::timeout, this, [this] { BootScripts(); });
-    upgradeTimer_ = std::make_unique<QTimer>();
-    upgradeTimer_->setInterval(1);
-    QObject::connect(upgradeTimer_.get(), &QTimer::timeout, this, [this] { UpgradeScript(); });
-    bootTimer_->start();
+    startupChain_.Start();
 }
 
 void TFrmDesk::FormDestroy() {
     minimizeTimer_.reset();
-    bootTimer_.reset();
-    upgradeTimer_.reset();
     corvane::Khan().SetHostPlugin(nullptr);
     hostPlugin_.reset();
-    corvane::Khan_Free();
     // The desk container is a child of this window; the wizard lets it go with the window.
     deskWidgets_.reset();
 }
@@ -122,6 +110,7 @@ TUIcon& TFrmDesk::AddTitleButton(int left, int top, const char* normal, const ch
 void TFrmDesk::BuildTitleBar() {
     deskWidgets_ = std::make_unique<TUIWizard>();
     TUIContainer& desk = DeskContainer();
+    desk.SetWidgetClick(DefClick);
     auto* layout = new QVBoxLayout(this); // owned by this window
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(&desk);
@@ -187,6 +176,7 @@ void TFrmDesk::BuildBench() {
     pageControl_->SelectPage(0);
 
     benchForm_ = new TFrmBench(benchPage_); // owned by the bench page
+    benchForm_->BenchContainer().SetWidgetClick(DefClick);
     EmbedForm(benchForm_, benchPage_);
     benchPage_->SetBtnCloseVisible(false);
     benchPage_->SetTabVisible(false);
@@ -278,40 +268,6 @@ void TFrmDesk::Drag(QPoint point) {
         return;
     move(point.x() + x() - dragOrigin_.x(), point.y() + y() - dragOrigin_.y());
     restorePosition_ = pos();
-}
-
-void TFrmDesk::BootScripts() {
-    bootTimer_->stop();
-    const std::string bootFile = ConfigPath() + "boot.xml";
-    if (!FileExists(bootFile)) {
-        StartupLog("no boot.xml: the desk shows its frame only");
-        startUpDone_ = true;
-        return;
-    }
-    try {
-        for (const std::string& script : ReadBootList(bootFile)) {
-            if (!FileExists(script))
-                continue;
-            try {
-                TaxLua().RunFile(script);
-            } catch (const std::exception& error) {
-                // A failing boot script must not keep the others from building the desk.
-                Trace("TFrmDesk", "boot script " + script + ": " + error.what());
-            }
-        }
-    } catch (const std::exception& error) {
-        Trace("TFrmDesk", std::string("boot.xml: ") + error.what());
-    }
-    StartupLog("boot scripts finished");
-    upgradeTimer_->start();
-}
-
-void TFrmDesk::UpgradeScript() {
-    upgradeTimer_->stop();
-    startUpDone_ = true;
-    TaxLua().RunFile(ConfigPath() + "Upgrade.lua");
-    SendFunctionKey(1, 1);
-    StartupLog("upgrade script finished");
 }
 
 } // namespace qm

@@ -7,6 +7,7 @@
 #include "desk/tabs/TaxPageControl.h"
 #include "desk/tabs/TaxTabSheet.h"
 #include "host/DeskObjects.h"
+#include "host/StartupChain.h"
 #include "host/UIPlugin.h"
 
 #include <QPoint>
@@ -18,8 +19,8 @@
 namespace qm {
 
 // The one main window: borderless, it draws its own title bar and buttons as desk widgets and
-// moves, maximizes, restores and minimizes itself. It owns the host plugin object and runs the
-// start-up chain: boot scripts, then the upgrade script and the start-up usage event.
+// moves, maximizes, restores and minimizes itself. It owns the host plugin object (in the bus's
+// host slot while the window lives) and starts the start-up chain once its frame is built.
 class TFrmDesk : public QWidget, public IDeskObjects {
 public:
     enum TWindowState : std::uint8_t { wsNormal = 0, wsMinimized = 1, wsMaximized = 2 };
@@ -48,7 +49,7 @@ public:
     bool Dragging() const noexcept { return dragging_; }
 
     // Whether the start-up chain has finished (the upgrade script ran or there was no boot.xml).
-    bool StartUpDone() const noexcept { return startUpDone_; }
+    bool StartUpDone() const noexcept { return startupChain_.Done(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -64,8 +65,6 @@ private:
     void ClosePage(TTaxTabSheet& page, bool& allow);
     TUIcon& AddTitleButton(int left, int top, const char* normal, const char* hover, std::int32_t tag);
 
-    void BootScripts();
-    void UpgradeScript();
     void Minimize();
 
     void StartDrag(Qt::MouseButton button, QPoint point, bool inDragArea);
@@ -74,8 +73,7 @@ private:
     // Fields in their creation order.
     TFrmBench* benchForm_ = nullptr; // owned as a child widget
     std::unique_ptr<QTimer> minimizeTimer_;
-    std::unique_ptr<QTimer> bootTimer_;
-    std::unique_ptr<QTimer> upgradeTimer_;
+    TStartupChain startupChain_;
     std::unique_ptr<TUIWizard> deskWidgets_;
     std::uint8_t windowState_ = wsNormal;
     QPoint restorePosition_;
@@ -89,7 +87,6 @@ private:
     TDockAnchors pageControlAnchors_;
     // Whether the last click on the page control was in the tab strip's free area.
     bool tabStripClick_ = false;
-    bool startUpDone_ = false;
 };
 
 } // namespace qm

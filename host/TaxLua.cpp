@@ -4,6 +4,7 @@
 #include "corvane/Errors.h"
 #include "corvane/Khan.h"
 #include "corvane/Plugin.h"
+#include "corvane/Requests.h"
 
 #include <memory>
 #include <vector>
@@ -22,35 +23,7 @@ constexpr const char* kInvokeLocation = "TTaxLua.plugin_invoke(LuaState: TLuaSta
 constexpr const char* kUnloadLocation = "TTaxLua.plugin_unload(LuaState: TLuaState): Integer";
 constexpr const char* kHostLocation = "TTaxLua.InvokeHost(Doc: TBSONDocument): IDataDocument";
 
-constexpr const char* kPluginKey = "plugin";
-constexpr const char* kRequestIdKey = "req_id";
-constexpr const char* kScriptKey = "luaf";
 constexpr const char* kPictureKeys[] = {"png_nor", "png_mov"};
-
-// Host request numbers of the script functions.
-enum THostRequest : std::int32_t {
-    kReqLog = 1,
-    kReqDeskData = 2,
-    kReqBenchData = 3,
-    kReqCreateIcon = 4,
-    kReqCreateText = 5,
-    kReqCreateIconText = 6,
-    kReqDeskDock = 7,
-    kReqBenchDock = 8,
-    kReqUnloadPlugin = 9,
-    kReqDeskProp = 11,
-    kReqAppProp = 12,
-    kReqRunLuaFile = 103,
-    kReqRunFile = 104,
-    kReqPageCtrlProperty = 105,
-    kReqNewPage = 201,
-    kReqPageDock = 202,
-    kReqPageByControl = 203,
-    kReqFocusPage = 204,
-    kReqInsertPage = 205,
-    kReqPageFocusOrNew = 206,
-    kReqPageVisible = 207,
-};
 
 constexpr TLuaMethod kTaxLuaMethods[] = {
     QM_LUA_PUBLISH(TTaxLua, plugin_invoke),
@@ -190,15 +163,17 @@ std::string TTaxLua::ResolvePluginPath(const std::string& value) const {
 // An empty value means "none" (no hover picture, no plug-in, no script) and stays empty: resolved,
 // it would name the folder itself.
 void TTaxLua::ResolvePaths(TBSONDocument& doc) const {
-    if (const TBSONItem* plugin = doc.Find(kPluginKey)) {
+    if (const TBSONItem* plugin = doc.Find(corvane::kKeyPlugin)) {
         const std::string value = plugin->AsString();
         if (!value.empty() && value != corvane::kHostAddress)
-            doc.SetString(kPluginKey, ResolvePluginPath(value));
+            doc.SetString(std::string(corvane::kKeyPlugin), ResolvePluginPath(value));
     }
-    if (const TBSONItem* script = doc.Find(kScriptKey); script != nullptr && !script->AsString().empty()) {
+    if (const TBSONItem* script = doc.Find(corvane::kKeyLuaFile);
+        script != nullptr && !script->AsString().empty()) {
         const std::string value = script->AsString();
         const std::string underApp = ExpandPath(AppPath(), value);
-        doc.SetString(kScriptKey, FileExists(underApp) ? underApp : ExpandPath(CurrentScriptDir(), value));
+        doc.SetString(std::string(corvane::kKeyLuaFile),
+                      FileExists(underApp) ? underApp : ExpandPath(CurrentScriptDir(), value));
     }
     for (const char* key : kPictureKeys) {
         if (const TBSONItem* picture = doc.Find(key); picture != nullptr && !picture->AsString().empty()) {
@@ -236,21 +211,21 @@ int TTaxLua::plugin_invoke(lua_State* L) {
     IDataDocument doc = corvane::TakeDataDocument();
     LuaTableToDocument(L, 1, *doc);
     lua_settop(L, 0);
-    if (!doc->HasItem(kPluginKey))
+    if (!doc->HasItem(corvane::kKeyPlugin))
         throw corvane::ELua("param <plugin=?> must input", kInvokeLocation);
-    if (!doc->HasItem(kRequestIdKey))
+    if (!doc->HasItem(corvane::kKeyRequestId))
         throw corvane::ELua("param <req_id=?> must input", kInvokeLocation);
-    doc->SetInteger(std::string(corvane::kReqCmd), doc->GetValue(kRequestIdKey).AsInteger());
+    doc->SetInteger(std::string(corvane::kReqCmd), doc->GetValue(corvane::kKeyRequestId).AsInteger());
     ResolvePaths(*doc);
-    IDataDocument answer = corvane::Khan().Invoke(doc->GetValue(kPluginKey).AsString(), *doc);
+    IDataDocument answer = corvane::Khan().Invoke(doc->GetValue(corvane::kKeyPlugin).AsString(), *doc);
     return PushAnswer(L, answer);
 }
 
 int TTaxLua::plugin_unload(lua_State* L) {
-    IDataDocument doc = RequestFromTable(L, kReqUnloadPlugin);
+    IDataDocument doc = RequestFromTable(L, corvane::kReqUnloadPlugin);
     if (!doc)
         return 0;
-    if (!doc->HasItem(kPluginKey))
+    if (!doc->HasItem(corvane::kKeyPlugin))
         throw corvane::ELua("param <plugin=?> must input", kUnloadLocation);
     // Resolved like plugin_invoke, so the host unloads the very library the script loaded.
     ResolvePaths(*doc);
@@ -269,7 +244,7 @@ int TTaxLua::log(lua_State* L) {
     lua_settop(L, 0);
     if (messages.empty())
         return 0;
-    IDataDocument doc = corvane::TakeDataDocument(kReqLog, 0);
+    IDataDocument doc = corvane::TakeDataDocument(corvane::kReqLog, 0);
     doc->SetString("msg", "");
     doc->SetString("tag", kClassName);
     for (std::string& message : messages) {
@@ -280,61 +255,61 @@ int TTaxLua::log(lua_State* L) {
 }
 
 int TTaxLua::desk_prop(lua_State* L) {
-    return SendToHost(L, kReqDeskProp, TArgument::None, false, TResult::AnswerTable);
+    return SendToHost(L, corvane::kReqDeskProp, TArgument::None, false, TResult::AnswerTable);
 }
 int TTaxLua::app_prop(lua_State* L) {
-    return SendToHost(L, kReqAppProp, TArgument::Table, true, TResult::AnswerTable);
+    return SendToHost(L, corvane::kReqAppProp, TArgument::Table, true, TResult::AnswerTable);
 }
 int TTaxLua::uidesk_data(lua_State* L) {
-    return SendToHost(L, kReqDeskData, TArgument::None, false, TResult::AnswerTable);
+    return SendToHost(L, corvane::kReqDeskData, TArgument::None, false, TResult::AnswerTable);
 }
 int TTaxLua::uibench_data(lua_State* L) {
-    return SendToHost(L, kReqBenchData, TArgument::None, false, TResult::AnswerTable);
+    return SendToHost(L, corvane::kReqBenchData, TArgument::None, false, TResult::AnswerTable);
 }
 int TTaxLua::create_uicon(lua_State* L) {
-    return SendToHost(L, kReqCreateIcon, TArgument::Table, true, TResult::None);
+    return SendToHost(L, corvane::kReqCreateIcon, TArgument::Table, true, TResult::None);
 }
 int TTaxLua::create_uitext(lua_State* L) {
-    return SendToHost(L, kReqCreateText, TArgument::Table, true, TResult::None);
+    return SendToHost(L, corvane::kReqCreateText, TArgument::Table, true, TResult::None);
 }
 int TTaxLua::create_uicontext(lua_State* L) {
-    return SendToHost(L, kReqCreateIconText, TArgument::Table, true, TResult::None);
+    return SendToHost(L, corvane::kReqCreateIconText, TArgument::Table, true, TResult::None);
 }
 int TTaxLua::uidesk_dock_winctrl(lua_State* L) {
-    return SendToHost(L, kReqDeskDock, TArgument::Table, true, TResult::None);
+    return SendToHost(L, corvane::kReqDeskDock, TArgument::Table, true, TResult::None);
 }
 int TTaxLua::uibench_dock_winctrl(lua_State* L) {
-    return SendToHost(L, kReqBenchDock, TArgument::Table, true, TResult::None);
+    return SendToHost(L, corvane::kReqBenchDock, TArgument::Table, true, TResult::None);
 }
 int TTaxLua::newpage(lua_State* L) {
-    return SendToHost(L, kReqNewPage, TArgument::Table, false, TResult::AnswerTable);
+    return SendToHost(L, corvane::kReqNewPage, TArgument::Table, false, TResult::AnswerTable);
 }
 int TTaxLua::insertpage(lua_State* L) {
-    return SendToHost(L, kReqInsertPage, TArgument::Table, false, TResult::AnswerTable);
+    return SendToHost(L, corvane::kReqInsertPage, TArgument::Table, false, TResult::AnswerTable);
 }
 int TTaxLua::page_dock_winctrl(lua_State* L) {
-    return SendToHost(L, kReqPageDock, TArgument::Table, false, TResult::None);
+    return SendToHost(L, corvane::kReqPageDock, TArgument::Table, false, TResult::None);
 }
 int TTaxLua::page_by_winctrl(lua_State* L) {
-    return SendToHost(L, kReqPageByControl, TArgument::Table, false, TResult::AnswerTable);
+    return SendToHost(L, corvane::kReqPageByControl, TArgument::Table, false, TResult::AnswerTable);
 }
 int TTaxLua::page_focornew_by_winctrl(lua_State* L) {
-    return SendToHost(L, kReqPageFocusOrNew, TArgument::Table, false, TResult::AnswerTable);
+    return SendToHost(L, corvane::kReqPageFocusOrNew, TArgument::Table, false, TResult::AnswerTable);
 }
 int TTaxLua::focuspage(lua_State* L) {
-    return SendToHost(L, kReqFocusPage, TArgument::Table, false, TResult::None);
+    return SendToHost(L, corvane::kReqFocusPage, TArgument::Table, false, TResult::None);
 }
 int TTaxLua::page_visible(lua_State* L) {
-    return SendToHost(L, kReqPageVisible, TArgument::Table, true, TResult::None);
+    return SendToHost(L, corvane::kReqPageVisible, TArgument::Table, true, TResult::None);
 }
 int TTaxLua::runfile(lua_State* L) {
-    return SendToHost(L, kReqRunFile, TArgument::Table, true, TResult::None);
+    return SendToHost(L, corvane::kReqRunFile, TArgument::Table, true, TResult::None);
 }
 int TTaxLua::runluaf(lua_State* L) {
-    return SendToHost(L, kReqRunLuaFile, TArgument::Table, true, TResult::None);
+    return SendToHost(L, corvane::kReqRunLuaFile, TArgument::Table, true, TResult::None);
 }
 int TTaxLua::set_pagectrl_property(lua_State* L) {
-    return SendToHost(L, kReqPageCtrlProperty, TArgument::Table, true, TResult::None);
+    return SendToHost(L, corvane::kReqPageCtrlProperty, TArgument::Table, true, TResult::None);
 }
 
 namespace {

@@ -4,15 +4,17 @@
 #include "common/Paths.h"
 #include "common/Shell.h"
 #include "common/Trace.h"
-#include "desk/UIDesign.h"
-#include "desk/tabs/TaxPageControl.h"
-#include "desk/tabs/TaxTabSheet.h"
 #include "corvane/Errors.h"
 #include "corvane/HandleTable.h"
 #include "corvane/Khan.h"
+#include "corvane/Requests.h"
 #include "corvane/TextCase.h"
+#include "desk/UIDesign.h"
+#include "desk/tabs/TaxPageControl.h"
+#include "desk/tabs/TaxTabSheet.h"
 #include "host/AppCatalog.h"
 #include "host/TaxLua.h"
+#include "host/WidgetRequests.h"
 
 namespace qm {
 
@@ -72,23 +74,23 @@ void TUIPlugin::REQ_3(const TBSONDocument&, TBSONDocument& res) {
 }
 
 void TUIPlugin::REQ_4(const TBSONDocument& req, TBSONDocument&) {
-    Site(req, "TUIPlugin.REQ_4(const req, res: TBSONDocument)").AddIcon(req, true);
+    AddIcon(Site(req, "TUIPlugin.REQ_4(const req, res: TBSONDocument)"), req, true);
 }
 
 void TUIPlugin::REQ_5(const TBSONDocument& req, TBSONDocument&) {
-    Site(req, "TUIPlugin.REQ_5(const req, res: TBSONDocument)").AddText(req, true);
+    AddText(Site(req, "TUIPlugin.REQ_5(const req, res: TBSONDocument)"), req, true);
 }
 
 void TUIPlugin::REQ_6(const TBSONDocument& req, TBSONDocument&) {
-    Site(req, "TUIPlugin.REQ_6(const req, res: TBSONDocument)").AddIconText(req, true);
+    AddIconText(Site(req, "TUIPlugin.REQ_6(const req, res: TBSONDocument)"), req, true);
 }
 
 void TUIPlugin::REQ_7(const TBSONDocument& req, TBSONDocument&) {
-    Desk("TUIPlugin.REQ_7(const req, res: TBSONDocument)").DeskContainer().DockControl(req);
+    DockControl(Desk("TUIPlugin.REQ_7(const req, res: TBSONDocument)").DeskContainer(), req);
 }
 
 void TUIPlugin::REQ_8(const TBSONDocument& req, TBSONDocument&) {
-    Desk("TUIPlugin.REQ_8(const req, res: TBSONDocument)").BenchContainer().DockControl(req);
+    DockControl(Desk("TUIPlugin.REQ_8(const req, res: TBSONDocument)").BenchContainer(), req);
 }
 
 void TUIPlugin::REQ_101(const TBSONDocument&, TBSONDocument& res) {
@@ -123,36 +125,16 @@ namespace {
 // A control cannot go into a widget that is itself or lies inside it: the widget tree would become
 // a loop (a page docked into itself, say).
 void CheckDockable(const QWidget& control, const QWidget& target, const char* location) {
-    if (&control == &target || control.isAncestorOf(&target))
+    if (!TTaxPageControl::CanHold(target, control))
         throw corvane::EPlugin(
             corvane::FormatText("参数<wctrl_inst>的控件(%d)包含目标页面，不能停靠到其中",
                                 corvane::Handles().HandleOf(static_cast<const QWidget*>(&control))),
             location);
 }
 
-// Docks control into page (a form without its frame, anything else client-aligned) and records it
-// in the page's tag. A page the control was docked in before no longer holds it, so that lookups by
-// the control find the page it is in now.
 void DockIntoPage(TTaxTabSheet& page, QWidget& control, std::int32_t handle) {
-    // Taking a window with native children (a browser view) into the desk can leave no window
-    // active; the desk keeps the keyboard.
-    QWidget* const desk = page.window();
-    const bool deskWasActive = desk != nullptr && desk->isActiveWindow();
-    if (corvane::Handles().Find(handle, corvane::kHandleForm) != nullptr)
-        EmbedForm(&control, &page);
-    else
-        EmbedControl(&control, &page, alClient);
-    if (deskWasActive && !desk->isActiveWindow())
-        desk->activateWindow();
-    page.SetTag(handle);
-    if (TTaxPageControl* pages = page.PageControl()) {
-        for (TTaxTabSheet* other : pages->Pages())
-            if (other != &page && other->Tag() == handle)
-                other->SetTag(0);
-        // A plug-in that frees its window (an unloaded library takes its windows along) closes the
-        // page.
-        pages->RemovePageWhenDestroyed(page, control, handle);
-    }
+    const bool asForm = corvane::Handles().Find(handle, corvane::kHandleForm) != nullptr;
+    page.PageControl()->DockControl(page, control, handle, asForm);
 }
 
 QWidget& ResolveControl(const TBSONDocument& req, const char* location) {
@@ -247,7 +229,7 @@ void TUIPlugin::REQ_207(const TBSONDocument& req, TBSONDocument&) {
 }
 
 void TUIPlugin::REQ_9(const TBSONDocument& req, TBSONDocument&) {
-    corvane::Khan().UnloadPlugin(req.GetValue("plugin").AsString());
+    corvane::Khan().UnloadPlugin(req.GetValue(corvane::kKeyPlugin).AsString());
 }
 
 void TUIPlugin::REQ_10(const TBSONDocument& req, TBSONDocument& res) {
@@ -282,9 +264,11 @@ void TUIPlugin::REQ_12(const TBSONDocument& req, TBSONDocument& res) {
 }
 
 void TUIPlugin::REQ_103(const TBSONDocument& req, TBSONDocument&) {
-    const std::string file = req.GetValue("luaf").AsString();
+    const std::string luaFile = req.GetValue(corvane::kKeyLuaFile).AsString();
+    // The file checked is the file run, whatever separators the sender wrote.
+    const std::string file = ToNativePath(luaFile);
     if (!FileExists(file))
-        throw corvane::EPlugin(corvane::FormatText("文件(%s)不存在！", file),
+        throw corvane::EPlugin(corvane::FormatText("文件(%s)不存在！", luaFile),
                                "TUIPlugin.REQ_103(const req, res: TBSONDocument)");
     TaxLua().RunFile(file);
 }

@@ -3,6 +3,7 @@
 #include "common/Configs.h"
 #include "common/MsgDialog.h"
 #include "corvane/Errors.h"
+#include "corvane/Khan.h"
 #include "host/DeskApplication.h"
 #include "host/ErrorHandler.h"
 #include "host/FrmDesk.h"
@@ -41,6 +42,8 @@ int main(int argc, char** argv) {
         qm::TFrmDesk desk;
         desk.show();
         result = application.exec();
+        // Plug-ins free their windows while the pages that show them still exist.
+        corvane::Khan_Free();
     }
     qm::FreeTaxLua();
     return result;

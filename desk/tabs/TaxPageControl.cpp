@@ -1,6 +1,7 @@
 #include "desk/tabs/TaxPageControl.h"
 
 #include "common/ControlAlign.h"
+#include "common/Shell.h"
 #include "desk/tabs/SkinBitmap.h"
 #include "desk/tabs/SkinPieces.h"
 #include "desk/tabs/TaxTabControlTopPanel.h"
@@ -97,6 +98,28 @@ bool TTaxPageControl::RemovePage(TTaxTabSheet& page) {
         return false;
     TakeOut(page, true);
     return true;
+}
+
+bool TTaxPageControl::CanHold(const QWidget& target, const QWidget& control) noexcept {
+    return &control != &target && !control.isAncestorOf(&target);
+}
+
+void TTaxPageControl::DockControl(TTaxTabSheet& page, QWidget& control, std::int32_t tag, bool asForm) {
+    // Taking a window with native children (a browser view) into the desk can leave no window
+    // active; the desk keeps the keyboard.
+    QWidget* const desk = page.window();
+    const bool deskWasActive = desk != nullptr && desk->isActiveWindow();
+    if (asForm)
+        EmbedForm(&control, &page);
+    else
+        EmbedControl(&control, &page, alClient);
+    if (deskWasActive && !desk->isActiveWindow())
+        desk->activateWindow();
+    page.SetTag(tag);
+    for (TTaxTabSheet* other : pages_)
+        if (other != &page && other->Tag() == tag)
+            other->SetTag(0);
+    RemovePageWhenDestroyed(page, control, tag);
 }
 
 void TTaxPageControl::RemovePageWhenDestroyed(TTaxTabSheet& page, QWidget& control, std::int32_t tag) {

@@ -45,6 +45,15 @@ public:
     // when the page has left the list or holds another control by then.
     void RemovePageWhenDestroyed(TTaxTabSheet& page, QWidget& control, std::int32_t tag);
 
+    // Whether control may go into target (one of the pages, or this control for a page yet to be
+    // made): not when it is target or lies around it, which would make the widget tree a loop.
+    static bool CanHold(const QWidget& target, const QWidget& control) noexcept;
+    // Docks control into page (a form, asForm, without its frame; anything else filling the page) and
+    // records tag in the page's tag; a page that held tag before no longer does, so lookups by the
+    // control find the page it is in now. The page closes when someone else destroys the control.
+    // The caller has checked CanHold.
+    void DockControl(TTaxTabSheet& page, QWidget& control, std::int32_t tag, bool asForm);
+
     int PageCount() const noexcept { return static_cast<int>(pages_.size()); }
     const std::vector<TTaxTabSheet*>& Pages() const noexcept { return pages_; }
     // Null when index is out of range.

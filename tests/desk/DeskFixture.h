@@ -1,8 +1,9 @@
 #pragma once
 
 #include "common/PngPack.h"
-#include "desk/UIDesign.h"
 #include "corvane/BsonDocument.h"
+#include "desk/UIDesign.h"
+#include "host/WidgetRequests.h"
 #include "tests/common/TestFiles.h"
 
 #include <QApplication>

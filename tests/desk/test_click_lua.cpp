@@ -3,6 +3,7 @@
 #include "corvane/Khan.h"
 #include "host/TaxLua.h"
 #include "host/UIPlugin.h"
+#include "host/WidgetClick.h"
 
 #include <lua.hpp>
 
@@ -31,12 +32,13 @@ protected:
 
 TEST_F(ClickLua, ClickRunsTheLuaFileOnTheHostsEngine) {
     auto container = ShownContainer(200, 150);
+    container->SetWidgetClick(DefClick);
     const std::string script = pictures.File("open_page.lua");
     WriteBytes(script, "desk_click_seen = (desk_click_seen or '') .. 'clicked;'\n");
     corvane::TBSONDocument doc = IconDoc(40, 40, "red_20x10.png", "");
     doc.SetString("plugin", "");
     doc.SetString("luaf", script);
-    container->AddIcon(doc, true);
+    AddIcon(*container, doc, true);
 
     PressMouse(*container, 45, 45);
     EXPECT_EQ(GlobalText("desk_click_seen"), "clicked;");

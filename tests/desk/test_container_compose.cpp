@@ -82,9 +82,9 @@ TEST_F(ContainerCompose, ZeroSizeContainerIgnoresRebuildRefreshAndRedraw) {
     EXPECT_TRUE(container.BackgroundBitmap().isNull());
 
     // A blank normal image would raise as soon as its bounds were computed; here nothing is computed.
-    TUIcon& blank = container.AddIcon(IconDoc(5, 5, "", ""), true);
+    TUIcon& blank = AddIcon(container, IconDoc(5, 5, "", ""), true);
     EXPECT_EQ(blank.Bounds, TRect{});
-    TUIcon& icon = container.AddIcon(IconDoc(5, 5, "red_20x10.png", ""), true);
+    TUIcon& icon = AddIcon(container, IconDoc(5, 5, "red_20x10.png", ""), true);
     icon.Refresh(true);
     icon.Redraw(true);
     icon.SetState(1);
@@ -94,7 +94,7 @@ TEST_F(ContainerCompose, ZeroSizeContainerIgnoresRebuildRefreshAndRedraw) {
 
 TEST_F(ContainerCompose, ContainerShrunkToZeroKeepsItsLastPicture) {
     auto container = ShownContainer(100, 80);
-    container->AddIcon(IconDoc(10, 10, "red_20x10.png", ""), true);
+    AddIcon(*container, IconDoc(10, 10, "red_20x10.png", ""), true);
     const QImage before = container->CanvasBitmap().copy();
     container->resize(100, 0);
     container->Rebuild();
@@ -154,7 +154,7 @@ TEST_F(ContainerCompose, PngExtensionOfTheBackgroundFileMatchesInAnyCase) {
 
 TEST_F(ContainerCompose, PanelShowsTheComposedCanvas) {
     auto container = ShownContainer(100, 80);
-    container->AddIcon(IconDoc(30, 30, "red_20x10.png", ""), true);
+    AddIcon(*container, IconDoc(30, 30, "red_20x10.png", ""), true);
     const QImage shown = container->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     ASSERT_EQ(shown.size(), container->CanvasBitmap().size());
     EXPECT_TRUE(DifferingArea(shown, container->CanvasBitmap()).isEmpty());

@@ -3,6 +3,7 @@
 #include "DeskFixture.h"
 #include "corvane/Errors.h"
 #include "corvane/Khan.h"
+#include "host/WidgetClick.h"
 
 #include <algorithm>
 #include <vector>
@@ -30,11 +31,12 @@ protected:
     }
 };
 
-class DefClick : public DeskTest {
+class DefaultClick : public DeskTest {
 protected:
     void SetUp() override {
         corvane::Khan().SetHostPlugin(&host);
         container = ShownContainer(200, 150);
+        container->SetWidgetClick(qm::DefClick);
     }
     void TearDown() override {
         container.reset();
@@ -46,7 +48,7 @@ protected:
         TBSONDocument doc = IconDoc(40, 40, "red_20x10.png", "");
         for (const auto& [name, value] : keys)
             doc.SetString(name, value);
-        return container->AddIcon(doc, true);
+        return AddIcon(*container, doc, true);
     }
     void Click() { PressMouse(*container, 45, 45); }
 
@@ -54,7 +56,7 @@ protected:
     std::unique_ptr<TUIContainer> container;
 };
 
-TEST_F(DefClick, UipInAnyCaseSendsTheDocumentToTheHostPluginWithItsRequestNumber) {
+TEST_F(DefaultClick, UipInAnyCaseSendsTheDocumentToTheHostPluginWithItsRequestNumber) {
     TUIcon& icon = IconWith({{"plugin", "UIP"}, {"caption", "发票"}});
     icon.Params.SetDouble("req_id", 50); // as a script sends numbers
     Click();
@@ -67,14 +69,14 @@ TEST_F(DefClick, UipInAnyCaseSendsTheDocumentToTheHostPluginWithItsRequestNumber
     EXPECT_EQ(icon.Params.GetValue("@ReqCMD").Kind(), corvane::TBSONItemKind::Int);
 }
 
-TEST_F(DefClick, UipWithoutAHostPluginIsAnErrorNotACrash) {
+TEST_F(DefaultClick, UipWithoutAHostPluginIsAnErrorNotACrash) {
     corvane::Khan().SetHostPlugin(nullptr);
     TUIcon& icon = IconWith({{"plugin", "uip"}});
     icon.Params.SetDouble("req_id", 50);
     EXPECT_THROW(Click(), corvane::EPlugin);
 }
 
-TEST_F(DefClick, PluginLibraryIsReachedThroughTheBus) {
+TEST_F(DefaultClick, PluginLibraryIsReachedThroughTheBus) {
     const std::string library = TEST_ECHO_FILE;
     corvane::Khan().UnloadPlugin(library);
     TUIcon& icon = IconWith({{"plugin", library}});
@@ -87,7 +89,7 @@ TEST_F(DefClick, PluginLibraryIsReachedThroughTheBus) {
     corvane::Khan().UnloadPlugin(library);
 }
 
-TEST_F(DefClick, LibraryNamedDllMeansTheBuiltLibrary) {
+TEST_F(DefaultClick, LibraryNamedDllMeansTheBuiltLibrary) {
     const std::string library = TEST_ECHO_FILE;
     ASSERT_TRUE(library.ends_with(".so"));
     const std::string dllName = library.substr(0, library.size() - 3) + ".dll";
@@ -100,7 +102,7 @@ TEST_F(DefClick, LibraryNamedDllMeansTheBuiltLibrary) {
     corvane::Khan().UnloadPlugin(dllName);
 }
 
-TEST_F(DefClick, MissingPluginLibraryRaisesFileMissing) {
+TEST_F(DefaultClick, MissingPluginLibraryRaisesFileMissing) {
     const std::string library = pictures.File("Plugins/Nowhere.dll");
     IconWith({{"plugin", library}});
     try {
@@ -113,7 +115,7 @@ TEST_F(DefClick, MissingPluginLibraryRaisesFileMissing) {
     EXPECT_TRUE(host.received.empty());
 }
 
-TEST_F(DefClick, LuaFileIsHandedToTheHostAsRequest103) {
+TEST_F(DefaultClick, LuaFileIsHandedToTheHostAsRequest103) {
     const std::string script = pictures.File("open_invoice.lua");
     WriteBytes(script, "-- opens the invoice page\n");
     TUIcon& icon = IconWith({{"plugin", ""}, {"luaf", script}});
@@ -124,7 +126,7 @@ TEST_F(DefClick, LuaFileIsHandedToTheHostAsRequest103) {
     EXPECT_EQ(host.received[0].GetValue("luaf").AsString(), script);
 }
 
-TEST_F(DefClick, MissingLuaFileRaisesFileMissing) {
+TEST_F(DefaultClick, MissingLuaFileRaisesFileMissing) {
     const std::string script = pictures.File("gone.lua");
     IconWith({{"plugin", ""}, {"luaf", script}});
     try {
@@ -137,18 +139,18 @@ TEST_F(DefClick, MissingLuaFileRaisesFileMissing) {
     EXPECT_TRUE(host.received.empty());
 }
 
-TEST_F(DefClick, NeitherPluginNorLuaFileDoesNothing) {
+TEST_F(DefaultClick, NeitherPluginNorLuaFileDoesNothing) {
     TUIcon& icon = IconWith({{"plugin", ""}, {"luaf", ""}});
     Click();
     EXPECT_TRUE(host.received.empty());
     EXPECT_FALSE(icon.Params.HasItem("@ReqCMD"));
 }
 
-TEST_F(DefClick, DocumentWithoutPluginKeyCannotBeClicked) {
+TEST_F(DefaultClick, DocumentWithoutPluginKeyCannotBeClicked) {
     IconWith({});
     EXPECT_THROW(Click(), corvane::EPlugin);
     IconWith({{"plugin", ""}});
-    EXPECT_THROW(container->Widgets().back()->DefClick(*container->Widgets().back()), corvane::EPlugin);
+    EXPECT_THROW(qm::DefClick(*container->Widgets().back()), corvane::EPlugin);
 }
 
 } // namespace

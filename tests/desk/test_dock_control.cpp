@@ -8,7 +8,7 @@
 namespace qm::test {
 namespace {
 
-using DockControl = DeskTest;
+using DockOnContainer = DeskTest;
 
 corvane::TBSONDocument DockDoc(QWidget& control, int left, int top, int width, int height,
                                const std::string& anchors) {
@@ -28,38 +28,38 @@ struct TOwnedControl {
     ~TOwnedControl() { corvane::Handles().Unregister(widget.get()); }
 };
 
-TEST_F(DockControl, NegativePositionsCountFromTheRightAndBottomEdges) {
+TEST_F(DockOnContainer, NegativePositionsCountFromTheRightAndBottomEdges) {
     auto container = ShownContainer(1000, 600);
     TOwnedControl control;
-    QWidget& docked = container->DockControl(DockDoc(*control.widget, -200, -100, 150, 80, ""));
+    QWidget& docked = DockControl(*container, DockDoc(*control.widget, -200, -100, 150, 80, ""));
     EXPECT_EQ(&docked, control.widget.get());
     EXPECT_EQ(control.widget->parentWidget(), container.get());
     EXPECT_EQ(control.widget->geometry(), QRect(800, 500, 150, 80));
     EXPECT_TRUE(control.widget->isVisible());
-    container->DockControl(DockDoc(*control.widget, 1010, 20, 150, 80, ""));
+    DockControl(*container, DockDoc(*control.widget, 1010, 20, 150, 80, ""));
     EXPECT_EQ(control.widget->pos(), QPoint(10, 20));
 }
 
-TEST_F(DockControl, TopLevelFormLosesItsFrame) {
+TEST_F(DockOnContainer, TopLevelFormLosesItsFrame) {
     auto container = ShownContainer(400, 300);
     TOwnedControl form;
     form.widget->setWindowTitle("plug-in form");
     form.widget->show();
     ASSERT_TRUE(form.widget->isWindow());
-    container->DockControl(DockDoc(*form.widget, 10, 10, 200, 100, "akLeft,akTop"));
+    DockControl(*container, DockDoc(*form.widget, 10, 10, 200, 100, "akLeft,akTop"));
     EXPECT_FALSE(form.widget->isWindow());
     EXPECT_TRUE(form.widget->windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_EQ(form.widget->parentWidget(), container.get());
     EXPECT_TRUE(form.widget->isVisible());
 }
 
-TEST_F(DockControl, AnchoredEdgesKeepTheirDistancesWhenTheContainerResizes) {
+TEST_F(DockOnContainer, AnchoredEdgesKeepTheirDistancesWhenTheContainerResizes) {
     auto container = ShownContainer(400, 300);
     TOwnedControl all, rightBottom, leftTop, none;
-    container->DockControl(DockDoc(*all.widget, 10, 20, 100, 50, "[akLeft, akTop, akRight, akBottom]"));
-    container->DockControl(DockDoc(*rightBottom.widget, 250, 200, 100, 50, "akRight akBottom"));
-    container->DockControl(DockDoc(*leftTop.widget, 30, 40, 100, 50, "akLeft,akTop"));
-    container->DockControl(DockDoc(*none.widget, 150, 100, 100, 50, ""));
+    DockControl(*container, DockDoc(*all.widget, 10, 20, 100, 50, "[akLeft, akTop, akRight, akBottom]"));
+    DockControl(*container, DockDoc(*rightBottom.widget, 250, 200, 100, 50, "akRight akBottom"));
+    DockControl(*container, DockDoc(*leftTop.widget, 30, 40, 100, 50, "akLeft,akTop"));
+    DockControl(*container, DockDoc(*none.widget, 150, 100, 100, 50, ""));
     EXPECT_EQ(container->DockAnchorsOf(*rightBottom.widget).right, true);
     EXPECT_EQ(container->DockAnchorsOf(*rightBottom.widget).left, false);
 
@@ -77,29 +77,29 @@ TEST_F(DockControl, AnchoredEdgesKeepTheirDistancesWhenTheContainerResizes) {
     EXPECT_EQ(rightBottom.widget->geometry(), QRect(250, 200, 100, 50));
 }
 
-TEST_F(DockControl, StaleOrForeignHandleIsAClearErrorAndMovesNothing) {
+TEST_F(DockOnContainer, StaleOrForeignHandleIsAClearErrorAndMovesNothing) {
     auto container = ShownContainer(400, 300);
     corvane::TBSONDocument doc;
     {
         TOwnedControl gone;
         doc = DockDoc(*gone.widget, 10, 10, 50, 50, "");
     }
-    EXPECT_THROW(container->DockControl(doc), corvane::EPlugin);
+    EXPECT_THROW(DockControl(*container, doc), corvane::EPlugin);
     doc.SetInteger("inst", 0);
-    EXPECT_THROW(container->DockControl(doc), corvane::EPlugin);
+    EXPECT_THROW(DockControl(*container, doc), corvane::EPlugin);
 
     TOwnedControl control;
     doc = DockDoc(*control.widget, 10, 10, 50, 50, "");
     doc.Remove("anchors");
-    EXPECT_THROW(container->DockControl(doc), corvane::EPlugin);
+    EXPECT_THROW(DockControl(*container, doc), corvane::EPlugin);
     EXPECT_EQ(control.widget->parentWidget(), nullptr);
 }
 
-TEST_F(DockControl, DockedControlOutlivesTheContainerThatShowedIt) {
+TEST_F(DockOnContainer, DockedControlOutlivesTheContainerThatShowedIt) {
     auto container = ShownContainer(400, 300);
     TOwnedControl control;
     QPointer<QWidget> watch(control.widget.get());
-    container->DockControl(DockDoc(*control.widget, 10, 10, 50, 50, ""));
+    DockControl(*container, DockDoc(*control.widget, 10, 10, 50, 50, ""));
     container.reset();
     ASSERT_FALSE(watch.isNull());
     EXPECT_EQ(control.widget->parentWidget(), nullptr);

@@ -1,7 +1,7 @@
 // Keyboard navigation of the base form: Enter moves on, Up and Down move through the tab order,
 // modifiers and a form without an active control get the normal key handling.
-#include "desk/FrmBase.h"
 #include "corvane/HandleTable.h"
+#include "desk/FrmBase.h"
 
 #include <QApplication>
 #include <QKeyEvent>

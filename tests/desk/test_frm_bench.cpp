@@ -130,7 +130,7 @@ TEST_F(FrmBench, RelativeNameIsFoundUnderTheInstallationsPictures) {
 TEST_F(FrmBench, ScriptsPlaceWidgetsOnTheBenchContainer) {
     auto bench = ShownBench();
     WritePng(pictures.File("tile.png"), 20, 10, kRed);
-    TUIcon& icon = bench->BenchContainer().AddIcon(IconDoc(-20, -10, "tile.png", ""), true);
+    TUIcon& icon = AddIcon(bench->BenchContainer(), IconDoc(-20, -10, "tile.png", ""), true);
     EXPECT_EQ(icon.Bounds, (TRect{280, 190, 300, 200}));
     EXPECT_EQ(bench->BenchContainer().CanvasBitmap().pixelColor(299, 199), kRed);
 }

@@ -29,7 +29,7 @@ TEST_F(UIWizard, DestroyingTheWizardDestroysItsContainerAndWidgets) {
         container = wizard.Container();
         container->setParent(&window);
         container->resize(100, 80);
-        container->AddIcon(IconDoc(10, 40, "red_20x10.png", ""), false);
+        AddIcon(*container, IconDoc(10, 40, "red_20x10.png", ""), false);
         window.show();
         ProcessEvents();
     }
@@ -41,7 +41,7 @@ TEST_F(UIWizard, ParentDestroyedFirstTakesTheContainerAndTheWizardLetsGo) {
     {
         QWidget window;
         wizard.Container()->setParent(&window);
-        wizard.Container()->AddIcon(IconDoc(10, 40, "red_20x10.png", ""), false);
+        AddIcon(*wizard.Container(), IconDoc(10, 40, "red_20x10.png", ""), false);
     }
     EXPECT_EQ(wizard.Container(), nullptr);
 }

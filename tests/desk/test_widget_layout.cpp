@@ -14,7 +14,7 @@ bool IsRed(QColor c) {
 
 TEST_F(WidgetLayout, NegativeLeftEqualToTheImageWidthSitsFlushWithTheRightEdge) {
     auto container = ShownContainer(200, 150);
-    TUIcon& icon = container->AddIcon(IconDoc(-20, 40, "red_20x10.png", ""), true);
+    TUIcon& icon = AddIcon(*container, IconDoc(-20, 40, "red_20x10.png", ""), true);
     EXPECT_EQ(icon.Bounds, (TRect{180, 40, 200, 50}));
     const QImage& canvas = container->CanvasBitmap();
     EXPECT_EQ(canvas.pixelColor(199, 45), kRed);
@@ -25,18 +25,18 @@ TEST_F(WidgetLayout, NegativeLeftEqualToTheImageWidthSitsFlushWithTheRightEdge) 
 
 TEST_F(WidgetLayout, NegativeTopCountsFromTheBottomEdge) {
     auto container = ShownContainer(200, 150);
-    TUIcon& icon = container->AddIcon(IconDoc(0, -10, "red_20x10.png", ""), true);
+    TUIcon& icon = AddIcon(*container, IconDoc(0, -10, "red_20x10.png", ""), true);
     EXPECT_EQ(icon.Bounds, (TRect{0, 140, 20, 150}));
     EXPECT_EQ(container->CanvasBitmap().pixelColor(0, 149), kRed);
 }
 
 TEST_F(WidgetLayout, PositionsAtLeastTheContainerSizeWrapAround) {
     auto container = ShownContainer(200, 150);
-    TUIcon& icon = container->AddIcon(IconDoc(210, 150 + 30, "red_20x10.png", ""), true);
+    TUIcon& icon = AddIcon(*container, IconDoc(210, 150 + 30, "red_20x10.png", ""), true);
     EXPECT_EQ(icon.Bounds, (TRect{10, 30, 30, 40}));
     EXPECT_EQ(container->CanvasBitmap().pixelColor(10, 30), kRed);
     // A position follows the container's size when it changes.
-    TUIcon& fromRight = container->AddIcon(IconDoc(-50, 60, "blue_20x10.png", ""), true);
+    TUIcon& fromRight = AddIcon(*container, IconDoc(-50, 60, "blue_20x10.png", ""), true);
     container->resize(300, 150);
     EXPECT_EQ(fromRight.Bounds, (TRect{250, 60, 270, 70}));
     EXPECT_EQ(container->CanvasBitmap().pixelColor(250, 60), kBlue);
@@ -44,12 +44,12 @@ TEST_F(WidgetLayout, PositionsAtLeastTheContainerSizeWrapAround) {
 
 TEST_F(WidgetLayout, IconBoundsCoverTheLargerOfItsTwoImages) {
     auto container = ShownContainer(200, 150);
-    TUIcon& plain = container->AddIcon(IconDoc(10, 40, "red_20x10.png", ""), true);
+    TUIcon& plain = AddIcon(*container, IconDoc(10, 40, "red_20x10.png", ""), true);
     EXPECT_EQ(plain.NormalRect, (TRect{10, 40, 30, 50}));
     EXPECT_EQ(plain.HoverRect, TRect{});
     EXPECT_EQ(plain.Bounds, plain.NormalRect);
 
-    TUIcon& hovering = container->AddIcon(IconDoc(50, 40, "red_20x10.png", "yellow_24x14.png"), true);
+    TUIcon& hovering = AddIcon(*container, IconDoc(50, 40, "red_20x10.png", "yellow_24x14.png"), true);
     EXPECT_EQ(hovering.NormalRect, (TRect{50, 40, 70, 50}));
     EXPECT_EQ(hovering.HoverRect, (TRect{50, 40, 74, 54}));
     EXPECT_EQ(hovering.Bounds, (TRect{50, 40, 74, 54}));
@@ -62,7 +62,7 @@ TEST_F(WidgetLayout, TextBoundsAreTheMeasuredTextAtItsPosition) {
     auto container = ShownContainer(300, 150);
     corvane::TBSONDocument doc = TextDoc(40, 50, "Quarterly VAT 增值税");
     doc.SetString("fontcolor_nor", "clRed");
-    TUIText& text = container->AddText(doc, true);
+    TUIText& text = AddText(*container, doc, true);
     EXPECT_EQ(text.Bounds.left, 40);
     EXPECT_EQ(text.Bounds.top, 50);
     EXPECT_GT(text.Bounds.right - text.Bounds.left, 40);
@@ -75,18 +75,18 @@ TEST_F(WidgetLayout, TextBoundsAreTheMeasuredTextAtItsPosition) {
     EXPECT_EQ(CountPixels(canvas, canvas.rect(), IsReddish), inside);
 
     // A longer text and a larger font measure larger.
-    TUIText& longer = container->AddText(TextDoc(40, 80, "Quarterly VAT 增值税 return"), true);
+    TUIText& longer = AddText(*container, TextDoc(40, 80, "Quarterly VAT 增值税 return"), true);
     EXPECT_GT(longer.Bounds.right - longer.Bounds.left, text.Bounds.right - text.Bounds.left);
     corvane::TBSONDocument big = TextDoc(40, 100, "Quarterly VAT 增值税");
     big.SetDouble("fontsize", 20);
-    TUIText& larger = container->AddText(big, true);
+    TUIText& larger = AddText(*container, big, true);
     EXPECT_GT(larger.Bounds.bottom - larger.Bounds.top, text.Bounds.bottom - text.Bounds.top);
 }
 
 TEST_F(WidgetLayout, EmptyTextHasTheBoundsOfTheMeasuredEmptyTextAndPaintsNothing) {
     auto container = ShownContainer(200, 150);
     const QImage before = container->CanvasBitmap().copy();
-    TUIText& text = container->AddText(TextDoc(30, 40, ""), true);
+    TUIText& text = AddText(*container, TextDoc(30, 40, ""), true);
     EXPECT_EQ(text.Bounds.left, 30);
     EXPECT_EQ(text.Bounds.right, 30);
     EXPECT_GT(text.Bounds.bottom, 40);
@@ -126,7 +126,7 @@ TEST_F(WidgetLayout, CaptionBelowTheImageIsCentredUnderIt) {
     auto container = ShownContainer(300, 200);
     corvane::TBSONDocument doc = IconTextDoc(100, 20, "purple_16x16.png", "", 0, "Invoices 发票");
     doc.SetString("fontcolor_nor", "$0000FF");
-    TUIconText& widget = container->AddIconText(doc, true);
+    TUIconText& widget = AddIconText(*container, doc, true);
 
     EXPECT_EQ(widget.NormalIconRect, (TRect{100, 20, 116, 36}));
     const TRect& caption = widget.NormalTextRect;
@@ -147,7 +147,7 @@ TEST_F(WidgetLayout, CaptionBelowTheImageIsCentredUnderIt) {
 
 TEST_F(WidgetLayout, CaptionToTheRightIsCentredVerticallyBesideTheImage) {
     auto container = ShownContainer(300, 200);
-    TUIconText& widget = container->AddIconText(IconTextDoc(10, 60, "purple_16x16.png", "", 1, "Tax"), true);
+    TUIconText& widget = AddIconText(*container, IconTextDoc(10, 60, "purple_16x16.png", "", 1, "Tax"), true);
     const TRect& icon = widget.NormalIconRect;
     const TRect& caption = widget.NormalTextRect;
     EXPECT_EQ(caption.left, icon.right + 2);
@@ -159,7 +159,7 @@ TEST_F(WidgetLayout, CaptionToTheRightIsCentredVerticallyBesideTheImage) {
 TEST_F(WidgetLayout, HoverImageOfAnIconTextCarriesItsOwnCaptionPlace) {
     auto container = ShownContainer(300, 200);
     TUIconText& below =
-        container->AddIconText(IconTextDoc(100, 20, "red_20x10.png", "yellow_24x14.png", 0, "Tax"), true);
+        AddIconText(*container, IconTextDoc(100, 20, "red_20x10.png", "yellow_24x14.png", 0, "Tax"), true);
     EXPECT_EQ(below.HoverIconRect, (TRect{100, 20, 124, 34}));
     EXPECT_EQ(below.HoverTextRect.top, 34 + 3);
     EXPECT_EQ(below.NormalTextRect.top, 30 + 3);
@@ -167,7 +167,7 @@ TEST_F(WidgetLayout, HoverImageOfAnIconTextCarriesItsOwnCaptionPlace) {
     EXPECT_EQ(below.Bounds.right, std::max(124, below.HoverTextRect.right));
 
     TUIconText& right =
-        container->AddIconText(IconTextDoc(10, 100, "red_20x10.png", "yellow_24x14.png", 1, "Tax"), true);
+        AddIconText(*container, IconTextDoc(10, 100, "red_20x10.png", "yellow_24x14.png", 1, "Tax"), true);
     EXPECT_EQ(right.NormalTextRect.left, 30 + 2);
     EXPECT_EQ(right.HoverTextRect.left, 34 + 2);
     EXPECT_EQ(right.Bounds.right, right.HoverTextRect.right);
@@ -176,7 +176,7 @@ TEST_F(WidgetLayout, HoverImageOfAnIconTextCarriesItsOwnCaptionPlace) {
 TEST_F(WidgetLayout, BlankNormalImageIsAnAssertionOfTheWidgetModel) {
     auto container = ShownContainer(200, 150);
     try {
-        container->AddIcon(IconDoc(10, 10, " ", "yellow_24x14.png"), true);
+        AddIcon(*container, IconDoc(10, 10, " ", "yellow_24x14.png"), true);
         FAIL() << "a blank normal image was accepted";
     } catch (const EAssertionFailed& e) {
         EXPECT_EQ(e.Message(), "NorPngFile must exist");
@@ -185,7 +185,7 @@ TEST_F(WidgetLayout, BlankNormalImageIsAnAssertionOfTheWidgetModel) {
         EXPECT_STREQ(e.what(), "NorPngFile must exist (Common\\UIDesign, line 403)");
     }
     try {
-        container->AddIconText(IconTextDoc(10, 10, "", "", 0, "x"), true);
+        AddIconText(*container, IconTextDoc(10, 10, "", "", 0, "x"), true);
         FAIL() << "a blank normal image was accepted";
     } catch (const EAssertionFailed& e) {
         EXPECT_EQ(e.Line(), 510);
@@ -195,15 +195,15 @@ TEST_F(WidgetLayout, BlankNormalImageIsAnAssertionOfTheWidgetModel) {
 
 TEST_F(WidgetLayout, BrokenWidgetIsReportedAtEveryRebuildButDoesNotHideTheOthers) {
     auto container = ShownContainer(200, 150);
-    container->AddIcon(IconDoc(10, 10, "", ""), false);
-    container->AddIcon(IconDoc(50, 50, "red_20x10.png", ""), false);
+    AddIcon(*container, IconDoc(10, 10, "", ""), false);
+    AddIcon(*container, IconDoc(50, 50, "red_20x10.png", ""), false);
     EXPECT_THROW(container->Rebuild(), EAssertionFailed);
     EXPECT_EQ(container->CanvasBitmap().pixelColor(55, 55), kRed);
 }
 
 TEST_F(WidgetLayout, UnknownImageNameRaisesTheStoreError) {
     auto container = ShownContainer(200, 150);
-    EXPECT_THROW(container->AddIcon(IconDoc(10, 10, "no_such_icon.png", ""), true), corvane::EUI);
+    EXPECT_THROW(AddIcon(*container, IconDoc(10, 10, "no_such_icon.png", ""), true), corvane::EUI);
 }
 
 TEST_F(WidgetLayout, InvalidColourTextFailsTheCreationAfterTheWidgetWasAppended) {
@@ -211,7 +211,7 @@ TEST_F(WidgetLayout, InvalidColourTextFailsTheCreationAfterTheWidgetWasAppended)
     corvane::TBSONDocument doc = TextDoc(10, 10, "Tax");
     doc.SetString("fontcolor_nor", "clNotAColour");
     try {
-        container->AddText(doc, true);
+        AddText(*container, doc, true);
         FAIL() << "an invalid colour was accepted";
     } catch (const EConvertError& e) {
         EXPECT_NE(std::string(e.what()).find("clNotAColour"), std::string::npos);
@@ -220,7 +220,7 @@ TEST_F(WidgetLayout, InvalidColourTextFailsTheCreationAfterTheWidgetWasAppended)
 
     corvane::TBSONDocument hover = IconTextDoc(10, 10, "red_20x10.png", "", 0, "Tax");
     hover.SetString("fontcolor_mov", "$12G4");
-    EXPECT_THROW(container->AddIconText(hover, true), EConvertError);
+    EXPECT_THROW(AddIconText(*container, hover, true), EConvertError);
     EXPECT_EQ(container->Widgets().size(), 2u);
 }
 
@@ -228,10 +228,10 @@ TEST_F(WidgetLayout, MissingRequiredKeyFailsTheCreationAndTheWidgetStays) {
     auto container = ShownContainer(200, 150);
     corvane::TBSONDocument doc = IconDoc(10, 10, "red_20x10.png", "");
     doc.Remove("png_mov");
-    EXPECT_THROW(container->AddIcon(doc, true), corvane::EPlugin);
+    EXPECT_THROW(AddIcon(*container, doc, true), corvane::EPlugin);
     corvane::TBSONDocument text = TextDoc(10, 10, "Tax");
     text.Remove("fontstyle");
-    EXPECT_THROW(container->AddText(text, true), corvane::EPlugin);
+    EXPECT_THROW(AddText(*container, text, true), corvane::EPlugin);
     EXPECT_EQ(container->Widgets().size(), 2u);
 }
 
@@ -241,7 +241,7 @@ TEST_F(WidgetLayout, DocumentIsCopiedWholeIntoTheWidget) {
     doc.SetString("plugin", "uip");
     doc.SetDouble("req_id", 103);
     doc.SetString("site", "desk");
-    TUIcon& icon = container->AddIcon(doc, false);
+    TUIcon& icon = AddIcon(*container, doc, false);
     doc.SetString("plugin", "changed afterwards");
     EXPECT_EQ(icon.Params.GetCount(), 7);
     EXPECT_EQ(icon.Params.GetValue("plugin").AsString(), "uip");
@@ -261,7 +261,7 @@ TEST_F(WidgetLayout, KeysGivenAsTextAreReadAsNumbers) {
     doc.SetString("top", "7");
     doc.SetString("png_nor", "red_20x10.png");
     doc.SetString("png_mov", "");
-    TUIcon& icon = container->AddIcon(doc, true);
+    TUIcon& icon = AddIcon(*container, doc, true);
     EXPECT_EQ(icon.Bounds, (TRect{180, 7, 200, 17}));
 }
 

@@ -58,7 +58,7 @@ protected:
 
 TEST_F(WidgetMouse, HoverShowsTheHoverImageAndTheHandCursorAndLeavingRestoresBoth) {
     auto container = ShownContainer(200, 150);
-    TUIcon& icon = container->AddIcon(IconDoc(40, 40, "red_20x10.png", "yellow_24x14.png"), true);
+    TUIcon& icon = AddIcon(*container, IconDoc(40, 40, "red_20x10.png", "yellow_24x14.png"), true);
     const QImage& canvas = container->CanvasBitmap();
 
     MoveMouse(*container, 45, 45);
@@ -79,7 +79,7 @@ TEST_F(WidgetMouse, HoverShowsTheHoverImageAndTheHandCursorAndLeavingRestoresBot
 
 TEST_F(WidgetMouse, RightAndBottomEdgesOfTheBoundsAreOutside) {
     auto container = ShownContainer(200, 150);
-    TUIcon& icon = container->AddIcon(IconDoc(40, 40, "red_20x10.png", ""), true);
+    TUIcon& icon = AddIcon(*container, IconDoc(40, 40, "red_20x10.png", ""), true);
     MoveMouse(*container, 40, 40);
     EXPECT_EQ(container->HoverWidget(), &icon);
     MoveMouse(*container, 60, 45);
@@ -92,7 +92,7 @@ TEST_F(WidgetMouse, RightAndBottomEdgesOfTheBoundsAreOutside) {
 
 TEST_F(WidgetMouse, IconWithoutHoverImageKeepsItsNormalLookWhenHovered) {
     auto container = ShownContainer(200, 150);
-    TUIcon& icon = container->AddIcon(IconDoc(40, 40, "red_20x10.png", ""), true);
+    TUIcon& icon = AddIcon(*container, IconDoc(40, 40, "red_20x10.png", ""), true);
     const QImage before = container->CanvasBitmap().copy();
     MoveMouse(*container, 45, 45);
     EXPECT_EQ(icon.State, 1);
@@ -124,8 +124,8 @@ TEST_F(WidgetMouse, MovingStraightOntoAnotherWidgetReturnsTheFirstToNormalBefore
 
 TEST_F(WidgetMouse, OverlappingWidgetsTheFirstCreatedWinsTheHit) {
     auto container = ShownContainer(200, 150);
-    TUIcon& first = container->AddIcon(IconDoc(40, 40, "red_20x10.png", ""), true);
-    TUIcon& second = container->AddIcon(IconDoc(50, 45, "blue_20x10.png", ""), true);
+    TUIcon& first = AddIcon(*container, IconDoc(40, 40, "red_20x10.png", ""), true);
+    TUIcon& second = AddIcon(*container, IconDoc(50, 45, "blue_20x10.png", ""), true);
     std::vector<const TUIAction*> clicked;
     first.OnClick = [&clicked](TUIAction& sender) { clicked.push_back(&sender); };
     second.OnClick = [&clicked](TUIAction& sender) { clicked.push_back(&sender); };
@@ -139,9 +139,9 @@ TEST_F(WidgetMouse, OverlappingWidgetsTheFirstCreatedWinsTheHit) {
 
 TEST_F(WidgetMouse, InvisibleWidgetsAreNeitherHitNorPainted) {
     auto container = ShownContainer(200, 150);
-    TUIcon& hidden = container->AddIcon(IconDoc(40, 40, "red_20x10.png", ""), false);
+    TUIcon& hidden = AddIcon(*container, IconDoc(40, 40, "red_20x10.png", ""), false);
     hidden.Visible = false;
-    TUIcon& below = container->AddIcon(IconDoc(40, 40, "blue_20x10.png", ""), false);
+    TUIcon& below = AddIcon(*container, IconDoc(40, 40, "blue_20x10.png", ""), false);
     container->Rebuild();
     EXPECT_EQ(container->CanvasBitmap().pixelColor(45, 45), kBlue);
     MoveMouse(*container, 45, 45);
@@ -150,7 +150,7 @@ TEST_F(WidgetMouse, InvisibleWidgetsAreNeitherHitNorPainted) {
 
 TEST_F(WidgetMouse, AnyMouseButtonRunsTheClickAndNotTheOwnersHandler) {
     auto container = ShownContainer(200, 150);
-    TUIcon& icon = container->AddIcon(IconDoc(40, 40, "red_20x10.png", ""), true);
+    TUIcon& icon = AddIcon(*container, IconDoc(40, 40, "red_20x10.png", ""), true);
     int clicks = 0;
     icon.OnClick = [&clicks, &icon](TUIAction& sender) {
         EXPECT_EQ(&sender, &icon);
@@ -171,7 +171,7 @@ TEST_F(WidgetMouse, AnyMouseButtonRunsTheClickAndNotTheOwnersHandler) {
 
 TEST_F(WidgetMouse, OwnersHandlersRunOnlyWhenNoWidgetIsHit) {
     auto container = ShownContainer(200, 150);
-    TUIcon& icon = container->AddIcon(IconDoc(40, 40, "red_20x10.png", ""), true);
+    TUIcon& icon = AddIcon(*container, IconDoc(40, 40, "red_20x10.png", ""), true);
     int clicks = 0;
     icon.OnClick = [&clicks](TUIAction&) { ++clicks; };
     std::vector<std::string> events;
@@ -213,7 +213,7 @@ TEST_F(WidgetMouse, OwnersHandlersRunOnlyWhenNoWidgetIsHit) {
 
 TEST_F(WidgetMouse, LeavingTheContainerReturnsTheHoverWidgetToNormal) {
     auto container = ShownContainer(200, 150);
-    TUIcon& icon = container->AddIcon(IconDoc(40, 40, "red_20x10.png", "yellow_24x14.png"), true);
+    TUIcon& icon = AddIcon(*container, IconDoc(40, 40, "red_20x10.png", "yellow_24x14.png"), true);
     MoveMouse(*container, 45, 45);
     ASSERT_EQ(icon.State, 1);
     QEvent leave(QEvent::Leave);
@@ -225,8 +225,8 @@ TEST_F(WidgetMouse, LeavingTheContainerReturnsTheHoverWidgetToNormal) {
 
 TEST_F(WidgetMouse, StateChangeRepaintsAndInvalidatesOnlyThatWidget) {
     auto container = ShownContainer(200, 150);
-    TUIcon& icon = container->AddIcon(IconDoc(40, 40, "red_20x10.png", "yellow_24x14.png"), true);
-    container->AddIcon(IconDoc(100, 40, "blue_20x10.png", "green_20x10.png"), true);
+    TUIcon& icon = AddIcon(*container, IconDoc(40, 40, "red_20x10.png", "yellow_24x14.png"), true);
+    AddIcon(*container, IconDoc(100, 40, "blue_20x10.png", "green_20x10.png"), true);
     TPaintRecorder recorder;
     container->installEventFilter(&recorder);
     ProcessEvents();
@@ -245,7 +245,7 @@ TEST_F(WidgetMouse, StateChangeRepaintsAndInvalidatesOnlyThatWidget) {
 
 TEST_F(WidgetMouse, HoveredWidgetKeepsItsHoverLookThroughARebuild) {
     auto container = ShownContainer(200, 150);
-    TUIcon& icon = container->AddIcon(IconDoc(40, 40, "red_20x10.png", "yellow_24x14.png"), true);
+    TUIcon& icon = AddIcon(*container, IconDoc(40, 40, "red_20x10.png", "yellow_24x14.png"), true);
     MoveMouse(*container, 45, 45);
     container->resize(210, 150);
     EXPECT_EQ(icon.State, 1);
@@ -256,7 +256,7 @@ TEST_F(WidgetMouse, TextWithoutHoverColourRepaintsInItsNormalColour) {
     auto container = ShownContainer(200, 150);
     corvane::TBSONDocument doc = TextDoc(20, 50, "Tax return 报税");
     doc.SetString("fontcolor_nor", "clRed");
-    TUIText& text = container->AddText(doc, true);
+    TUIText& text = AddText(*container, doc, true);
     const QImage normal = container->CanvasBitmap().copy();
     const QRect bounds = ToQRect(text.Bounds);
     ASSERT_GT(CountPixels(normal, bounds, IsReddish), 20);
@@ -272,7 +272,7 @@ TEST_F(WidgetMouse, TextWithHoverColourRepaintsInThatColour) {
     corvane::TBSONDocument doc = TextDoc(20, 50, "Tax return 报税");
     doc.SetString("fontcolor_nor", "clred");
     doc.SetString("fontcolor_mov", "16711680"); // blue: red is the low byte
-    TUIText& text = container->AddText(doc, true);
+    TUIText& text = AddText(*container, doc, true);
     const QRect bounds = ToQRect(text.Bounds);
     MoveMouse(*container, bounds.center().x(), bounds.center().y());
     const QImage& canvas = container->CanvasBitmap();
@@ -288,7 +288,7 @@ TEST_F(WidgetMouse, IconTextWithoutHoverImageKeepsItsLookEvenWithAHoverColour) {
     corvane::TBSONDocument doc = IconTextDoc(20, 40, "purple_16x16.png", "", 1, "Tax");
     doc.SetString("fontcolor_nor", "clRed");
     doc.SetString("fontcolor_mov", "clBlue");
-    TUIconText& widget = container->AddIconText(doc, true);
+    TUIconText& widget = AddIconText(*container, doc, true);
     const QImage before = container->CanvasBitmap().copy();
     MoveMouse(*container, 25, 45);
     EXPECT_EQ(widget.State, 1);
@@ -300,7 +300,7 @@ TEST_F(WidgetMouse, IconTextHoverPaintsTheHoverImageAndCaptionColour) {
     corvane::TBSONDocument doc = IconTextDoc(20, 40, "red_20x10.png", "yellow_24x14.png", 0, "Tax");
     doc.SetString("fontcolor_nor", "clRed");
     doc.SetString("fontcolor_mov", "clBlue");
-    TUIconText& widget = container->AddIconText(doc, true);
+    TUIconText& widget = AddIconText(*container, doc, true);
     MoveMouse(*container, 25, 45);
     const QImage& canvas = container->CanvasBitmap();
     EXPECT_EQ(canvas.pixelColor(42, 52), kYellow);

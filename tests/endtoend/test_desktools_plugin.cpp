@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -28,7 +29,10 @@ QWidget* Window(std::int32_t handle) {
 
 class DeskToolsPlugin : public ::testing::Test {
 protected:
-    void TearDown() override { corvane::Khan().UnloadPlugin(kPlugin); }
+    void TearDown() override {
+        corvane::Khan().UnloadPlugin(kPlugin);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    }
 };
 
 TEST_F(DeskToolsPlugin, EachWindowIsHandedOutOnceUntilItIsFreed) {
@@ -52,6 +56,8 @@ TEST_F(DeskToolsPlugin, UnloadingFreesTheWindowsEvenWhenSomeoneElseHoldsThem) {
     QWidget holder;
     Window(calendar)->setParent(&holder);
     corvane::Khan().UnloadPlugin(kPlugin);
+    // The bus lets the library go once control is back in the event loop.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     EXPECT_FALSE(corvane::Handles().IsLive(calendar));
     EXPECT_TRUE(holder.children().isEmpty());
 }

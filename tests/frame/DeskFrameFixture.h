@@ -3,8 +3,9 @@
 #include "common/FormClose.h"
 #include "common/Paths.h"
 #include "common/Shell.h"
-#include "desk/tabs/TaxTabControlTopPanel.h"
 #include "corvane/HandleTable.h"
+#include "corvane/Khan.h"
+#include "desk/tabs/TaxTabControlTopPanel.h"
 #include "host/FrmDesk.h"
 
 #include <QApplication>
@@ -127,6 +128,8 @@ protected:
     }
 
     void TearDown() override {
+        // As the program does: plug-ins go before the desk that shows their windows.
+        corvane::Khan_Free();
         desk_.reset();
         RunDeferredDeletes();
     }

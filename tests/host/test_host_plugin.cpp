@@ -1,11 +1,15 @@
-#include <QCoreApplication>
-#include <QLoggingCategory>
-#include <QStringList>
-
 #include "HostFixture.h"
 #include "common/Paths.h"
+#include "common/Routing.h"
 #include "corvane/Errors.h"
+#include "corvane/Requests.h"
 #include "tests/support/TestPrograms.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QStringList>
+#include <algorithm>
 
 namespace {
 
@@ -16,7 +20,9 @@ TEST_F(SharedStore, NamesAndKeysCompareWithoutRegardToCase) {
         plugin_invoke{plugin="uip", req_id=10, method="set", namespace="Login", key="a", value="1"}
         local answer = plugin_invoke{plugin="uip", req_id=10, method="GET", namespace="login", key="A"}
         got, gotkey = answer.value, answer.key
-    )"), 0) << qm::TaxLua().LastScriptError();
+    )"),
+              0)
+        << qm::TaxLua().LastScriptError();
     EXPECT_EQ(Global("got"), "1");
     EXPECT_EQ(Global("gotkey"), "A");
 }
@@ -29,7 +35,9 @@ TEST_F(SharedStore, EmptyValueAndOtherMethodsRemoveTheKey) {
         store{method="set", namespace="Upgrade", key="calc", value=""}
         emptied = store{method="get", namespace="Upgrade", key="calc"}.value
         store{method="forget", namespace="Upgrade", key="NOTES"}
-    )"), 0) << qm::TaxLua().LastScriptError();
+    )"),
+              0)
+        << qm::TaxLua().LastScriptError();
     EXPECT_EQ(Global("emptied"), "");
     EXPECT_FALSE(host.SharedStore().HasKey("Upgrade", "calc"));
     EXPECT_FALSE(host.SharedStore().HasKey("Upgrade", "notes"));
@@ -41,7 +49,9 @@ TEST_F(SharedStore, EmptyMethodNamespaceOrKeyDoesNothing) {
         answers = count(plugin_invoke{plugin="uip", req_id=10, method="get", namespace="", key="a"})
                 + count(plugin_invoke{plugin="uip", req_id=10, method="get", namespace="Login", key=""})
                 + count(plugin_invoke{plugin="uip", req_id=10, method="", namespace="Login", key="a"})
-    )"), 0) << qm::TaxLua().LastScriptError();
+    )"),
+              0)
+        << qm::TaxLua().LastScriptError();
     EXPECT_EQ(Global("answers"), "0");
     EXPECT_FALSE(host.SharedStore().HasNamespace("Login"));
 }
@@ -60,7 +70,9 @@ TEST_F(HostRequests, AppPropFindsTheFirstNestedAppRecord) {
         name, ver, url, intro = r.name, r.ver, r.url, r.intro
         local none = app_prop{id="absent"}
         missing = (next(none) == nil) and "empty" or "not empty"
-    )"), 0) << qm::TaxLua().LastScriptError();
+    )"),
+              0)
+        << qm::TaxLua().LastScriptError();
     EXPECT_EQ(Global("name"), "计算器");
     EXPECT_EQ(Global("ver"), "1.2");
     EXPECT_EQ(Global("url"), "http://127.0.0.1/calc");
@@ -70,7 +82,8 @@ TEST_F(HostRequests, AppPropFindsTheFirstNestedAppRecord) {
 
 TEST_F(HostRequests, RunLuaFileRunsNestedAndAMissingFileStopsTheScript) {
     Script("inner.lua", "inner_ran = 'yes'");
-    const std::string main = Script("main.lua", "runluaf{luaf='inner.lua'}\nrunluaf{luaf='missing.lua'}\nafter = 1");
+    const std::string main =
+        Script("main.lua", "runluaf{luaf='inner.lua'}\nrunluaf{luaf='missing.lua'}\nafter = 1");
     try {
         qm::TaxLua().RunFile(main);
         FAIL() << "no error";
@@ -90,14 +103,46 @@ TEST_F(HostRequests, UnloadReleasesALoadedPlugin) {
     EXPECT_FALSE(corvane::Khan().IsLoaded(channels));
 }
 
+TEST_F(HostRequests, LuaFileGivenWithBackslashesRunsTheFileThatWasChecked) {
+    std::string file = Script("backslash.lua", "runs = (runs or 0) + 1\n");
+    std::replace(file.begin(), file.end(), '/', '\\');
+    auto request = corvane::TakeDataDocument(corvane::kReqRunLuaFile, 0);
+    request->SetString("luaf", file);
+    corvane::Khan().Invoke(std::string(corvane::kHostAddress), *request);
+    qm::ExecLuaFile(file);
+    EXPECT_EQ(Global("runs"), "2");
+}
+
+TEST_F(HostRequests, PluginUnloadedFromItsOwnEventHandlerGoesOnceTheHandlerHasReturned) {
+    const std::string plugin = qm::AppPath() + "SelfUnload.so";
+    const std::string report = scripts.File("report.txt");
+    auto start = corvane::TakeDataDocument(1, 0);
+    start->SetString("luaf",
+                     Script("unload.lua", "plugin_unload{plugin='" + plugin + "'}\nunload_ran = 'yes'\n"));
+    start->SetString("report", report);
+    corvane::Khan().Invoke(plugin, *start);
+
+    QElapsedTimer clock;
+    clock.start();
+    while ((corvane::Khan().IsLoaded(plugin) || !qm::FileExists(report)) && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Global("unload_ran"), "yes");
+    EXPECT_EQ(qm::test::ReadBytes(report), "handler returned");
+    EXPECT_FALSE(corvane::Khan().IsLoaded(plugin));
+    // It really went: a new request loads it afresh.
+    EXPECT_EQ(
+        corvane::Khan().Invoke(plugin, corvane::TakeDataDocument(2, 0))->GetValue("requests").AsInteger(), 1);
+}
+
 TEST_F(HostRequests, LogReachesTheTraceChannelInOrder) {
     static QStringList traced;
     QLoggingCategory::setFilterRules(QStringLiteral("quillmere.trace.debug=true"));
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context,
-                                                                const QString& message) {
-        if (QString::fromLatin1(context.category) == QStringLiteral("quillmere.trace"))
-            traced << message;
-    });
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& message) {
+            if (QString::fromLatin1(context.category) == QStringLiteral("quillmere.trace"))
+                traced << message;
+        });
     const int status = Run("log('a', 2)");
     qInstallMessageHandler(previous);
     ASSERT_EQ(status, 0);
@@ -125,10 +170,12 @@ protected:
 };
 
 TEST_F(StartProgram, DefaultBrowserInLowerCaseOpensTheAddress) {
-    ASSERT_EQ(Run("plugin_invoke{plugin='uip', req_id=104, fname='http://127.0.0.1:9/fp.html', param='defaultbrowser'}"),
+    ASSERT_EQ(Run("plugin_invoke{plugin='uip', req_id=104, fname='http://127.0.0.1:9/fp.html', "
+                  "param='defaultbrowser'}"),
               0)
         << qm::TaxLua().LastScriptError();
-    EXPECT_EQ(WaitForLines(QString::fromStdString(Out())), QStringList{QStringLiteral("http://127.0.0.1:9/fp.html")});
+    EXPECT_EQ(WaitForLines(QString::fromStdString(Out())),
+              QStringList{QStringLiteral("http://127.0.0.1:9/fp.html")});
 }
 
 TEST_F(StartProgram, RelativeArgumentResolvesAgainstTheInstallation) {

@@ -2,9 +2,10 @@
 // the test program, its boot scripts run, and a mouse click on the bench's invoice icon, whose
 // action script asks the invoice plug-in for its window and docks it in a desk page.
 #include "InvoiceFixture.h"
+#include "corvane/HandleTable.h"
+#include "corvane/Khan.h"
 #include "desk/tabs/TaxPageControl.h"
 #include "desk/tabs/TaxTabSheet.h"
-#include "corvane/HandleTable.h"
 #include "host/FrmDesk.h"
 
 #include <QApplication>
@@ -28,6 +29,8 @@ protected:
     }
 
     void TearDown() override {
+        // As the program does: plug-ins go before the desk that shows their windows.
+        corvane::Khan_Free();
         desk_.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();

@@ -8,6 +8,7 @@
 
 #include <QSignalSpy>
 #include <QWidget>
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 namespace {
@@ -36,6 +37,8 @@ TEST(InvoiceReload, EngineWorksAfterThePlugInWasUnloadedAndLoadedAgain) {
         SCOPED_TRACE(round);
         EXPECT_TRUE(OpenAndLoad());
         corvane::Khan().UnloadPlugin(InvoicePlugin());
+        // The bus lets the library go once control is back in the event loop.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
         EXPECT_FALSE(corvane::Khan().IsLoaded(InvoicePlugin()));
     }
     corvane::Khan_Free();

@@ -76,6 +76,8 @@ TEST_F(InvoiceWindow, UnloadingTheLibraryFreesItsWindowsAndALaterLoadWorksAgain)
     TOpened loose = OpenWindow();
     ASSERT_TRUE(FirstLoadSucceeded(loose));
     corvane::Khan().UnloadPlugin(InvoicePlugin());
+    // The bus lets the library go once control is back in the event loop.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     EXPECT_TRUE(loose.Gone());
     EXPECT_FALSE(corvane::Handles().IsLive(loose.handle));
 
@@ -84,6 +86,8 @@ TEST_F(InvoiceWindow, UnloadingTheLibraryFreesItsWindowsAndALaterLoadWorksAgain)
     ASSERT_TRUE(FirstLoadSucceeded(docked)) << "the browser engine works again after the library came back";
     docked.window->setParent(&page);
     corvane::Khan().UnloadPlugin(InvoicePlugin());
+    // The bus lets the library go once control is back in the event loop.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     EXPECT_TRUE(docked.Gone());
     EXPECT_TRUE(page.children().isEmpty()) << "the page is left without the window";
     EXPECT_FALSE(corvane::Khan().IsLoaded(InvoicePlugin()));

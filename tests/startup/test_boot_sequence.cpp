@@ -67,6 +67,26 @@ TEST(BootSequence, WithoutBootXmlTheDeskKeepsItsFrameOnly) {
     EXPECT_TRUE(host->Running());
 }
 
+TEST(BootSequence, MalformedBootXmlIsLoggedAndShownAndTheStartGoesOn) {
+    TTestInstallation desk(UniqueTitle("malformed boot.xml"));
+    desk.WriteFile("Config/Scripts/desk.lua", RecordStatement("boot script"));
+    desk.WriteFile("Config/Upgrade.lua", RecordStatement("upgrade script"));
+    desk.WriteFile("Config/boot.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<start>\r\n"
+                                      "  <script file=\"Config/Scripts/desk.lua\">\r\n");
+    const std::string message = "文件(" + (desk.Dir() / "Config/boot.xml").string() + ")格式错误：";
+
+    auto host = desk.Start("desk");
+    ASSERT_TRUE(host->WaitForDialog()) << host->Output();
+    EXPECT_TRUE(host->Dialogs().front().message.starts_with(message)) << host->Dialogs().front().message;
+    const auto logs = desk.LogFiles();
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_NE(ReadWholeFile(logs.front()).find("\r\nClass:ETax\r\nMsg:" + message), std::string::npos);
+    // Once the message is closed, the rest of the start goes on.
+    ASSERT_TRUE(host->WaitForOutput("upgrade script finished")) << host->Output();
+    EXPECT_EQ(desk.Evidence(), (Lines{"upgrade script", kStartupUsage}));
+    EXPECT_TRUE(host->Running());
+}
+
 TEST(BootSequence, MissingUpgradeScriptIsNoErrorAndTheUsageEventStillGoes) {
     TTestInstallation desk(UniqueTitle("no Upgrade.lua"));
     desk.WriteFile("Config/Scripts/desk.lua", RecordStatement("boot script"));

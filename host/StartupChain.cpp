@@ -1,0 +1,61 @@
+#include "host/StartupChain.h"
+
+#include "common/Paths.h"
+#include "common/Routing.h"
+#include "common/Trace.h"
+#include "host/BootList.h"
+#include "host/ErrorHandler.h"
+#include "host/StartupLog.h"
+#include "host/TaxLua.h"
+
+namespace qm {
+
+TStartupChain::TStartupChain() {
+    bootTimer_.setInterval(1);
+    QObject::connect(&bootTimer_, &QTimer::timeout, [this] { BootScripts(); });
+    upgradeTimer_.setInterval(1);
+    QObject::connect(&upgradeTimer_, &QTimer::timeout, [this] { UpgradeScript(); });
+}
+
+void TStartupChain::Start() {
+    bootTimer_.start();
+}
+
+void TStartupChain::BootScripts() {
+    bootTimer_.stop();
+    const std::string bootFile = ConfigPath() + "boot.xml";
+    if (!FileExists(bootFile)) {
+        StartupLog("no boot.xml: the desk shows its frame only");
+        done_ = true;
+        return;
+    }
+    std::vector<std::string> scripts;
+    try {
+        scripts = ReadBootList(bootFile);
+    } catch (const std::exception& error) {
+        // The user sees why the desk stays empty; the rest of the start goes on.
+        HandleDeskException(error);
+    }
+    for (const std::string& script : scripts) {
+        if (!FileExists(script))
+            continue;
+        try {
+            TaxLua().RunFile(script);
+        } catch (const std::exception& error) {
+            // A failing boot script must not keep the others from building the desk.
+            Trace("TFrmDesk", "boot script " + script + ": " + error.what());
+        }
+    }
+    StartupLog("boot scripts finished");
+    upgradeTimer_.start();
+}
+
+void TStartupChain::UpgradeScript() {
+    upgradeTimer_.stop();
+    done_ = true;
+    TaxLua().RunFile(ConfigPath() + "Upgrade.lua");
+    SendFunctionKey(1, 1);
+    StartupLog("upgrade script finished");
+}
+
+} // namespace qm
