@@ -42,7 +42,10 @@ protected:
     void SetUp() override {
         QDir().mkpath(Bin());
         QDir().mkpath(dir_.filePath(QStringLiteral("data/applications")));
+        // The browser is remembered per process; each test brings its own.
+        qm::ForgetBrowserPathForTesting();
     }
+    void TearDown() override { qm::ForgetBrowserPathForTesting(); }
 
     QString Bin() const { return dir_.filePath(QStringLiteral("bin")); }
     QString File(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
