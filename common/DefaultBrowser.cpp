@@ -1,11 +1,14 @@
 #include "common/DefaultBrowser.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <optional>
 
 namespace qm {
 
@@ -186,13 +189,20 @@ std::string BrowserFromDesktopEntry(const std::string& desktopId, const std::vec
     return file.empty() ? std::string() : DesktopEntryProgram(file);
 }
 
-std::string GetBrowserPath() {
+namespace {
+
+// xdg-settings is a shell script that can hang on a broken desktop; the caller (usually the UI
+// thread) waits for it no longer than this, once per process.
+constexpr int kLookupMilliseconds = 500;
+
+std::string LookUpBrowserPath() {
     QProcess query;
+    const QDeadlineTimer deadline(kLookupMilliseconds);
     query.start(QStringLiteral("xdg-settings"),
                 {QStringLiteral("get"), QStringLiteral("default-web-browser")}, QIODevice::ReadOnly);
-    if (!query.waitForStarted(5000))
+    if (!query.waitForStarted(static_cast<int>(deadline.remainingTime())))
         return kDefaultBrowser;
-    if (!query.waitForFinished(10000)) {
+    if (!query.waitForFinished(static_cast<int>(deadline.remainingTime()))) {
         query.kill();
         query.waitForFinished(1000);
         return kDefaultBrowser;
@@ -203,6 +213,33 @@ std::string GetBrowserPath() {
     const std::string desktopId = Trimmed(output.substr(0, output.find('\n')));
     const std::string program = BrowserFromDesktopEntry(desktopId, XdgDataDirs());
     return program.empty() ? kDefaultBrowser : program;
+}
+
+struct TBrowserCache {
+    std::mutex mutex;
+    std::optional<std::string> path;
+};
+
+TBrowserCache& BrowserCache() {
+    static TBrowserCache cache;
+    return cache;
+}
+
+} // namespace
+
+std::string GetBrowserPath() {
+    TBrowserCache& cache = BrowserCache();
+    // Callers on other threads wait for the one lookup instead of starting their own.
+    std::lock_guard lock(cache.mutex);
+    if (!cache.path)
+        cache.path = LookUpBrowserPath();
+    return *cache.path;
+}
+
+void ForgetBrowserPathForTesting() {
+    TBrowserCache& cache = BrowserCache();
+    std::lock_guard lock(cache.mutex);
+    cache.path.reset();
 }
 
 } // namespace qm

@@ -7,8 +7,12 @@ namespace qm {
 
 // The program of the desktop's default web browser: the Exec program of the desktop entry that
 // "xdg-settings get default-web-browser" names, looked up in the XDG data folders. "xdg-open" when
-// there is none (no xdg-settings, no default set, or no such entry).
+// there is none (no xdg-settings, no default set, no such entry, or no answer from xdg-settings
+// within half a second). Looked up on the first call only; later calls return the same answer.
 std::string GetBrowserPath();
+
+// Makes the next GetBrowserPath look the browser up again.
+void ForgetBrowserPathForTesting();
 
 // The XDG data folders in search order: $XDG_DATA_HOME (default ~/.local/share), then
 // $XDG_DATA_DIRS (default /usr/local/share:/usr/share). Relative entries are ignored.

@@ -1,5 +1,7 @@
 #include "common/FileVersion.h"
 
+#include "common/Paths.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -173,7 +175,7 @@ bool IsVersionText(const std::string& text) {
 } // namespace
 
 std::string GetFileVersionText(const std::string& fileName) {
-    TElfReader reader(fileName);
+    TElfReader reader(ToNativePath(fileName));
     TElfSections sections(reader);
     if (!sections.Open())
         return {};

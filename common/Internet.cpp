@@ -1,6 +1,7 @@
 #include "common/Internet.h"
 
 #include "common/CurlHandles.h"
+#include "common/Paths.h"
 
 #include <algorithm>
 #include <atomic>
@@ -245,7 +246,7 @@ bool DownloadFile(const std::string& url, const std::string& fileName) {
         CurlHeaderList headers = NoCacheHeaders();
         if (!curl || !headers)
             return false;
-        DownloadContext context{curl.get(), DownloadTarget(fileName)};
+        DownloadContext context{curl.get(), DownloadTarget(ToNativePath(fileName))};
         CURL* handle = curl.get();
         const bool configured =
             SetCommonOptions(handle, url, kDownloadAgent, headers.get()) &&

@@ -4,6 +4,7 @@
 
 #include <QAbstractScrollArea>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QProcess>
@@ -36,6 +37,26 @@ void OpenWithDefaultHandler(const QUrl& url) {
     QDesktopServices::openUrl(url);
 }
 
+// Installers arrive as ".run" or ".sh" files, often without the run bit (unpacked, downloaded):
+// they are programs all the same.
+bool IsProgramFileName(const QString& path) {
+    return path.endsWith(QStringLiteral(".run")) || path.endsWith(QStringLiteral(".sh"));
+}
+
+// Adds the run bit for everyone who may read the file, as "chmod +x" would.
+void MakeExecutable(QFile& file) {
+    // The "User" flags tell what this process may do; setting them would also set owner bits.
+    const QFileDevice::Permissions callerAccess =
+        QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
+    const QFileDevice::Permissions permissions = file.permissions() & ~callerAccess;
+    QFileDevice::Permissions added = QFileDevice::ExeOwner;
+    if (permissions & QFileDevice::ReadGroup)
+        added |= QFileDevice::ExeGroup;
+    if (permissions & QFileDevice::ReadOther)
+        added |= QFileDevice::ExeOther;
+    file.setPermissions(permissions | added);
+}
+
 } // namespace
 
 void ExecuteFile(const std::string& params, QWidget* parentWindow, const std::string& fileName) {
@@ -58,7 +79,11 @@ void ExecuteFile(const std::string& params, QWidget* parentWindow, const std::st
     }
     if (!file.exists())
         return;
-    if (file.isFile() && file.isExecutable()) {
+    if (file.isFile() && (file.isExecutable() || IsProgramFileName(qPath))) {
+        if (!file.isExecutable()) {
+            QFile program(qPath);
+            MakeExecutable(program);
+        }
         StartDetached(file.absoluteFilePath(), QProcess::splitCommand(QString::fromStdString(params)));
         return;
     }
@@ -111,7 +136,8 @@ void EmbedForm(QWidget* form, QWidget* parent) {
 void EmbedControl(QWidget* control, QWidget* parent, TAlign align) {
     // Reparenting hides a widget; put it back the way it was. A control nobody ever showed or hid
     // is visible once it has a parent, as controls are by default.
-    const bool hiddenOnPurpose = control->testAttribute(Qt::WA_WState_ExplicitShowHide) && control->isHidden();
+    const bool hiddenOnPurpose =
+        control->testAttribute(Qt::WA_WState_ExplicitShowHide) && control->isHidden();
     if (control->parentWidget() != parent)
         control->setParent(parent);
     SetControlAlign(control, align);

@@ -12,8 +12,9 @@ class QWidget;
 namespace qm {
 
 // Opens fileName the way the desktop would, without reporting the outcome:
-// - a program (an executable file, or a name found on PATH) is started detached, with params split
-//   into arguments like a shell command line;
+// - a program (an executable file, a file ending ".run" or ".sh", or a name found on PATH) is started
+//   detached, with params split into arguments like a shell command line; a ".run" or ".sh" file
+//   without the run bit gets it first;
 // - a document or folder, or an address with a scheme ("http://...", "mailto:..."), goes to the
 //   desktop's default handler; params do not apply there;
 // - an empty or missing fileName does nothing.

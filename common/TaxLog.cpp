@@ -156,7 +156,7 @@ std::string TTaxLog::LogFileName() {
 }
 
 void TTaxLog::WriteLog(const std::string& fileName, std::string_view text) {
-    WriteEntry(fileName, Now(), text);
+    WriteEntry(ToNativePath(fileName), Now(), text);
 }
 
 void TTaxLog::Log(std::string_view text) {

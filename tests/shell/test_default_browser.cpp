@@ -1,13 +1,15 @@
-#include "tests/support/TestPrograms.h"
 #include "common/DefaultBrowser.h"
+#include "tests/support/TestPrograms.h"
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <chrono>
 #include <gtest/gtest.h>
 
 using qm::BrowserFromDesktopEntry;
 using qm::DesktopEntryProgram;
 using qm::FindDesktopEntry;
+using qm::ForgetBrowserPathForTesting;
 using qm::GetBrowserPath;
 using qm::XdgDataDirs;
 
@@ -108,7 +110,9 @@ protected:
     void SetUp() override {
         QDir().mkpath(Bin());
         QDir().mkpath(dir_.filePath(QStringLiteral("data/applications")));
+        ForgetBrowserPathForTesting();
     }
+    void TearDown() override { ForgetBrowserPathForTesting(); }
 
     QString Bin() const { return dir_.filePath(QStringLiteral("bin")); }
 
@@ -131,10 +135,32 @@ protected:
 
 } // namespace
 
-TEST_F(BrowserSettingTest, ConfiguredBrowserIsTheEntrysProgram) {
-    XdgSettingsAnswers("qm-taxbrowser.desktop");
+TEST_F(BrowserSettingTest, BrowserIsLookedUpOnceWithoutLongWaits) {
+    struct TCase {
+        const char* what;
+        std::string xdgSettings; // what the stand-in does after noting that it ran
+        const char* browser;
+    };
+    const TCase cases[] = {
+        {"answers", "printf 'qm-taxbrowser.desktop\\n'\n", "/opt/taxbrowser/run"},
+        // A broken desktop whose xdg-settings never answers.
+        {"hangs", "exec /bin/sleep 60\n", "xdg-open"},
+    };
     BrowserEntry("qm-taxbrowser.desktop", "/opt/taxbrowser/run");
-    EXPECT_EQ(GetBrowserPath(), "/opt/taxbrowser/run");
+    int run = 0;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ForgetBrowserPathForTesting();
+        const QString runs = dir_.filePath(QStringLiteral("runs") + QString::number(++run));
+        WriteScript(Bin() + QStringLiteral("/xdg-settings"),
+                    "printf 'ran\\n' >> '" + runs.toStdString() + "'\n" + c.xdgSettings);
+
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(GetBrowserPath(), c.browser);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_EQ(GetBrowserPath(), c.browser);
+        EXPECT_EQ(WaitForLines(runs), QStringList{QStringLiteral("ran")});
+    }
 }
 
 TEST_F(BrowserSettingTest, WithoutADefaultBrowserTheAnswerIsXdgOpen) {
@@ -142,8 +168,10 @@ TEST_F(BrowserSettingTest, WithoutADefaultBrowserTheAnswerIsXdgOpen) {
     EXPECT_EQ(GetBrowserPath(), "xdg-open");
     // xdg-settings has no default to tell.
     XdgSettingsAnswers("", 1);
+    ForgetBrowserPathForTesting();
     EXPECT_EQ(GetBrowserPath(), "xdg-open");
     // It names an entry that no data folder has.
     XdgSettingsAnswers("qm-gone.desktop");
+    ForgetBrowserPathForTesting();
     EXPECT_EQ(GetBrowserPath(), "xdg-open");
 }

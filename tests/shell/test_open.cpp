@@ -1,5 +1,5 @@
-#include "tests/support/TestPrograms.h"
 #include "common/Shell.h"
+#include "tests/support/TestPrograms.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -42,7 +42,10 @@ protected:
     void SetUp() override {
         QDir().mkpath(Bin());
         QDir().mkpath(dir_.filePath(QStringLiteral("data/applications")));
+        // The browser is remembered per process; each test brings its own.
+        qm::ForgetBrowserPathForTesting();
     }
+    void TearDown() override { qm::ForgetBrowserPathForTesting(); }
 
     QString Bin() const { return dir_.filePath(QStringLiteral("bin")); }
     QString File(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
@@ -115,10 +118,46 @@ TEST_F(OpenTest, ExecuteFileStartsProgramsWithSplitParameters) {
     EXPECT_EQ(WaitForLines(pathOut), QStringList{QStringLiteral("one")});
 }
 
+TEST_F(OpenTest, ExecuteFileStartsInstallersThatLackTheRunBit) {
+    struct TCase {
+        const char* name;
+        QFile::Permissions permissions;
+    };
+    const QFile::Permissions readWrite = QFile::ReadOwner | QFile::WriteOwner;
+    const QFile::Permissions callerAccess = QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
+    const TCase cases[] = {
+        {"setup.run", readWrite},
+        {"install.sh", readWrite | QFile::ReadGroup | QFile::ReadOther},
+        {"upgrade.sh", QFile::ReadOwner},
+    };
+    TUrlCatcher catcher({QStringLiteral("file")});
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString installer = File(c.name);
+        const QString out = installer + QStringLiteral("-args");
+        WriteArgumentRecorder(installer, out);
+        ASSERT_TRUE(QFile::setPermissions(installer, c.permissions));
+
+        ExecuteFile("--quiet \"C:\\Tax Files\"", nullptr, installer.toStdString());
+        EXPECT_EQ(WaitForLines(out),
+                  (QStringList{QStringLiteral("--quiet"), QStringLiteral("C:\\Tax Files")}));
+        // The run bit is added for whoever may read the file, and nothing else changes. (The
+        // "User" flags describe the caller's access, not the file's mode: left out.)
+        const QFile::Permissions mode = QFile::permissions(installer) & ~callerAccess;
+        QFile::Permissions expected = (c.permissions & ~callerAccess) | QFile::ExeOwner;
+        if (c.permissions & QFile::ReadGroup)
+            expected |= QFile::ExeGroup;
+        if (c.permissions & QFile::ReadOther)
+            expected |= QFile::ExeOther;
+        EXPECT_EQ(mode, expected);
+    }
+    EXPECT_TRUE(catcher.opened.isEmpty());
+}
+
 TEST_F(OpenTest, ExecuteFileHandsDocumentsAndAddressesToTheDesktop) {
     TUrlCatcher catcher({QStringLiteral("file"), QStringLiteral("mailto"), QStringLiteral("http")});
-    // Looks like a program, but without the execute permission it is a document: never run.
-    const QString document = File("notes.sh");
+    // A script, but neither executable nor named like a program: a document, never run.
+    const QString document = File("notes.txt");
     const QString out = File("document-ran");
     WriteArgumentRecorder(document, out);
     QFile::setPermissions(document, QFile::ReadOwner | QFile::WriteOwner);
