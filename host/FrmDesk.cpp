@@ -15,6 +15,7 @@
 #include "host/StartupLog.h"
 #include "host/TaxLua.h"
 
+#include <QCloseEvent>
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
@@ -102,6 +103,14 @@ void TFrmDesk::FormDestroy() {
     corvane::Khan_Free();
     // The desk container is a child of this window; the wizard lets it go with the window.
     deskWidgets_.reset();
+}
+
+void TFrmDesk::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    // Not quit(): that asks every window again, and one that refuses would keep the process, and
+    // with it the instance lock, alive.
+    if (event->isAccepted())
+        QCoreApplication::exit(0);
 }
 
 void TFrmDesk::BuildFrame() {
