@@ -122,8 +122,7 @@ void EmbedForm(QWidget* form, QWidget* parent) {
 void EmbedControl(QWidget* control, QWidget* parent, TAlign align) {
     // Reparenting hides a widget; put it back the way it was. A control nobody ever showed or hid
     // is visible once it has a parent, as controls are by default.
-    const bool hiddenOnPurpose =
-        control->testAttribute(Qt::WA_WState_ExplicitShowHide) && control->isHidden();
+    const bool hiddenOnPurpose = control->testAttribute(Qt::WA_WState_ExplicitShowHide) && control->isHidden();
     if (control->parentWidget() != parent)
         control->setParent(parent);
     SetControlAlign(control, align);
