@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSize>
+
 class QWidget;
 
 namespace qm {
@@ -16,5 +18,10 @@ void SetControlAlign(QWidget* control, TAlign align);
 
 // The alignment that SetControlAlign last gave control in its current parent (alNone if none).
 TAlign ControlAlign(const QWidget* control);
+
+// Client alignment for a control that never gets smaller than minimum: where the room left is
+// smaller, the parent shows scroll bars along its right and bottom edges, and they move the control
+// across that room. ControlAlign tells alClient.
+void SetScrollingClientAlign(QWidget* control, QSize minimum);
 
 } // namespace qm

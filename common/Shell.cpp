@@ -121,15 +121,26 @@ void OpenURL(const std::string& url, bool useBrowser) {
 }
 
 void EmbedForm(QWidget* form, QWidget* parent) {
+    // The size the form was designed with, taken when it is first docked (later it has its page's
+    // size); a form that nobody sized has none but its minimum.
+    const char* const designedSizeProperty = "qmDesignedSize";
+    if (!form->property(designedSizeProperty).isValid())
+        form->setProperty(designedSizeProperty,
+                          form->testAttribute(Qt::WA_Resized) ? form->size() : QSize(0, 0));
+    const QSize designed = form->property(designedSizeProperty).toSize().expandedTo(form->minimumSize());
     // As a plain child widget the form has no window frame; a drawn frame goes too.
     form->setParent(parent, Qt::Widget);
     if (auto* frame = qobject_cast<QFrame*>(form))
         frame->setFrameShape(QFrame::NoFrame);
     if (auto* area = qobject_cast<QAbstractScrollArea*>(form)) {
+        // It scrolls its own content.
         area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        SetControlAlign(form, alClient);
+    } else {
+        // It fills the parent, but never below its designed size: the parent scrolls it instead.
+        SetScrollingClientAlign(form, designed);
     }
-    SetControlAlign(form, alClient);
     form->show();
 }
 

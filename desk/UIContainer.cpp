@@ -5,6 +5,7 @@
 #include "corvane/TextCase.h"
 #include "desk/DeskPosition.h"
 
+#include <QChildEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -216,6 +217,28 @@ void TUIContainer::mouseDoubleClickEvent(QMouseEvent* event) {
 void TUIContainer::leaveEvent(QEvent* event) {
     // The mouse has left every widget.
     QWidget::leaveEvent(event);
+    EndHover();
+}
+
+void TUIContainer::childEvent(QChildEvent* event) {
+    QWidget::childEvent(event);
+    if (!event->child()->isWidgetType())
+        return;
+    if (event->added())
+        event->child()->installEventFilter(this);
+    else if (event->removed())
+        event->child()->removeEventFilter(this);
+}
+
+bool TUIContainer::eventFilter(QObject* watched, QEvent* event) {
+    // Moving straight from a widget onto a child control enters the child, however deep the
+    // control under the pointer sits: the child's enter is the container's leave.
+    if (event->type() == QEvent::Enter && watched->parent() == this)
+        EndHover();
+    return QWidget::eventFilter(watched, event);
+}
+
+void TUIContainer::EndHover() {
     SetHover(nullptr);
     setCursor(Qt::ArrowCursor);
 }

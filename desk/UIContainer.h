@@ -117,9 +117,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    // Child widgets (docked controls, the desk's page control) are watched for the pointer
+    // entering them: Qt sends no leave to a parent whose child the pointer moved onto.
+    void childEvent(QChildEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void PressAt(QMouseEvent& event);
+    // The pointer is over no widget of this container any more.
+    void EndHover();
 
     TPngPack& pngs_;
     std::vector<std::unique_ptr<TUIAction>> widgets_;

@@ -12,6 +12,7 @@
 #include "host/ErrorHandler.h"
 #include "host/WidgetClick.h"
 
+#include <QCloseEvent>
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
@@ -90,6 +91,14 @@ void TFrmDesk::FormDestroy() {
     hostPlugin_.reset();
     // The desk container is a child of this window; the wizard lets it go with the window.
     deskWidgets_.reset();
+}
+
+void TFrmDesk::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    // Not quit(): that asks every window again, and one that refuses would keep the process, and
+    // with it the instance lock, alive.
+    if (event->isAccepted())
+        QCoreApplication::exit(0);
 }
 
 void TFrmDesk::BuildFrame() {

@@ -53,6 +53,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The desk is the main window: closing it ends the program, whatever other windows are open.
+    void closeEvent(QCloseEvent* event) override;
     void FormCreate();
     void FormDestroy();
 

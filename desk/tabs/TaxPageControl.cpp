@@ -185,6 +185,10 @@ void TTaxPageControl::SyncStrip() {
     }
 }
 
+const QObject* TTaxPageControl::TabObject(int tabIndex) const {
+    return GetPage(tabIndex);
+}
+
 TTaxTabSheet* TTaxPageControl::GetPage(int index) const noexcept {
     if (index < 0 || index >= PageCount())
         return nullptr;

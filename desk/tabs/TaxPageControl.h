@@ -94,6 +94,8 @@ protected:
     std::unique_ptr<TTaxTabControlTopPanel> CreateTopPanel() override;
     void Change(int tabIndex) override;
     void TabCloseRequest(int tabIndex) override;
+    // The page behind the tab.
+    const QObject* TabObject(int tabIndex) const override;
 
 private:
     friend class TTaxTabSheet;

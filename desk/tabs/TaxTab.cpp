@@ -137,6 +137,10 @@ void TTaxTab::paintEvent(QPaintEvent*) {
         painter.drawLine(0, 0, w - 1, 0);
 }
 
+const QObject* TTaxTab::TabObject(int) const {
+    return nullptr;
+}
+
 bool TTaxTab::AllowTabChange() {
     bool allow = true;
     if (OnChanging)

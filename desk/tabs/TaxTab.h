@@ -69,6 +69,9 @@ protected:
     virtual void Change(int tabIndex);
     // The strip's close request for a tab; the base raises OnTabCloseRequest.
     virtual void TabCloseRequest(int tabIndex);
+    // What the strip's tab stands for, so that the tab is found again after the tab list changed;
+    // null where tabs are captions only (the base).
+    virtual const QObject* TabObject(int tabIndex) const;
 
     // Sets the strip's height (0 hides it and the frame gets a top line) and lays the children
     // out again.

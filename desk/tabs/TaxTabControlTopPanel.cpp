@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QToolTip>
 #include <utility>
 
@@ -287,16 +288,40 @@ void TTaxTabControlTopPanel::PopupTabList(QPoint at) {
     for (int i = 0; i < TabCount(); ++i) {
         if (!TabVisible(i))
             continue;
-        QAction* action = listMenu_->addAction(Caption(tabs_[static_cast<std::size_t>(i)]));
+        const std::string& caption = tabs_[static_cast<std::size_t>(i)];
+        QAction* action = listMenu_->addAction(Caption(caption));
         action->setCheckable(true);
         action->setChecked(i == tabIndex_);
-        connect(action, &QAction::triggered, this, [this, i] { SetTabIndex(i); });
+        // The menu stays open while pages come, go and move: the entry names its tab by what it
+        // stands for, not by a place in the list.
+        const QObject* object = owner_.TabObject(i);
+        connect(action, &QAction::triggered, this,
+                [this, i, caption, named = object != nullptr, listed = QPointer<const QObject>(object)] {
+                    if (named && listed.isNull())
+                        return;
+                    const int now = ListedTabIndex(listed.data(), i, caption);
+                    if (now >= 0)
+                        SetTabIndex(now);
+                });
         ++entries;
     }
     if (entries <= 1)
         return;
     EndForwardedPress(at, Qt::NoModifier);
     listMenu_->popup(mapToGlobal(QPoint(at.x(), height())));
+}
+
+int TTaxTabControlTopPanel::ListedTabIndex(const QObject* object, int index,
+                                           const std::string& caption) const {
+    int now = -1;
+    if (object != nullptr) {
+        for (int k = 0; k < TabCount() && now < 0; ++k)
+            if (owner_.TabObject(k) == object)
+                now = k;
+    } else if (index < TabCount() && tabs_[static_cast<std::size_t>(index)] == caption) {
+        now = index;
+    }
+    return now >= 0 && TabVisible(now) ? now : -1;
 }
 
 void TTaxTabControlTopPanel::EndForwardedPress(QPoint at, Qt::KeyboardModifiers modifiers) {

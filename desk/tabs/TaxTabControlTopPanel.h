@@ -93,6 +93,10 @@ protected:
 private:
     void LeftPress(QPoint at, Qt::KeyboardModifiers modifiers);
     void PopupTabList(QPoint at);
+    // Where the tab that a list entry named is now: the tab standing for the same object, or,
+    // where tabs are captions only, the same place still holding the same caption. -1 when it has
+    // gone or its tab is hidden.
+    int ListedTabIndex(const QObject* object, int index, const std::string& caption) const;
     void SetHint(const QString& hint);
     void EndForwardedPress(QPoint at, Qt::KeyboardModifiers modifiers);
 

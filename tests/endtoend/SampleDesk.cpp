@@ -27,7 +27,8 @@ std::string RetitledSysConfig(const std::string& title) {
 
 } // namespace
 
-TSampleDesk::TSampleDesk(const TXServer& server) : server_(server), installation_(UniqueTitle("endtoend")) {
+TSampleDesk::TSampleDesk(const TXServer& server, const std::string& extraScript)
+    : server_(server), installation_(UniqueTitle("endtoend")) {
     const fs::path dir = installation_.Dir();
     const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
     fs::create_directories(dir / "Plugins/DeskTools");
@@ -37,21 +38,21 @@ TSampleDesk::TSampleDesk(const TXServer& server) : server_(server), installation
     fs::copy(kSampleImage / "Pictures", dir / "Pictures", options);
     fs::copy(kSampleImage / "Plugins/Appstore", dir / "Plugins/Appstore", options);
     fs::copy_file(QM_DESKTOOLS_FILE, dir / "Plugins/DeskTools/DeskTools.so");
+    fs::create_directories(dir / "Plugins/TopWindow");
+    fs::copy_file(QM_TOP_WINDOW_FILE, dir / "Plugins/TopWindow/TopWindow.so");
     // An ASCII title, so that it reads the same in the file's declared encoding.
     installation_.WriteFile("Config/SysConfig.Xml",
                             RetitledSysConfig("Quillmere endtoend " + dir.parent_path().filename().string()));
     installation_.WriteFile("Config/Scripts/probe.lua", kProbeScript);
-    installation_.WriteBootXml(
-        {"Config\\Scripts\\desk.lua", "Config\\Scripts\\bench.lua", "Config\\Scripts\\probe.lua"});
+    std::vector<std::string> boot = {"Config\\Scripts\\desk.lua", "Config\\Scripts\\bench.lua",
+                                     "Config\\Scripts\\probe.lua"};
+    if (!extraScript.empty()) {
+        installation_.WriteFile("Config/Scripts/extra.lua", extraScript);
+        boot.push_back("Config\\Scripts\\extra.lua");
+    }
+    installation_.WriteBootXml(boot);
 
-    setenv("DISPLAY", server_.Display().c_str(), 1);
-    setenv("QT_LOGGING_RULES", "quillmere.*=true", 1);
-    const fs::path runs = dir.parent_path();
-    host_ = std::make_unique<THostProcess>(THostProcess::TOptions{dir / "Quillmere",
-                                                                  runs / "desk.output.txt",
-                                                                  runs / "desk.dialogs.txt",
-                                                                  dir,
-                                                                  {"QT_QPA_PLATFORM=xcb"}});
+    host_ = Start("desk");
     if (!host_->WaitForOutput("upgrade script finished"))
         throw std::runtime_error("the desk did not start:\n" + host_->Output());
     std::smatch found;
@@ -71,6 +72,17 @@ QImage TSampleDesk::Picture(const std::string& name) const {
     pack.LoadFile((Dir() / "Config/pngs.sys").string());
     const QImage* image = pack.TakePNG(name.substr(packed.size()));
     return image != nullptr ? *image : QImage();
+}
+
+std::unique_ptr<THostProcess> TSampleDesk::Start(const std::string& name) const {
+    setenv("DISPLAY", server_.Display().c_str(), 1);
+    setenv("QT_LOGGING_RULES", "quillmere.*=true", 1);
+    const fs::path runs = Dir().parent_path();
+    return std::make_unique<THostProcess>(THostProcess::TOptions{Dir() / "Quillmere",
+                                                                 runs / (name + ".output.txt"),
+                                                                 runs / (name + ".dialogs.txt"),
+                                                                 Dir(),
+                                                                 {"QT_QPA_PLATFORM=xcb"}});
 }
 
 int TSampleDesk::Count(const std::string& text) const {

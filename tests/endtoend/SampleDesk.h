@@ -17,10 +17,12 @@ namespace qmtest {
 // configuration, scripts, pictures and image store, and the desk tools plug-in — laid out in a
 // temporary folder under a title of its own, and its host started on an X server with the trace
 // channel on. The channels plug-in is the start-up tests' recorder, so no usage statistics leave
-// the machine. One more boot script reports the desk's border width.
+// the machine. One more boot script reports the desk's border width, and extraScript, when given,
+// runs as the last boot script. The top-window test plug-in is there as
+// "Plugins\TopWindow\TopWindow.dll".
 class TSampleDesk {
 public:
-    explicit TSampleDesk(const TXServer& server);
+    explicit TSampleDesk(const TXServer& server, const std::string& extraScript = "");
     ~TSampleDesk();
     TSampleDesk(const TSampleDesk&) = delete;
     TSampleDesk& operator=(const TSampleDesk&) = delete;
@@ -36,6 +38,9 @@ public:
 
     // Occurrences of text in the host's output.
     int Count(const std::string& text) const;
+
+    // Starts the installation's host once more on the same server; name tags its output files.
+    std::unique_ptr<THostProcess> Start(const std::string& name) const;
 
 private:
     const TXServer& server_;

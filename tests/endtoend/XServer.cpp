@@ -153,28 +153,34 @@ void TXServer::Click(QPoint at) const {
 }
 
 QRect TXServer::WindowOf(pid_t pid) const {
+    const std::vector<QRect> windows = WindowsOf(pid);
+    return windows.empty() ? QRect() : windows.front();
+}
+
+std::vector<QRect> TXServer::WindowsOf(pid_t pid) const {
     std::istringstream windows(Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
-    std::string window;
-    if (!(windows >> window))
-        return QRect();
-    int x = 0, y = 0, width = 0, height = 0;
-    std::istringstream shell(Run("xdotool getwindowgeometry --shell " + window));
-    for (std::string line; std::getline(shell, line);) {
-        const auto equals = line.find('=');
-        if (equals == std::string::npos)
-            continue;
-        const std::string key = line.substr(0, equals);
-        const int value = std::atoi(line.c_str() + equals + 1);
-        if (key == "X")
-            x = value;
-        else if (key == "Y")
-            y = value;
-        else if (key == "WIDTH")
-            width = value;
-        else if (key == "HEIGHT")
-            height = value;
+    std::vector<QRect> frames;
+    for (std::string window; windows >> window;) {
+        int x = 0, y = 0, width = 0, height = 0;
+        std::istringstream shell(Run("xdotool getwindowgeometry --shell " + window));
+        for (std::string line; std::getline(shell, line);) {
+            const auto equals = line.find('=');
+            if (equals == std::string::npos)
+                continue;
+            const std::string key = line.substr(0, equals);
+            const int value = std::atoi(line.c_str() + equals + 1);
+            if (key == "X")
+                x = value;
+            else if (key == "Y")
+                y = value;
+            else if (key == "WIDTH")
+                width = value;
+            else if (key == "HEIGHT")
+                height = value;
+        }
+        frames.emplace_back(x, y, width, height);
     }
-    return QRect(x, y, width, height);
+    return frames;
 }
 
 } // namespace qmtest

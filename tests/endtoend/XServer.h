@@ -4,6 +4,7 @@
 #include <QRect>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace qmtest {
 
@@ -31,6 +32,8 @@ public:
     // The visible top-level window of process pid on this server, and its frame on the screen;
     // an empty rectangle when there is none.
     QRect WindowOf(pid_t pid) const;
+    // The frames of all visible top-level windows of process pid.
+    std::vector<QRect> WindowsOf(pid_t pid) const;
 
 private:
     pid_t pid_ = -1;

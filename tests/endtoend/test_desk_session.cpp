@@ -108,25 +108,34 @@ protected:
         return pages;
     }
 
-    QPoint MaximizeButtonCentre(const QRect& window) const {
-        const QImage close = desk_->Picture("pack:close_01.png");
-        const QImage maximize = desk_->Picture("pack:nor_01.png");
-        const int b = desk_->Border();
-        return window.topLeft() + QPoint(window.width() - b - close.width() - maximize.width() / 2,
-                                         b + 1 + maximize.height() / 2);
-    }
+    // The title buttons from the right edge: close, maximize, minimize, by their normal pictures.
+    static constexpr const char* kTitleButtons[] = {"pack:close_01.png", "pack:nor_01.png",
+                                                    "pack:min_01.png"};
 
-    // Whether the maximize button shows one of the pictures (normal or hover look).
-    bool MaximizeButtonShows(const QRect& window, const std::vector<std::string>& pictures) const {
+    QPoint TitleButtonCentre(const QRect& window, int button) const {
+        const int b = desk_->Border();
+        int right = window.width() - b;
+        for (int k = 0; k < button; ++k)
+            right -= desk_->Picture(kTitleButtons[k]).width();
+        const QImage picture = desk_->Picture(kTitleButtons[button]);
+        return window.topLeft() + QPoint(right - picture.width() / 2, b + 1 + picture.height() / 2);
+    }
+    QPoint MaximizeButtonCentre(const QRect& window) const { return TitleButtonCentre(window, 1); }
+
+    // Whether a title button shows one of the pictures (its normal or hover look, say).
+    bool TitleButtonShows(const QRect& window, int button, const std::vector<std::string>& pictures) const {
         const QImage screen = server_->Screenshot();
         for (const std::string& name : pictures) {
             const QImage picture = desk_->Picture(name);
             const QPoint at =
-                MaximizeButtonCentre(window) - QPoint(picture.width() / 2, picture.height() / 2);
+                TitleButtonCentre(window, button) - QPoint(picture.width() / 2, picture.height() / 2);
             if (FindPicture(screen.copy(QRect(at, picture.size())), picture) == QPoint(0, 0))
                 return true;
         }
         return false;
+    }
+    bool MaximizeButtonShows(const QRect& window, const std::vector<std::string>& pictures) const {
+        return TitleButtonShows(window, 1, pictures);
     }
 
     bool WindowBecomes(const QRect& expected) const {
@@ -227,6 +236,29 @@ TEST_F(DeskSession, TitleButtonMaximizesAndRestoresTheWindow) {
     EXPECT_TRUE(WindowBecomes(restored)) << "restored to the minimum size, centred";
     server_->Click(MaximizeButtonCentre(restored));
     EXPECT_TRUE(WindowBecomes(workArea)) << "maximized again";
+}
+
+TEST_F(DeskSession, HoverLookEndsWhenThePointerMovesFromATitleButtonOntoThePageControl) {
+    // The page control is a child of the desk container, so the container itself is never left.
+    // The pictures are mostly transparent, so the screen is compared with itself: the part of each
+    // button above the page control, before the pointer came and after it went.
+    for (int button = 0; button < static_cast<int>(std::size(kTitleButtons)); ++button) {
+        const QImage picture = desk_->Picture(kTitleButtons[button]);
+        const QPoint centre = TitleButtonCentre(window_, button);
+        const QRect area =
+            QRect(centre - QPoint(picture.width() / 2, picture.height() / 2), picture.size())
+                .intersected(QRect(window_.topLeft(), QSize(window_.width(), kPageControlAt.y())));
+        ASSERT_FALSE(area.isEmpty());
+        const QImage normal = server_->Screenshot().copy(area);
+
+        server_->MoveMouse(centre);
+        EXPECT_TRUE(WaitUntil([&] { return server_->Screenshot().copy(area) != normal; }, kScreenTimeout))
+            << kTitleButtons[button] << " shows no hover look";
+        // Straight down onto the tab strip.
+        server_->MoveMouse(QPoint(centre.x(), OnStrip(0, kStripHeight / 2).y()));
+        EXPECT_TRUE(WaitUntil([&] { return server_->Screenshot().copy(area) == normal; }, kScreenTimeout))
+            << kTitleButtons[button] << " keeps its hover look";
+    }
 }
 
 } // namespace

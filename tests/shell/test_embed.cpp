@@ -1,6 +1,11 @@
 #include "common/Shell.h"
 
+#include <QCoreApplication>
+#include <QLineEdit>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QWheelEvent>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
@@ -49,6 +54,87 @@ TEST(EmbedForm, DocksTheFormFramelessFillingAndFollowingTheParent) {
     parent->setContentsMargins(5, 6, 7, 8);
     parent->resize(600, 400);
     EXPECT_EQ(docked->geometry(), parent->contentsRect());
+}
+
+// The parent's visible scroll bar of that orientation, or null.
+QScrollBar* ShownBar(const QWidget& parent, Qt::Orientation orientation) {
+    for (QScrollBar* bar : parent.findChildren<QScrollBar*>(Qt::FindDirectChildrenOnly))
+        if (bar->orientation() == orientation && bar->isVisible())
+            return bar;
+    return nullptr;
+}
+
+TEST(EmbedForm, PlainFormLargerThanItsParentKeepsItsSizeAndTheParentScrollsIt) {
+    auto parent = ShownParent(400, 300);
+    const int bar = parent->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, parent.get());
+    auto form = std::make_unique<QWidget>();
+    form->resize(600, 450);
+    auto* corner = std::make_unique<QLineEdit>(form.get()).release(); // owned by the form
+    corner->setGeometry(540, 420, 50, 20);
+
+    EmbedForm(form.get(), parent.get());
+    QWidget* docked = form.release(); // the parent owns it now
+    EXPECT_EQ(docked->parentWidget(), parent.get());
+    EXPECT_EQ(docked->size(), QSize(600, 450));
+    QScrollBar* horizontal = ShownBar(*parent, Qt::Horizontal);
+    QScrollBar* vertical = ShownBar(*parent, Qt::Vertical);
+    ASSERT_NE(horizontal, nullptr);
+    ASSERT_NE(vertical, nullptr);
+    const QRect room(0, 0, 400 - bar, 300 - bar);
+    EXPECT_EQ(horizontal->geometry(), QRect(0, room.height(), room.width(), bar));
+    EXPECT_EQ(vertical->geometry(), QRect(room.width(), 0, bar, room.height()));
+    EXPECT_EQ(horizontal->maximum(), 600 - room.width());
+    EXPECT_EQ(vertical->maximum(), 450 - room.height());
+    EXPECT_FALSE(room.contains(corner->geometry().translated(docked->pos())));
+
+    // Scrolled to the end, the far corner of the form shows.
+    horizontal->setValue(horizontal->maximum());
+    vertical->setValue(vertical->maximum());
+    EXPECT_EQ(docked->pos(), QPoint(room.width() - 600, room.height() - 450));
+    EXPECT_TRUE(room.contains(corner->geometry().translated(docked->pos())));
+    // The wheel the form does not take (Qt passes it on to the parent) scrolls it too.
+    const QPointF over(100, 100);
+    QWheelEvent wheel(over, parent->mapToGlobal(over), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(parent.get(), &wheel);
+    EXPECT_LT(vertical->value(), vertical->maximum());
+    EXPECT_EQ(docked->y(), -vertical->value());
+
+    // With room enough the form fills its parent again, without scroll bars.
+    parent->resize(700, 500);
+    EXPECT_EQ(docked->geometry(), parent->rect());
+    EXPECT_EQ(ShownBar(*parent, Qt::Horizontal), nullptr);
+    EXPECT_EQ(ShownBar(*parent, Qt::Vertical), nullptr);
+    // Too low only: one bar, and the form as wide as the room beside it.
+    parent->resize(600 + bar + 10, 400);
+    EXPECT_EQ(ShownBar(*parent, Qt::Horizontal), nullptr);
+    ASSERT_NE(ShownBar(*parent, Qt::Vertical), nullptr);
+    EXPECT_EQ(docked->size(), QSize(610, 450));
+    // As wide as designed, the vertical bar takes room the width needs: both bars.
+    parent->resize(600, 400);
+    EXPECT_NE(ShownBar(*parent, Qt::Horizontal), nullptr);
+
+    // Docked elsewhere it keeps the size it was designed with, not the one its last parent gave it;
+    // the parent it left loses its scroll bars.
+    auto small = ShownParent(300, 200);
+    EmbedForm(docked, small.get());
+    EXPECT_EQ(docked->size(), QSize(600, 450));
+    EXPECT_NE(ShownBar(*small, Qt::Horizontal), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(parent->findChildren<QScrollBar*>().isEmpty());
+}
+
+TEST(EmbedForm, PlainFormThatFitsFillsItsParentWithoutScrollBars) {
+    auto parent = ShownParent(400, 300);
+    auto form = std::make_unique<QWidget>();
+    form->resize(300, 200);
+    EmbedForm(form.get(), parent.get());
+    QWidget* docked = form.release(); // the parent owns it now
+    EXPECT_EQ(docked->geometry(), parent->rect());
+    EXPECT_TRUE(parent->findChildren<QScrollBar*>().isEmpty());
+    parent->resize(320, 220);
+    EXPECT_EQ(docked->geometry(), parent->rect());
+    EXPECT_TRUE(parent->findChildren<QScrollBar*>().isEmpty());
 }
 
 TEST(EmbedControl, AlignsControlsLikeTheDesktopFramework) {

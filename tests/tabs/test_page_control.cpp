@@ -10,7 +10,9 @@
 
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -396,6 +398,49 @@ TEST_F(PageControl, ClosingTheLastVisibleTabCollapsesTheStripAndKeepsTheHiddenTa
     // Another page brings the strip back.
     Page("Again");
     EXPECT_EQ(Strip().height(), 24);
+}
+
+TEST_F(PageControl, TabListEntrySelectsThePageItNamedAfterThePagesChanged) {
+    // Pages A, B, C, D with A active; the list opens, the pages change, then C's entry is chosen.
+    struct TCase {
+        const char* change;
+        std::function<void(TTaxPageControl&, std::vector<TTaxTabSheet*>&)> apply;
+        const char* selected; // the active page afterwards
+    };
+    const std::vector<TCase> cases = {
+        {"a page added before it", [](TTaxPageControl& pc, auto&) { pc.NewPage(true).SetCaption("E"); }, "C"},
+        {"a page before it closed", [](TTaxPageControl& pc, auto& p) { pc.RemovePage(*p[1]); }, "C"},
+        {"it moved to the front", [](TTaxPageControl&, auto& p) { p[2]->SetPageIndex(0); }, "C"},
+        {"another tab hidden", [](TTaxPageControl&, auto& p) { p[1]->SetTabVisible(false); }, "C"},
+        {"its page closed", [](TTaxPageControl& pc, auto& p) { pc.RemovePage(*p[2]); }, "A"},
+        {"its page destroyed", [](TTaxPageControl&, auto& p) { DestroyLater(p[2]); }, "A"},
+        {"its tab hidden", [](TTaxPageControl&, auto& p) { p[2]->SetTabVisible(false); }, "A"},
+    };
+    for (const TCase& c : cases) {
+        pc_ = std::make_unique<TTaxPageControl>(owner_.get());
+        pc_->resize(400, 200);
+        pc_->SetSkinFile(WriteSkinFile(folder_));
+        pc_->show();
+        std::vector<TTaxTabSheet*> pages = {&Page("A"), &Page("B"), &Page("C"), &Page("D")};
+        pc_->SetActivePage(pages[0]);
+
+        MouseMove(Strip(), {10, 12});
+        MousePress(Strip(), {10, 12});
+        QMenu* menu = Strip().ListMenu();
+        ASSERT_NE(menu, nullptr) << c.change;
+        ASSERT_TRUE(menu->isVisible()) << c.change;
+        const QList<QAction*> entries = menu->actions();
+        ASSERT_EQ(entries.size(), 4) << c.change;
+        ASSERT_EQ(entries[2]->text(), QStringLiteral("C"));
+
+        c.apply(*pc_, pages);
+        entries[2]->trigger();
+        menu->hide();
+        ASSERT_NE(pc_->ActivePage(), nullptr) << c.change;
+        EXPECT_EQ(pc_->ActivePage()->Caption(), c.selected) << c.change;
+        EXPECT_EQ(Strip().TabIndex(), pc_->ActivePage()->PageIndex()) << c.change;
+        ExpectOnlyActiveShown();
+    }
 }
 
 } // namespace
