@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <png.h>
+#include <zlib.h>
 
 namespace qm {
 namespace {
@@ -36,10 +37,8 @@ private:
     png_image image_{};
 };
 
-} // namespace
-
-bool DecodePng(std::string_view data, QImage& image, std::string& error) {
-    TPngImage png;
+// The header is read and the picture's size held against its data; false with the reason otherwise.
+bool BeginRead(std::string_view data, TPngImage& png, std::string& error) {
     if (!png_image_begin_read_from_memory(png.get(), data.data(), data.size())) {
         error = png->message;
         return false;
@@ -50,6 +49,51 @@ bool DecodePng(std::string_view data, QImage& image, std::string& error) {
                 " does not fit its data";
         return false;
     }
+    return true;
+}
+
+std::uint32_t BigEndian32(std::string_view bytes) noexcept {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+    return value;
+}
+
+// Walks the chunks after the signature: length, type, data, CRC over type and data.
+bool CheckChunks(std::string_view data, std::string& error) {
+    constexpr std::size_t kSignatureSize = 8;
+    constexpr std::size_t kChunkFrameSize = 12;
+    std::string_view rest = data.substr(kSignatureSize);
+    while (rest.size() >= kChunkFrameSize) {
+        const std::uint32_t length = BigEndian32(rest);
+        if (length > rest.size() - kChunkFrameSize)
+            break;
+        const std::string_view typeAndData = rest.substr(4, 4 + std::size_t{length});
+        const auto crc = static_cast<std::uint32_t>(crc32(
+            0, reinterpret_cast<const Bytef*>(typeAndData.data()), static_cast<uInt>(typeAndData.size())));
+        if (crc != BigEndian32(rest.substr(8 + std::size_t{length}))) {
+            error = "CRC error in chunk " + std::string(typeAndData.substr(0, 4));
+            return false;
+        }
+        if (typeAndData.substr(0, 4) == "IEND")
+            return true;
+        rest.remove_prefix(kChunkFrameSize + length);
+    }
+    error = "truncated picture data";
+    return false;
+}
+
+} // namespace
+
+bool CheckPng(std::string_view data, std::string& error) {
+    TPngImage png;
+    return BeginRead(data, png, error) && CheckChunks(data, error);
+}
+
+bool DecodePng(std::string_view data, QImage& image, std::string& error) {
+    TPngImage png;
+    if (!BeginRead(data, png, error))
+        return false;
     png->format = kArgb32Layout;
     QImage decoded(static_cast<int>(png->width), static_cast<int>(png->height), QImage::Format_ARGB32);
     if (decoded.isNull()) {

@@ -12,4 +12,9 @@ namespace qm {
 // allocated, so a forged header cannot ask for gigabytes.
 bool DecodePng(std::string_view data, QImage& image, std::string& error);
 
+// Checks without decoding the pixels what DecodePng checks first (signature, header, size against
+// data) and that every chunk up to IEND is complete with a matching checksum. Cheap next to a
+// decode; a picture that passes can still fail DecodePng only with a broken compressed stream.
+bool CheckPng(std::string_view data, std::string& error);
+
 } // namespace qm

@@ -128,15 +128,21 @@ std::string FoldedName(std::string_view name) {
     return folded;
 }
 
-// A picture from a loose file; its failures are the desk's (EUI).
-QImage LoadLooseFile(const std::string& fullName) {
+// The bytes of a loose file; its failures are the desk's (EUI).
+std::string ReadLooseFile(const std::string& fullName) {
     std::string bytes;
     std::string error;
     if (!ReadWholeFile(fullName, bytes, error))
         throw corvane::EUI(corvane::FormatText(kFileUnreadable, fullName, error), kTakePngLocation);
+    return bytes;
+}
+
+// The picture of PNG bytes taken from name; a failure is the desk's (EUI).
+QImage DecodeForDesk(std::string_view bytes, const std::string& name) {
     QImage image;
+    std::string error;
     if (!DecodePng(bytes, image, error))
-        throw corvane::EUI(corvane::FormatText(kImageMalformed, fullName, error), kTakePngLocation);
+        throw corvane::EUI(corvane::FormatText(kImageMalformed, name, error), kTakePngLocation);
     return image;
 }
 
@@ -191,12 +197,20 @@ void TPngPack::ReadIndex(std::string_view payload, const std::string& file) {
             RaiseMalformed(file);
         // Names are written in GBK; inside the program they are UTF-8.
         std::string utf8Name = DecodeText(name);
-        auto image = std::make_unique<QImage>();
+        // Decoding waits for the first use; what can be checked cheaply is checked here.
         std::string error;
-        if (!DecodePng(data, *image, error))
+        if (!CheckPng(data, error))
             throw corvane::ETax(corvane::FormatText(kImageMalformed, utf8Name, error), kLoadFileLocation);
-        Append(std::move(utf8Name), std::move(image));
+        Append(std::move(utf8Name), std::string(data), QImage(), false);
     }
+}
+
+std::vector<std::string> TPngPack::Names() const {
+    std::vector<std::string> names;
+    names.reserve(images_.size());
+    for (const TEntry& entry : images_)
+        names.push_back(entry.name);
+    return names;
 }
 
 TPngPack::TEntry* TPngPack::Find(std::string_view name) {
@@ -204,8 +218,9 @@ TPngPack::TEntry* TPngPack::Find(std::string_view name) {
     return found == firstByName_.end() ? nullptr : &images_[found->second];
 }
 
-void TPngPack::Append(std::string name, std::unique_ptr<QImage> image) {
-    images_.push_back({std::move(name), std::move(image)});
+void TPngPack::Append(std::string name, std::string source, QImage image, bool decoded) {
+    images_.push_back(
+        {std::move(name), std::make_unique<QImage>(std::move(image)), std::move(source), decoded});
     try {
         firstByName_.try_emplace(FoldedName(images_.back().name), images_.size() - 1);
     } catch (...) {
@@ -214,20 +229,41 @@ void TPngPack::Append(std::string name, std::unique_ptr<QImage> image) {
     }
 }
 
+void TPngPack::EnsureDecoded(TEntry& entry) {
+    if (entry.decoded)
+        return;
+    *entry.image = DecodeForDesk(entry.source, entry.name);
+    entry.decoded = true;
+}
+
+void TPngPack::Reload(TEntry& entry, const std::string& fullName) {
+    std::string bytes = ReadLooseFile(fullName);
+    if (bytes == entry.source) {
+        EnsureDecoded(entry);
+        return;
+    }
+    // In place: whoever holds the image sees the new picture.
+    *entry.image = DecodeForDesk(bytes, fullName);
+    entry.source = std::move(bytes);
+    entry.decoded = true;
+}
+
 const QImage* TPngPack::TakePNG(const std::string& relaFile, bool reload) {
     if (IsBlank(relaFile))
         return nullptr;
     const std::string fullName = ExpandPath(baseDir_, relaFile);
     if (TEntry* entry = Find(relaFile)) {
-        // In place: whoever holds the image sees the new picture.
         if (reload && FileExists(fullName))
-            *entry->image = LoadLooseFile(fullName);
+            Reload(*entry, fullName);
+        else
+            EnsureDecoded(*entry);
         return entry->image.get();
     }
     if (!FileExists(fullName))
         throw corvane::EUI(corvane::FormatText(kFileMissing, fullName), kTakePngLocation);
-    auto image = std::make_unique<QImage>(LoadLooseFile(fullName));
-    Append(relaFile, std::move(image));
+    std::string bytes = ReadLooseFile(fullName);
+    QImage image = DecodeForDesk(bytes, fullName);
+    Append(relaFile, std::move(bytes), std::move(image), true);
     return images_.back().image.get();
 }
 

@@ -13,9 +13,11 @@ namespace qm {
 inline constexpr std::string_view kPngPackMagic = "Velmora-Tax";
 
 // Serves the desk's PNG images by relative name: from one packed file (many PNG files in one zlib
-// block) and from loose files under a base folder. Every image is decoded once and kept; callers
-// get a pointer to an image the store owns. A reload replaces the picture in place, so holders of
-// the pointer see the new picture.
+// block) and from loose files under a base folder. A packed picture is checked when the pack is
+// loaded but decoded only when it is first taken; every picture is decoded once and kept, and
+// callers get a pointer to an image the store owns. A reload replaces the picture in place, so
+// holders of the pointer see the new picture; a loose file that still holds the bytes the picture
+// came from is not decoded again.
 class TPngPack {
 public:
     // BaseDir is kept only when that folder exists.
@@ -32,11 +34,17 @@ public:
 
     const std::string& BaseDir() const noexcept { return baseDir_; }
     int Count() const noexcept { return static_cast<int>(images_.size()); }
+    // The names of the entries in list order, found or not.
+    std::vector<std::string> Names() const;
 
 private:
     struct TEntry {
         std::string name; // UTF-8
+        // Keeps its address for the store's life; a null picture until it is decoded.
         std::unique_ptr<QImage> image;
+        // The PNG file the picture is, or is to be, decoded from.
+        std::string source;
+        bool decoded = false;
     };
     // The first entry whose name matches, ignoring ASCII case and the kind of folder delimiter.
     TEntry* Find(std::string_view name);
@@ -44,7 +52,11 @@ private:
     void ReadIndex(std::string_view payload, const std::string& file);
 
     // An entry behind earlier ones of the same name stays in the list but is never found.
-    void Append(std::string name, std::unique_ptr<QImage> image);
+    void Append(std::string name, std::string source, QImage image, bool decoded);
+    // Decodes a packed picture on its first use.
+    static void EnsureDecoded(TEntry& entry);
+    // Takes the loose file's picture into the entry, unless the entry already came from these bytes.
+    static void Reload(TEntry& entry, const std::string& fullName);
 
     std::string baseDir_;
     std::vector<TEntry> images_;

@@ -10,6 +10,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <cstring>
 #include <exception>
 
 namespace qm {
@@ -71,9 +72,12 @@ void TUIContainer::Rebuild() {
 void TUIContainer::CalcAreas() {
     const int w = width();
     const int h = height();
-    canvasBitmap_ = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
-    canvasBitmap_.fill(Qt::transparent);
-    backgroundBitmap_ = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+    // Bitmaps of the right size are reused: a fresh whole-window bitmap costs a page fault per page.
+    if (canvasBitmap_.size() != QSize(w, h)) {
+        canvasBitmap_ = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+        canvasBitmap_.fill(Qt::transparent);
+        backgroundBitmap_ = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+    }
     backgroundBitmap_.fill(Qt::transparent);
     clientArea_ = TRect{0, 0, w, h};
 
@@ -91,37 +95,31 @@ void TUIContainer::Compose() {
     if (canvasBitmap_.width() == 0 || canvasBitmap_.height() == 0)
         return;
     {
-        QPainter canvas(&canvasBitmap_);
+        // The background, title and status bars are drawn once, into the background bitmap.
         QPainter background(&backgroundBitmap_);
-        const int w = canvasBitmap_.width();
-        const int h = canvasBitmap_.height();
-        const int b = borderWidth_;
-
-        if (showBorder_) {
-            const QImage& border = *pngs_.TakePNG(kBorderImage);
-            canvas.drawImage(QRect(0, 0, w, b), border);
-            canvas.drawImage(QRect(0, 0, b, h), border);
-            canvas.drawImage(QRect(w - b, 0, b, h), border);
-            canvas.drawImage(QRect(0, h - b, w, b), border);
-        }
-
         const bool ownPicture = FileExists(backgroundFile_) && corvane::EndsWithText(backgroundFile_, ".png");
         const QImage& picture =
             *pngs_.TakePNG(ownPicture ? backgroundFile_ : std::string(kDefaultBackground), true);
-        const QRect backgroundRect = ToQRect(backgroundArea_);
-        canvas.drawImage(backgroundRect, picture);
-        background.drawImage(backgroundRect, picture);
-
-        if (!PointsEqual(titleArea_)) {
-            const QImage& title = *pngs_.TakePNG(kTitleImage);
-            canvas.drawImage(ToQRect(titleArea_), title);
-            background.drawImage(ToQRect(titleArea_), title);
-        }
-        if (!PointsEqual(statusArea_)) {
-            const QImage& status = *pngs_.TakePNG(kStatusImage);
-            canvas.drawImage(ToQRect(statusArea_), status);
-            background.drawImage(ToQRect(statusArea_), status);
-        }
+        background.drawImage(ToQRect(backgroundArea_), picture);
+        if (!PointsEqual(titleArea_))
+            background.drawImage(ToQRect(titleArea_), *pngs_.TakePNG(kTitleImage));
+        if (!PointsEqual(statusArea_))
+            background.drawImage(ToQRect(statusArea_), *pngs_.TakePNG(kStatusImage));
+    }
+    // The canvas starts as a copy of it; the border strips, transparent there, lie outside the
+    // background area, so drawing the border now gives the same pixels as drawing it first.
+    std::memcpy(canvasBitmap_.bits(), backgroundBitmap_.constBits(),
+                static_cast<std::size_t>(backgroundBitmap_.sizeInBytes()));
+    if (showBorder_) {
+        QPainter canvas(&canvasBitmap_);
+        const int w = canvasBitmap_.width();
+        const int h = canvasBitmap_.height();
+        const int b = borderWidth_;
+        const QImage& border = *pngs_.TakePNG(kBorderImage);
+        canvas.drawImage(QRect(0, 0, w, b), border);
+        canvas.drawImage(QRect(0, 0, b, h), border);
+        canvas.drawImage(QRect(w - b, 0, b, h), border);
+        canvas.drawImage(QRect(0, h - b, w, b), border);
     }
     PaintWidgets();
 }

@@ -10,11 +10,11 @@
 #include <string>
 #include <unistd.h>
 
-// libFuzzer harness: any bytes as Config/pngs.sys. The store must either load them or raise ETax;
-// a crash, a sanitizer report, a leak or an allocation beyond the fuzzer's limit is a fault.
-// Built twice: fuzz_pngpack_load takes the input as the whole file; fuzz_pngpack_payload takes it
-// as the payload and compresses it into a pack first, so that mutations reach the entry index and
-// the pictures instead of dying at the zlib checksum.
+// libFuzzer harness: any bytes as Config/pngs.sys. The store must either load them or raise ETax,
+// and then serve each picture or raise (EUI is an ETax); a crash, a sanitizer report, a leak or an allocation
+// beyond the fuzzer's limit is a fault. Built twice: fuzz_pngpack_load takes the input as the whole file;
+// fuzz_pngpack_payload takes it as the payload and compresses it into a pack first, so that mutations reach
+// the entry index and the pictures instead of dying at the zlib checksum.
 namespace {
 
 struct TFileCloser {
@@ -59,6 +59,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         store.LoadFile(PackFile());
     } catch (const corvane::ETax&) {
         // Refusing the input is a correct answer.
+    }
+    // Pictures are decoded when first taken; a picture the desk cannot use raises EUI.
+    for (const std::string& name : store.Names()) {
+        try {
+            store.TakePNG(name);
+        } catch (const corvane::ETax&) {
+        }
     }
     return 0;
 }

@@ -79,6 +79,8 @@ TEST_F(PackLoading, NamesCompareIgnoringCaseAndTheFirstOfEqualNamesIsServed) {
                    {"SKIN\\CLOSE.PNG", SolidPng(kBlue)},
                    {"skin\\min.png", SolidPng(kBlue)}}));
     ASSERT_EQ(store.Count(), 3);
+    EXPECT_EQ(store.Names(),
+              (std::vector<std::string>{"skin\\close.png", "SKIN\\CLOSE.PNG", "skin\\min.png"}));
     const QImage* close = store.TakePNG("SKIN\\Close.PNG");
     ExpectSamePicture(close, SolidImage(kRed));
     EXPECT_EQ(store.TakePNG("skin\\close.png"), close);
@@ -162,6 +164,34 @@ TEST_F(PackLoading, CorruptPictureIsNamedAndEarlierPicturesStay) {
     ExpectSamePicture(store.TakePNG("ok1.png"), SolidImage(kRed));
     ExpectSamePicture(store.TakePNG("ok2.png"), SolidImage(kBlue));
     EXPECT_THROW(store.TakePNG("after.png"), corvane::EUI);
+}
+
+TEST_F(PackLoading, BrokenPixelDataIsFoundWhenThePictureIsFirstTaken) {
+    // Every chunk intact with its CRC, but the compressed pixels start with a wrong zlib header:
+    // only decoding can tell, and decoding waits until the picture is taken.
+    std::string broken = SolidPng(kBlue);
+    const std::size_t imageData = broken.find("IDAT");
+    ASSERT_NE(imageData, std::string::npos);
+    const std::uint32_t length =
+        (static_cast<std::uint32_t>(static_cast<unsigned char>(broken[imageData - 2])) << 8) |
+        static_cast<unsigned char>(broken[imageData - 1]);
+    broken[imageData + 4] = 0x00;
+    const std::uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(broken.data() + imageData), 4 + length);
+    for (int i = 0; i < 4; ++i)
+        broken[imageData + 4 + length + static_cast<std::size_t>(i)] =
+            static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
+    Load(MakePack({{"ok.png", SolidPng(kRed)}, {"skin\\broken.png", broken}}));
+    EXPECT_EQ(store.Count(), 2);
+    ExpectSamePicture(store.TakePNG("ok.png"), SolidImage(kRed));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            store.TakePNG("skin\\broken.png");
+            ADD_FAILURE() << "TakePNG served the broken picture";
+        } catch (const corvane::EUI& error) {
+            const std::string message = error.Message();
+            EXPECT_EQ(message.rfind("图片(skin\\broken.png)格式错误: ", 0), 0u) << message;
+        }
+    }
 }
 
 TEST_F(PackLoading, EntriesThatAreNotPngFilesAreNamed) {

@@ -107,6 +107,26 @@ TEST_F(TakePng, ReloadOfALooseFileReadsItAgain) {
     ExpectSamePicture(logo, SolidImage(kGrey, 2, 7));
 }
 
+TEST_F(TakePng, ReloadDecodesOnlyWhenTheFileHoldsOtherBytes) {
+    // A new decode is a new image; the cache key tells them apart.
+    const std::string red = SolidPng(kRed, 5, 5);
+    LoadPack({{"bg.png", red}});
+    WriteLoose("bg.png", red);
+    const QImage* bg = store.TakePNG("bg.png", true);
+    const qint64 packed = bg->cacheKey();
+    ExpectSamePicture(store.TakePNG("bg.png", true), SolidImage(kRed, 5, 5));
+    EXPECT_EQ(bg->cacheKey(), packed) << "the loose file holds the packed bytes";
+
+    // Same size, other pixels: read again, in place.
+    WriteLoose("bg.png", SolidPng(kBlue, 5, 5));
+    EXPECT_EQ(store.TakePNG("bg.png", true), bg);
+    ExpectSamePicture(bg, SolidImage(kBlue, 5, 5));
+    const qint64 blue = bg->cacheKey();
+    EXPECT_NE(blue, packed);
+    store.TakePNG("bg.png", true);
+    EXPECT_EQ(bg->cacheKey(), blue);
+}
+
 TEST_F(TakePng, MissingLooseFileRaisesWithTheFullName) {
     const corvane::ETax error = TakeError("skin\\none.png");
     EXPECT_EQ(error.Message(), "文件(" + pictures.Path().string() + "/skin/none.png)不存在！");
