@@ -95,7 +95,9 @@ double Measure(const std::filesystem::path& script, const std::string& call, con
 
 } // namespace
 
-int main() {
+// An argument "echo" or "store" runs only that pair of measurements (for profiling one of them).
+int main(int argc, char** argv) {
+    const std::string only = argc > 1 ? argv[1] : "";
     const std::filesystem::path script = std::filesystem::temp_directory_path() /
                                          ("qm_bench_plugin_invoke_" + std::to_string(getpid()) + ".lua");
     lua_State* L = qm::TaxLua().State();
@@ -111,15 +113,19 @@ int main() {
         corvane::Khan().SetHostPlugin(&host);
 
         const std::string echoUse = "r.width";
-        echoRate = Measure(script, "plugin_invoke({plugin = ECHO, req_id = 5})", echoUse, 1.5);
-        bareEchoRate = Measure(script, "bare_echo_answer({plugin = ECHO, req_id = 5})", echoUse, 1.0);
+        if (only != "store") {
+            echoRate = Measure(script, "plugin_invoke({plugin = ECHO, req_id = 5})", echoUse, 1.5);
+            bareEchoRate = Measure(script, "bare_echo_answer({plugin = ECHO, req_id = 5})", echoUse, 1.0);
+        }
 
         const std::string storeArgs =
             std::string("{plugin = \"uip\", req_id = 10, method = \"get\", namespace = \"") +
             kStoreNamespace + "\", key = \"" + kStoreKey + "\"}";
         const std::string storeUse = "string.len(r.value)";
-        storeRate = Measure(script, "plugin_invoke(" + storeArgs + ")", storeUse, 1.5);
-        bareStoreRate = Measure(script, "bare_store_answer(" + storeArgs + ")", storeUse, 1.0);
+        if (only != "echo") {
+            storeRate = Measure(script, "plugin_invoke(" + storeArgs + ")", storeUse, 1.5);
+            bareStoreRate = Measure(script, "bare_store_answer(" + storeArgs + ")", storeUse, 1.0);
+        }
 
         corvane::Khan().SetHostPlugin(nullptr);
     }
@@ -127,13 +133,19 @@ int main() {
     qm::FreeTaxLua();
     corvane::Khan_Free();
 
-    if (echoRate <= 0 || bareEchoRate <= 0 || storeRate <= 0 || bareStoreRate <= 0)
-        return 1;
-    std::printf("plugin_invoke into TestEcho REQ_5:      %12.0f round trips/s\n", echoRate);
-    std::printf("bare C function, equal answer table:   %12.0f calls/s\n", bareEchoRate);
-    std::printf("bare / plugin_invoke:                  %12.1f\n", bareEchoRate / echoRate);
-    std::printf("plugin_invoke into \"uip\" REQ_10 get:   %12.0f round trips/s\n", storeRate);
-    std::printf("bare C function, equal answer table:   %12.0f calls/s\n", bareStoreRate);
-    std::printf("bare / plugin_invoke:                  %12.1f\n", bareStoreRate / storeRate);
+    if (only != "store") {
+        if (echoRate <= 0 || bareEchoRate <= 0)
+            return 1;
+        std::printf("plugin_invoke into TestEcho REQ_5:      %12.0f round trips/s\n", echoRate);
+        std::printf("bare C function, equal answer table:   %12.0f calls/s\n", bareEchoRate);
+        std::printf("bare / plugin_invoke:                  %12.1f\n", bareEchoRate / echoRate);
+    }
+    if (only != "echo") {
+        if (storeRate <= 0 || bareStoreRate <= 0)
+            return 1;
+        std::printf("plugin_invoke into \"uip\" REQ_10 get:   %12.0f round trips/s\n", storeRate);
+        std::printf("bare C function, equal answer table:   %12.0f calls/s\n", bareStoreRate);
+        std::printf("bare / plugin_invoke:                  %12.1f\n", bareStoreRate / storeRate);
+    }
     return 0;
 }
