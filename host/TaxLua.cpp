@@ -128,10 +128,15 @@ void LuaTableToDocument(lua_State* L, int index, TBSONDocument& doc) {
         const bool usableKey = keyType == LUA_TSTRING || keyType == LUA_TNUMBER;
         const bool usableValue = valueType == LUA_TSTRING || valueType == LUA_TNUMBER;
         if (usableKey && usableValue) {
-            // Converting a number key in place would break the traversal, so convert a copy.
-            lua_pushvalue(L, -2);
-            std::string name = StackText(L, -1);
-            lua_pop(L, 1);
+            std::string name;
+            if (keyType == LUA_TSTRING) {
+                name = StackText(L, -2);
+            } else {
+                // Converting a number key in place would break the traversal, so convert a copy.
+                lua_pushvalue(L, -2);
+                name = StackText(L, -1);
+                lua_pop(L, 1);
+            }
             if (valueType == LUA_TNUMBER)
                 doc.SetValue(
                     std::make_unique<corvane::TBSONDoubleItem>(std::move(name), lua_tonumber(L, -1)));
@@ -155,7 +160,7 @@ void PushDocumentAsTable(lua_State* L, const TBSONDocument& doc) {
         else if (kind == TBSONItemKind::Double)
             lua_pushnumber(L, item.AsFloat());
         else {
-            const std::string value = item.AsString();
+            const std::string& value = static_cast<const corvane::TBSONStringItem&>(item).Value();
             lua_pushlstring(L, value.data(), value.size());
         }
         lua_rawset(L, -3);
