@@ -42,6 +42,8 @@ public:
     // its own requests is released when that request returns.
     void UnloadPlugin(const std::string& file);
     bool IsLoaded(const std::string& file) const;
+    // Whether a request to exactly this address reaches a loaded library without the file system.
+    bool HoldsAddress(const std::string& file) const noexcept;
 
     // Releases every library and forgets the host plugin.
     void Free();

@@ -107,6 +107,13 @@ IDataDocument RequestFromTable(lua_State* L, std::int32_t requestNumber) {
     return doc;
 }
 
+// A library the bus holds under that address counts as present: the bus serves a repeated request
+// to it without the file system, and so does the path rule (a file look-up on every call was
+// most of the time of a round trip).
+bool PluginPresent(const std::string& address) {
+    return corvane::Khan().HoldsAddress(address) || corvane::PluginFileExists(address);
+}
+
 int PushAnswer(lua_State* L, const IDataDocument& answer) {
     lua_settop(L, 0);
     if (answer)
@@ -184,10 +191,10 @@ std::string TTaxLua::CurrentScriptDir() const {
 
 std::string TTaxLua::ResolvePluginPath(const std::string& value) const {
     const std::string underPlugins = ExpandPath(PluginsPath(), value);
-    if (corvane::PluginFileExists(underPlugins))
+    if (PluginPresent(underPlugins))
         return underPlugins;
     const std::string underApp = ExpandPath(AppPath(), value);
-    if (corvane::PluginFileExists(underApp))
+    if (PluginPresent(underApp))
         return underApp;
     return ExpandPath(CurrentScriptDir(), value);
 }
@@ -197,8 +204,12 @@ std::string TTaxLua::ResolvePluginPath(const std::string& value) const {
 void TTaxLua::ResolvePaths(TBSONDocument& doc) const {
     if (const TBSONItem* plugin = doc.Find(kPluginKey)) {
         const std::string value = plugin->AsString();
-        if (!value.empty() && value != corvane::kHostAddress)
-            doc.SetString(kPluginKey, ResolvePluginPath(value));
+        if (!value.empty() && value != corvane::kHostAddress) {
+            std::string resolved = ResolvePluginPath(value);
+            // An address that resolves to itself keeps its item (it is a string item already).
+            if (resolved != value || plugin->Kind() != TBSONItemKind::String)
+                doc.SetString(kPluginKey, std::move(resolved));
+        }
     }
     if (const TBSONItem* script = doc.Find(kScriptKey); script != nullptr && !script->AsString().empty()) {
         const std::string value = script->AsString();
