@@ -206,7 +206,7 @@ void TTaxLua::ResolvePaths(TBSONDocument& doc) const {
         const std::string value = plugin->AsString();
         if (!value.empty() && value != corvane::kHostAddress) {
             std::string resolved = ResolvePluginPath(value);
-            // An address that resolves to itself keeps its item (it is a string item already).
+            // An address that resolves to itself keeps its string item instead of an equal new one.
             if (resolved != value || plugin->Kind() != TBSONItemKind::String)
                 doc.SetString(kPluginKey, std::move(resolved));
         }
