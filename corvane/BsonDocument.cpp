@@ -168,6 +168,9 @@ void TBSONDocument::SetValue(std::unique_ptr<TBSONItem> item) {
             return;
         }
     }
+    // Requests and answers hold a handful of items: one allocation instead of growing 1, 2, 4, 8.
+    if (items_.empty())
+        items_.reserve(8);
     items_.push_back(std::move(item));
 }
 

@@ -10,6 +10,7 @@
 
 namespace corvane {
 
+// Each kind is one of the final item classes below (String is TBSONStringItem, and so on).
 enum class TBSONItemKind { String, Int, Double, Boolean };
 
 // One named, typed value of a request document. Reading an item as another kind converts it;
@@ -51,6 +52,8 @@ public:
     std::int32_t AsInteger() const override;
     double AsFloat() const override;
     std::string AsString() const override { return value_; }
+    // The text itself, for readers that need no copy.
+    const std::string& Value() const noexcept { return value_; }
     bool AsBoolean() const override;
     void SetAsInteger(std::int32_t value) override;
     void SetAsFloat(double value) override;

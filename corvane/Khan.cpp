@@ -201,6 +201,11 @@ bool TKhan::IsLoaded(const std::string& file) const {
     return library != nullptr && !library->unloadPending;
 }
 
+bool TKhan::HoldsAddress(const std::string& file) const noexcept {
+    auto known = byAddress_.find(file);
+    return known != byAddress_.end() && !known->second->unloadPending;
+}
+
 void TKhan::Free() {
     hostPlugin_ = nullptr;
     // Last loaded first: a plug-in may hold objects of one it loaded.

@@ -44,6 +44,8 @@ public:
     // counts as not loaded, but a request addressed to it still reaches it.
     void UnloadPlugin(const std::string& file);
     bool IsLoaded(const std::string& file) const;
+    // Whether a request to exactly this address reaches a loaded library without the file system.
+    bool HoldsAddress(const std::string& file) const noexcept;
 
     // Releases every library and forgets the host plugin.
     void Free();

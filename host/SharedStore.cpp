@@ -1,29 +1,24 @@
 #include "host/SharedStore.h"
 
-#include <algorithm>
-
 #include "corvane/TextCase.h"
 
 namespace qm {
 
-using corvane::SameText;
+using corvane::LowerAscii;
 
-const TSharedStore::TNamespace* TSharedStore::FindNamespace(const std::string& name) const {
-    auto found = std::ranges::find_if(namespaces_, [&](const TNamespace& ns) { return SameText(ns.name, name); });
-    return found == namespaces_.end() ? nullptr : &*found;
+const TSharedStore::TEntries* TSharedStore::FindNamespace(const std::string& name) const {
+    auto found = namespaces_.find(LowerAscii(name));
+    return found == namespaces_.end() ? nullptr : &found->second;
 }
 
-TSharedStore::TNamespace& TSharedStore::Namespace(const std::string& name) {
-    if (const TNamespace* found = FindNamespace(name))
-        return const_cast<TNamespace&>(*found);
-    return namespaces_.emplace_back(TNamespace{name, {}});
+TSharedStore::TEntries& TSharedStore::Namespace(const std::string& name) {
+    return namespaces_[LowerAscii(name)];
 }
 
 std::string TSharedStore::Get(const std::string& nameSpace, const std::string& key) {
-    for (const auto& [storedKey, value] : Namespace(nameSpace).entries)
-        if (SameText(storedKey, key))
-            return value;
-    return {};
+    const TEntries& entries = Namespace(nameSpace);
+    auto found = entries.find(LowerAscii(key));
+    return found == entries.end() ? std::string() : found->second;
 }
 
 void TSharedStore::Set(const std::string& nameSpace, const std::string& key, const std::string& value) {
@@ -31,26 +26,20 @@ void TSharedStore::Set(const std::string& nameSpace, const std::string& key, con
         Remove(nameSpace, key);
         return;
     }
-    TEntries& entries = Namespace(nameSpace).entries;
-    for (auto& [storedKey, storedValue] : entries) {
-        if (SameText(storedKey, key)) {
-            storedValue = value;
-            return;
-        }
-    }
-    entries.emplace_back(key, value);
+    Namespace(nameSpace)[LowerAscii(key)] = value;
 }
 
 void TSharedStore::Remove(const std::string& nameSpace, const std::string& key) {
-    std::erase_if(Namespace(nameSpace).entries, [&](const auto& entry) { return SameText(entry.first, key); });
+    Namespace(nameSpace).erase(LowerAscii(key));
 }
 
-bool TSharedStore::HasNamespace(const std::string& nameSpace) const { return FindNamespace(nameSpace) != nullptr; }
+bool TSharedStore::HasNamespace(const std::string& nameSpace) const {
+    return FindNamespace(nameSpace) != nullptr;
+}
 
 bool TSharedStore::HasKey(const std::string& nameSpace, const std::string& key) const {
-    const TNamespace* ns = FindNamespace(nameSpace);
-    return ns != nullptr &&
-           std::ranges::any_of(ns->entries, [&](const auto& entry) { return SameText(entry.first, key); });
+    const TEntries* entries = FindNamespace(nameSpace);
+    return entries != nullptr && entries->contains(LowerAscii(key));
 }
 
 } // namespace qm

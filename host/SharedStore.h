@@ -1,8 +1,7 @@
 #pragma once
 
 #include <string>
-#include <utility>
-#include <vector>
+#include <unordered_map>
 
 namespace qm {
 
@@ -20,15 +19,13 @@ public:
     bool HasKey(const std::string& nameSpace, const std::string& key) const;
 
 private:
-    using TEntries = std::vector<std::pair<std::string, std::string>>;
-    struct TNamespace {
-        std::string name;
-        TEntries entries;
-    };
-    TNamespace& Namespace(const std::string& name);
-    const TNamespace* FindNamespace(const std::string& name) const;
+    // Namespaces and keys are held folded (LowerAscii): a lookup folds its name once and then finds
+    // it by hash, instead of a case-insensitive comparison with every name in turn.
+    using TEntries = std::unordered_map<std::string, std::string>;
+    TEntries& Namespace(const std::string& name);
+    const TEntries* FindNamespace(const std::string& name) const;
 
-    std::vector<TNamespace> namespaces_;
+    std::unordered_map<std::string, TEntries> namespaces_;
 };
 
 } // namespace qm

@@ -80,6 +80,13 @@ IDataDocument RequestFromTable(lua_State* L, std::int32_t requestNumber) {
     return doc;
 }
 
+// A library the bus holds under that address counts as present: the bus serves a repeated request
+// to it without the file system, and so does the path rule (a file look-up on every call was
+// most of the time of a round trip).
+bool PluginPresent(const std::string& address) {
+    return corvane::Khan().HoldsAddress(address) || corvane::PluginFileExists(address);
+}
+
 int PushAnswer(lua_State* L, const IDataDocument& answer) {
     lua_settop(L, 0);
     if (answer)
@@ -101,10 +108,15 @@ void LuaTableToDocument(lua_State* L, int index, TBSONDocument& doc) {
         const bool usableKey = keyType == LUA_TSTRING || keyType == LUA_TNUMBER;
         const bool usableValue = valueType == LUA_TSTRING || valueType == LUA_TNUMBER;
         if (usableKey && usableValue) {
-            // Converting a number key in place would break the traversal, so convert a copy.
-            lua_pushvalue(L, -2);
-            std::string name = StackText(L, -1);
-            lua_pop(L, 1);
+            std::string name;
+            if (keyType == LUA_TSTRING) {
+                name = StackText(L, -2);
+            } else {
+                // Converting a number key in place would break the traversal, so convert a copy.
+                lua_pushvalue(L, -2);
+                name = StackText(L, -1);
+                lua_pop(L, 1);
+            }
             if (valueType == LUA_TNUMBER)
                 doc.SetValue(
                     std::make_unique<corvane::TBSONDoubleItem>(std::move(name), lua_tonumber(L, -1)));
@@ -128,7 +140,7 @@ void PushDocumentAsTable(lua_State* L, const TBSONDocument& doc) {
         else if (kind == TBSONItemKind::Double)
             lua_pushnumber(L, item.AsFloat());
         else {
-            const std::string value = item.AsString();
+            const std::string& value = static_cast<const corvane::TBSONStringItem&>(item).Value();
             lua_pushlstring(L, value.data(), value.size());
         }
         lua_rawset(L, -3);
@@ -152,10 +164,10 @@ std::string TTaxLua::CurrentScriptDir() const {
 
 std::string TTaxLua::ResolvePluginPath(const std::string& value) const {
     const std::string underPlugins = ExpandPath(PluginsPath(), value);
-    if (corvane::PluginFileExists(underPlugins))
+    if (PluginPresent(underPlugins))
         return underPlugins;
     const std::string underApp = ExpandPath(AppPath(), value);
-    if (corvane::PluginFileExists(underApp))
+    if (PluginPresent(underApp))
         return underApp;
     return ExpandPath(CurrentScriptDir(), value);
 }
@@ -165,8 +177,12 @@ std::string TTaxLua::ResolvePluginPath(const std::string& value) const {
 void TTaxLua::ResolvePaths(TBSONDocument& doc) const {
     if (const TBSONItem* plugin = doc.Find(corvane::kKeyPlugin)) {
         const std::string value = plugin->AsString();
-        if (!value.empty() && value != corvane::kHostAddress)
-            doc.SetString(std::string(corvane::kKeyPlugin), ResolvePluginPath(value));
+        if (!value.empty() && value != corvane::kHostAddress) {
+            std::string resolved = ResolvePluginPath(value);
+            // An address that resolves to itself keeps its string item instead of an equal new one.
+            if (resolved != value || plugin->Kind() != TBSONItemKind::String)
+                doc.SetString(std::string(corvane::kKeyPlugin), std::move(resolved));
+        }
     }
     if (const TBSONItem* script = doc.Find(corvane::kKeyLuaFile);
         script != nullptr && !script->AsString().empty()) {

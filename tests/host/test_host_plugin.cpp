@@ -27,6 +27,30 @@ TEST_F(SharedStore, NamesAndKeysCompareWithoutRegardToCase) {
     EXPECT_EQ(Global("gotkey"), "A");
 }
 
+// Only ASCII letters fold; every other byte (punctuation next to the letters, UTF-8 text) must match.
+TEST(SharedStoreNames, OnlyAsciiLettersFold) {
+    struct TCase {
+        const char *setNamespace, *setKey, *getNamespace, *getKey;
+        bool found;
+    };
+    const TCase cases[] = {
+        {"Login", "UserName", "LOGIN", "username", true},
+        {"Upgrade", "calc_01", "upgrade", "CALC_01", true},
+        {"用户", "名字", "用户", "名字", true},
+        {"Login", "\xc3\x84", "Login", "\xc3\xa4", false}, // capital and small of a non-ASCII letter
+        {"Login", "[@", "Login", "{`", false},             // one case bit apart, but not letters
+        {"Login", "key", "Login", "key ", false},
+        {"Login", "key", "Logins", "key", false},
+    };
+    for (const TCase& c : cases) {
+        qm::TSharedStore store;
+        store.Set(c.setNamespace, c.setKey, "v");
+        EXPECT_EQ(store.Get(c.getNamespace, c.getKey), c.found ? "v" : "")
+            << c.setNamespace << "/" << c.setKey << " read as " << c.getNamespace << "/" << c.getKey;
+        EXPECT_EQ(store.HasKey(c.getNamespace, c.getKey), c.found);
+    }
+}
+
 TEST_F(SharedStore, EmptyValueAndOtherMethodsRemoveTheKey) {
     ASSERT_EQ(Run(R"(
         local function store(t) t.plugin = "uip"; t.req_id = 10; return plugin_invoke(t) end

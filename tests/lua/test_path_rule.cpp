@@ -83,6 +83,29 @@ TEST_F(PathRule, PluginInvokeLoadsTheCopyUnderThePluginsFolder) {
     EXPECT_FALSE(corvane::Khan().IsLoaded(qm::AppPath() + name + "/TestEcho.dll"));
 }
 
+// The bus serves a library it holds without asking the file system, and the path rule does the same
+// for the addresses the bus holds; once the library is released the files decide again.
+TEST_F(PathRule, AHeldLibraryKeepsItsAddressUntilReleased) {
+    const std::string name = UniqueName("held");
+    TInstalledFolder underPlugins(qm::PluginsPath(), name);
+    TInstalledFolder underApp(qm::AppPath(), name);
+    for (const std::string& folder : {qm::PluginsPath(), qm::AppPath()})
+        fs::copy_file(qm::AppPath() + "TestEcho.so", folder + name + "/TestEcho.so");
+    const std::string heldAddress = qm::PluginsPath() + name + "/TestEcho.dll";
+    SetGlobalText("relative", name + "/TestEcho.dll");
+    const auto loadedFrom = [this] {
+        EXPECT_EQ(Run("loaded_from = plugin_invoke({plugin = relative, req_id = 1}).plugin"), 0)
+            << qm::TaxLua().LastScriptError();
+        return GlobalText("loaded_from");
+    };
+
+    EXPECT_EQ(loadedFrom(), heldAddress);
+    fs::remove(qm::PluginsPath() + name + "/TestEcho.so");
+    EXPECT_EQ(loadedFrom(), heldAddress) << "the loaded copy still serves its address";
+    corvane::Khan().UnloadPlugin(heldAddress);
+    EXPECT_EQ(loadedFrom(), qm::AppPath() + name + "/TestEcho.dll") << "released: the files decide again";
+}
+
 TEST_F(PathRule, ScriptAndPictureNames) {
     const std::string name = UniqueName("files");
     TInstalledFolder underApp(qm::AppPath(), name);
