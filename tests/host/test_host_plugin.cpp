@@ -1,4 +1,5 @@
 #include "HostFixture.h"
+#include "common/DefaultBrowser.h"
 #include "common/Paths.h"
 #include "common/Routing.h"
 #include "corvane/Errors.h"
@@ -178,6 +179,8 @@ class StartProgram : public THostTest {
 protected:
     void SetUp() override {
         THostTest::SetUp();
+        // Each test has a browser of its own; the desk remembers the one it found first.
+        qm::ForgetBrowserPathForTesting();
         std::filesystem::create_directories(dir.Path() / "bin");
         std::filesystem::create_directories(dir.Path() / "data/applications");
         WriteScript(QString::fromStdString(dir.File("bin/xdg-settings")), "printf 'recorder.desktop\\n'\n");
