@@ -40,7 +40,8 @@ void OpenWithDefaultHandler(const QUrl& url) {
 // Installers arrive as ".run" or ".sh" files, often without the run bit (unpacked, downloaded):
 // they are programs all the same.
 bool IsProgramFileName(const QString& path) {
-    return path.endsWith(QStringLiteral(".run")) || path.endsWith(QStringLiteral(".sh"));
+    return path.endsWith(QStringLiteral(".run"), Qt::CaseInsensitive) ||
+           path.endsWith(QStringLiteral(".sh"), Qt::CaseInsensitive);
 }
 
 // Adds the run bit for everyone who may read the file, as "chmod +x" would.
