@@ -81,10 +81,4 @@ QPainterPath RoundedTop(const QRectF& rect, double radius) {
     return path;
 }
 
-void SavePng(const QImage& image, const std::filesystem::path& file) {
-    const QImage straight = image.convertToFormat(QImage::Format_ARGB32);
-    if (!straight.save(QString::fromStdString(file.string()), "PNG"))
-        throw std::runtime_error("cannot write " + file.string());
-}
-
 } // namespace skingen
