@@ -1,5 +1,7 @@
 #include "common/PngDecode.h"
 
+#include "common/PngFastDecode.h"
+
 #include <cstdint>
 #include <png.h>
 #include <zlib.h>
@@ -94,6 +96,8 @@ bool DecodePng(std::string_view data, QImage& image, std::string& error) {
     TPngImage png;
     if (!BeginRead(data, png, error))
         return false;
+    if (const TFastDecode fast = DecodeStraightRgb(data, image, error); fast != TFastDecode::NotEligible)
+        return fast == TFastDecode::Done;
     png->format = kArgb32Layout;
     QImage decoded(static_cast<int>(png->width), static_cast<int>(png->height), QImage::Format_ARGB32);
     if (decoded.isNull()) {
