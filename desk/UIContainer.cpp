@@ -65,6 +65,14 @@ void TUIContainer::Rebuild() {
     if (width() == 0 || height() == 0)
         return;
     CalcAreas();
+    // A hidden container is composed when it is shown: until then its size may change again, and
+    // every whole-window bitmap made in between would be thrown away.
+    if (!isVisible()) {
+        composePending_ = true;
+        return;
+    }
+    composePending_ = false;
+    PrepareBitmaps();
     update();
     Compose();
 }
@@ -72,15 +80,7 @@ void TUIContainer::Rebuild() {
 void TUIContainer::CalcAreas() {
     const int w = width();
     const int h = height();
-    // Bitmaps of the right size are reused: a fresh whole-window bitmap costs a page fault per page.
-    if (canvasBitmap_.size() != QSize(w, h)) {
-        canvasBitmap_ = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
-        canvasBitmap_.fill(Qt::transparent);
-        backgroundBitmap_ = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
-    }
-    backgroundBitmap_.fill(Qt::transparent);
     clientArea_ = TRect{0, 0, w, h};
-
     const int b = showBorder_ ? pngs_.TakePNG(kBorderImage)->width() : 0;
     borderWidth_ = b;
     titleArea_ =
@@ -89,6 +89,17 @@ void TUIContainer::CalcAreas() {
                                  : TRect{w - b, h - b, w - b, h - b};
     contentArea_ = TRect{b, b + TitleHeight(), w - b, h - b - StatusHeight()};
     backgroundArea_ = TRect{b, b, w - b, h - b};
+}
+
+void TUIContainer::PrepareBitmaps() {
+    const QSize size(width(), height());
+    // Bitmaps of the right size are reused: a fresh whole-window bitmap costs a page fault per page.
+    if (canvasBitmap_.size() != size) {
+        canvasBitmap_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        canvasBitmap_.fill(Qt::transparent);
+        backgroundBitmap_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    }
+    backgroundBitmap_.fill(Qt::transparent);
 }
 
 void TUIContainer::Compose() {
@@ -180,6 +191,12 @@ void TUIContainer::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect area = event->rect();
     painter.drawImage(area.topLeft(), canvasBitmap_, area);
+}
+
+void TUIContainer::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (composePending_)
+        Rebuild();
 }
 
 void TUIContainer::resizeEvent(QResizeEvent* event) {

@@ -58,9 +58,12 @@ public:
     void SetBackgroundFile(const std::string& file);
     const std::string& BackgroundFile() const noexcept { return backgroundFile_; }
 
-    // Recomputes the areas and composes both bitmaps; ignored while the container has no size.
+    // Recomputes the areas and composes both bitmaps; ignored while the container has no size. A
+    // hidden container only computes its areas and composes when it is shown.
     void Rebuild();
     void CalcAreas();
+    // Makes both bitmaps the container's size, the background one cleared.
+    void PrepareBitmaps();
     void Compose();
     void PaintWidgets();
 
@@ -112,6 +115,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -140,6 +144,7 @@ private:
     QImage backgroundBitmap_;
     TUIAction* hoverWidget_ = nullptr;
     TUIClickHandler widgetClick_;
+    bool composePending_ = false;
     bool showBorder_ = true;
     bool showTitleBar_ = true;
     bool showStatusBar_ = true;
