@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QResizeEvent>
 #include <cstring>
 #include <exception>
@@ -93,14 +94,25 @@ void TUIContainer::CalcAreas() {
 
 void TUIContainer::PrepareBitmaps() {
     const QSize size(width(), height());
-    // Bitmaps of the right size are reused: a fresh whole-window bitmap costs a page fault per page.
+    // The canvas needs no clearing: composing starts by copying the background over all of it.
     if (canvasBitmap_.size() != size) {
-        canvasBitmap_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
-        canvasBitmap_.fill(Qt::transparent);
-        backgroundBitmap_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        canvasBitmap_ = canvasPixels_.Image(size, QImage::Format_ARGB32_Premultiplied);
+        backgroundBitmap_ = backgroundPixels_.Image(size, QImage::Format_ARGB32_Premultiplied);
     }
-    backgroundBitmap_.fill(Qt::transparent);
 }
+
+namespace {
+
+void ClearOutside(QPainter& painter, const QRect& kept) {
+    const QRect all(0, 0, painter.device()->width(), painter.device()->height());
+    const QRegion outside = QRegion(all).subtracted(QRegion(kept));
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect& strip : outside)
+        painter.fillRect(strip, Qt::transparent);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+} // namespace
 
 void TUIContainer::Compose() {
     if (canvasBitmap_.width() == 0 || canvasBitmap_.height() == 0)
@@ -111,7 +123,12 @@ void TUIContainer::Compose() {
         const bool ownPicture = FileExists(backgroundFile_) && corvane::EndsWithText(backgroundFile_, ".png");
         const QImage& picture =
             *pngs_.TakePNG(ownPicture ? backgroundFile_ : std::string(kDefaultBackground), true);
+        // The picture replaces what lies under it, which is what drawing it over a cleared bitmap
+        // gives; only the border strips around it are cleared.
+        ClearOutside(background, ToQRect(backgroundArea_));
+        background.setCompositionMode(QPainter::CompositionMode_Source);
         background.drawImage(ToQRect(backgroundArea_), picture);
+        background.setCompositionMode(QPainter::CompositionMode_SourceOver);
         if (!PointsEqual(titleArea_))
             background.drawImage(ToQRect(titleArea_), *pngs_.TakePNG(kTitleImage));
         if (!PointsEqual(statusArea_))

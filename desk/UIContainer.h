@@ -3,6 +3,7 @@
 #include "common/PngPack.h"
 #include "common/Rect.h"
 #include "desk/DockAnchors.h"
+#include "desk/PixelStore.h"
 #include "desk/UIAction.h"
 
 #include <QImage>
@@ -140,8 +141,10 @@ private:
     TRect statusArea_;
     TRect backgroundArea_;
     TRect clientArea_;
-    QImage canvasBitmap_;
-    QImage backgroundBitmap_;
+    TPixelStore canvasPixels_;
+    TPixelStore backgroundPixels_;
+    QImage canvasBitmap_;     // over canvasPixels_
+    QImage backgroundBitmap_; // over backgroundPixels_
     TUIAction* hoverWidget_ = nullptr;
     TUIClickHandler widgetClick_;
     bool composePending_ = false;

@@ -2,6 +2,7 @@
 
 #include "corvane/Errors.h"
 
+#include <QImageReader>
 #include <filesystem>
 #include <system_error>
 
@@ -12,7 +13,11 @@ QImage LoadSkinBitmap(const std::string& fileName, std::string_view location) {
     if (fileName.empty() || !std::filesystem::is_regular_file(fileName, ignored))
         return {};
     QImage image;
-    if (!image.load(QString::fromStdString(fileName)))
+    // Skins are Windows bitmaps: reading one as such spares loading every image plug-in to ask it.
+    const QString name = QString::fromStdString(fileName);
+    QImageReader bitmapReader(name, "BMP");
+    bitmapReader.setAutoDetectImageFormat(false);
+    if (!bitmapReader.read(&image) && !image.load(name))
         throw corvane::EUI("Bitmap image is not valid: " + fileName, std::string(location));
     return image.convertToFormat(QImage::Format_RGB32);
 }
