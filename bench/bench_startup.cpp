@@ -25,7 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using TClock = std::chrono::steady_clock;
 
-constexpr int kRuns = 5;
+constexpr int kRuns = 11;
 constexpr auto kTimeout = std::chrono::seconds(60);
 
 class TTempDir {
@@ -164,7 +164,9 @@ void PrintRow(const char* what, const std::vector<double>& seconds) {
 
 } // namespace
 
-int main() {
+// With an argument, the installed desk in that folder (an earlier build, say) is measured in the same
+// runs, so that a change is compared side by side on an equally loaded machine.
+int main(int argc, char** argv) {
     const TTempDir temp;
     const fs::path desk = temp.Path() / "desk";
     if (temp.Path().empty() || !LayOutInstallation(desk)) {
@@ -172,25 +174,37 @@ int main() {
         return 1;
     }
     const fs::path bareWindow = QM_BARE_WINDOW_FILE;
+    const std::optional<fs::path> other =
+        argc > 1 ? std::optional<fs::path>(fs::absolute(argv[1])) : std::nullopt;
 
-    // One run of each first, so that both start from a warm file cache.
+    // One run of each first, so that all start from a warm file cache.
     if (!SecondsUntil(desk / "Quillmere", "boot scripts finished", desk) ||
-        !SecondsUntil(bareWindow, "first paint", desk))
+        !SecondsUntil(bareWindow, "first paint", desk) ||
+        (other && !SecondsUntil(*other / "Quillmere", "boot scripts finished", *other)))
         return 1;
 
     std::vector<double> deskSeconds;
     std::vector<double> windowSeconds;
+    std::vector<double> otherSeconds;
     for (int run = 0; run < kRuns; ++run) {
         const auto deskRun = SecondsUntil(desk / "Quillmere", "boot scripts finished", desk);
         const auto windowRun = SecondsUntil(bareWindow, "first paint", desk);
-        if (!deskRun || !windowRun)
+        const auto otherRun = other ? SecondsUntil(*other / "Quillmere", "boot scripts finished", *other)
+                                    : std::optional<double>(0);
+        if (!deskRun || !windowRun || !otherRun)
             return 1;
         deskSeconds.push_back(*deskRun);
         windowSeconds.push_back(*windowRun);
+        otherSeconds.push_back(*otherRun);
     }
     PrintRow("desk: process start to \"boot scripts finished\"", deskSeconds);
     PrintRow("bare frameless window: process start to first paint", windowSeconds);
     std::printf("%-52s %8.2f\n", "ratio desk / bare window (medians)",
                 Median(deskSeconds) / Median(windowSeconds));
+    if (other) {
+        PrintRow(("desk in " + other->string()).c_str(), otherSeconds);
+        std::printf("%-52s %8.2f\n", "ratio that desk / bare window (medians)",
+                    Median(otherSeconds) / Median(windowSeconds));
+    }
     return 0;
 }
