@@ -1,9 +1,9 @@
 #pragma once
 
+#include "common/AutoValue.h"
+
 #include <memory>
 #include <string>
-
-#include "common/AutoValue.h"
 
 // The account service: login, registration, login tokens, token-login addresses and the store's
 // service list. Call sites create one object per group of calls (CreateBrennikApi) and drop it

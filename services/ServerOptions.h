@@ -12,6 +12,8 @@ struct ServerOptions {
     std::string root;                                           // folder served by the file routes
     int port = 0;                                               // 0: let the system pick a free port
     std::vector<std::pair<std::string, std::string>> redirects; // exact path -> target path, answered 302
+    std::string data;               // the account service's data folder; empty: account routes answer 503
+    int tokenLifetimeSeconds = 300; // how long a login token stays valid
 };
 
 // The outcome of reading the command line: options, or a message for the user.
@@ -20,7 +22,8 @@ struct ParsedOptions {
     std::string error;
 };
 
-// Reads `--root DIR`, `--port N` and any number of `--redirect /from=/to`.
+// Reads `--root DIR`, `--port N`, any number of `--redirect /from=/to`, `--data DIR` and
+// `--token-lifetime SECONDS`.
 ParsedOptions ParseServerOptions(const std::vector<std::string>& arguments);
 
 // One line per option, for --help and for errors.

@@ -1,7 +1,8 @@
-// qm-reference-server: the outside services (update files now; account and logging later) that
-// the tests and the sample installation talk to. It listens on 127.0.0.1 only, prints
+// qm-reference-server: the outside services (update files and the account service; logging later)
+// that the tests and the sample installation talk to. It listens on 127.0.0.1 only, prints
 // "listening on 127.0.0.1:PORT" as its one line on stdout (diagnostics go to stderr), and stops
 // cleanly on SIGTERM or SIGINT.
+#include "services/AccountRoutes.h"
 #include "services/ErrorPages.h"
 #include "services/FileRoutes.h"
 #include "services/ServerOptions.h"
@@ -12,7 +13,9 @@
 #include <cstdio>
 #include <httplib.h>
 #include <iostream>
+#include <memory>
 #include <pthread.h>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -30,12 +33,14 @@ public:
         pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
     }
 
-    // Waits for a stop signal, then stops the server; once the server has ended for another
-    // reason, Release() lets the watcher return.
-    void Start(httplib::Server& server) {
-        watcher_ = std::thread([this, &server] {
+    // Waits for a stop signal, then releases `stopping` and stops the server; once the server has
+    // ended for another reason, Release() lets the watcher return.
+    void Start(httplib::Server& server, qm::server::StopLatch& stopping) {
+        watcher_ = std::thread([this, &server, &stopping] {
             int received = 0;
             sigwait(&signals_, &received);
+            // Requests held on purpose end first: stopping the server waits for its workers.
+            stopping.Release();
             // stop() only acts on a server that is already listening: wait for that, or for the end.
             while (!released_) {
                 if (server.is_running()) {
@@ -84,7 +89,15 @@ int main(int argc, char** argv) {
         std::cerr << request.method << " " << request.target << " -> " << response.status << "\n";
     });
     qm::server::InstallErrorPages(server);
+    const auto stopping = std::make_shared<qm::server::StopLatch>();
     // Route groups with fixed paths go here, before the file routes, which match every path.
+    try {
+        qm::server::AddAccountRoutes(
+            server, {options.data, std::chrono::seconds(options.tokenLifetimeSeconds), stopping});
+    } catch (const std::runtime_error& error) {
+        std::cerr << "qm-reference-server: " << error.what() << std::endl;
+        return 1;
+    }
     qm::server::AddFileRoutes(server, {options.root, options.redirects});
 
     int port = options.port;
@@ -98,10 +111,11 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    stopSignals.Start(server);
+    stopSignals.Start(server, *stopping);
     std::printf("listening on %s:%d\n", kHost, port);
     std::fflush(stdout);
     const bool listened = server.listen_after_bind();
+    stopping->Release();
     stopSignals.Release();
     return listened ? 0 : 1;
 }

@@ -1,0 +1,165 @@
+#include "services/AccountRoutes.h"
+
+#include "services/AccountStore.h"
+#include "services/ServiceCatalogue.h"
+#include "services/SessionBook.h"
+#include "services/TokenLoginPage.h"
+
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+
+namespace qm::server {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kJsonType = "application/json; charset=utf-8";
+constexpr const char* kApiPaths = "/account/(register|login|token|checkToken|services)";
+constexpr const char* kTokenLoginPath = R"(/myaccount/loginSend\.do)";
+
+void AnswerJson(httplib::Response& response, int status, const Json& body) {
+    response.status = status;
+    response.set_content(body.dump(), kJsonType);
+}
+
+void AnswerError(httplib::Response& response, int status, const std::string& message) {
+    AnswerJson(response, status, Json{{"error", message}});
+}
+
+// A request body's member as text; "" when it is missing or not a string.
+std::string TextMember(const Json& body, const char* name) {
+    const auto found = body.find(name);
+    return found != body.end() && found->is_string() ? found->get<std::string>() : std::string();
+}
+
+class AccountService {
+public:
+    explicit AccountService(const AccountRoutesConfig& config)
+        : accounts_(config.dataFolder / "accounts.sqlite"), sessions_(config.tokenLifetime),
+          catalogue_(config.dataFolder / "services.json") {}
+
+    void Register(const Json& body, httplib::Response& response) {
+        const NewAccount account{TextMember(body, "userName"), TextMember(body, "password"),
+                                 TextMember(body, "sourceId"), TextMember(body, "email")};
+        const std::pair<const std::string*, const char*> required[] = {{&account.userName, "用户名"},
+                                                                       {&account.password, "密码"},
+                                                                       {&account.sourceId, "来源标识"},
+                                                                       {&account.email, "电子邮件地址"}};
+        for (const auto& [value, caption] : required) {
+            if (value->empty())
+                return AnswerError(response, 400, std::string(caption) + "不能为空");
+        }
+        if (account.email.find('@') == std::string::npos)
+            return AnswerError(response, 400, "电子邮件地址无效");
+        if (!accounts_.Add(account))
+            return AnswerError(response, 409, "用户名已存在");
+        AnswerJson(response, 200, Json{{"created", true}});
+    }
+
+    void Login(const Json& body, httplib::Response& response) {
+        const std::optional<std::string> user =
+            accounts_.Verify(TextMember(body, "userName"), TextMember(body, "password"));
+        if (!user)
+            return AnswerError(response, 401, "用户名或密码错误");
+        AnswerJson(response, 200, Json{{"session", sessions_.OpenSession(*user)}, {"userName", *user}});
+    }
+
+    void Token(const Json& body, httplib::Response& response) {
+        const std::optional<std::string> user = sessions_.SessionUser(TextMember(body, "session"));
+        if (!user)
+            return AnswerError(response, 401, "会话无效，请重新登录");
+        AnswerJson(
+            response, 200,
+            Json{{"token", sessions_.IssueToken(*user)}, {"expiresIn", sessions_.TokenLifetime().count()}});
+    }
+
+    void CheckToken(const Json& body, httplib::Response& response) {
+        const bool valid = sessions_.TokenValidFor(TextMember(body, "token"), TextMember(body, "userName"));
+        AnswerJson(response, 200, Json{{"valid", valid}});
+    }
+
+    void Services(const httplib::Request& request, httplib::Response& response) {
+        const std::string type = request.get_param_value("serviceType");
+        const std::string version = request.get_param_value("version");
+        if (type.empty() || version.empty())
+            return AnswerError(response, 400, "serviceType 和 version 都不能为空");
+        try {
+            AnswerJson(response, 200, Json{{"services", FindServices(catalogue_, type, version)}});
+        } catch (const std::runtime_error& error) {
+            AnswerError(response, 500, error.what());
+        }
+    }
+
+    void TokenLogin(const httplib::Request& request, httplib::Response& response) {
+        AnswerTokenLogin(sessions_, request, response);
+    }
+
+private:
+    AccountStore accounts_;
+    SessionBook sessions_;
+    std::filesystem::path catalogue_;
+};
+
+// Sends a POST body to one of the service's JSON operations.
+void DispatchPost(AccountService& service, const httplib::Request& request, httplib::Response& response) {
+    const Json body = Json::parse(request.body, nullptr, false);
+    if (body.is_discarded() || !body.is_object())
+        return AnswerError(response, 400, "请求内容不是 JSON 对象");
+    const std::string operation = request.matches[1];
+    if (operation == "register")
+        service.Register(body, response);
+    else if (operation == "login")
+        service.Login(body, response);
+    else if (operation == "token")
+        service.Token(body, response);
+    else if (operation == "checkToken")
+        service.CheckToken(body, response);
+    else
+        AnswerError(response, 405, "请用 GET 查询服务列表");
+}
+
+void AddHangingRoutes(httplib::Server& server, const std::shared_ptr<StopLatch>& stopping) {
+    const auto hang = [stopping](const httplib::Request&, httplib::Response& response) {
+        stopping->Wait();
+        response.status = 503;
+    };
+    const std::string apiPaths = std::string("/hang") + kApiPaths;
+    const std::string pagePath = std::string("/hang") + kTokenLoginPath;
+    server.Post(apiPaths, hang);
+    server.Get(apiPaths, hang);
+    server.Get(pagePath, hang);
+}
+
+void AddUnconfiguredRoutes(httplib::Server& server) {
+    const auto unavailable = [](const httplib::Request&, httplib::Response& response) {
+        AnswerError(response, 503, "账户服务没有数据目录：启动服务器时请给出 --data DIR");
+    };
+    server.Post(kApiPaths, unavailable);
+    server.Get(kApiPaths, unavailable);
+    server.Get(kTokenLoginPath, unavailable);
+}
+
+} // namespace
+
+void AddAccountRoutes(httplib::Server& server, const AccountRoutesConfig& config) {
+    AddHangingRoutes(server, config.stopping);
+    if (config.dataFolder.empty())
+        return AddUnconfiguredRoutes(server);
+
+    const auto service = std::make_shared<AccountService>(config);
+    server.Post(kApiPaths, [service](const httplib::Request& request, httplib::Response& response) {
+        DispatchPost(*service, request, response);
+    });
+    server.Get(kApiPaths, [service](const httplib::Request& request, httplib::Response& response) {
+        if (request.matches[1] == "services")
+            service->Services(request, response);
+        else
+            AnswerError(response, 405, "请用 POST 调用此操作");
+    });
+    server.Get(kTokenLoginPath, [service](const httplib::Request& request, httplib::Response& response) {
+        service->TokenLogin(request, response);
+    });
+}
+
+} // namespace qm::server

@@ -1,0 +1,125 @@
+#include "services/AccountStore.h"
+
+#include <chrono>
+#include <sodium.h>
+#include <stdexcept>
+
+namespace qm::server {
+
+namespace {
+
+// Argon2id at libsodium's interactive cost: about a tenth of a second and 64 MiB per hash.
+constexpr unsigned long long kHashOps = crypto_pwhash_OPSLIMIT_INTERACTIVE;
+constexpr std::size_t kHashMemory = crypto_pwhash_MEMLIMIT_INTERACTIVE;
+
+constexpr const char* kSchema = "CREATE TABLE IF NOT EXISTS accounts ("
+                                " name TEXT NOT NULL UNIQUE COLLATE NOCASE,"
+                                " password_hash TEXT NOT NULL,"
+                                " source_id TEXT NOT NULL,"
+                                " email TEXT NOT NULL,"
+                                " created_at INTEGER NOT NULL)";
+
+struct StatementFinalize {
+    void operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalize>;
+
+[[noreturn]] void Fail(sqlite3* database, const std::string& what) {
+    throw std::runtime_error("accounts database: " + what + ": " + sqlite3_errmsg(database));
+}
+
+Statement Prepare(sqlite3* database, const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(database, sql, -1, &statement, nullptr) != SQLITE_OK)
+        Fail(database, "prepare");
+    return Statement(statement);
+}
+
+void BindText(sqlite3* database, sqlite3_stmt* statement, int index, const std::string& text) {
+    if (sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) !=
+        SQLITE_OK)
+        Fail(database, "bind");
+}
+
+std::string ColumnText(sqlite3_stmt* statement, int column) {
+    const unsigned char* text = sqlite3_column_text(statement, column);
+    return text ? std::string(reinterpret_cast<const char*>(text),
+                              static_cast<std::size_t>(sqlite3_column_bytes(statement, column)))
+                : std::string();
+}
+
+void InitSodiumOnce() {
+    if (sodium_init() < 0)
+        throw std::runtime_error("libsodium cannot start");
+}
+
+std::string HashPassword(const std::string& password) {
+    char hash[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str(hash, password.data(), password.size(), kHashOps, kHashMemory) != 0)
+        throw std::runtime_error("out of memory while hashing a password");
+    return hash;
+}
+
+} // namespace
+
+AccountStore::AccountStore(const std::filesystem::path& file) {
+    InitSodiumOnce();
+    sqlite3* database = nullptr;
+    const int opened = sqlite3_open_v2(
+        file.c_str(), &database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    database_.reset(database); // closed even when opening failed
+    if (opened != SQLITE_OK)
+        Fail(database, "open " + file.string());
+    sqlite3_busy_timeout(database, 5000);
+    if (sqlite3_exec(database, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK)
+        Fail(database, "create table");
+}
+
+AccountStore::~AccountStore() = default;
+
+bool AccountStore::Add(const NewAccount& account) {
+    // Hashing takes long on purpose: do it before taking the connection.
+    const std::string hash = HashPassword(account.password);
+    const auto now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+
+    const std::lock_guard lock(mutex_);
+    sqlite3* database = database_.get();
+    const Statement insert = Prepare(database, "INSERT INTO accounts (name, password_hash, source_id, email, "
+                                               "created_at) VALUES (?, ?, ?, ?, ?)");
+    BindText(database, insert.get(), 1, account.userName);
+    BindText(database, insert.get(), 2, hash);
+    BindText(database, insert.get(), 3, account.sourceId);
+    BindText(database, insert.get(), 4, account.email);
+    sqlite3_bind_int64(insert.get(), 5, now);
+    const int result = sqlite3_step(insert.get());
+    if (result == SQLITE_DONE)
+        return true;
+    if (sqlite3_extended_errcode(database) == SQLITE_CONSTRAINT_UNIQUE)
+        return false;
+    Fail(database, "insert");
+}
+
+std::optional<std::string> AccountStore::Verify(const std::string& userName, const std::string& password) {
+    std::string name;
+    std::string hash;
+    {
+        const std::lock_guard lock(mutex_);
+        sqlite3* database = database_.get();
+        const Statement select = Prepare(database, "SELECT name, password_hash FROM accounts WHERE name = ?");
+        BindText(database, select.get(), 1, userName);
+        const int result = sqlite3_step(select.get());
+        if (result == SQLITE_DONE)
+            return std::nullopt;
+        if (result != SQLITE_ROW)
+            Fail(database, "select");
+        name = ColumnText(select.get(), 0);
+        hash = ColumnText(select.get(), 1);
+    }
+    if (crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) != 0)
+        return std::nullopt;
+    return name;
+}
+
+} // namespace qm::server
