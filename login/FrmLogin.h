@@ -71,7 +71,7 @@ private:
     void BuildLoginPanel();
     void BuildSignPanel();
     void BuildTipPictures();
-    TTipRow BuildRow(const char* caption, const char* editName, int top);
+    TTipRow BuildRow(const char* caption, const char* editName, const char* tipName, int top);
     QLabel* NewLabel(QWidget* parent, const QString& text, int tag, const QRect& geometry);
     QLineEdit* NewEdit(QWidget* parent, const char* name, int maxLength, const QRect& geometry);
     QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry);

@@ -164,7 +164,8 @@ void TfrmLogin::BuildLoginPanel() {
     connect(imgUserList, &TPictureButton::clicked, this, &TfrmLogin::imgUserListClick);
 }
 
-TfrmLogin::TTipRow TfrmLogin::BuildRow(const char* caption, const char* editName, int top) {
+TfrmLogin::TTipRow TfrmLogin::BuildRow(const char* caption, const char* editName, const char* tipName,
+                                       int top) {
     TTipRow row;
     row.caption = NewLabel(pnlSign, QString::fromUtf8(caption), 0, QRect(20, top + 6, 78, 16));
     row.outline = new TPaintArea(pnlSign, [](QPainter& painter, const QRect& area) {
@@ -175,6 +176,7 @@ TfrmLogin::TTipRow TfrmLogin::BuildRow(const char* caption, const char* editName
     row.edit = NewEdit(pnlSign, editName, 20, {});
     row.picture = new QLabel(pnlSign);
     row.tip = NewLabel(pnlSign, {}, 2, {});
+    row.tip->setObjectName(QString::fromLatin1(tipName));
     QFont tipFont = row.tip->font();
     tipFont.setPixelSize(11);
     row.tip->setFont(tipFont);
@@ -204,10 +206,10 @@ void TfrmLogin::BuildSignPanel() {
     lblSignHint->setObjectName(QStringLiteral("lblSignHint"));
     lblSignHint->installEventFilter(this);
 
-    userRow_ = BuildRow("用户名：", "edtSignUser", kFirstRowTop);
-    passwordRow_ = BuildRow("密  码：", "edtNewPwd", kFirstRowTop + kRowStep);
-    confirmRow_ = BuildRow("确认密码：", "edtNewPwd2", kFirstRowTop + 2 * kRowStep);
-    mailRow_ = BuildRow("电子邮箱：", "edtMail", kFirstRowTop + 3 * kRowStep);
+    userRow_ = BuildRow("用户名：", "edtSignUser", "lblUserTip", kFirstRowTop);
+    passwordRow_ = BuildRow("密  码：", "edtNewPwd", "lblPwdTip", kFirstRowTop + kRowStep);
+    confirmRow_ = BuildRow("确认密码：", "edtNewPwd2", "lblPwd2Tip", kFirstRowTop + 2 * kRowStep);
+    mailRow_ = BuildRow("电子邮箱：", "edtMail", "lblMailTip", kFirstRowTop + 3 * kRowStep);
     passwordRow_.edit->setEchoMode(QLineEdit::Password);
     confirmRow_.edit->setEchoMode(QLineEdit::Password);
     mailRow_.edit->setMaxLength(30);
