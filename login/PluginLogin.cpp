@@ -84,7 +84,8 @@ void TLoginPlugin::REQ_3(const corvane::TBSONDocument&, corvane::TBSONDocument& 
 void TLoginPlugin::REQ_4(const corvane::TBSONDocument&, corvane::TBSONDocument&) {}
 
 void TLoginPlugin::REQ_5(const corvane::TBSONDocument& req, corvane::TBSONDocument& res) {
-    // The caller's document is changed on purpose: the caller sees which page was opened.
+    // The caller's document is changed on purpose: the caller sees which page was opened. Request
+    // documents are made by TakeDataDocument and are never const objects.
     auto& request = const_cast<corvane::TBSONDocument&>(req);
     request.SetString("UrlNode", "changepassword_addr");
     REQ_9(request, res);

@@ -105,7 +105,7 @@ TEST_F(LoginDialogTest, EveryFieldCheckShowsItsTipInItsColour) {
         EXPECT_EQ(TipColour(c.tip), kHint);
         EXPECT_FALSE(TipText(c.tip).isEmpty());
         Child<QPushButton>("btnUnSign")->setFocus(Qt::TabFocusReason);
-        EXPECT_EQ(TipText(c.tip), QString::fromUtf8(c.expected));
+        EXPECT_EQ(TipText(c.tip).toStdString(), c.expected);
         EXPECT_EQ(TipColour(c.tip), c.colour);
     }
 }
@@ -135,10 +135,10 @@ TEST_F(LoginDialogTest, KeyFiltersLimitsAndFocus) {
     Open(TfrmLogin::kLayoutLogin);
     EXPECT_EQ(dialog_.focusWidget(), Child("edtUser"));
     Type(Child("edtUser"), QStringLiteral("Ab_9-+.中 @x"));
-    EXPECT_EQ(Child("edtUser")->text(), QStringLiteral("Ab_9x"));
+    EXPECT_EQ(Child("edtUser")->text().toStdString(), "Ab_9x");
     // Fifteen characters (more than the form once allowed) and the limit of twenty.
     QTest::keyClicks(Child("edtPassWord"), QStringLiteral("Pass-word 12345"));
-    EXPECT_EQ(Child("edtPassWord")->text(), QStringLiteral("Pass-word 12345"));
+    EXPECT_EQ(Child("edtPassWord")->text().toStdString(), "Pass-word 12345");
     QTest::keyClicks(Child("edtPassWord"), QStringLiteral("678901"));
     EXPECT_EQ(Child("edtPassWord")->text().size(), 20);
     // Down and Up move between the fields.
@@ -151,10 +151,10 @@ TEST_F(LoginDialogTest, KeyFiltersLimitsAndFocus) {
     EXPECT_EQ(dialog_.focusWidget(), Child("edtSignUser"));
     for (const char* name : {"edtNewPwd", "edtNewPwd2"}) {
         QTest::keyClicks(Child(name), QStringLiteral("abcdefghij12345"));
-        EXPECT_EQ(Child(name)->text(), QStringLiteral("abcdefghij12345")) << name;
+        EXPECT_EQ(Child(name)->text().toStdString(), "abcdefghij12345") << name;
     }
     Type(Child("edtMail"), QStringLiteral("税a@b.cn"));
-    EXPECT_EQ(Child("edtMail")->text(), QStringLiteral("a@b.cn"));
+    EXPECT_EQ(Child("edtMail")->text().toStdString(), "a@b.cn");
     QTest::keyClick(Child("edtMail"), Qt::Key_Return);
     QTest::qWait(50);
     EXPECT_NE(QApplication::focusWidget(), Child("edtMail"));
@@ -178,7 +178,7 @@ TEST_F(LoginDialogTest, LoginButtonMessages) {
         SCOPED_TRACE(c.message);
         Child("edtUser")->setText(QString::fromUtf8(c.user));
         Child("edtPassWord")->setText(QString::fromUtf8(c.password));
-        EXPECT_EQ(MessageAfterClick(Child<QPushButton>("btnLogin")), QString::fromUtf8(c.message));
+        EXPECT_EQ(MessageAfterClick(Child<QPushButton>("btnLogin")).toStdString(), c.message);
         EXPECT_EQ(dialog_.focusWidget(), Child(c.focused));
         EXPECT_TRUE(dialog_.isVisible());
         EXPECT_TRUE(Child<QPushButton>("btnLogin")->isEnabled());
