@@ -3,6 +3,7 @@
 #include "DeskIcons.h"
 #include "Drawing.h"
 #include "FramePictures.h"
+#include "LoginPictures.h"
 #include "TabSkin.h"
 
 #include <cstdio>
@@ -59,17 +60,29 @@ void WriteStoreAppPictures(const fs::path& folder) {
     }
 }
 
+// The login dialog's pictures, installed as files in Plugins/Login/Pictures.
+void WriteLoginPictures(const fs::path& folder) {
+    SavePng(DrawLoginLogo(), folder / "tc_logo.png");
+    SavePng(DrawAccountPicture(), folder / "tc_userlogo.png");
+    SavePng(DrawTipPicture(TTipPicture::Hint), folder / "tc_tip.png");
+    SavePng(DrawTipPicture(TTipPicture::Right), folder / "tc_right.png");
+    SavePng(DrawTipPicture(TTipPicture::Wrong), folder / "tc_wrong.png");
+    SavePng(DrawUserListButton(), folder / "tc_userlist.png");
+}
+
 } // namespace
 
 // qm-skingen OUTDIR: draws the sample installation's pictures. OUTDIR/pack receives the pictures
 // for the packed image store, OUTDIR/Pictures those installed as files in the Pictures folder
-// (the tab strip skin, the bench background and the pictures the boot scripts name).
+// (the tab strip skin, the bench background and the pictures the boot scripts name), and
+// OUTDIR/Plugins/Login/Pictures those of the login dialog.
 int main(int argc, char* argv[]) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: qm-skingen OUTDIR\n"
                              "Draws the desk's pictures into OUTDIR/pack (for the packed image store)\n"
                              "and OUTDIR/Pictures (loose pictures: PgSkin.bmp, bench.png, icons,\n"
-                             "store application icons).\n");
+                             "store application icons) and OUTDIR/Plugins/Login/Pictures (the login\n"
+                             "dialog's pictures).\n");
         return 2;
     }
     try {
@@ -78,6 +91,8 @@ int main(int argc, char* argv[]) {
         const fs::path pictures = out / "Pictures";
         fs::create_directories(pack);
         fs::create_directories(pictures);
+        const fs::path loginPictures = out / "Plugins" / "Login" / "Pictures";
+        fs::create_directories(loginPictures);
 
         WritePackedPictures(pack);
         WriteScriptPictures(pack);
@@ -85,6 +100,7 @@ int main(int argc, char* argv[]) {
         WriteStoreAppPictures(pictures);
         SaveBmp24(DrawTabSkin(), pictures / "PgSkin.bmp");
         SavePng(DrawBenchBackground(), pictures / "bench.png");
+        WriteLoginPictures(loginPictures);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "qm-skingen: %s\n", error.what());

@@ -1,0 +1,62 @@
+#include "login/ServiceCall.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <exception>
+#include <thread>
+
+namespace qm {
+
+namespace {
+
+// Disables the widgets that were enabled and shows the busy cursor, for the life of the object.
+class TBusyState {
+public:
+    explicit TBusyState(std::initializer_list<QWidget*> widgets) {
+        for (QWidget* widget : widgets) {
+            if (widget != nullptr && widget->isEnabled()) {
+                widget->setEnabled(false);
+                disabled_.emplace_back(widget);
+            }
+        }
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~TBusyState() {
+        QApplication::restoreOverrideCursor();
+        for (const QPointer<QWidget>& widget : disabled_) {
+            if (widget)
+                widget->setEnabled(true);
+        }
+    }
+    TBusyState(const TBusyState&) = delete;
+    TBusyState& operator=(const TBusyState&) = delete;
+
+private:
+    std::vector<QPointer<QWidget>> disabled_;
+};
+
+} // namespace
+
+void RunServiceCall(std::initializer_list<QWidget*> disabledMeanwhile, const std::function<void()>& work) {
+    const TBusyState busy(disabledMeanwhile);
+    QEventLoop loop;
+    std::exception_ptr failure;
+    // The worker only posts to the loop; the loop leaves only on that post, so it outlives it.
+    std::thread worker([&work, &failure, &loop] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    // User input other than to this loop's window keeps being delivered: the window is modal, and
+    // its own controls that could start another call are disabled above.
+    loop.exec();
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace qm

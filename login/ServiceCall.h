@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <initializer_list>
+#include <vector>
+
+namespace qm {
+
+// Runs a blocking call (the account service) on a worker thread while the calling UI thread keeps
+// handling events in a local loop, so that the window never freezes. Meanwhile the given widgets
+// are disabled and the cursor is busy; both are put back afterwards. work must not touch UI
+// objects: it hands its outcome back through what it captures, which the caller reads once this
+// returns. An exception thrown by work is rethrown here, on the calling thread.
+void RunServiceCall(std::initializer_list<QWidget*> disabledMeanwhile, const std::function<void()>& work);
+
+// The same for work that answers a value.
+template <class T>
+T RunServiceCall(std::initializer_list<QWidget*> disabledMeanwhile, const std::function<T()>& work) {
+    T result{};
+    RunServiceCall(disabledMeanwhile, std::function<void()>([&result, &work] { result = work(); }));
+    return result;
+}
+
+} // namespace qm

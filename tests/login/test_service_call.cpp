@@ -1,0 +1,62 @@
+// A service call runs off the UI thread: the window keeps handling events, its buttons are
+// disabled and the cursor is busy meanwhile, and everything is put back afterwards.
+#include "corvane/Errors.h"
+#include "login/ServiceCall.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+#include <chrono>
+#include <future>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+TEST(ServiceCall, KeepsTheWindowAliveWhileTheCallWaits) {
+    QWidget window;
+    auto* enabled = new QPushButton(QStringLiteral("登录"), &window);
+    auto* alreadyDisabled = new QPushButton(QStringLiteral("取消"), &window);
+    alreadyDisabled->setEnabled(false);
+
+    // The call can only end when the UI thread has run a timer while it waits.
+    std::promise<void> uiRan;
+    std::future<void> uiRanFuture = uiRan.get_future();
+    bool enabledDuringCall = true;
+    bool busyCursorDuringCall = false;
+    QTimer::singleShot(30, &window, [&] {
+        enabledDuringCall = enabled->isEnabled();
+        busyCursorDuringCall =
+            QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        uiRan.set_value();
+    });
+    const std::thread::id uiThread = std::this_thread::get_id();
+    std::thread::id workThread;
+    const bool answered = qm::RunServiceCall<bool>({enabled, alreadyDisabled}, [&] {
+        workThread = std::this_thread::get_id();
+        return uiRanFuture.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    });
+
+    EXPECT_TRUE(answered) << "the UI thread was blocked during the call";
+    EXPECT_NE(workThread, uiThread);
+    EXPECT_FALSE(enabledDuringCall);
+    EXPECT_TRUE(busyCursorDuringCall);
+    EXPECT_TRUE(enabled->isEnabled());
+    EXPECT_FALSE(alreadyDisabled->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(ServiceCall, HandsTheCallsErrorBackToTheCaller) {
+    QPushButton button;
+    try {
+        qm::RunServiceCall({&button},
+                           [] { throw corvane::ETax("组件(MERIDAPI.BrennikApi)没有安装", "test"); });
+        ADD_FAILURE() << "no error";
+    } catch (const corvane::ETax& error) {
+        EXPECT_EQ(error.Message(), "组件(MERIDAPI.BrennikApi)没有安装");
+    }
+    EXPECT_TRUE(button.isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+} // namespace
