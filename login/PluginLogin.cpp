@@ -1,12 +1,12 @@
 #include "login/PluginLogin.h"
 
+#include "common/AccountConfig.h"
 #include "common/AccountService.h"
 #include "common/Routing.h"
 #include "corvane/Errors.h"
 #include "login/Branding.h"
 #include "login/BrowserStart.h"
 #include "login/FrmLogin.h"
-#include "login/TokenLogin.h"
 
 #include <QApplication>
 #include <memory>

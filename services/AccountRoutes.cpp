@@ -42,10 +42,9 @@ public:
     void Register(const Json& body, httplib::Response& response) {
         const NewAccount account{TextMember(body, "userName"), TextMember(body, "password"),
                                  TextMember(body, "sourceId"), TextMember(body, "email")};
-        const std::pair<const std::string*, const char*> required[] = {{&account.userName, "用户名"},
-                                                                       {&account.password, "密码"},
-                                                                       {&account.sourceId, "来源标识"},
-                                                                       {&account.email, "电子邮件地址"}};
+        // The source identifier may be empty: an installation without one still registers users.
+        const std::pair<const std::string*, const char*> required[] = {
+            {&account.userName, "用户名"}, {&account.password, "密码"}, {&account.email, "电子邮件地址"}};
         for (const auto& [value, caption] : required) {
             if (value->empty())
                 return AnswerError(response, 400, std::string(caption) + "不能为空");

@@ -28,14 +28,16 @@ inline void WriteBranding(const std::string& children) {
 }
 
 // Hands the next modal window (a dialog the code under test opens) to act, once it is up; act
-// must close it. Watches only while it lives.
+// must close it. A modal window that is `ignored` (the dialog that opens the awaited one) is passed
+// over. Watches only while it lives.
 class TModalWatcher {
 public:
-    explicit TModalWatcher(std::function<void(QWidget*)> act) : act_(std::move(act)) {
+    explicit TModalWatcher(std::function<void(QWidget*)> act, QWidget* ignored = nullptr)
+        : act_(std::move(act)) {
         timer_.setInterval(20);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
+        QObject::connect(&timer_, &QTimer::timeout, [this, ignored] {
             QWidget* modal = QApplication::activeModalWidget();
-            if (modal == nullptr || !modal->isVisible())
+            if (modal == nullptr || !modal->isVisible() || modal == ignored)
                 return;
             timer_.stop();
             act_(modal);

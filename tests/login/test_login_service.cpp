@@ -1,0 +1,295 @@
+// The login plug-in through the real bus against the real account service (the reference server,
+// started by each test on a free port with a data folder of its own): registration and login in the
+// dialog, the login check and account pages with a token login opened in a recording browser, and
+// services that cannot be reached or never answer.
+#include "common/CurlHandles.h"
+#include "common/Paths.h"
+#include "common/Routing.h"
+#include "corvane/Khan.h"
+#include "host/UIPlugin.h"
+#include "tests/login/LoginTestSupport.h"
+#include "tests/support/ReferenceServer.h"
+#include "tests/support/TestPrograms.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+using corvane::IDataDocument;
+using corvane::TakeDataDocument;
+using Clock = std::chrono::steady_clock;
+
+const std::string kPorlock = qm::PluginsPath() + "Login/Porlock.dll";
+const QColor kRejected(0xFF, 0x6A, 0x6A);
+
+// Every text a message window shows.
+QString TextsOf(QWidget* window) {
+    QStringList texts;
+    for (const QLabel* label : window->findChildren<QLabel*>())
+        texts << label->text();
+    return texts.join(QLatin1Char('|'));
+}
+
+template <class T> T* Child(QWidget* dialog, const char* name) {
+    T* child = dialog->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+// Clicks the button and answers the texts of the message window it brings up, closed again;
+// "" when none came up.
+QString MessageAfterClick(QWidget* dialog, const char* button) {
+    QString message;
+    const login_test::TModalWatcher closing(
+        [&message](QWidget* modal) {
+            message = TextsOf(modal);
+            modal->close();
+        },
+        dialog);
+    Child<QPushButton>(dialog, button)->click();
+    return message;
+}
+
+void Fill(QWidget* dialog, std::initializer_list<std::pair<const char*, const char*>> fields) {
+    for (const auto& [name, text] : fields)
+        Child<QLineEdit>(dialog, name)->setText(QString::fromUtf8(text));
+}
+
+struct TFetched {
+    long status = 0;
+    std::string location;
+};
+
+// One GET without following redirects: what a browser gets first for the address.
+TFetched FetchOnce(const std::string& url) {
+    qm::CurlEasy curl = qm::MakeCurlEasy();
+    TFetched fetched;
+    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, 20L);
+    curl_easy_setopt(
+        curl.get(), CURLOPT_WRITEFUNCTION,
+        +[](char*, size_t size, size_t count, void*) -> size_t { return size * count; });
+    if (curl_easy_perform(curl.get()) != CURLE_OK)
+        return fetched;
+    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &fetched.status);
+    char* location = nullptr;
+    curl_easy_getinfo(curl.get(), CURLINFO_REDIRECT_URL, &location);
+    fetched.location = location ? location : "";
+    return fetched;
+}
+
+class LoginServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* folder : {"bin", "data/applications", "root", "accounts"})
+            QDir().mkpath(dir_.filePath(QString::fromLatin1(folder)));
+        WriteScript(dir_.filePath(QStringLiteral("bin/xdg-settings")), "printf 'qm-recorder.desktop\\n'\n");
+        const QString recorder = dir_.filePath(QStringLiteral("recorder"));
+        WriteArgumentRecorder(recorder, BrowserOutput());
+        WriteTextFile(dir_.filePath(QStringLiteral("data/applications/qm-recorder.desktop")),
+                      "[Desktop Entry]\nType=Application\nExec=" + recorder.toStdString() + " %u\n");
+        server_ = std::make_unique<qm::test::ReferenceServer>(
+            dir_.filePath(QStringLiteral("root")).toStdString(),
+            std::vector<std::string>{"--data", dir_.filePath(QStringLiteral("accounts")).toStdString()});
+        std::remove(login_test::UsersPath().c_str());
+        corvane::Khan().SetHostPlugin(&host_);
+    }
+    void TearDown() override {
+        corvane::Khan_Free();
+        std::remove(login_test::BrandingPath().c_str());
+        std::remove(login_test::UsersPath().c_str());
+    }
+
+    // brennik.xml with the account service at `serviceAddress` and the forum page.
+    void Configure(const std::string& serviceAddress, int timeoutSeconds = 15) {
+        login_test::WriteBranding("<accountservice_addr>" + serviceAddress + "</accountservice_addr>" +
+                                  "<accountservice_timeout>" + std::to_string(timeoutSeconds) +
+                                  "</accountservice_timeout>" + "<forum_addr>" + kForum + "</forum_addr>");
+    }
+
+    QString BrowserOutput() const { return dir_.filePath(QStringLiteral("browser-args")); }
+    QStringList TakeBrowserArguments() {
+        const QStringList lines = WaitForLines(BrowserOutput());
+        QFile::remove(BrowserOutput());
+        return lines;
+    }
+
+    IDataDocument Invoke(int number, std::initializer_list<std::pair<const char*, std::string>> texts = {},
+                         bool noLogin = false) {
+        IDataDocument request = TakeDataDocument(number, 0);
+        request->SetBoolean("NoLogin", noLogin);
+        for (const auto& [name, text] : texts)
+            request->SetString(name, text);
+        return corvane::Khan().Invoke(kPorlock, request);
+    }
+    static std::string Shared(const char* key) {
+        return qm::GetSharedValue("Login", key)->GetValue("value").AsString();
+    }
+    static void StoreUser(const std::string& user, const std::string& password) {
+        qm::SetSharedValue("Login", "UserName", user);
+        qm::SetSharedValue("Login", "Password", password);
+    }
+
+    // Runs a request that must show no dialog; a dialog that comes up anyway is closed and counted.
+    IDataDocument InvokeWithoutDialog(int number,
+                                      std::initializer_list<std::pair<const char*, std::string>> texts,
+                                      bool noLogin) {
+        bool dialogShown = false;
+        const login_test::TModalWatcher watcher([&dialogShown](QWidget* modal) {
+            dialogShown = true;
+            modal->close();
+        });
+        IDataDocument answer = Invoke(number, texts, noLogin);
+        EXPECT_FALSE(dialogShown) << "request " << number << " showed a dialog";
+        return answer;
+    }
+
+    // Registers through request 2: answers the modal result, with the dialog's status line and
+    // user-name tip (text and colour) as they were when registration ended or failed.
+    struct TRegistration {
+        int result = 0;
+        QString message;
+        QString status;
+        QString userTip;
+        QColor userTipColour;
+    };
+    TRegistration Register(const char* user, const char* password) {
+        TRegistration outcome;
+        const login_test::TModalWatcher registering([&](QWidget* dialog) {
+            Fill(dialog, {{"edtSignUser", user},
+                          {"edtNewPwd", password},
+                          {"edtNewPwd2", password},
+                          {"edtMail", "owner@example.com"}});
+            outcome.message = MessageAfterClick(dialog, "btnSign");
+            if (!dialog->isVisible())
+                return;
+            outcome.status = Child<QLabel>(dialog, "lblSignHint")->text();
+            auto* tip = Child<QLabel>(dialog, "lblUserTip");
+            outcome.userTip = tip->text();
+            outcome.userTipColour = tip->palette().color(QPalette::WindowText);
+            Child<QPushButton>(dialog, "btnUnSign")->click();
+        });
+        outcome.result = static_cast<int>(Invoke(2)->GetValue("Result").AsInteger());
+        return outcome;
+    }
+
+    // Logs in through request 3: answers the modal result and the message a failure showed.
+    std::pair<int, QString> LogIn(const char* user, const char* password) {
+        QString message;
+        const login_test::TModalWatcher loggingIn([&](QWidget* dialog) {
+            Fill(dialog, {{"edtUser", user}, {"edtPassWord", password}});
+            message = MessageAfterClick(dialog, "btnLogin");
+            if (dialog->isVisible())
+                Child<QPushButton>(dialog, "btnUnLogin")->click();
+        });
+        const int result = static_cast<int>(Invoke(3)->GetValue("Result").AsInteger());
+        return {result, message};
+    }
+
+    static constexpr const char* kForum = "http://127.0.0.1:9/bbs?topic=1\\yupage=2";
+    static constexpr const char* kForumOpened = "http://127.0.0.1:9/bbs?topic=1&page=2";
+
+    QTemporaryDir dir_;
+    TEnvGuard path_{"PATH", dir_.filePath(QStringLiteral("bin")).toStdString() + ":/usr/bin:/bin"};
+    TEnvGuard dataHome_{"XDG_DATA_HOME", dir_.filePath(QStringLiteral("data")).toStdString()};
+    TEnvGuard dataDirs_{"XDG_DATA_DIRS", dir_.filePath(QStringLiteral("none")).toStdString()};
+    std::unique_ptr<qm::test::ReferenceServer> server_;
+    qm::TUIPlugin host_;
+};
+
+TEST_F(LoginServiceTest, RegisterLogInAndOpenAccountPagesWithATokenLogin) {
+    Configure(server_->BaseURL());
+    // A password longer than ten characters, as the rule texts allow.
+    const char* password = "fifteen-chars-1";
+
+    const TRegistration registered = Register("carol1", password);
+    EXPECT_EQ(registered.result, 1);
+    EXPECT_TRUE(registered.message.contains(QStringLiteral("提交注册申请成功，恭喜你成为会员！")))
+        << registered.message.toStdString();
+    EXPECT_EQ(Shared("UserName"), "") << "registering stores no login";
+
+    const TRegistration taken = Register("carol1", "another-pass");
+    EXPECT_EQ(taken.result, 2);
+    EXPECT_EQ(taken.status, QStringLiteral("提交注册申请失败"));
+    EXPECT_EQ(taken.userTip, QStringLiteral("此用户名已被注册，请另换一个"));
+    EXPECT_EQ(taken.userTipColour, kRejected);
+
+    const auto [wrongResult, wrongMessage] = LogIn("carol1", "not-the-password");
+    EXPECT_EQ(wrongResult, 2);
+    EXPECT_TRUE(wrongMessage.contains(QStringLiteral("用户名或密码错误"))) << wrongMessage.toStdString();
+    EXPECT_EQ(Shared("UserName"), "");
+
+    const auto [result, message] = LogIn("carol1", password);
+    EXPECT_EQ(result, 1) << message.toStdString();
+    EXPECT_EQ(Shared("UserName"), "carol1");
+    EXPECT_EQ(Shared("Password"), password);
+
+    // Logged in: the check needs no dialog, and the forum opens through the token-login page,
+    // which sends the browser on to the forum's address.
+    EXPECT_EQ(InvokeWithoutDialog(7, {}, false)->GetValue("Result").AsInteger(), 1);
+    const IDataDocument forum = InvokeWithoutDialog(9, {{"UrlNode", "forum_addr"}}, false);
+    EXPECT_EQ(forum->GetValue("Result").AsInteger(), 1);
+    EXPECT_FALSE(forum->HasItem("ErrMsg"));
+    const QStringList opened = TakeBrowserArguments();
+    ASSERT_EQ(opened.size(), 1);
+    const std::string tokenLogin = opened.front().toStdString();
+    EXPECT_EQ(tokenLogin.rfind(server_->URL("/myaccount/loginSend.do?sendTo="), 0), 0u) << tokenLogin;
+    const TFetched redirect = FetchOnce(tokenLogin);
+    EXPECT_EQ(redirect.status, 302);
+    EXPECT_EQ(redirect.location, kForumOpened);
+
+    // Another user stored in the desk than the one the service knows: the token is refused for
+    // that name, still without a dialog; the page opens without a token.
+    StoreUser("mallory", "whatever-pass");
+    EXPECT_EQ(InvokeWithoutDialog(7, {}, false)->GetValue("Result").AsInteger(), 0);
+    const IDataDocument plain = InvokeWithoutDialog(9, {{"Url", "http://127.0.0.1:9/plain"}}, false);
+    EXPECT_EQ(plain->GetValue("Result").AsInteger(), 0);
+    EXPECT_EQ(TakeBrowserArguments(), QStringList{QStringLiteral("http://127.0.0.1:9/plain")});
+
+    // Logged out, and no login wanted: the plain page, no answer from the check.
+    EXPECT_EQ(Invoke(8)->GetValue("Result").AsInteger(), 1);
+    EXPECT_FALSE(InvokeWithoutDialog(7, {}, true)->HasItem("Result"));
+    const IDataDocument noLogin = InvokeWithoutDialog(9, {{"UrlNode", "forum_addr"}}, true);
+    EXPECT_EQ(noLogin->GetValue("Result").AsInteger(), 0);
+    EXPECT_EQ(TakeBrowserArguments(), QStringList{QString::fromLatin1(kForumOpened)});
+}
+
+TEST_F(LoginServiceTest, UnreachableOrSilentServicesFailClearlyWithinTheirLimit) {
+    // A port that nobody listens on any more, and the server's held requests that never answer.
+    qm::test::ReferenceServer gone(dir_.filePath(QStringLiteral("root")).toStdString());
+    const std::string goneAddress = gone.BaseURL();
+    gone.Stop();
+    struct TCase {
+        std::string address;
+        int timeoutSeconds;
+        QString message;
+    };
+    const TCase cases[] = {
+        {goneAddress, 15, QStringLiteral("无法连接账户服务")},
+        {server_->URL("/hang"), 1, QStringLiteral("账户服务没有在1秒内应答")},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.address);
+        Configure(c.address, c.timeoutSeconds);
+        const auto started = Clock::now();
+        const auto [result, message] = LogIn("carol1", "fifteen-chars-1");
+        EXPECT_EQ(result, 2);
+        EXPECT_TRUE(message.contains(c.message)) << message.toStdString();
+
+        // The login check with a stored user swallows the failures: no answer, no dialog, no hang.
+        StoreUser("carol1", "fifteen-chars-1");
+        EXPECT_FALSE(InvokeWithoutDialog(7, {}, false)->HasItem("Result"));
+        StoreUser("", "");
+        EXPECT_LT(Clock::now() - started, std::chrono::seconds(12));
+    }
+}
+
+} // namespace
