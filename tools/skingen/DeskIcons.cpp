@@ -25,6 +25,10 @@ const TDeskIconInfo kDeskIcons[] = {
     {TDeskIcon::Help, "help", QColor(0x8E, 0x7C, 0xC3)},
     {TDeskIcon::Calculator, "calculator", QColor(0x6F, 0x82, 0x99)},
     {TDeskIcon::Calendar, "calendar", QColor(0xD4, 0x70, 0x7A)},
+    {TDeskIcon::Login, "login", QColor(0x3F, 0x9B, 0xC9)},
+    {TDeskIcon::Register, "register", QColor(0x5E, 0xA8, 0x6B)},
+    {TDeskIcon::AccountCard, "account", QColor(0x7A, 0x8C, 0xC8)},
+    {TDeskIcon::Password, "password", QColor(0xC9, 0x92, 0x4E)},
 };
 
 const TStoreAppIconInfo kStoreAppIcons[] = {
@@ -218,6 +222,82 @@ void Calendar(QPainter& p, const QColor& ink) {
         }
 }
 
+// A head and shoulders, the figure of the account icons, centred on (x, y).
+void Person(QPainter& p, double x, double y, double scale) {
+    Fill(p, kSymbol);
+    p.drawEllipse(QPointF(x, y - 7.0 * scale), 6.5 * scale, 6.5 * scale);
+    QPainterPath shoulders;
+    shoulders.moveTo(x - 12.0 * scale, y + 13.0 * scale);
+    shoulders.cubicTo(x - 12.0 * scale, y + 2.0 * scale, x - 6.0 * scale, y + 1.0 * scale, x,
+                      y + 1.0 * scale);
+    shoulders.cubicTo(x + 6.0 * scale, y + 1.0 * scale, x + 12.0 * scale, y + 2.0 * scale, x + 12.0 * scale,
+                      y + 13.0 * scale);
+    shoulders.closeSubpath();
+    p.drawPath(shoulders);
+}
+
+// A round badge in the lower right with the tile's colour as its rim, for the small sign that
+// tells the person icons apart.
+void Badge(QPainter& p, const QColor& ink) {
+    p.setPen(QPen(ink, 2.0));
+    p.setBrush(kSymbol);
+    p.drawEllipse(QPointF(9.5, 9.0), 8.0, 8.0);
+}
+
+void Login(QPainter& p, const QColor& ink) {
+    // A person, an arrow pointing in at the right.
+    Person(p, -5.0, -1.0, 1.0);
+    Badge(p, ink);
+    Stroke(p, ink, 2.4);
+    p.drawLine(QPointF(5.5, 9.0), QPointF(13.0, 9.0));
+    QPainterPath head;
+    head.moveTo(10.0, 5.5);
+    head.lineTo(13.5, 9.0);
+    head.lineTo(10.0, 12.5);
+    p.drawPath(head);
+}
+
+void Register(QPainter& p, const QColor& ink) {
+    // A person with a plus sign: a new account.
+    Person(p, -5.0, -1.0, 1.0);
+    Badge(p, ink);
+    Stroke(p, ink, 2.6);
+    p.drawLine(QPointF(9.5, 4.5), QPointF(9.5, 13.5));
+    p.drawLine(QPointF(5.0, 9.0), QPointF(14.0, 9.0));
+}
+
+void AccountCard(QPainter& p, const QColor& ink) {
+    // A card with a portrait on the left and lines of details on the right.
+    Fill(p, kSymbol);
+    p.drawRoundedRect(QRectF(-17.0, -12.0, 34.0, 25.0), 4.0, 4.0);
+    p.save();
+    p.setClipRect(QRectF(-14.0, -8.0, 13.0, 17.0));
+    Fill(p, Mix(ink, kSymbol, 0.3));
+    p.drawRoundedRect(QRectF(-14.0, -8.0, 13.0, 17.0), 2.0, 2.0);
+    Fill(p, kSymbol);
+    p.drawEllipse(QPointF(-7.5, -2.5), 3.3, 3.3);
+    p.drawEllipse(QPointF(-7.5, 8.5), 6.0, 5.0);
+    p.restore();
+    Stroke(p, ink, 2.2);
+    p.drawLine(QPointF(2.5, -4.5), QPointF(12.5, -4.5));
+    p.drawLine(QPointF(2.5, 0.5), QPointF(12.5, 0.5));
+    p.drawLine(QPointF(2.5, 5.5), QPointF(8.5, 5.5));
+}
+
+void Password(QPainter& p, const QColor& ink) {
+    // A key lying on a slant: a round bow with a hole, the shaft and two bits.
+    p.save();
+    p.rotate(-40.0);
+    Fill(p, kSymbol);
+    p.drawEllipse(QPointF(-9.0, 0.0), 8.5, 8.5);
+    p.drawRoundedRect(QRectF(-2.0, -2.6, 20.0, 5.2), 1.5, 1.5);
+    p.drawRect(QRectF(9.0, 1.0, 3.4, 6.5));
+    p.drawRect(QRectF(14.2, 1.0, 3.4, 5.0));
+    Fill(p, ink);
+    p.drawEllipse(QPointF(-11.0, 0.0), 3.0, 3.0);
+    p.restore();
+}
+
 void DrawSymbol(QPainter& painter, TDeskIcon icon, const QColor& ink) {
     switch (icon) {
     case TDeskIcon::InvoiceSearch:
@@ -236,6 +316,14 @@ void DrawSymbol(QPainter& painter, TDeskIcon icon, const QColor& ink) {
         return Calculator(painter, ink);
     case TDeskIcon::Calendar:
         return Calendar(painter, ink);
+    case TDeskIcon::Login:
+        return Login(painter, ink);
+    case TDeskIcon::Register:
+        return Register(painter, ink);
+    case TDeskIcon::AccountCard:
+        return AccountCard(painter, ink);
+    case TDeskIcon::Password:
+        return Password(painter, ink);
     }
 }
 

@@ -8,7 +8,20 @@
 // normal and a hovered look of the same size, and small line icons for the status bar.
 namespace skingen {
 
-enum class TDeskIcon { InvoiceSearch, Forum, HomePage, Store, Upgrade, Help, Calculator, Calendar };
+enum class TDeskIcon {
+    InvoiceSearch,
+    Forum,
+    HomePage,
+    Store,
+    Upgrade,
+    Help,
+    Calculator,
+    Calendar,
+    Login,
+    Register,
+    AccountCard,
+    Password
+};
 
 struct TDeskIconInfo {
     TDeskIcon icon;
