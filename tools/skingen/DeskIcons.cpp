@@ -29,6 +29,7 @@ const TDeskIconInfo kDeskIcons[] = {
     {TDeskIcon::Register, "register", QColor(0x5E, 0xA8, 0x6B)},
     {TDeskIcon::AccountCard, "account", QColor(0x7A, 0x8C, 0xC8)},
     {TDeskIcon::Password, "password", QColor(0xC9, 0x92, 0x4E)},
+    {TDeskIcon::Logout, "logout", QColor(0x8A, 0x93, 0xA3)},
 };
 
 const TStoreAppIconInfo kStoreAppIcons[] = {
@@ -298,6 +299,33 @@ void Password(QPainter& p, const QColor& ink) {
     p.restore();
 }
 
+void Logout(QPainter& p, const QColor& ink) {
+    // An open door with an arrow leaving through it.
+    Fill(p, kSymbol);
+    QPainterPath frame;
+    frame.addRoundedRect(QRectF(-16.0, -16.0, 22.0, 32.0), 3.0, 3.0);
+    QPainterPath opening;
+    opening.addRect(QRectF(-11.0, -11.0, 12.0, 22.0));
+    p.drawPath(frame.subtracted(opening));
+    QPainterPath leaf;
+    leaf.moveTo(-11.0, -11.0);
+    leaf.lineTo(-3.0, -7.0);
+    leaf.lineTo(-3.0, 15.0);
+    leaf.lineTo(-11.0, 11.0);
+    leaf.closeSubpath();
+    Fill(p, WithAlpha(kSymbol, 0xB0));
+    p.drawPath(leaf);
+    Stroke(p, kSymbol, 3.6);
+    p.drawLine(QPointF(0.0, 0.0), QPointF(15.0, 0.0));
+    QPainterPath head;
+    head.moveTo(9.5, -6.0);
+    head.lineTo(15.5, 0.0);
+    head.lineTo(9.5, 6.0);
+    p.drawPath(head);
+    Fill(p, ink);
+    p.drawEllipse(QPointF(-5.5, 3.0), 1.3, 1.3);
+}
+
 void DrawSymbol(QPainter& painter, TDeskIcon icon, const QColor& ink) {
     switch (icon) {
     case TDeskIcon::InvoiceSearch:
@@ -324,6 +352,8 @@ void DrawSymbol(QPainter& painter, TDeskIcon icon, const QColor& ink) {
         return AccountCard(painter, ink);
     case TDeskIcon::Password:
         return Password(painter, ink);
+    case TDeskIcon::Logout:
+        return Logout(painter, ink);
     }
 }
 

@@ -20,7 +20,8 @@ enum class TDeskIcon {
     Login,
     Register,
     AccountCard,
-    Password
+    Password,
+    Logout
 };
 
 struct TDeskIconInfo {
