@@ -31,9 +31,10 @@ int PictureHeight(const char* name) {
 
 std::span<const corvane::TPublishedMethod> TRecordingDesk::PublishedMethods() const noexcept {
     static const corvane::TPublishedMethod methods[] = {
-        QM_RECORDING_DESK_REQ(1),  QM_RECORDING_DESK_REQ(2),   QM_RECORDING_DESK_REQ(3),
-        QM_RECORDING_DESK_REQ(4),  QM_RECORDING_DESK_REQ(5),   QM_RECORDING_DESK_REQ(6),
-        QM_RECORDING_DESK_REQ(11), QM_RECORDING_DESK_REQ(103), QM_RECORDING_DESK_REQ(207),
+        QM_RECORDING_DESK_REQ(1),   QM_RECORDING_DESK_REQ(2),  QM_RECORDING_DESK_REQ(3),
+        QM_RECORDING_DESK_REQ(4),   QM_RECORDING_DESK_REQ(5),  QM_RECORDING_DESK_REQ(6),
+        QM_RECORDING_DESK_REQ(10),  QM_RECORDING_DESK_REQ(11), QM_RECORDING_DESK_REQ(103),
+        QM_RECORDING_DESK_REQ(207),
     };
     return methods;
 }
@@ -74,6 +75,16 @@ void TRecordingDesk::Serve(std::int32_t number, const corvane::TBSONDocument& re
     case 6:
         widgets_.push_back(TWidgetRequest{number, req});
         break;
+    case 10: {
+        const std::string method = req.GetValue("method").AsString();
+        const std::string nameSpace = req.GetValue("namespace").AsString();
+        const std::string key = req.GetValue("key").AsString();
+        if (method == "get")
+            res.SetString("value", shared_.Get(nameSpace, key));
+        else if (method == "set")
+            shared_.Set(nameSpace, key, req.GetValue("value").AsString());
+        break;
+    }
     case 11:
         res.SetInteger("type", qm::SysConfig().ReadInteger(qm::ConfigKey::AppType));
         res.SetString("title", qm::SysConfig().ReadString(qm::ConfigKey::AppTitle));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "corvane/Plugin.h"
+#include "host/SharedStore.h"
 
 #include <QRect>
 #include <cstdint>
@@ -11,7 +12,8 @@
 // A desk of a given window size in the host plugin's slot, for running the sample's scripts. It
 // answers the requests the scripts send the way the desk does — metrics measured from the
 // installed frame pictures, the desk's properties from the installed SysConfig.Xml, Lua files run
-// on the script engine — and keeps every widget request and every log line.
+// on the script engine, shared values kept in a store of its own — and keeps every widget request
+// and every log line.
 class TRecordingDesk : public corvane::TClientPlugin {
 public:
     TRecordingDesk(int width, int height);
@@ -31,6 +33,8 @@ public:
     QRect PageControlRect() const noexcept { return pageControl_; }
     int BorderWidth() const noexcept { return border_; }
     int StatusHeight() const noexcept { return statusHeight_; }
+    // The shared values that request 10 reads and writes (the login plug-in keeps its user there).
+    qm::TSharedStore& SharedValues() noexcept { return shared_; }
 
     template <int N> void Handle(const corvane::TBSONDocument& req, corvane::TBSONDocument& res) {
         Serve(N, req, res);
@@ -51,4 +55,5 @@ private:
     std::vector<TWidgetRequest> widgets_;
     std::vector<std::string> logLines_;
     std::vector<corvane::TBSONDocument> tabRequests_;
+    qm::TSharedStore shared_;
 };

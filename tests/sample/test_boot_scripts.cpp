@@ -1,6 +1,8 @@
 // The sample's boot scripts run on the real script engine against a desk of several window sizes.
 // The program runs from a copy of the sample installation, which is its application folder, so
-// picture and script names resolve exactly as they do in an installation.
+// picture and script names resolve exactly as they do in an installation. The copy carries the
+// real login plug-in: its dialogs come up on the offscreen platform and are closed at once, and
+// the default browser is a script that records the address it is given.
 #include "RecordingDesk.h"
 #include "SampleFiles.h"
 #include "common/Paths.h"
@@ -8,17 +10,25 @@
 #include "corvane/Khan.h"
 #include "corvane/TextCase.h"
 #include "host/TaxLua.h"
+#include "tests/support/TestPrograms.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QImage>
 #include <QRectF>
+#include <QTimer>
+#include <QWidget>
+#include <chrono>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <lua.hpp>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -72,6 +82,89 @@ QSizeF EstimatedTextSize(const TBSONDocument& doc) {
         i += length;
     }
     return QSizeF(ems * em, 1.25 * em);
+}
+
+// Closes every modal window as soon as it is up, as a user who cancels would, and keeps the
+// windows' titles.
+class TModalCloser {
+public:
+    TModalCloser() {
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible())
+                return;
+            titles_.push_back(modal->windowTitle().toStdString());
+            modal->close();
+        });
+        timer_.start();
+    }
+    TModalCloser(const TModalCloser&) = delete;
+    TModalCloser& operator=(const TModalCloser&) = delete;
+
+    // The titles of the windows closed since the last call.
+    std::vector<std::string> Take() { return std::exchange(titles_, {}); }
+
+private:
+    QTimer timer_;
+    std::vector<std::string> titles_;
+};
+
+// The desktop's default browser, for as long as the object lives: a script that writes its
+// arguments into a file.
+class TRecordingBrowser {
+public:
+    TRecordingBrowser() {
+        QDir().mkpath(dir_.filePath(QStringLiteral("bin")));
+        QDir().mkpath(dir_.filePath(QStringLiteral("data/applications")));
+        WriteScript(dir_.filePath(QStringLiteral("bin/xdg-settings")), "printf 'qm-recorder.desktop\\n'\n");
+        const QString recorder = dir_.filePath(QStringLiteral("recorder"));
+        WriteArgumentRecorder(recorder, Output());
+        WriteTextFile(dir_.filePath(QStringLiteral("data/applications/qm-recorder.desktop")),
+                      "[Desktop Entry]\nType=Application\nExec=" + recorder.toStdString() + " %u\n");
+    }
+
+    // The arguments of the one start since the last call; empty when there was none within a few
+    // seconds.
+    QStringList TakeArguments() {
+        const QStringList arguments = WaitForLines(Output(), std::chrono::seconds(5));
+        QFile::remove(Output());
+        return arguments;
+    }
+    bool Started() const { return QFile::exists(Output()); }
+
+private:
+    QString Output() const { return dir_.filePath(QStringLiteral("arguments")); }
+
+    QTemporaryDir dir_;
+    TEnvGuard path_{"PATH", dir_.filePath(QStringLiteral("bin")).toStdString() + ":/usr/bin:/bin"};
+    TEnvGuard dataHome_{"XDG_DATA_HOME", dir_.filePath(QStringLiteral("data")).toStdString()};
+    TEnvGuard dataDirs_{"XDG_DATA_DIRS", dir_.filePath(QStringLiteral("none")).toStdString()};
+};
+
+// What clicking an action of the sample does when nobody is logged in and every dialog is
+// cancelled: the dialog that comes up, the address the browser is given, and the line logged.
+struct TClickEffect {
+    std::string dialog;
+    std::string address;
+    std::string logLine;
+};
+
+const std::map<std::string, TClickEffect>& AccountClickEffects() {
+    // The page addresses are those of the installed brennik.xml, "\yu" read as "&".
+    static const std::map<std::string, TClickEffect> effects = {
+        {"login.lua", {"登录", "", "登录: 未登录"}},
+        {"register.lua", {"注册", "", "注册: 未注册"}},
+        {"account.lua",
+         {"登录", "http://127.0.0.1:8620/account.html", "账户资料: 打开账户资料页面（未登录）"}},
+        {"password.lua",
+         {"登录", "http://127.0.0.1:8620/password.html", "修改密码: 打开修改密码页面（未登录）"}},
+        {"logout.lua", {"", "", "退出登录: 没有已登录的用户"}},
+        {"forum.lua",
+         {"", "http://127.0.0.1:8620/forum.html?board=help&from=desk", "用户论坛: 打开论坛（未登录）"}},
+        {"home.lua", {"", "http://127.0.0.1:8620/home.html", "产品官网: 打开官网首页（未登录）"}},
+    };
+    return effects;
 }
 
 struct TPlacedWidget {
@@ -153,6 +246,7 @@ protected:
     }
 
     std::unique_ptr<TRecordingDesk> desk_;
+    TRecordingBrowser browser_;
 };
 
 TEST_P(SampleBootScripts, BuildTheDeskAndTheBench) {
@@ -165,7 +259,7 @@ TEST_P(SampleBootScripts, BuildTheDeskAndTheBench) {
         iconsOnBench += bench && widget.number == 6 ? 1 : 0;
     }
     EXPECT_GE(onDesk, 3) << "title and status bar";
-    EXPECT_GE(iconsOnBench, 8) << "the desk's functions";
+    EXPECT_GE(iconsOnBench, 13) << "the desk's functions";
     // The bench shows its tab, so that it can be reached while other pages are open.
     ASSERT_EQ(desk_->TabRequests().size(), 1u);
     const TBSONDocument& tab = desk_->TabRequests().front();
@@ -235,33 +329,56 @@ TEST_P(SampleBootScripts, LayOutWidgetsWithoutOverlapsInsideTheirContainers) {
 TEST_P(SampleBootScripts, ClicksRunTheirActionsOrDoNothing) {
     RunBootScripts();
     const std::vector<TRecordingDesk::TWidgetRequest> widgets = desk_->Widgets();
+    TModalCloser dialogs;
     int actions = 0;
+    std::set<std::string> accountActions;
     for (const auto& widget : widgets) {
         // Without "req_id" a click would send the stored creation request again and duplicate the
         // widget; every widget therefore names the request its click sends.
         ASSERT_TRUE(widget.doc.HasItem("plugin")) << Text(widget.doc, "text");
         ASSERT_TRUE(widget.doc.HasItem("req_id")) << Text(widget.doc, "text");
         const bool runsAction = widget.doc.GetValue("req_id").AsInteger() == 103;
-        if (runsAction && OpensAPage(Text(widget.doc, "luaf"))) {
+        const std::string script = Text(widget.doc, "luaf");
+        if (runsAction && OpensAPage(script)) {
             // Actions that dock a plug-in's window need the real desk and the plug-ins; the desk's
             // own tests click those.
             ++actions;
             continue;
         }
+        SCOPED_TRACE(Text(widget.doc, "text") + " " + script);
         const std::size_t linesBefore = desk_->LogLines().size();
         const std::size_t widgetsBefore = desk_->Widgets().size();
         ASSERT_NO_FATAL_FAILURE(Click(widget.doc));
         EXPECT_EQ(desk_->Widgets().size(), widgetsBefore) << "a click created a widget";
-        if (runsAction) {
-            ++actions;
-            EXPECT_EQ(qm::TaxLua().LastScriptError(), "");
-            ASSERT_EQ(desk_->LogLines().size(), linesBefore + 1) << Text(widget.doc, "luaf");
-            EXPECT_FALSE(desk_->LogLines().back().empty());
-        } else {
+        if (!runsAction) {
             EXPECT_EQ(desk_->LogLines().size(), linesBefore) << "decorative " << Text(widget.doc, "text");
+            EXPECT_TRUE(dialogs.Take().empty());
+            continue;
+        }
+        ++actions;
+        EXPECT_EQ(qm::TaxLua().LastScriptError(), "");
+        ASSERT_EQ(desk_->LogLines().size(), linesBefore + 1);
+        EXPECT_FALSE(desk_->LogLines().back().empty());
+
+        const auto effect = AccountClickEffects().find(fs::path(script).filename().string());
+        const std::vector<std::string> shown = dialogs.Take();
+        if (effect == AccountClickEffects().end()) {
+            EXPECT_TRUE(shown.empty()) << "a dialog came up";
+            continue;
+        }
+        accountActions.insert(effect->first);
+        EXPECT_EQ(desk_->LogLines().back(), effect->second.logLine);
+        EXPECT_EQ(shown, effect->second.dialog.empty() ? std::vector<std::string>{}
+                                                       : std::vector<std::string>{effect->second.dialog});
+        if (!effect->second.address.empty()) {
+            EXPECT_EQ(browser_.TakeArguments(), QStringList{QString::fromStdString(effect->second.address)});
         }
     }
-    EXPECT_GE(actions, 8);
+    EXPECT_GE(actions, 16);
+    EXPECT_EQ(accountActions.size(), AccountClickEffects().size()) << "an account action has no icon";
+    // Addresses are handed over at once; a browser started by another click would be there by now.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(browser_.Started()) << "a click opened the browser";
 }
 
 std::string DeskSizeName(const ::testing::TestParamInfo<TDeskSize>& size) {
@@ -271,6 +388,20 @@ std::string DeskSizeName(const ::testing::TestParamInfo<TDeskSize>& size) {
 INSTANTIATE_TEST_SUITE_P(DeskSizes, SampleBootScripts,
                          ::testing::Values(TDeskSize{800, 600}, TDeskSize{1366, 728}, TDeskSize{1920, 1040}),
                          DeskSizeName);
+
+TEST(SampleAccountScripts, LogOutForgetsTheLoggedInUser) {
+    TRecordingDesk desk(1024, 768);
+    corvane::Khan().SetHostPlugin(&desk);
+    desk.SharedValues().Set("Login", "UserName", "demo");
+    desk.SharedValues().Set("Login", "Password", "demo-pass-2026");
+    EXPECT_EQ(qm::TaxLua().RunFile(qm::ConfigPath() + "Scripts/actions/logout.lua"), 0)
+        << qm::TaxLua().LastScriptError();
+    EXPECT_EQ(desk.LogLines(), std::vector<std::string>{"退出登录: demo 已退出"});
+    EXPECT_EQ(desk.SharedValues().Get("Login", "UserName"), "");
+    EXPECT_EQ(desk.SharedValues().Get("Login", "Password"), "");
+    qm::FreeTaxLua();
+    corvane::Khan().Free();
+}
 
 TEST(SampleUpgradeScript, RunsAndLogsALine) {
     TRecordingDesk desk(1024, 768);
@@ -295,7 +426,7 @@ TEST(SampleScripts, EveryScriptCompiles) {
         EXPECT_EQ(luaL_loadfile(state.get(), path.c_str()), 0) << lua_tostring(state.get(), -1);
         lua_settop(state.get(), 0);
     }
-    EXPECT_GE(scripts, 11);
+    EXPECT_GE(scripts, 16);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 -- The bench, the first page of the desk: a greeting with today's date, the desk's functions as
--- icons in two groups, and a few tips on the right when there is room for them.
+-- icons in three groups, and a few tips on the right when there is room for them.
 
 -- The bench keeps a tab of its own, without a close button, so that it stays one click away while
 -- other pages are open.
@@ -88,24 +88,53 @@ local groups = {
     {icon = "home", text = "产品官网", script = "home.lua"},
     {icon = "help", text = "使用帮助", script = "help.lua"},
   }},
+  {title = "我的账户", items = {
+    {icon = "login", text = "登录", script = "login.lua"},
+    {icon = "register", text = "注册", script = "register.lua"},
+    {icon = "account", text = "账户资料", script = "account.lua"},
+    {icon = "password", text = "修改密码", script = "password.lua"},
+    {icon = "logout", text = "退出登录", script = "logout.lua"},
+  }},
 }
 
+-- A group is its title line, then rows of cells, then a gap before the next group; the last row
+-- only needs the icon and its caption. A bench too short for that (an 800 x 600 window) draws the
+-- rows closer together.
+local TITLE_HEIGHT = 32
+local ICON_AND_CAPTION = 86
+local row_height = CELL_HEIGHT
+local group_gap = 16
+local function rows_of(group)
+  return math.ceil(table.getn(group.items) / columns)
+end
+local function groups_height()
+  local total = 0
+  for _, group in ipairs(groups) do
+    total = total + TITLE_HEIGHT + rows_of(group) * row_height + group_gap
+  end
+  return total - group_gap - row_height + ICON_AND_CAPTION
+end
 local top = 112
+if top + groups_height() > height - 8 then
+  row_height = ICON_AND_CAPTION + 6
+  group_gap = 4
+end
+
 for _, group in ipairs(groups) do
   text(MARGIN, top, group.title, 11, 1, "#3B5B7E")
-  top = top + 32
+  top = top + TITLE_HEIGHT
   for i, item in ipairs(group.items) do
     local row = math.floor((i - 1) / columns)
     local column = i - 1 - row * columns
     -- The caption is centred under the icon, so the icon sits in the middle of its cell.
     local left = MARGIN + column * CELL_WIDTH + (CELL_WIDTH - ICON_SIZE) / 2
-    create_uicontext(action({site = "bench", left = left, top = top + row * CELL_HEIGHT,
+    create_uicontext(action({site = "bench", left = left, top = top + row * row_height,
                              png_nor = item.icon .. "_nor.png", png_mov = item.icon .. "_mov.png",
                              align = 0, text = item.text, fontsize = 10, fontstyle = 0,
                              fontcolor_nor = colour("#3B4A5C"), fontcolor_mov = colour("#2F6DB0")},
                             item.script))
   end
-  top = top + math.ceil(table.getn(group.items) / columns) * CELL_HEIGHT + 16
+  top = top + rows_of(group) * row_height + group_gap
 end
 
 if show_tips then
