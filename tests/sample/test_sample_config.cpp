@@ -9,6 +9,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <memory>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -115,6 +116,56 @@ TEST(SampleStoreCatalogue, ListsCompleteApplicationsInCategories) {
         }
     }
     EXPECT_GE(ids.size(), 2u);
+}
+
+// The account pages the sample's scripts and the login dialog open: the brennik.xml element and the
+// page of the sample web site (site/, the reference server's web root) it names.
+struct TAccountPage {
+    const char* urlNode;
+    const char* page;
+};
+constexpr TAccountPage kAccountPages[] = {
+    {"forum_addr", "forum.html"},             // forum.lua
+    {"home_addr", "home.html"},               // home.lua
+    {"changepassword_addr", "password.html"}, // request 5, password.lua
+    {"changeuserinfo_addr", "account.html"},  // request 6, account.lua
+    {"forgetpassword_addr", "forgot.html"},   // the login dialog's 忘记密码？
+};
+// scripts/run-desk replaces this base with the address of the reference server it starts.
+constexpr const char* kPlaceholderBase = "http://127.0.0.1:8620";
+
+TEST(SampleBranding, NamesEveryAccountPageOnTheSampleSite) {
+    const fs::path file = sample::ImageDir() / "Config" / "brennik.xml";
+    ExpectInstallationXmlForm(file);
+    ASSERT_NE(Parse(file), nullptr);
+    qm::TXmlConfig branding;
+    branding.Open(file.string());
+
+    EXPECT_EQ(branding.ReadString("accountservice_addr"), kPlaceholderBase);
+    EXPECT_FALSE(branding.ReadString("SoureId").empty());
+    const std::string base = std::string(kPlaceholderBase) + "/";
+    for (const TAccountPage& page : kAccountPages) {
+        SCOPED_TRACE(page.urlNode);
+        const std::string address = branding.ReadString(page.urlNode);
+        ASSERT_EQ(address.rfind(base, 0), 0u) << address;
+        const std::string path = address.substr(base.size(), address.find('?') - base.size());
+        EXPECT_EQ(path, page.page);
+        EXPECT_TRUE(fs::is_regular_file(sample::ImageDir() / "site" / path)) << path;
+    }
+
+    // Every page a script asks for by name is one of the pages above.
+    std::set<std::string> known;
+    for (const TAccountPage& page : kAccountPages)
+        known.insert(page.urlNode);
+    const std::regex urlNode(R"re(UrlNode\s*=\s*"([^"]*)")re");
+    int named = 0;
+    for (const fs::path& script : sample::FilesBelow(sample::ImageDir() / "Config" / "Scripts")) {
+        const std::string text = sample::ReadBytes(sample::ImageDir() / "Config" / "Scripts" / script);
+        for (auto match = std::sregex_iterator(text.begin(), text.end(), urlNode);
+             match != std::sregex_iterator(); ++match, ++named)
+            EXPECT_TRUE(known.count((*match)[1].str())) << script << " opens " << (*match)[1].str();
+    }
+    EXPECT_GE(named, 2);
 }
 
 TEST(SampleInstallation, CarriesTheStartUpFiles) {
