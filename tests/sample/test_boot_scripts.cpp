@@ -5,11 +5,13 @@
 // the default browser is a script that records the address it is given.
 #include "RecordingDesk.h"
 #include "SampleFiles.h"
+#include "common/AccountService.h"
 #include "common/Paths.h"
 #include "common/PngPack.h"
 #include "corvane/Khan.h"
 #include "corvane/TextCase.h"
 #include "host/TaxLua.h"
+#include "tests/support/ReferenceServer.h"
 #include "tests/support/TestPrograms.h"
 
 #include <QApplication>
@@ -20,7 +22,9 @@
 #include <QWidget>
 #include <chrono>
 #include <cmath>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <lua.hpp>
@@ -401,6 +405,70 @@ TEST(SampleAccountScripts, LogOutForgetsTheLoggedInUser) {
     EXPECT_EQ(desk.SharedValues().Get("Login", "Password"), "");
     qm::FreeTaxLua();
     corvane::Khan().Free();
+}
+
+// The installation's brennik.xml with its placeholder base replaced by another address, for as
+// long as the object lives; then the file as it was.
+class TBrandingPointedAt {
+public:
+    explicit TBrandingPointedAt(const std::string& base)
+        : file_(qm::ConfigPath() + "brennik.xml"), original_(sample::ReadBytes(file_)) {
+        std::string text = original_;
+        const std::string placeholder = "http://127.0.0.1:8620";
+        for (auto at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at))
+            text.replace(at, placeholder.size(), base);
+        Write(text);
+    }
+    ~TBrandingPointedAt() { Write(original_); }
+    TBrandingPointedAt(const TBrandingPointedAt&) = delete;
+    TBrandingPointedAt& operator=(const TBrandingPointedAt&) = delete;
+
+private:
+    void Write(const std::string& text) const {
+        std::ofstream(file_, std::ios::binary | std::ios::trunc) << text;
+    }
+
+    std::string file_;
+    std::string original_;
+};
+
+TEST(SampleAccountScripts, ForumOpensForTheLoggedInUserThroughATokenLoginOnTheSampleSite) {
+    const sample::TTempFolder data;
+    qm::test::ReferenceServer server(fs::path(qm::AppPath()) / "site", {"--data", data.Path().string()});
+    const TBrandingPointedAt branding(server.BaseURL());
+    {
+        std::string user = "demo";
+        std::string password = "demo-pass-2026";
+        std::string email = "demo@example.com";
+        ASSERT_TRUE(qm::CreateBrennikApi()->Register(user, password, "QM-SAMPLE", email).AsBoolean());
+    }
+    TRecordingDesk desk(1024, 768);
+    corvane::Khan().SetHostPlugin(&desk);
+    TRecordingBrowser browser;
+    desk.SharedValues().Set("Login", "UserName", "demo");
+    desk.SharedValues().Set("Login", "Password", "demo-pass-2026");
+
+    EXPECT_EQ(qm::TaxLua().RunFile(qm::ConfigPath() + "Scripts/actions/forum.lua"), 0)
+        << qm::TaxLua().LastScriptError();
+    EXPECT_EQ(desk.LogLines(), std::vector<std::string>{"用户论坛: 打开论坛（已登录）"});
+    const QStringList opened = browser.TakeArguments();
+    qm::FreeTaxLua();
+    corvane::Khan().Free();
+
+    ASSERT_EQ(opened.size(), 1);
+    const std::string tokenLogin = opened.front().toStdString();
+    const std::string endpoint = server.URL("/myaccount/loginSend.do?sendTo=");
+    ASSERT_EQ(tokenLogin.rfind(endpoint, 0), 0u) << tokenLogin;
+    httplib::Client client(server.BaseURL());
+    const httplib::Result redirect = client.Get(tokenLogin.substr(server.BaseURL().size()));
+    ASSERT_TRUE(redirect);
+    EXPECT_EQ(redirect->status, 302);
+    const std::string forum = server.URL("/forum.html?board=help&from=desk");
+    EXPECT_EQ(redirect->get_header_value("Location"), forum);
+    const httplib::Result page = client.Get(forum.substr(server.BaseURL().size()));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_NE(page->body.find("<h1>用户论坛 · 使用帮助版</h1>"), std::string::npos);
 }
 
 TEST(SampleUpgradeScript, RunsAndLogsALine) {
