@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <functional>
 #include <gtest/gtest.h>
 #include <latch>
 #include <map>
@@ -87,14 +89,29 @@ TEST(TaxLogConcurrency, TwoThreadsKeepEveryEntryWhole) {
     TTempFolder folder;
     const std::string file = folder.File("threads.log");
     std::latch start(2); // both writers begin together, so that their entries really meet
-    const auto writer = [&](char name) {
+    // A writer's failure (a lock it waited for too long, say) fails the test instead of ending the
+    // test program from inside the thread.
+    std::exception_ptr failures[2];
+    const auto writer = [&](char name, std::exception_ptr& failure) {
         start.arrive_and_wait();
-        WriteEntries(file, name);
+        try {
+            WriteEntries(file, name);
+        } catch (...) {
+            failure = std::current_exception();
+        }
     };
-    std::thread first(writer, 'A');
-    std::thread second(writer, 'B');
+    std::thread first(writer, 'A', std::ref(failures[0]));
+    std::thread second(writer, 'B', std::ref(failures[1]));
     first.join();
     second.join();
+    for (const std::exception_ptr& failure : failures) {
+        try {
+            if (failure)
+                std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            FAIL() << "a writer failed: " << error.what();
+        }
+    }
     ExpectWholeEntriesInOrder(ReadBytes(file), "AB");
 }
 

@@ -4,6 +4,7 @@
 #include "corvane/Errors.h"
 #include "corvane/HandleTable.h"
 
+#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <random>
@@ -79,7 +80,13 @@ TEST_F(HandlesFromScripts, ForgedHandlesAreClearErrors) {
     CreateObject("a real one, so the table is not empty");
     std::vector<std::string> forged = {
         "0", "-1", "-2147483648", "2147483647", "\"1234567\"", "\"not a number\"", "2^40", "-2^40"};
-    std::mt19937 random(std::random_device{}());
+    // A fresh seed each run, printed so that a failing run can be replayed with QM_HANDLE_SEED.
+    const char* given = std::getenv("QM_HANDLE_SEED");
+    const std::uint32_t seed = given != nullptr ? static_cast<std::uint32_t>(std::strtoul(given, nullptr, 10))
+                                                : std::random_device{}();
+    RecordProperty("seed", std::to_string(seed));
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (QM_HANDLE_SEED replays it)");
+    std::mt19937 random(seed);
     std::uniform_int_distribution<std::int32_t> anyNumber(std::numeric_limits<std::int32_t>::min(),
                                                           std::numeric_limits<std::int32_t>::max());
     while (forged.size() < 40) {

@@ -202,17 +202,39 @@ TEST_F(PackLoading, EntriesThatAreNotPngFilesAreNamed) {
     EXPECT_EQ(store.Count(), 0);
 }
 
-TEST_F(PackLoading, PictureLargerThanItsDataCouldHoldIsRefused) {
-    // A valid 1x1 picture whose header is rewritten to claim 60000 x 60000 pixels (with a fixed
-    // CRC): decoding it would need 14 GB although the data could never describe it.
-    std::string png = SolidPng(kRed, 1, 1);
-    const std::string size = "\x00\x00\xEA\x60\x00\x00\xEA\x60";
-    png.replace(16, 8, size);
-    const std::uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(png.data() + 12), 17);
-    for (int i = 0; i < 4; ++i)
-        png[29 + static_cast<std::size_t>(i)] = static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
-    const std::string error = LoadError(MakePack({{"huge.png", png}})).Message();
-    EXPECT_EQ(error.rfind("图片(huge.png)格式错误: ", 0), 0u) << error;
+TEST_F(PackLoading, PicturesTooLargeForTheirDataOrForTheDeskAreRefusedBeforeDecoding) {
+    // A valid 1x1 picture whose header is rewritten to claim a larger size (with its CRC fixed),
+    // padded with a comment chunk. 60000 x 60000 could never be described by a few hundred bytes;
+    // 8193 x 8193 could be by the padding, but is more than a desk picture may have (2^26 pixels).
+    struct TCase {
+        std::uint32_t side;
+        std::size_t padding;
+    };
+    for (const TCase c : {TCase{60000, 0}, TCase{8193, 10240}}) {
+        SCOPED_TRACE(c.side);
+        std::string png = SolidPng(kRed, 1, 1);
+        for (std::size_t field : {16u, 20u})
+            for (int i = 0; i < 4; ++i)
+                png[field + static_cast<std::size_t>(i)] = static_cast<char>((c.side >> (24 - 8 * i)) & 0xFF);
+        const std::uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(png.data() + 12), 17);
+        for (int i = 0; i < 4; ++i)
+            png[29 + static_cast<std::size_t>(i)] = static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
+        if (c.padding > 0) {
+            std::string chunk(4, '\0');
+            for (int i = 0; i < 4; ++i)
+                chunk[static_cast<std::size_t>(i)] = static_cast<char>((c.padding >> (24 - 8 * i)) & 0xFF);
+            chunk += "tEXt" + std::string(c.padding, 'x');
+            const std::uint32_t chunkCrc =
+                crc32(0, reinterpret_cast<const Bytef*>(chunk.data() + 4), static_cast<uInt>(4 + c.padding));
+            for (int i = 0; i < 4; ++i)
+                chunk += static_cast<char>((chunkCrc >> (24 - 8 * i)) & 0xFF);
+            png.insert(33, chunk);
+        }
+        const std::string error = LoadError(MakePack({{"huge.png", png}})).Message();
+        const std::string side = std::to_string(c.side);
+        EXPECT_EQ(error,
+                  "图片(huge.png)格式错误: image size " + side + "x" + side + " does not fit its data");
+    }
 }
 
 } // namespace
