@@ -355,8 +355,8 @@ TEST(XmlConfigErrors, ReadOnlyFileIsNotReplaced) {
     std::filesystem::permissions(file, std::filesystem::perms::owner_read);
     const bool asRoot = geteuid() == 0;
     if (asRoot) {
-        ASSERT_EQ(chown(temp.Path().c_str(), kNobody, kNobody), 0);
-        ASSERT_EQ(chown(file.c_str(), kNobody, kNobody), 0);
+        if (chown(temp.Path().c_str(), kNobody, kNobody) != 0 || chown(file.c_str(), kNobody, kNobody) != 0)
+            GTEST_SKIP() << "this root cannot hand files to an unprivileged user";
     }
     enum : int { kRefused = 0, kWritten = 1, kNoPrivilegeDrop = 2, kOtherError = 3 };
     const auto attempt = [&file]() -> int {
@@ -387,6 +387,8 @@ TEST(XmlConfigErrors, ReadOnlyFileIsNotReplaced) {
         ASSERT_TRUE(WIFEXITED(status));
         outcome = WEXITSTATUS(status);
     }
+    if (outcome == kNoPrivilegeDrop)
+        GTEST_SKIP() << "this root cannot give up its privileges";
     EXPECT_EQ(outcome, kRefused);
     EXPECT_EQ(ReadBytes(file), bytes);
     EXPECT_EQ(temp.EntryCount(), 1u);
