@@ -195,22 +195,34 @@ TEST(ReferenceServerLifetimeTest, StopsCleanlyOnTerminateEvenMidTransfer) {
             return true;
         });
     });
-    while (!transferStarted)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!transferStarted && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(transferStarted) << "the transfer never began";
     EXPECT_EQ(server.Stop(), 0);
     reader.join();
 }
 
 TEST(ReferenceServerLifetimeTest, ListensOnTheRequestedPort) {
     TTempFolder root;
-    int freePort = 0;
-    {
-        ReferenceServer probe(root.Path());
-        freePort = probe.Port();
+    // A port found free can be taken by a test running beside this one before the server binds it:
+    // then another is tried.
+    for (int attempt = 1;; ++attempt) {
+        int freePort = 0;
+        {
+            ReferenceServer probe(root.Path());
+            freePort = probe.Port();
+        }
+        try {
+            ReferenceServer server(root.Path(), {"--port", std::to_string(freePort)});
+            EXPECT_EQ(server.Port(), freePort);
+            EXPECT_EQ(server.BaseURL(), "http://127.0.0.1:" + std::to_string(freePort));
+            return;
+        } catch (const std::runtime_error& error) {
+            if (attempt == 5)
+                FAIL() << "no free port could be bound: " << error.what();
+        }
     }
-    ReferenceServer server(root.Path(), {"--port", std::to_string(freePort)});
-    EXPECT_EQ(server.Port(), freePort);
-    EXPECT_EQ(server.BaseURL(), "http://127.0.0.1:" + std::to_string(freePort));
 }
 
 TEST(ReferenceServerLifetimeTest, RefusesToStartWithoutAFolderToServe) {
