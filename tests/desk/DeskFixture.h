@@ -5,6 +5,7 @@
 #include "desk/UIDesign.h"
 #include "host/WidgetRequests.h"
 #include "tests/common/TestFiles.h"
+#include "tests/support/MouseEvents.h"
 
 #include <QApplication>
 #include <QColor>
@@ -70,21 +71,20 @@ inline void ProcessEvents() {
         QCoreApplication::processEvents();
 }
 
+// The desk tests give positions as x and y.
 inline void SendMouse(QWidget& widget, QEvent::Type type, int x, int y,
                       Qt::MouseButton button = Qt::NoButton) {
-    const QPointF local(x, y);
     const Qt::MouseButtons held =
         type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-    QMouseEvent event(type, local, widget.mapToGlobal(local), button, held, Qt::NoModifier);
-    QCoreApplication::sendEvent(&widget, &event);
+    SendMouse(widget, type, QPoint(x, y), button, held);
 }
 
 inline void MoveMouse(QWidget& widget, int x, int y) {
-    SendMouse(widget, QEvent::MouseMove, x, y);
+    MouseMove(widget, QPoint(x, y));
 }
 
 inline void PressMouse(QWidget& widget, int x, int y, Qt::MouseButton button = Qt::LeftButton) {
-    SendMouse(widget, QEvent::MouseButtonPress, x, y, button);
+    MousePress(widget, QPoint(x, y), button);
 }
 
 // Pixel classes for text, which is drawn with smoothed edges over a white background.

@@ -7,6 +7,7 @@
 #include "corvane/Khan.h"
 #include "desk/tabs/TaxTabControlTopPanel.h"
 #include "host/FrmDesk.h"
+#include "tests/support/MouseEvents.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -27,55 +28,6 @@
 // The real desk window, built from the installation next to the test program and shown on the
 // offscreen platform, driven with real mouse events.
 namespace qm::test {
-
-inline void SendMouse(QWidget& widget, QEvent::Type type, QPoint at, Qt::MouseButton button,
-                      Qt::MouseButtons buttons) {
-    QMouseEvent event(type, QPointF(at), QPointF(widget.mapToGlobal(at)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(&widget, &event);
-}
-
-inline void MousePress(QWidget& widget, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
-    SendMouse(widget, QEvent::MouseButtonPress, at, button, button);
-}
-
-// A move with the left button held, as while dragging.
-inline void MouseDrag(QWidget& widget, QPoint at) {
-    SendMouse(widget, QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton);
-}
-
-inline void MouseRelease(QWidget& widget, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
-    SendMouse(widget, QEvent::MouseButtonRelease, at, button, Qt::NoButton);
-}
-
-inline void MouseClick(QWidget& widget, QPoint at) {
-    SendMouse(widget, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
-    MousePress(widget, at);
-    MouseRelease(widget, at);
-}
-
-// What a user's double-click delivers: a click, then the second press as a double-click, then its
-// release. Between the second press and its release the caller may move the mouse.
-inline void DoubleClickPress(QWidget& widget, QPoint at) {
-    MouseClick(widget, at);
-    SendMouse(widget, QEvent::MouseButtonDblClick, at, Qt::LeftButton, Qt::LeftButton);
-}
-
-inline void DoubleClick(QWidget& widget, QPoint at) {
-    DoubleClickPress(widget, at);
-    MouseRelease(widget, at);
-}
-
-inline bool WaitUntil(const std::function<bool()>& done, int milliseconds = 3000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 inline void RunDeferredDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -101,16 +101,4 @@ std::vector<TPackEntry> ReadPackFile(const fs::path& file) {
     return entries;
 }
 
-TTempFolder::TTempFolder() {
-    static int serial = 0;
-    path_ = fs::temp_directory_path() /
-            ("qm_sample_" + std::to_string(getpid()) + "_" + std::to_string(++serial));
-    fs::create_directories(path_);
-}
-
-TTempFolder::~TTempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
 } // namespace sample

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/TempFolder.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,17 +28,6 @@ struct TPackEntry {
 // the first field that is not as it must be.
 std::vector<TPackEntry> ReadPackFile(const std::filesystem::path& file);
 
-// A folder below the system's temporary folder that is removed with its content.
-class TTempFolder {
-public:
-    TTempFolder();
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-    ~TTempFolder();
-    const std::filesystem::path& Path() const noexcept { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using qm::test::TTempFolder;
 
 } // namespace sample

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "tests/support/MouseEvents.h"
+#include "tests/support/TempFolder.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -99,60 +102,12 @@ inline std::string PieceAt(const QImage& image, int x, int y) {
     return "other";
 }
 
-// A folder under the system's temporary folder, removed with everything in it.
-class TTempFolder {
-public:
-    TTempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qm_tabs_XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("cannot create a temporary folder");
-        path_ = pattern;
-    }
-    ~TTempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
 // Writes the test skin as a BMP file in folder and returns its name.
 inline std::string WriteSkinFile(const TTempFolder& folder) {
     const std::string file = folder.File("PgSkin.bmp");
     if (!DrawSkin().save(QString::fromStdString(file), "BMP"))
         throw std::runtime_error("cannot write the skin bitmap");
     return file;
-}
-
-// Real mouse events, delivered the way the application delivers them.
-inline void SendMouse(QWidget& widget, QEvent::Type type, QPoint at, Qt::MouseButton button,
-                      Qt::MouseButtons buttons) {
-    QMouseEvent event(type, QPointF(at), QPointF(widget.mapToGlobal(at)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(&widget, &event);
-}
-
-inline void MouseMove(QWidget& widget, QPoint at, Qt::MouseButtons buttons = Qt::NoButton) {
-    SendMouse(widget, QEvent::MouseMove, at, Qt::NoButton, buttons);
-}
-
-inline void MousePress(QWidget& widget, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
-    SendMouse(widget, QEvent::MouseButtonPress, at, button, button);
-}
-
-inline void MouseRelease(QWidget& widget, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
-    SendMouse(widget, QEvent::MouseButtonRelease, at, button, Qt::NoButton);
-}
-
-// Move there, press and release, as a user's click does.
-inline void MouseClick(QWidget& widget, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
-    MouseMove(widget, at);
-    MousePress(widget, at, button);
-    MouseRelease(widget, at, button);
 }
 
 } // namespace qm::test
