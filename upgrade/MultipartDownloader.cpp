@@ -131,7 +131,7 @@ struct TMultipartHttpDownloader::TState {
             return;
         }
         if (ranges) {
-            Continue(SplitIntoParts(remote.contentLength, owner.PartCount));
+            Continue(SplitIntoParts(remote.contentLength, std::max(owner.PartCount, 1)));
             return;
         }
         wholeBody = true;

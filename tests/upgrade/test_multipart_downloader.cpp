@@ -67,20 +67,23 @@ TEST_F(DownloaderTest, DownloadsMatchTheServedBytes) {
         std::string path;
         std::size_t size;
         std::int64_t announced; // what ContentLength() reports
+        int partCount = 5;
     };
-    std::vector<Case> cases;
+    std::vector<Case> cases = {{"/size5.bin", 5, 5, 0},
+                               {"/size1048583.bin", kLarge, static_cast<std::int64_t>(kLarge), 1}};
     for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4}, std::size_t{5}, kLarge}) {
         const std::string name = "size" + std::to_string(size) + ".bin";
         const auto length = static_cast<std::int64_t>(size);
-        cases.push_back({"/" + name, size, length});
-        cases.push_back({"/norange/" + name, size, length});
-        cases.push_back({"/nolength/" + name, size, -1});
+        cases.push_back({"/" + name, size, length, 5});
+        cases.push_back({"/norange/" + name, size, length, 5});
+        cases.push_back({"/nolength/" + name, size, -1, 5});
     }
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
+        SCOPED_TRACE(c.path + " in " + std::to_string(c.partCount) + " parts");
         const std::string target = Target("file.bin");
         WriteBytes(target, "old bytes that must go");
         TDownloadRun run(URL(c.path), target);
+        run.downloader->PartCount = c.partCount;
         run.downloader->Start();
         ASSERT_TRUE(run.WaitDone());
         ASSERT_EQ(run.done.size(), 1u);
