@@ -1,6 +1,7 @@
 #include "common/PngPack.h"
 
 #include "common/Paths.h"
+#include "common/PictureCache.h"
 #include "common/PngDecode.h"
 #include "common/TextEncoding.h"
 #include "corvane/Errors.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <zlib.h>
 
 namespace qm {
@@ -139,10 +141,13 @@ std::string ReadLooseFile(const std::string& fullName) {
 
 // The picture of PNG bytes taken from name; a failure is the desk's (EUI).
 QImage DecodeForDesk(std::string_view bytes, const std::string& name) {
+    if (std::optional<QImage> cached = FindCachedPicture(bytes))
+        return std::move(*cached);
     QImage image;
     std::string error;
     if (!DecodePng(bytes, image, error))
         throw corvane::EUI(corvane::FormatText(kImageMalformed, name, error), kTakePngLocation);
+    KeepCachedPicture(bytes, image);
     return image;
 }
 

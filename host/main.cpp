@@ -2,6 +2,7 @@
 #include "common/BrowserEngine.h"
 #include "common/Configs.h"
 #include "common/MsgDialog.h"
+#include "common/PictureCache.h"
 #include "corvane/Errors.h"
 #include "corvane/Khan.h"
 #include "host/DeskApplication.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     // place before the application object exists.
     qm::PrepareBrowserEngine();
     qm::TDeskApplication application(argc, argv);
+    qm::SetPictureCacheFolder(qm::DefaultPictureCacheFolder());
     qm::TInstanceLock instance(InstanceName());
     if (!instance.Acquired()) {
         qm::ShowInfo("程序已经运行!");

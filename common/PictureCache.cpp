@@ -1,0 +1,161 @@
+#include "common/PictureCache.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QTimer>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qm {
+
+namespace {
+
+// An entry: this header, then the rows of a Format_ARGB32 image without padding.
+struct TEntryHeader {
+    char magic[8];
+    std::uint32_t width;
+    std::uint32_t height;
+};
+static_assert(sizeof(TEntryHeader) == 16);
+constexpr char kMagic[8] = {'Q', 'M', 'P', 'I', 'X', 'v', '1', '\0'};
+constexpr int kWriteDelayMs = 3000;
+
+std::string& Folder() {
+    static std::string folder;
+    return folder;
+}
+
+std::string EntryFile(std::string_view png) {
+    const QByteArray digest = QCryptographicHash::hash(
+        QByteArrayView(png.data(), static_cast<qsizetype>(png.size())), QCryptographicHash::Sha256);
+    return Folder() + "/" + digest.toHex().toStdString() + ".argb";
+}
+
+std::size_t EntrySize(std::uint64_t width, std::uint64_t height) {
+    return sizeof(TEntryHeader) + static_cast<std::size_t>(width * height * 4);
+}
+
+void UnmapEntry(void* mapping) {
+    TEntryHeader header;
+    std::memcpy(&header, mapping, sizeof header);
+    munmap(mapping, EntrySize(header.width, header.height));
+}
+
+class TFileDescriptor {
+public:
+    explicit TFileDescriptor(int fd) noexcept : fd_(fd) {}
+    ~TFileDescriptor() {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    TFileDescriptor(const TFileDescriptor&) = delete;
+    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+    int Get() const noexcept { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = write(fd, bytes, size);
+        if (written <= 0)
+            return false;
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+} // namespace
+
+void SetPictureCacheFolder(const std::string& folder) {
+    std::error_code ignored;
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ignored);
+    Folder() = folder;
+}
+
+const std::string& PictureCacheFolder() {
+    return Folder();
+}
+
+std::string DefaultPictureCacheFolder() {
+    const char* cacheHome = std::getenv("XDG_CACHE_HOME");
+    if (cacheHome != nullptr && cacheHome[0] == '/')
+        return std::string(cacheHome) + "/quillmere/pictures";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/')
+        return std::string(home) + "/.cache/quillmere/pictures";
+    return {};
+}
+
+std::optional<QImage> FindCachedPicture(std::string_view png) {
+    if (Folder().empty())
+        return std::nullopt;
+    const TFileDescriptor file(open(EntryFile(png).c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat status {};
+    if (file.Get() < 0 || fstat(file.Get(), &status) != 0 ||
+        static_cast<std::size_t>(status.st_size) < sizeof(TEntryHeader))
+        return std::nullopt;
+    TEntryHeader header;
+    if (pread(file.Get(), &header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
+        std::memcmp(header.magic, kMagic, sizeof kMagic) != 0 || header.width == 0 || header.height == 0 ||
+        header.width > 1u << 16 || header.height > 1u << 16 ||
+        static_cast<std::size_t>(status.st_size) != EntrySize(header.width, header.height))
+        return std::nullopt;
+    // Private and read-only: nothing the desk does can reach the file.
+    void* mapping = mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ,
+                         MAP_PRIVATE | MAP_POPULATE, file.Get(), 0);
+    if (mapping == MAP_FAILED)
+        return std::nullopt;
+    const auto* pixels = static_cast<const uchar*>(mapping) + sizeof(TEntryHeader);
+    return QImage(pixels, static_cast<int>(header.width), static_cast<int>(header.height),
+                  static_cast<qsizetype>(header.width) * 4, QImage::Format_ARGB32, UnmapEntry, mapping);
+}
+
+namespace {
+
+void WriteEntry(const std::string& target, const QImage& decoded) {
+    // Written aside and renamed, so that a reader never maps a half-written entry.
+    std::string temporary = target + ".XXXXXX";
+    const TFileDescriptor file(mkstemp(temporary.data()));
+    if (file.Get() < 0)
+        return;
+    TEntryHeader header{};
+    std::memcpy(header.magic, kMagic, sizeof kMagic);
+    header.width = static_cast<std::uint32_t>(decoded.width());
+    header.height = static_cast<std::uint32_t>(decoded.height());
+    bool written = WriteAll(file.Get(), &header, sizeof header);
+    for (int y = 0; written && y < decoded.height(); ++y)
+        written =
+            WriteAll(file.Get(), decoded.constScanLine(y), static_cast<std::size_t>(decoded.width()) * 4);
+    if (!written || rename(temporary.c_str(), target.c_str()) != 0)
+        unlink(temporary.c_str());
+}
+
+} // namespace
+
+void KeepCachedPicture(std::string_view png, const QImage& decoded) {
+    if (Folder().empty() || decoded.format() != QImage::Format_ARGB32 ||
+        qsizetype{decoded.width()} * decoded.height() < kMinCachedPixels)
+        return;
+    const std::string target = EntryFile(png);
+    // Writing megabytes is nothing the user waits for: in a running program it waits until the
+    // start is over (an entry not written by then is written on a later start).
+    if (QCoreApplication::instance() == nullptr) {
+        WriteEntry(target, decoded);
+        return;
+    }
+    QTimer::singleShot(kWriteDelayMs, QCoreApplication::instance(),
+                       [target, decoded] { WriteEntry(target, decoded); });
+}
+
+} // namespace qm

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QImage>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Decoded large pictures kept on disk between starts. A desk background is a few dozen kilobytes
+// of PNG but megabytes of pixels: inflating them and touching fresh memory for them is most of
+// what showing the desk costs. From the cache the pixels are mapped straight from the file, which
+// the system usually still holds in memory.
+//
+// Entries are named by a SHA-256 of the PNG file's bytes, so a changed picture never meets an old
+// entry. A missing, short or foreign entry is simply decoded again; writing one that fails is not
+// an error. The cache is off until a folder is set (the desk program sets one).
+namespace qm {
+
+// Pictures with fewer pixels are decoded as before: they cost less than a file.
+inline constexpr qsizetype kMinCachedPixels = 256 * 1024;
+
+// Turns the cache on in `folder` (created when needed), or off with "".
+void SetPictureCacheFolder(const std::string& folder);
+const std::string& PictureCacheFolder();
+
+// The folder the desk uses: $XDG_CACHE_HOME/quillmere/pictures, else ~/.cache/quillmere/pictures.
+std::string DefaultPictureCacheFolder();
+
+// The decoded picture of these PNG bytes from the cache (Format_ARGB32, read-only pixels), or
+// nothing when the cache is off or holds no sound entry for them.
+std::optional<QImage> FindCachedPicture(std::string_view png);
+
+// Keeps the decoded picture of these PNG bytes, when the cache is on and the picture is large.
+void KeepCachedPicture(std::string_view png, const QImage& decoded);
+
+} // namespace qm

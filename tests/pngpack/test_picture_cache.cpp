@@ -1,0 +1,106 @@
+// The cache of decoded large pictures: what is kept, that a kept picture is what the store hands
+// out on a later start, and that damaged or foreign entries are decoded again.
+#include "PackFiles.h"
+#include "common/PictureCache.h"
+#include "common/PngPack.h"
+
+#include <QBuffer>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+using qm::test::ReadBytes;
+using qm::test::TTempFolder;
+using qm::test::WriteBytes;
+namespace fs = std::filesystem;
+
+// Large enough to be kept: a gradient, so that a wrong row or column shows.
+QImage LargePicture(int tint) {
+    QImage image(640, 420, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x % 256, y % 256, tint));
+    return image;
+}
+
+std::string Encode(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, "PNG"));
+    return bytes.toStdString();
+}
+
+std::vector<fs::path> Entries(const fs::path& folder) {
+    std::vector<fs::path> entries;
+    for (const auto& entry : fs::directory_iterator(folder))
+        entries.push_back(entry.path());
+    return entries;
+}
+
+class PictureCache : public testing::Test {
+protected:
+    void SetUp() override { qm::SetPictureCacheFolder(cache.Path().string()); }
+    void TearDown() override { qm::SetPictureCacheFolder(""); }
+
+    // What a store started afresh hands out for the loose picture.
+    QImage Take(const std::string& png) {
+        WriteBytes(pictures.File("bg.png"), png);
+        qm::TPngPack store(pictures.Path().string());
+        return *store.TakePNG("bg.png");
+    }
+
+    TTempFolder cache;
+    TTempFolder pictures;
+};
+
+TEST_F(PictureCache, AKeptPictureIsTheOneALaterStartShowsAndOnlyForTheSameBytes) {
+    const std::string png = Encode(LargePicture(7));
+    const QImage decoded = Take(png);
+    const std::vector<fs::path> entries = Entries(cache.Path());
+    ASSERT_EQ(entries.size(), 1u) << "a large picture is kept once decoded";
+    EXPECT_EQ(fs::file_size(entries.front()), 16u + 640u * 420u * 4u);
+    EXPECT_EQ(Take(png), decoded);
+
+    // Proof that the entry is used: pixels changed in it are the pixels a later start shows, while
+    // other bytes (one more picture, one changed byte) never meet the entry.
+    std::string bytes = ReadBytes(entries.front().string());
+    bytes[16] = static_cast<char>(0x11);
+    WriteBytes(entries.front().string(), bytes);
+    EXPECT_EQ(Take(png).pixel(0, 0), (decoded.pixel(0, 0) & 0xFFFFFF00u) | 0x11u) << "blue, the first byte";
+    EXPECT_EQ(Take(Encode(LargePicture(8))).pixel(0, 0), LargePicture(8).pixel(0, 0));
+    EXPECT_EQ(Entries(cache.Path()).size(), 2u);
+}
+
+TEST_F(PictureCache, DamagedOrForeignEntriesAreDecodedAgainAndSmallPicturesAreNotKept) {
+    const std::string png = Encode(LargePicture(9));
+    const QImage decoded = Take(png);
+    const fs::path entry = Entries(cache.Path()).front();
+    const std::string good = ReadBytes(entry.string());
+    const std::pair<const char*, std::string> damages[] = {
+        {"cut short", good.substr(0, good.size() - 1)},
+        {"header only", good.substr(0, 16)},
+        {"empty", ""},
+        {"foreign magic", "XXXXXXXX" + good.substr(8)},
+        {"wrong size in header", good.substr(0, 8) + std::string("\x81\x02\x00\x00", 4) + good.substr(12)},
+    };
+    for (const auto& [what, bytes] : damages) {
+        SCOPED_TRACE(what);
+        WriteBytes(entry.string(), bytes);
+        EXPECT_EQ(Take(png), decoded);
+        EXPECT_EQ(ReadBytes(entry.string()), good) << "the entry is written again";
+    }
+
+    const TTempFolder smallCache;
+    qm::SetPictureCacheFolder(smallCache.Path().string());
+    Take(Encode(QImage(64, 64, QImage::Format_RGB32)));
+    EXPECT_TRUE(Entries(smallCache.Path()).empty());
+    qm::SetPictureCacheFolder("");
+    const std::string other = Encode(LargePicture(10));
+    Take(other);
+    EXPECT_EQ(Entries(cache.Path()).size(), 1u) << "nothing is kept while the cache is off";
+}
+
+} // namespace
