@@ -71,6 +71,11 @@ void TChanThrd::Process(std::vector<TUsageEvent>& events, bool ship) {
             log_(std::string("功能统计：使用记录无法保存：") + error.what());
         }
     }
+    try {
+        recorder_.Flush();
+    } catch (const std::exception& error) {
+        log_(std::string("功能统计：使用记录无法保存：") + error.what());
+    }
     if (ship)
         shipper_.ShipAll();
 }

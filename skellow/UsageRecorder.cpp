@@ -143,16 +143,28 @@ void TUsageRecorder::Record(const TUsageEvent& event) {
     TXmlDoc doc;
     std::string path = directory_ + currentFileName_;
     std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    std::uintmax_t size = 0;
+    if (pending_ && pending_->path == path) {
+        size = pending_->bytes.size();
+    } else {
+        Flush();
+        size = std::filesystem::file_size(path, error);
+    }
     if (!error && size < kRotationBytes) {
-        try {
-            doc = LoadXmlFile(path);
-        } catch (const std::exception& loadError) {
-            log_(std::string("功能统计：统计文件无法读取，已另存为.bad：") + loadError.what());
-            SetAsideBrokenFile(path);
+        if (pending_) {
+            doc = std::move(pending_->doc);
+            pending_.reset();
+        } else {
+            try {
+                doc = LoadXmlFile(path);
+            } catch (const std::exception& loadError) {
+                log_(std::string("功能统计：统计文件无法读取，已另存为.bad：") + loadError.what());
+                SetAsideBrokenFile(path);
+            }
         }
     } else if (!error) {
-        currentFileName_ = LocalTimeText(now, "%Y%m%d%H%M%S") + "_" + currentFileName_;
+        Flush();
+        currentFileName_ = RotatedName(now);
         path = directory_ + currentFileName_;
     }
     if (!doc)
@@ -178,7 +190,31 @@ void TUsageRecorder::Record(const TUsageEvent& event) {
             xmlNewTextChild(added, nullptr, X(name), X(value));
         AppendDay(added, day, event.functionKey);
     }
-    ReplaceWholeFile(path, XmlFileBytes(doc.get()), false);
+    std::string bytes = XmlFileBytes(doc.get());
+    pending_ = std::make_unique<TPending>(TPending{path, std::move(doc), std::move(bytes)});
+}
+
+void TUsageRecorder::Flush() {
+    if (!pending_)
+        return;
+    const std::unique_ptr<TPending> pending = std::move(pending_);
+    ReplaceWholeFile(pending->path, pending->bytes, false);
+}
+
+TUsageRecorder::~TUsageRecorder() {
+    try {
+        Flush();
+    } catch (const std::exception& error) {
+        log_(std::string("功能统计：使用记录无法保存：") + error.what());
+    }
+}
+
+std::string TUsageRecorder::RotatedName(std::time_t now) const {
+    const std::string stamp = LocalTimeText(now, "%Y%m%d%H%M%S");
+    std::string name = stamp + "_" + kFirstFileName;
+    for (int n = 2; FileExists(directory_ + name); ++n)
+        name = stamp + "_" + std::to_string(n) + "_" + kFirstFileName;
+    return name;
 }
 
 } // namespace qm::skellow
