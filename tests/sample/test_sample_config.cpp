@@ -125,8 +125,8 @@ struct TAccountPage {
     const char* page;
 };
 constexpr TAccountPage kAccountPages[] = {
-    {"forum_addr", "forum.html"},             // forum.lua
-    {"home_addr", "home.html"},               // home.lua
+    {"forum_addr", "forum.html"},             // forum.lua, through the channels plug-in
+    {"home_addr", "home.html"},               // home.lua, likewise
     {"changepassword_addr", "password.html"}, // request 5, password.lua
     {"changeuserinfo_addr", "account.html"},  // request 6, account.lua
     {"forgetpassword_addr", "forgot.html"},   // the login dialog's 忘记密码？
@@ -142,6 +142,7 @@ TEST(SampleBranding, NamesEveryAccountPageOnTheSampleSite) {
     branding.Open(file.string());
 
     EXPECT_EQ(branding.ReadString("accountservice_addr"), kPlaceholderBase);
+    EXPECT_EQ(branding.ReadString("logservice_addr"), kPlaceholderBase);
     EXPECT_FALSE(branding.ReadString("SoureId").empty());
     const std::string base = std::string(kPlaceholderBase) + "/";
     for (const TAccountPage& page : kAccountPages) {
