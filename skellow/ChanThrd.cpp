@@ -76,8 +76,12 @@ void TChanThrd::Process(std::vector<TUsageEvent>& events, bool ship) {
     } catch (const std::exception& error) {
         log_(std::string("功能统计：使用记录无法保存：") + error.what());
     }
+    // A plug-in that is being destroyed waits for at most the file being shipped.
     if (ship)
-        shipper_.ShipAll();
+        shipper_.ShipAll([this] {
+            const std::lock_guard guard(lock_);
+            return terminated_;
+        });
 }
 
 } // namespace qm::skellow

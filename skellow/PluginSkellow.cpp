@@ -11,6 +11,8 @@
 #include "skellow/LogSender.h"
 #include "skellow/RegistrationNumber.h"
 
+#include <libxml/parser.h>
+
 namespace qm::skellow {
 
 namespace {
@@ -50,6 +52,8 @@ bool StatisticsSwitchedOn() {
 }
 
 std::unique_ptr<TChanThrd> NewWorker() {
+    // libxml2 sets up its global state once, before the worker's thread uses it.
+    xmlInitParser();
     const std::string directory = AppPath() + "BKLOG/";
     const std::string sysConfig = SysConfigFile();
     TUsageRecorder recorder(
@@ -91,7 +95,14 @@ void TPluginSkellow::REQ_301(const corvane::TBSONDocument& req, corvane::TBSONDo
     if (!statisticsOn_)
         return;
     TUsageEvent event = TUsageEvent::FromRequest(req);
-    std::call_once(workerStarted_, [this] { worker_ = NewWorker(); });
+    try {
+        std::call_once(workerStarted_, [this] { worker_ = NewWorker(); });
+    } catch (const std::exception& error) {
+        // Statistics are optional: a worker that cannot start (no BKLOG/ folder) costs this event
+        // only; the next one tries again.
+        WriteLog(std::string("功能统计：统计线程无法启动：") + error.what());
+        return;
+    }
     worker_->Queue(std::move(event));
 }
 

@@ -43,9 +43,9 @@ std::vector<std::string> ResultCodeLogLines(const std::string& result) {
 TUsageShipper::TUsageShipper(std::string directory, TSenderFactory sender, TLogWriter log)
     : directory_(std::move(directory)), sender_(std::move(sender)), log_(std::move(log)) {}
 
-void TUsageShipper::ShipAll() {
+void TUsageShipper::ShipAll(const std::function<bool()>& stop) {
     for (const std::string& file : StatisticsFiles(directory_)) {
-        if (!ShipOne(file))
+        if (stop() || !ShipOne(file))
             return;
     }
 }

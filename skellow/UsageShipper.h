@@ -20,8 +20,9 @@ public:
 
     TUsageShipper(std::string directory, TSenderFactory sender, TLogWriter log);
 
-    // Ships every "*.xml" file of the folder, in name order. Raises nothing: every problem is logged.
-    void ShipAll();
+    // Ships every "*.xml" file of the folder, in name order, until stop() says so. Raises nothing:
+    // every problem is logged.
+    void ShipAll(const std::function<bool()>& stop = [] { return false; });
 
     // Ships one file; true when it is gone (accepted, or set aside as unreadable).
     bool ShipOne(const std::string& fileName);
