@@ -1,7 +1,8 @@
 // The channels plug-in under load: what request 301 costs the sending thread while 8 threads send
 // usage events (through the plugin object, as any thread may), and how many events per second the
 // worker records into the statistics files. Shipping is off (no logging service configured), so
-// the figures are the plug-in's own. Runs in a scratch installation folder of its own.
+// the figures are the plug-in's own. The plug-in counts into BKLOG/ beside this program (its
+// installation folder), which is removed at the end; the worker alone runs on a scratch folder.
 #include "corvane/Khan.h"
 #include "skellow/ChanThrd.h"
 
@@ -99,5 +100,6 @@ int main() {
     MeasureRequestCost(SKELLOW_FILE);
     MeasureRecording((scratch / "BKLOG").string() + "/");
     std::filesystem::remove_all(scratch);
+    std::filesystem::remove_all(std::filesystem::read_symlink("/proc/self/exe").parent_path() / "BKLOG");
     return 0;
 }
