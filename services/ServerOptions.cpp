@@ -19,9 +19,9 @@ std::string ServerUsage() {
            "  --root DIR                 folder whose files are served\n"
            "  --port N                   port on 127.0.0.1 (0 or absent: a free one)\n"
            "  --redirect /from=/to       answer requests for /from with 302 to /to (repeatable)\n"
-           "  --data DIR                 the account service's data folder (accounts.sqlite, "
-           "services.json);\n"
-           "                             without it the account routes answer 503\n"
+           "  --data DIR                 the account and logging services' data folder (accounts.sqlite, "
+           "services.json,\n"
+           "                             usage.sqlite); without it their routes answer 503\n"
            "  --token-lifetime SECONDS   how long a login token stays valid (default 300)\n";
 }
 

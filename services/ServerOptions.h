@@ -12,7 +12,7 @@ struct ServerOptions {
     std::string root;                                           // folder served by the file routes
     int port = 0;                                               // 0: let the system pick a free port
     std::vector<std::pair<std::string, std::string>> redirects; // exact path -> target path, answered 302
-    std::string data;               // the account service's data folder; empty: account routes answer 503
+    std::string data; // the account and logging services' data folder; empty: their routes answer 503
     int tokenLifetimeSeconds = 300; // how long a login token stays valid
 };
 

@@ -1,10 +1,11 @@
-// qm-reference-server: the outside services (update files and the account service; logging later)
+// qm-reference-server: the outside services (update files, the account service and the logging service)
 // that the tests and the sample installation talk to. It listens on 127.0.0.1 only, prints
 // "listening on 127.0.0.1:PORT" as its one line on stdout (diagnostics go to stderr), and stops
 // cleanly on SIGTERM or SIGINT.
 #include "services/AccountRoutes.h"
 #include "services/ErrorPages.h"
 #include "services/FileRoutes.h"
+#include "services/LogRoutes.h"
 #include "services/ServerOptions.h"
 
 #include <atomic>
@@ -94,6 +95,7 @@ int main(int argc, char** argv) {
     try {
         qm::server::AddAccountRoutes(
             server, {options.data, std::chrono::seconds(options.tokenLifetimeSeconds), stopping});
+        qm::server::AddLogRoutes(server, {options.data});
     } catch (const std::runtime_error& error) {
         std::cerr << "qm-reference-server: " << error.what() << std::endl;
         return 1;

@@ -1,9 +1,4 @@
--- 用户论坛: the forum in the browser. Reading needs no account, so nobody is asked to log in; a
--- logged-in user arrives logged in through a login token. Script tables carry numbers, not
--- booleans: 1 is true.
-local answer = plugin_invoke({plugin = "Plugins\\Login\\Porlock.dll", req_id = 9,
-                              UrlNode = "forum_addr", NoLogin = 1})
-local how = "未登录"
-if answer.Result == 1 then how = "已登录" end
-if answer.ErrMsg ~= nil and answer.ErrMsg ~= "" then how = how .. "，" .. answer.ErrMsg end
-log("用户论坛: 打开论坛（" .. how .. "）")
+-- 用户论坛: the forum in the browser, through the channels plug-in. Whoever is not logged in is
+-- asked to log in first; a logged-in user arrives logged in through a login token.
+plugin_invoke({plugin = "Skellow.dll", req_id = 1})
+log("用户论坛: 打开论坛")
