@@ -63,6 +63,7 @@ struct TMultipartHttpDownloader::TState {
 
     void Begin(const std::string& url, std::optional<TDownloadState> from) {
         ++generation;
+        undeliveredPartNotices = 0;
         running = true;
         wholeBody = false;
         sessionBytes = 0;
@@ -205,7 +206,9 @@ struct TMultipartHttpDownloader::TState {
         TPart& part = parts[index];
         if (owner.OnThreadRequestDone) {
             Stop(part, code, reason);
+            ++undeliveredPartNotices;
             Notify([this, index, code] {
+                --undeliveredPartNotices;
                 if (owner.OnThreadRequestDone)
                     owner.OnThreadRequestDone(static_cast<int>(index), code);
             });
@@ -241,6 +244,19 @@ struct TMultipartHttpDownloader::TState {
             if (!part.complete && !failed)
                 failed = &part;
         }
+        if (failed && undeliveredPartNotices > 0) {
+            // The owner hears of its stopped parts first: it may rather pause and wait for the
+            // network than see the transfer fail.
+            const std::uint64_t postedIn = generation;
+            QMetaObject::invokeMethod(
+                &owner,
+                [this, postedIn] {
+                    if (generation == postedIn)
+                        CheckAllEnded();
+                },
+                Qt::QueuedConnection);
+            return;
+        }
         if (failed)
             Finish(failed->code, failed->reason);
         else
@@ -275,6 +291,7 @@ struct TMultipartHttpDownloader::TState {
         StopRequests();
         RemoveStateFile();
         ++generation; // a notice still waiting belongs to what was aborted
+        undeliveredPartNotices = 0;
         EndTransfer(kDownloadAborted, kAborted);
     }
 
@@ -371,7 +388,8 @@ struct TMultipartHttpDownloader::TState {
     bool running = false;
     bool wholeBody = false; // the server takes no ranges: one part, read from its first byte
     std::uint64_t generation = 0;
-    std::int64_t sessionBytes = 0; // of ended requests since the file last started over
+    int undeliveredPartNotices = 0; // stopped parts the owner has not heard of yet
+    std::int64_t sessionBytes = 0;  // of ended requests since the file last started over
 };
 
 TMultipartHttpDownloader::TMultipartHttpDownloader(QObject* parent)
