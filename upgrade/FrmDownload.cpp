@@ -164,9 +164,9 @@ void TFrmDownload::StartTransfer() {
     speedClock_.start();
     speedBytes_ = 0;
     try {
-        // Resume data of the same address (a desk that was closed mid-transfer) is worth more
-        // than starting over.
-        if (MPHttp->Tag == 0 && MPHttp->HasResumableState())
+        // Resume data of the same address beside the partial file (a desk that was closed
+        // mid-transfer) is worth more than starting over.
+        if (MPHttp->Tag == 0 && FileExists(LocalFile) && MPHttp->HasResumableState())
             MPHttp->Tag = 1;
         stream_ = std::make_unique<QFile>(QString::fromStdString(LocalFile));
         if (MPHttp->Tag == 0) {

@@ -7,6 +7,7 @@
 #include "common/Paths.h"
 #include "corvane/HandleTable.h"
 #include "upgrade/Download_EXE.h"
+#include "upgrade/ExtractArchive.h"
 #include "upgrade/FrmDownload.h"
 #include "upgrade/UpgradeCheck.h"
 
@@ -28,6 +29,8 @@ TUpgrade::TUpgrade() {
 TUpgrade::~TUpgrade() {
     AppJobs_.clear();
     UpgradeForm_.reset();
+    // No extraction thread may outlive this library's code.
+    WaitForExtractions();
     if (instance_ == this)
         instance_ = nullptr;
 }

@@ -1,6 +1,7 @@
 // The download window against the real reference server and the real downloader: the queue, what
 // becomes of a finished file, the user's pictures, and the network lost and found again.
 #include "common/Paths.h"
+#include "tests/upgrade/SilentHeadServer.h"
 #include "tests/upgrade/UpgradeTestSupport.h"
 #include "upgrade/ClickImage.h"
 #include "upgrade/FrmDownload.h"
@@ -137,6 +138,37 @@ TEST_F(DownloadWindowTest, AbortingAnInstallDeletesItsFilesAndTellsTheOwner) {
     ASSERT_TRUE(WaitUntil([&] { return Reported(); }));
     EXPECT_EQ(reported_, std::vector<int>{qm::kStateCancelled});
     EXPECT_TRUE(window_.Queue.empty());
+}
+
+TEST_F(DownloadWindowTest, AConnectionThatBringsNothingIsGivenUp) {
+    const struct {
+        const char* name;
+        int getStatus;    // what a reachability check of the address sees
+        int minimumTicks; // statistics ticks before giving up
+        int mode;
+        int state;
+    } cases[] = {
+        {"address not reachable", 404, 1, 0, qm::kStateCancelled},
+        {"forced upgrade", 404, 1, 3, qm::kStateFailed},
+        {"reachable but silent", 200, 10, 0, qm::kStateCancelled},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reported_.clear();
+        upgrade_test::TSilentHeadServer silent(c.getStatus);
+        TTaskObj& task = AddTask("", "stalled.run", true);
+        task.URL = silent.URL("/stalled.run");
+        task.Mode = c.mode;
+        QElapsedTimer clock;
+        clock.start();
+        window_.StartNext();
+        ASSERT_TRUE(WaitUntil([&] { return Reported(); }, 20000));
+        EXPECT_EQ(reported_, std::vector<int>{c.state});
+        EXPECT_GE(clock.elapsed(), c.minimumTicks * 900);
+        EXPECT_EQ(Info(), "  连接失败... ") << "one task: the prefix is two spaces";
+        EXPECT_EQ(window_.StallTicks, TFrmDownload::kStallFailed);
+        EXPECT_FALSE(qm::FileExists(local_.File("stalled.run")));
+    }
 }
 
 TEST_F(DownloadWindowTest, ALostNetworkIsWaitedOutAndTheTransferGoesOnByItself) {
