@@ -13,11 +13,13 @@ namespace qm::server {
 //   /drop/<path>     headers and part of the body, then the connection is cut (query "after" =
 //                    bytes sent before the cut, default half the body)
 //   /norange/<path>  a Range header is ignored: 200 with the whole body
+//   /nolength/<path> the whole body (Range ignored) in chunks, without a Content-Length
 // Prefixes combine in any order, e.g. /slow/norange/<path>.
 struct FaultSwitches {
     bool slow = false;
     bool drop = false;
     bool noRange = false;
+    bool noLength = false;
     std::uint64_t bytesPerSecond = 4096;
     std::optional<std::uint64_t> dropAfter;
 };

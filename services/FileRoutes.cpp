@@ -6,6 +6,9 @@
 #include "services/RootedPath.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
 #include <memory>
 
 namespace qm::server {
@@ -29,6 +32,25 @@ std::string ContentTypeFor(const std::filesystem::path& file) {
     if (extension == ".zip")
         return "application/zip";
     return "application/octet-stream";
+}
+
+// The file's modification time as an HTTP date, so that clients can tell a changed file.
+std::string LastModified(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto written = std::filesystem::last_write_time(file, error);
+    if (error)
+        return "";
+    const std::time_t seconds =
+        std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(written));
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    static constexpr const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    char text[64];
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", days[utc.tm_wday], utc.tm_mday,
+                  months[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return text;
 }
 
 // Only paths on this server may be redirect targets, so the server can never be used to bounce
@@ -97,6 +119,8 @@ private:
         }
         if (!faults.noRange)
             response.set_header("Accept-Ranges", "bytes");
+        if (const std::string modified = LastModified(target.file); !modified.empty())
+            response.set_header("Last-Modified", modified);
 
         FileBodyPlan plan{target.file, 0, std::nullopt, std::nullopt};
         std::uint64_t length = size;
@@ -113,6 +137,18 @@ private:
             plan.bytesPerSecond = faults.bytesPerSecond;
 
         const std::string contentType = ContentTypeFor(target.file);
+        if (faults.noLength) {
+            auto provider = MakeFileBodyProvider(plan);
+            response.set_chunked_content_provider(
+                contentType, [provider, length](std::size_t offset, httplib::DataSink& sink) {
+                    if (offset >= length) {
+                        sink.done();
+                        return true;
+                    }
+                    return provider(offset, length - offset, sink);
+                });
+            return;
+        }
         if (faults.drop) {
             // Always cut before the end; an empty body is announced as one byte that never comes.
             const std::uint64_t announced = std::max<std::uint64_t>(length, 1);

@@ -17,6 +17,12 @@ inline constexpr int kDownloadAborted = 503;  // reason "Transfert aborted"
 // What a part reports to OnThreadRequestDone when the network is lost under it (connection refused
 // or reset, host unreachable, no data within the part's limit).
 inline constexpr int kPartNetworkLost = 10065;
+// When the first request fails on the network, OnRequestDone gets one of these numbers with the
+// reason "Download failed" (see upgrade/NetworkErrorCode.h): 10061 refused, 10065 unreachable,
+// 10060 timed out, 10054 reset, 11001 host not found, else 12000 + libcurl's error code (12023:
+// the file could not be written).
+inline constexpr int kConnectionRefused = 10061;
+inline constexpr int kDownloadWriteFailed = 12023;
 
 // Fetches one address in PartCount byte ranges at once, each written at its own offset into the
 // file the caller opened, on the UI thread's event loop (libcurl's multi interface, driven by
@@ -27,6 +33,11 @@ inline constexpr int kPartNetworkLost = 10065;
 // "PartCount"; one section "PART_<index>" per part with "StartOffset", "EndOffset", "DataCount",
 // "URL"); OnRequestDone(204) follows. Resume: reads StateFileName and continues every unfinished
 // part from its offset. Abort: stops every part; OnRequestDone(503) follows.
+//
+// Besides: while a transfer runs the state file is rewritten (atomically) about once a second, so
+// a process that dies loses at most a second of data; Resume starts over when the server's file
+// changed (length, or "ETag"/"LastModified", kept as extra keys of "GLOBAL"); a server that takes
+// no ranges or gives no length is read in one part.
 class TMultipartHttpDownloader : public QObject {
     Q_OBJECT
 
@@ -50,22 +61,32 @@ public:
     // Once per transfer, when every part has ended (or the first request failed): the code of
     // the part that ended last, or the network error / HTTP status of the first request with its
     // reason ("Download failed" or the status text).
+    // Like OnThreadRequestDone, delivered from the event loop, never from inside a call of this
+    // class; a notice still waiting when Start, Resume or Abort is called is dropped.
     std::function<void(int code, const std::string& reason)> OnRequestDone;
     // About once a second while running: the percentage done and every byte received so far.
     std::function<void(int percent, std::int64_t received)> OnShowStats;
     // One part's request failed with kPartNetworkLost, or ended with an HTTP status other than 206.
-    // While this is set such a part is not restarted; without it the part is restarted.
+    // While this is set such a part is not restarted; without it the part is restarted (after a
+    // second; a part refused by HTTP only a few times before the transfer ends with its status).
     std::function<void(int partIndex, int code)> OnThreadRequestDone;
 
     // Raise ETax when the settings do not allow it (no URL, no file, no state file for Pause and
-    // Resume, an unreadable state file).
+    // Resume, an unreadable state file, Start or Resume while running). Pause without a running
+    // transfer does nothing; Abort always ends with OnRequestDone(503) and deletes the state file.
     void Start();
     void Pause();
     void Resume();
     void Abort();
 
     bool Running() const noexcept;
+    // -1 until the first request has answered, and when the server gives no length.
     std::int64_t ContentLength() const noexcept;
+    // StateFileName names a state file written for URL: Resume can go on from it.
+    bool HasResumableState() const;
+    // Bytes written into the file since the last Start or Resume (from 0 again when the transfer
+    // has to start over).
+    std::int64_t SessionBytes() const noexcept;
 
 private:
     struct TState;

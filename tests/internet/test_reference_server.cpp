@@ -69,6 +69,18 @@ TEST_F(ReferenceServerTest, ServesFilesWhole) {
     EXPECT_EQ(head->body, "");
 }
 
+TEST_F(ReferenceServerTest, TellsWhenAFileWasLastModified) {
+    const std::string file = (outer->Path() / "root" / "dated.txt").string();
+    WriteBytes(file, "dated");
+    // 2001-09-09 01:46:40 UTC.
+    const auto when =
+        std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1000000000)));
+    std::filesystem::last_write_time(file, when);
+    auto head = Client().Head("/dated.txt");
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->get_header_value("Last-Modified"), "Sun, 09 Sep 2001 01:46:40 GMT");
+}
+
 TEST_F(ReferenceServerTest, AnswersByteRanges) {
     const std::string size = std::to_string(data.size());
     struct Case {
@@ -114,6 +126,18 @@ TEST_F(ReferenceServerTest, NoRangeSwitchSendsTheWholeFile) {
     EXPECT_EQ(whole->body, data);
     EXPECT_FALSE(whole->has_header("Content-Range"));
     EXPECT_FALSE(whole->has_header("Accept-Ranges"));
+}
+
+TEST_F(ReferenceServerTest, NoLengthSwitchSendsTheWholeFileInChunks) {
+    for (const std::string path : {"/nolength/data.bin", "/nolength/empty.txt"}) {
+        auto whole = GetWithRange(path, "bytes=10-19");
+        ASSERT_TRUE(whole) << path;
+        EXPECT_EQ(whole->status, 200) << path;
+        EXPECT_EQ(whole->body, path == "/nolength/data.bin" ? data : "") << path;
+        EXPECT_FALSE(whole->has_header("Content-Length")) << path;
+        EXPECT_EQ(whole->get_header_value("Transfer-Encoding"), "chunked") << path;
+        EXPECT_FALSE(whole->has_header("Accept-Ranges")) << path;
+    }
 }
 
 TEST_F(ReferenceServerTest, NeverServesFilesOutsideTheRoot) {

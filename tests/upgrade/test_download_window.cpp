@@ -1,9 +1,11 @@
 // The download window against the real reference server and the real downloader: the queue, what
 // becomes of a finished file, the user's pictures, and the network lost and found again.
 #include "common/Paths.h"
+#include "tests/upgrade/ArchiveMaker.h"
 #include "tests/upgrade/SilentHeadServer.h"
 #include "tests/upgrade/UpgradeTestSupport.h"
 #include "upgrade/ClickImage.h"
+#include "upgrade/ExtractArchive.h"
 #include "upgrade/FrmDownload.h"
 #include "upgrade/MultipartDownloader.h"
 #include "upgrade/ResultCodes.h"
@@ -91,6 +93,22 @@ TEST_F(DownloadWindowTest, AFinishedFileIsRunExtractedOrLeftByItsExtension) {
         EXPECT_EQ(qm::FileExists(marker), c.state == qm::kStateDone);
         EXPECT_FALSE(window_.Busy);
     }
+}
+
+TEST_F(DownloadWindowTest, AnArchiveIsDoneAtOnceAndExtractedIntoTheInstallation) {
+    const std::string folder = qm::AppPath() + "DownloadedArchiveTest/";
+    std::filesystem::remove_all(folder);
+    qm::test::WriteArchive(
+        served_.File("pack.zip"),
+        {qm::test::ArchiveEntry::File("DownloadedArchiveTest/inner/readme.txt", "unpacked")});
+    AddTask("pack.zip", "pack.zip", false);
+    window_.StartNext();
+    ASSERT_TRUE(WaitUntil([&] { return Reported(); }));
+    EXPECT_EQ(reported_, std::vector<int>{qm::kStateDone});
+    qm::WaitForExtractions();
+    EXPECT_EQ(ReadBytes(folder + "inner/readme.txt"), "unpacked");
+    EXPECT_FALSE(qm::FileExists(local_.File("pack.zip"))) << "the archive is deleted after extraction";
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(DownloadWindowTest, PauseAndResumeThroughThePicturesContinueWhereTheTransferStopped) {

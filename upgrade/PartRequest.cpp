@@ -1,0 +1,119 @@
+#include "upgrade/PartRequest.h"
+
+#include <QFile>
+#include <string_view>
+
+namespace qm {
+
+namespace {
+
+constexpr const char* kAgent = "Quillmere/1.0";
+constexpr const char* kWebProtocols = "http,https";
+constexpr long kMaxRedirects = 10;
+constexpr long kConnectSeconds = 15;
+// A part that brings less than a byte a second for this long counts as stalled: the network is
+// taken as lost under it.
+constexpr long kStalledSeconds = 30;
+// A HEAD is small; it has no reason to take longer than this.
+constexpr long kHeadSeconds = 30;
+
+constexpr long kStatusOK = 200;
+constexpr long kStatusPartialContent = 206;
+
+} // namespace
+
+TPartRequest::TPartRequest(QFile* file, std::int64_t first, std::int64_t last)
+    : curl_(MakeCurlEasy()), file_(file), first_(first), last_(last) {}
+
+TPartRequest::~TPartRequest() = default;
+
+std::unique_ptr<TPartRequest> TPartRequest::MakeHead(const std::string& url) {
+    std::unique_ptr<TPartRequest> request(new TPartRequest(nullptr, 0, -1));
+    if (!request->Configure(url, true))
+        request->curl_.reset();
+    return request;
+}
+
+std::unique_ptr<TPartRequest> TPartRequest::MakeGet(const std::string& url, QFile& file, std::int64_t first,
+                                                    std::int64_t last) {
+    std::unique_ptr<TPartRequest> request(new TPartRequest(&file, last < 0 ? 0 : first, last));
+    if (!request->Configure(url, false))
+        request->curl_.reset();
+    return request;
+}
+
+bool TPartRequest::Configure(const std::string& url, bool headOnly) {
+    CURL* curl = curl_.get();
+    if (!curl)
+        return false;
+    bool ok = curl_easy_setopt(curl, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_USERAGENT, kAgent) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kWebProtocols) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kWebProtocols) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectSeconds) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStalledSeconds) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &TPartRequest::OnHeader) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_HEADERDATA, this) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &TPartRequest::OnBody) == CURLE_OK &&
+              curl_easy_setopt(curl, CURLOPT_WRITEDATA, this) == CURLE_OK;
+    if (headOnly) {
+        ok = ok && curl_easy_setopt(curl, CURLOPT_NOBODY, 1L) == CURLE_OK &&
+             curl_easy_setopt(curl, CURLOPT_TIMEOUT, kHeadSeconds) == CURLE_OK;
+    } else if (last_ >= 0) {
+        range_ = std::to_string(first_) + "-" + std::to_string(last_);
+        ok = ok && curl_easy_setopt(curl, CURLOPT_RANGE, range_.c_str()) == CURLE_OK;
+    }
+    return ok;
+}
+
+long TPartRequest::OsErrno() const noexcept {
+    long error = 0;
+    if (!curl_ || curl_easy_getinfo(curl_.get(), CURLINFO_OS_ERRNO, &error) != CURLE_OK)
+        return 0;
+    return error;
+}
+
+// libcurl calls these from inside its own frames: nothing may be thrown through them, and a
+// count other than the one given ends the transfer.
+size_t TPartRequest::OnHeader(char* data, size_t size, size_t count, void* self) noexcept {
+    try {
+        static_cast<TPartRequest*>(self)->head_.Feed(std::string_view(data, size * count));
+        return size * count;
+    } catch (...) {
+        return 0;
+    }
+}
+
+size_t TPartRequest::OnBody(char* data, size_t size, size_t count, void* self) noexcept {
+    try {
+        return static_cast<TPartRequest*>(self)->Write(data, size * count);
+    } catch (...) {
+        return 0;
+    }
+}
+
+size_t TPartRequest::Write(const char* data, size_t size) {
+    if (!file_)
+        return size;
+    const long expected = last_ < 0 ? kStatusOK : kStatusPartialContent;
+    const bool overlong = last_ >= 0 && received_ + static_cast<std::int64_t>(size) > last_ - first_ + 1;
+    if (head_.status != expected || overlong) {
+        unexpected_ = true;
+        return 0;
+    }
+    const qint64 length = static_cast<qint64>(size);
+    if (!file_->seek(first_ + received_) || file_->write(data, length) != length) {
+        writeFailed_ = true;
+        return 0;
+    }
+    received_ += length;
+    return size;
+}
+
+} // namespace qm

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "common/CurlHandles.h"
+#include "upgrade/AnswerHead.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QFile;
+
+namespace qm {
+
+// One HTTP request of a multipart download, ready to be added to a TCurlMultiDriver: the HEAD
+// that learns about the file, or the GET of one byte range (or of the whole body) whose bytes go
+// into the shared file at their own offsets. Redirects are followed; certificates are checked;
+// a connection that cannot be made within a few seconds, or that brings no byte for half a
+// minute, ends the request with a libcurl error.
+class TPartRequest {
+public:
+    // HEAD of url.
+    static std::unique_ptr<TPartRequest> MakeHead(const std::string& url);
+    // GET of bytes first..last (inclusive) of url, expecting 206; with last < 0 the whole body,
+    // expecting 200, from offset 0. The file is not owned and must outlive the request.
+    static std::unique_ptr<TPartRequest> MakeGet(const std::string& url, QFile& file, std::int64_t first,
+                                                 std::int64_t last);
+    ~TPartRequest();
+    TPartRequest(const TPartRequest&) = delete;
+    TPartRequest& operator=(const TPartRequest&) = delete;
+
+    // Null when libcurl could not make or set up the handle.
+    CURL* Handle() const noexcept { return curl_.get(); }
+    const TAnswerHead& Head() const noexcept { return head_; }
+    // Bytes written into the file so far.
+    std::int64_t Received() const noexcept { return received_; }
+    // The answer's status was not the one asked for, or its body went beyond the range; nothing
+    // of such a body is written.
+    bool UnexpectedAnswer() const noexcept { return unexpected_; }
+    bool WriteFailed() const noexcept { return writeFailed_; }
+    // The system's error number of a failed connection (CURLINFO_OS_ERRNO).
+    long OsErrno() const noexcept;
+
+private:
+    TPartRequest(QFile* file, std::int64_t first, std::int64_t last);
+    bool Configure(const std::string& url, bool headOnly);
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self) noexcept;
+    static size_t OnBody(char* data, size_t size, size_t count, void* self) noexcept;
+    size_t Write(const char* data, size_t size);
+
+    CurlEasy curl_;
+    QFile* file_; // not owned; null for a HEAD
+    std::int64_t first_;
+    std::int64_t last_;
+    std::string range_; // kept alive for libcurl
+    TAnswerHead head_;
+    std::int64_t received_ = 0;
+    bool unexpected_ = false;
+    bool writeFailed_ = false;
+};
+
+} // namespace qm
