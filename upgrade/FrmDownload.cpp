@@ -83,8 +83,9 @@ TFrmDownload::TFrmDownload(QWidget* parent) : QWidget(parent) {
 
     MPHttp = new TMultipartHttpDownloader(this);
     MPHttp->PartCount = kPartCount;
-    // The downloader's events are handled once its own call has returned: a handler may abort it,
-    // run an installer in a nested event loop, or end with the window's owner freeing the window.
+    // The end of a transfer is handled once the downloader's own notice has returned: the handler
+    // may run an installer in a nested event loop, or end with the window's owner freeing the
+    // window and the downloader with it.
     QPointer<TFrmDownload> self(this);
     MPHttp->OnRequestDone = [self](int code, const std::string& reason) {
         QTimer::singleShot(0, self, [self, code, reason] {
@@ -92,17 +93,9 @@ TFrmDownload::TFrmDownload(QWidget* parent) : QWidget(parent) {
                 self->MPHttpRequestDone(code, reason);
         });
     };
-    MPHttp->OnShowStats = [self](int percent, std::int64_t received) {
-        QTimer::singleShot(0, self, [self, percent, received] {
-            if (self)
-                self->MPHttpShowStats(percent, received);
-        });
-    };
-    MPHttp->OnThreadRequestDone = [self](int partIndex, int code) {
-        QTimer::singleShot(0, self, [self, partIndex, code] {
-            if (self)
-                self->MPHttpThreadRequestDone(partIndex, code);
-        });
+    MPHttp->OnShowStats = [this](int percent, std::int64_t received) { MPHttpShowStats(percent, received); };
+    MPHttp->OnThreadRequestDone = [this](int partIndex, int code) {
+        MPHttpThreadRequestDone(partIndex, code);
     };
     tmr1 = new QTimer(this);
     tmr1->setInterval(1000);
@@ -275,6 +268,10 @@ void TFrmDownload::MPHttpRequestDone(int code, const std::string& reason) {
         // While the network is lost the window says so, not that it pauses.
         if (!tmr1->isActive())
             SetInfo(Prefix + "暂停中... ");
+        return;
+    } else if (tmr1->isActive() && code != kDownloadAborted) {
+        // Every part gave up under the lost network before the pause came: the downloader kept
+        // the resume data, and the transfer waits for the network like a paused one.
         return;
     } else if (code == kDownloadAborted) {
         state = CurrentTask->Mode == 3 ? kStateFailed : kStateCancelled;

@@ -8,6 +8,7 @@
 #include "tests/support/ReferenceServer.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>
@@ -53,16 +54,19 @@ public:
     TOnline& operator=(const TOnline&) = delete;
 };
 
-// Records the text of every message dialog that comes up while it lives, and closes it.
+// Records the text of every message dialog that comes up while it lives, and closes it. The dialog
+// may come from a plug-in's own copy of the support library, so it is known by its parts, not by
+// its class.
 class TMessageRecorder {
 public:
     TMessageRecorder() {
         timer_.setInterval(20);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
-            auto* dialog = qobject_cast<qm::TMsgForm*>(QApplication::activeModalWidget());
-            if (dialog == nullptr || !dialog->isVisible())
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            auto* message = dialog ? dialog->findChild<QLabel*>(QStringLiteral("Message")) : nullptr;
+            if (message == nullptr || !dialog->isVisible())
                 return;
-            texts.push_back(dialog->Message()->text().toStdString());
+            texts.push_back(message->text().toStdString());
             dialog->done(1);
         });
         timer_.start();
