@@ -11,6 +11,7 @@
 #include "upgrade/ResultCodes.h"
 
 #include <QProgressBar>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -149,6 +150,46 @@ TEST_F(DownloadWindowTest, PauseAndResumeThroughThePicturesContinueWhereTheTrans
     EXPECT_LT(window_.MPHttp->SessionBytes(), static_cast<std::int64_t>(body.size()))
         << "the resumed transfer fetched only what was missing";
     EXPECT_FALSE(qm::FileExists(local_.File("big.bin.Status")));
+}
+
+TEST_F(DownloadWindowTest, AFreshStartFindingResumeDataOfTheSameAddressResumes) {
+    const std::string body = qm::test::ReadBytes("/proc/self/exe").substr(0, 300000);
+    WriteBytes(served_.File("big.bin"), body);
+    const std::string url = "slow/big.bin?rate=20000";
+    {
+        // A desk that dies mid-transfer leaves the partial file and its resume data behind.
+        TFrmDownload dying;
+        TTaskObj task;
+        task.URL = server_.URL("/" + url);
+        task.LocalFile = local_.File("big.bin");
+        dying.Queue.push_back(&task);
+        dying.StartNext();
+        ASSERT_TRUE(WaitUntil([&] { return qm::FileExists(local_.File("big.bin.Status")); }));
+        std::filesystem::copy_file(local_.File("big.bin"), local_.File("kept.bin"));
+        std::filesystem::copy_file(local_.File("big.bin.Status"), local_.File("kept.Status"));
+    }
+    std::filesystem::rename(local_.File("kept.bin"), local_.File("big.bin"));
+    std::filesystem::rename(local_.File("kept.Status"), local_.File("big.bin.Status"));
+
+    AddTask(url, "big.bin", false);
+    window_.StartNext();
+    ASSERT_TRUE(WaitUntil([&] { return Reported(); }, 30000));
+    EXPECT_EQ(ReadBytes(local_.File("big.bin")), body);
+    EXPECT_LT(window_.MPHttp->SessionBytes(), static_cast<std::int64_t>(body.size())) << "not started over";
+}
+
+TEST_F(DownloadWindowTest, TheBackgroundPictureIsShownOrItsAbsenceTold) {
+    window_.ImageFile = qm::AppPath() + "Plugins/Upgrade/Pictures/dl_abort.png";
+    window_.show();
+    EXPECT_FALSE(window_.imgMe->pixmap().isNull());
+    window_.hide();
+
+    window_.ImageFile = local_.File("missing.png");
+    upgrade_test::TMessageRecorder messages;
+    QTimer::singleShot(0, &window_, [this] { window_.show(); });
+    ASSERT_TRUE(WaitUntil([&] { return !messages.texts.empty(); }));
+    EXPECT_EQ(messages.texts, std::vector<std::string>{"皮肤图片文件不存在！"});
+    EXPECT_TRUE(window_.isVisible()) << "the window works without it";
 }
 
 TEST_F(DownloadWindowTest, AbortingAnInstallDeletesItsFilesAndTellsTheOwner) {
