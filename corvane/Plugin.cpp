@@ -8,7 +8,9 @@
 namespace corvane {
 
 // A plugin object handed out as "call_inst" must not be reachable once it is gone.
-TPlugin::~TPlugin() { Handles().Unregister(this); }
+TPlugin::~TPlugin() {
+    Handles().Unregister(this);
+}
 TClientPlugin::~TClientPlugin() = default;
 
 const TPublishedMethod* TPlugin::MethodAddress(std::string_view name) const noexcept {
@@ -18,7 +20,9 @@ const TPublishedMethod* TPlugin::MethodAddress(std::string_view name) const noex
     return nullptr;
 }
 
-IDataDocument TPlugin::Invoke(const TBSONDocument& doc) { return DoInvoke(doc); }
+IDataDocument TPlugin::Invoke(const TBSONDocument& doc) {
+    return DoInvoke(doc);
+}
 
 IDataDocument TPlugin::DoInvoke(const TBSONDocument& doc) {
     static constexpr const char* location = "TPlugin.Invoke(doc: TBSONDocument): IDataDocument";
