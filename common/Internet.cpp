@@ -2,6 +2,7 @@
 
 #include "common/CurlHandles.h"
 #include "common/Paths.h"
+#include "corvane/OnlineOverride.h"
 
 #include <algorithm>
 #include <atomic>
@@ -223,8 +224,6 @@ CurlHeaderList NoCacheHeaders() {
     return headers;
 }
 
-std::atomic<int> onlineOverride{-1}; // -1: ask the system; 0 or 1: the answer
-
 bool SystemHasActiveInterface() {
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0)
@@ -312,7 +311,7 @@ bool IsURLReachable(const std::string& url) {
 
 bool IsOnline() {
     try {
-        const int forced = onlineOverride.load();
+        const int forced = corvane::OnlineOverride().load();
         if (forced >= 0)
             return forced == 1;
         return SystemHasActiveInterface();
@@ -322,7 +321,7 @@ bool IsOnline() {
 }
 
 void SetOnlineOverrideForTesting(std::optional<bool> online) {
-    onlineOverride.store(online ? (*online ? 1 : 0) : -1);
+    corvane::OnlineOverride().store(online ? (*online ? 1 : 0) : -1);
 }
 
 } // namespace qm

@@ -25,7 +25,7 @@ std::string ReachabilityURL(const std::string& url);
 bool IsOnline();
 
 // Makes IsOnline answer `online` instead of asking the system; nullopt asks the system again.
-// For tests only.
+// For tests only; the switch holds for the whole process, plug-ins included.
 void SetOnlineOverrideForTesting(std::optional<bool> online);
 
 } // namespace qm

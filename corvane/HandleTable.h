@@ -19,6 +19,9 @@ enum THandleKind : std::uint32_t {
     kHandlePage = 1u << 2,
     kHandleBitmap = 1u << 3,
     kHandlePlugin = 1u << 4,
+    // A row of a plugin class's published method table (a corvane::TPublishedMethod*): the
+    // "reback_method" of the callback convention.
+    kHandlePublishedMethod = 1u << 5,
     kHandleTestObject = 1u << 31,
 };
 

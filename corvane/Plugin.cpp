@@ -1,12 +1,16 @@
 #include "corvane/Plugin.h"
 
 #include "corvane/Errors.h"
+#include "corvane/HandleTable.h"
 #include "corvane/Khan.h"
 #include "corvane/TextCase.h"
 
 namespace corvane {
 
-TPlugin::~TPlugin() = default;
+// A plugin object handed out as "call_inst" must not be reachable once it is gone.
+TPlugin::~TPlugin() {
+    Handles().Unregister(this);
+}
 TClientPlugin::~TClientPlugin() = default;
 
 const TPublishedMethod* TPlugin::MethodAddress(std::string_view name) const noexcept {
@@ -16,7 +20,9 @@ const TPublishedMethod* TPlugin::MethodAddress(std::string_view name) const noex
     return nullptr;
 }
 
-IDataDocument TPlugin::Invoke(const TBSONDocument& doc) { return DoInvoke(doc); }
+IDataDocument TPlugin::Invoke(const TBSONDocument& doc) {
+    return DoInvoke(doc);
+}
 
 IDataDocument TPlugin::DoInvoke(const TBSONDocument& doc) {
     static constexpr const char* location = "TPlugin.Invoke(doc: TBSONDocument): IDataDocument";

@@ -1,6 +1,7 @@
 #include "Backgrounds.h"
 #include "BmpFile.h"
 #include "DeskIcons.h"
+#include "DownloadPictures.h"
 #include "Drawing.h"
 #include "FramePictures.h"
 #include "LoginPictures.h"
@@ -70,19 +71,28 @@ void WriteLoginPictures(const fs::path& folder) {
     SavePng(DrawUserListButton(), folder / "tc_userlist.png");
 }
 
+// The download window's command pictures, installed as files in Plugins/Upgrade/Pictures.
+void WriteDownloadPictures(const fs::path& folder) {
+    SavePng(DrawResumePicture(), folder / "dl_resume.png");
+    SavePng(DrawPausePicture(), folder / "dl_pause.png");
+    SavePng(DrawAbortPicture(), folder / "dl_abort.png");
+}
+
 } // namespace
 
 // qm-skingen OUTDIR: draws the sample installation's pictures. OUTDIR/pack receives the pictures
 // for the packed image store, OUTDIR/Pictures those installed as files in the Pictures folder
 // (the tab strip skin, the bench background and the pictures the boot scripts name), and
-// OUTDIR/Plugins/Login/Pictures those of the login dialog.
+// OUTDIR/Plugins/Login/Pictures those of the login dialog, OUTDIR/Plugins/Upgrade/Pictures those of
+// the download window.
 int main(int argc, char* argv[]) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: qm-skingen OUTDIR\n"
                              "Draws the desk's pictures into OUTDIR/pack (for the packed image store)\n"
                              "and OUTDIR/Pictures (loose pictures: PgSkin.bmp, bench.png, icons,\n"
-                             "store application icons) and OUTDIR/Plugins/Login/Pictures (the login\n"
-                             "dialog's pictures).\n");
+                             "store application icons), OUTDIR/Plugins/Login/Pictures (the login\n"
+                             "dialog's pictures) and OUTDIR/Plugins/Upgrade/Pictures (the download\n"
+                             "window's pictures).\n");
         return 2;
     }
     try {
@@ -93,6 +103,8 @@ int main(int argc, char* argv[]) {
         fs::create_directories(pictures);
         const fs::path loginPictures = out / "Plugins" / "Login" / "Pictures";
         fs::create_directories(loginPictures);
+        const fs::path downloadPictures = out / "Plugins" / "Upgrade" / "Pictures";
+        fs::create_directories(downloadPictures);
 
         WritePackedPictures(pack);
         WriteScriptPictures(pack);
@@ -101,6 +113,7 @@ int main(int argc, char* argv[]) {
         SaveBmp24(DrawTabSkin(), pictures / "PgSkin.bmp");
         SavePng(DrawBenchBackground(), pictures / "bench.png");
         WriteLoginPictures(loginPictures);
+        WriteDownloadPictures(downloadPictures);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "qm-skingen: %s\n", error.what());

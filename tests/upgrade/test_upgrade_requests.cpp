@@ -1,0 +1,216 @@
+// The upgrade plug-in's requests through the real bus, against the real reference server. The
+// test program's folder is the installation folder; IsOnline is switched through its test seam.
+#include "common/IniFile.h"
+#include "common/Paths.h"
+#include "corvane/HandleTable.h"
+#include "corvane/Khan.h"
+#include "tests/upgrade/UpgradeTestSupport.h"
+#include "upgrade/PluginUpgrade.h"
+#include "upgrade/UpgradeCheck.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+using corvane::IDataDocument;
+using corvane::TakeDataDocument;
+using qm::test::ReadBytes;
+using qm::test::TTempFolder;
+using qm::test::WriteBytes;
+using upgrade_test::TMessageRecorder;
+using upgrade_test::TOnline;
+using upgrade_test::TRequester;
+using upgrade_test::WaitUntil;
+
+const std::string kUpgrade = qm::AppPath() + "Upgrade.dll";
+
+class UpgradeRequestTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        corvane::Khan().Invoke(kUpgrade, TakeDataDocument(99, 0));
+        corvane::Khan_Free();
+    }
+
+    IDataDocument Invoke(const IDataDocument& request) { return corvane::Khan().Invoke(kUpgrade, request); }
+
+    // A download request for a file of the served folder, saved into the temporary folder.
+    IDataDocument Download(const std::string& served, const std::string& localName, const std::string& appid,
+                           TRequester* requester, const std::string& params = "") {
+        IDataDocument request = TakeDataDocument(2, 0);
+        request->SetString("IntelFile", server_.URL("/" + served));
+        request->SetString("LocalFile", local_.File(localName));
+        request->SetString("params", params);
+        request->SetString("appid", appid);
+        if (requester != nullptr)
+            qm::SetCallBackTarget(*request, *requester);
+        return request;
+    }
+
+    static bool IsLiveWindow(std::int32_t handle) {
+        return corvane::Handles().Find(handle, corvane::kHandleControl | corvane::kHandleForm) != nullptr;
+    }
+
+    TTempFolder served_;
+    TTempFolder local_;
+    qm::test::ReferenceServer server_{served_.Path()};
+};
+
+TEST_F(UpgradeRequestTest, OfflineRequestsDoNothingAtAll) {
+    TOnline offline(false);
+    WriteBytes(served_.File("setup.run"), upgrade_test::MarkerInstaller());
+    TRequester requester;
+    const IDataDocument answer =
+        Invoke(Download("setup.run", "setup.run", "1", &requester, local_.File("marker")));
+    EXPECT_FALSE(answer->HasItem("inst"));
+
+    IDataDocument check = TakeDataDocument(1, 0);
+    check->SetString("upfile", local_.File("missing/Upgrade.txt"));
+    check->SetString("StateFile", local_.File("state.ini"));
+    TMessageRecorder messages;
+    Invoke(check);
+    QTest::qWait(300);
+    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_FALSE(qm::FileExists(local_.File("state.ini")));
+    EXPECT_FALSE(qm::FileExists(local_.File("setup.run")));
+    EXPECT_TRUE(requester.results.empty());
+}
+
+TEST_F(UpgradeRequestTest, JobsOfOneAppIdAllStayUntilRequest99FreesThem) {
+    TOnline online(true);
+    // Slow enough that both are still running when they are freed.
+    WriteBytes(served_.File("big.bin"), std::string(200000, 'x'));
+    const std::int32_t first =
+        Invoke(Download("slow/big.bin?rate=20000", "a.bin", "7", nullptr))->GetValue("inst").AsInteger();
+    const std::int32_t second =
+        Invoke(Download("slow/big.bin?rate=20000", "b.bin", "7", nullptr))->GetValue("inst").AsInteger();
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(IsLiveWindow(first));
+    EXPECT_TRUE(IsLiveWindow(second));
+
+    Invoke(TakeDataDocument(99, 0));
+    EXPECT_FALSE(IsLiveWindow(first));
+    EXPECT_FALSE(IsLiveWindow(second));
+}
+
+TEST_F(UpgradeRequestTest, AMissingUpgradeFileIsToldAndMarkedCancelledInTheStateFile) {
+    TOnline online(true);
+    const struct {
+        const char* name;
+        std::string upfile;
+        std::string folder; // as the message shows it
+        std::string stateFile;
+    } cases[] = {
+        {"relative", "NoSuchComponent/Upgrade.txt", qm::AppPath() + "NoSuchComponent/",
+         local_.File("rel.ini")},
+        {"absolute", local_.File("gone/Upgrade.txt"), local_.File("gone/"), local_.File("abs.ini")},
+        {"no state file", local_.File("gone2/Upgrade.txt"), local_.File("gone2/"), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TRequester requester;
+        IDataDocument check = TakeDataDocument(1, 0);
+        check->SetString("upfile", c.upfile);
+        check->SetString("StateFile", c.stateFile);
+        qm::SetCallBackTarget(*check, requester);
+        TMessageRecorder messages;
+        Invoke(check);
+        EXPECT_EQ(messages.texts, std::vector<std::string>{c.folder + "目录下的升级文件不存在！"});
+        if (!c.stateFile.empty()) {
+            EXPECT_EQ(qm::IniReadString(c.stateFile, "Down", "States"), "98");
+        }
+        EXPECT_TRUE(requester.results.empty()) << "no callback for a missing file";
+    }
+}
+
+TEST_F(UpgradeRequestTest, AFinishedInstallerReachesTheRequestersCallBackWithItsResult) {
+    TOnline online(true);
+    WriteBytes(served_.File("setup.run"), upgrade_test::MarkerInstaller());
+    TRequester requester;
+    Invoke(Download("setup.run", "setup.run", "1", &requester, local_.File("marker")));
+    ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+    EXPECT_EQ(requester.results, std::vector<int>{3});
+    EXPECT_EQ(ReadBytes(local_.File("marker")), "installed");
+    EXPECT_FALSE(qm::FileExists(local_.File("setup.run"))) << "the installer is deleted after its run";
+}
+
+TEST_F(UpgradeRequestTest, WithoutRebackMethodTheWorkIsDoneWithoutACallBack) {
+    TOnline online(true);
+    WriteBytes(served_.File("setup.run"), upgrade_test::MarkerInstaller());
+    TRequester requester;
+    IDataDocument request = Download("setup.run", "setup.run", "1", &requester, local_.File("marker"));
+    request->Remove("reback_method");
+    Invoke(request);
+    ASSERT_TRUE(WaitUntil([&] { return qm::FileExists(local_.File("marker")); }));
+    ASSERT_TRUE(WaitUntil([&] { return !qm::FileExists(local_.File("setup.run")); }));
+    QTest::qWait(200);
+    EXPECT_TRUE(requester.results.empty());
+}
+
+TEST_F(UpgradeRequestTest, ARequesterGoneBeforeTheEndIsSkipped) {
+    TOnline online(true);
+    WriteBytes(served_.File("setup.run"), "#!/bin/sh\nsleep 0.5\nprintf 'installed' > \"$1\"\n");
+    auto requester = std::make_unique<TRequester>();
+    Invoke(Download("setup.run", "setup.run", "1", requester.get(), local_.File("marker")));
+    requester.reset();
+    ASSERT_TRUE(WaitUntil([&] { return qm::FileExists(local_.File("marker")); }));
+    EXPECT_TRUE(WaitUntil([&] { return !qm::FileExists(local_.File("setup.run")); }))
+        << "the job ends normally, its callback skipped";
+}
+
+TEST_F(UpgradeRequestTest, AfterTheObjectIsGoneTheNextRequestGetsAFreshOne) {
+    TOnline online(true);
+    WriteBytes(served_.File("big.bin"), std::string(200000, 'x'));
+    const std::int32_t before =
+        Invoke(Download("slow/big.bin?rate=20000", "a.bin", "1", nullptr))->GetValue("inst").AsInteger();
+    ASSERT_TRUE(IsLiveWindow(before));
+    corvane::Khan().UnloadPlugin(kUpgrade);
+    EXPECT_TRUE(WaitUntil([&] { return !IsLiveWindow(before); })) << "the object freed its jobs with it";
+
+    const std::int32_t after =
+        Invoke(Download("slow/big.bin?rate=20000", "b.bin", "1", nullptr))->GetValue("inst").AsInteger();
+    EXPECT_TRUE(IsLiveWindow(after));
+    EXPECT_NE(after, before);
+}
+
+// The check itself is handed over inside the object, so this one drives a TUpgrade directly.
+TEST(UpgradeCheckHandOver, AnExistingUpgradeFileIsHandedOverResolvedAgainstTheHostFolder) {
+    TOnline online(true);
+    TTempFolder folder;
+    const std::string relativeDir = "UpgradeHandOverTest/";
+    qm::EnsureDir(qm::AppPath() + relativeDir);
+    WriteBytes(qm::AppPath() + relativeDir + "Upgrade.txt", "[upgrade]\nver=1\n");
+    WriteBytes(folder.File("Upgrade.txt"), "[upgrade]\nver=1\n");
+
+    qm::TUpgrade upgrade;
+    TRequester requester;
+    const struct {
+        std::string upfile;
+        std::string expected;
+    } cases[] = {
+        {relativeDir + "Upgrade.txt", qm::AppPath() + relativeDir + "Upgrade.txt"},
+        {folder.File("Upgrade.txt"), folder.File("Upgrade.txt")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.upfile);
+        corvane::TBSONDocument check;
+        check.SetString("upfile", c.upfile);
+        check.SetString("StateFile", folder.File("state.ini"));
+        qm::SetCallBackTarget(check, requester);
+        corvane::TBSONDocument answer;
+        TMessageRecorder messages;
+        upgrade.REQ_1(check, answer);
+        ASSERT_NE(upgrade.UpgradeForm(), nullptr);
+        EXPECT_EQ(upgrade.UpgradeForm()->Pending().back().UpFile, c.expected);
+        EXPECT_EQ(upgrade.UpgradeForm()->Pending().back().StateFile, folder.File("state.ini"));
+        EXPECT_EQ(upgrade.UpgradeForm()->Request().GetValue("call_inst").AsInteger(),
+                  check.GetValue("call_inst").AsInteger());
+        EXPECT_TRUE(messages.texts.empty());
+        EXPECT_EQ(answer.GetCount(), 0);
+    }
+    EXPECT_FALSE(qm::FileExists(folder.File("state.ini")));
+    std::filesystem::remove_all(qm::AppPath() + relativeDir);
+}
+
+} // namespace

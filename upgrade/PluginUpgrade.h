@@ -1,0 +1,57 @@
+#pragma once
+
+#include "corvane/Plugin.h"
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qm {
+
+class TDownload_EXE;
+class TUpgradeCheckQueue;
+
+// The upgrade plug-in's plugin object: update checks of installed components, downloads of
+// programs with a window for the caller to dock, and (later) store applications. Long-running work
+// reports by the callback convention (common/CallBack.h). One per process (see CreatePlugin).
+class TUpgrade : public corvane::TClientPlugin {
+public:
+    TUpgrade();
+    // Frees the download jobs too: their windows' code goes with this library.
+    ~TUpgrade() override;
+
+    // The process's one instance, or nullptr when there is none.
+    static TUpgrade* Instance() noexcept { return instance_; }
+
+    // Checks the component of "upfile" ("StateFile" for its state); offline: nothing at all.
+    void REQ_1(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+    // Downloads "IntelFile" to "LocalFile" and runs it with "params"; answers "inst", the job's
+    // download window. Offline: nothing, no "inst".
+    void REQ_2(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+    // Opens store application "app_id". Not built yet: answers nothing.
+    void REQ_3(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+    // Frees every download job (and with it its window).
+    void REQ_99(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+    // The outcome of a check this object asked for: LastResult := "Result".
+    void CallBack(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
+
+    // Null until the first check request made online.
+    const TUpgradeCheckQueue* UpgradeForm() const noexcept { return UpgradeForm_.get(); }
+    // appid -> job; duplicate and empty keys allowed.
+    using TAppJobs = std::vector<std::pair<std::string, std::unique_ptr<TDownload_EXE>>>;
+    const TAppJobs& AppJobs() const noexcept { return AppJobs_; }
+    int LastResult() const noexcept { return LastResult_; }
+
+protected:
+    std::span<const corvane::TPublishedMethod> PublishedMethods() const noexcept override;
+
+private:
+    std::unique_ptr<TUpgradeCheckQueue> UpgradeForm_;
+    TAppJobs AppJobs_;
+    int LastResult_ = 0;
+
+    static inline TUpgrade* instance_ = nullptr;
+};
+
+} // namespace qm

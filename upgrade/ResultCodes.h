@@ -1,0 +1,18 @@
+#pragma once
+
+// The outcomes a requester of the upgrade plug-in hears under "Result".
+namespace qm {
+
+// A task ended and another queued task follows, or the file was neither a program nor an archive;
+// never reported.
+inline constexpr int kStateNone = 0;
+// The downloaded program ran to its end, or the archive was handed to extraction.
+inline constexpr int kStateDone = 3;
+// The download failed, the program could not be started, or a forced upgrade was aborted.
+inline constexpr int kStateFailed = 4;
+// The transfer was aborted or the user cancelled.
+inline constexpr int kStateCancelled = 98;
+// Nothing was applied: already current, no update descriptor, or offline.
+inline constexpr int kStateSkipped = 99;
+
+} // namespace qm

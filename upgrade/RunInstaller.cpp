@@ -1,0 +1,65 @@
+#include "upgrade/RunInstaller.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTimer>
+#include <signal.h>
+#include <string>
+
+namespace qm {
+
+namespace {
+
+bool NeedsRunBit(const QString& path) {
+    return path.endsWith(QStringLiteral(".run"), Qt::CaseInsensitive) ||
+           path.endsWith(QStringLiteral(".sh"), Qt::CaseInsensitive);
+}
+
+// The program is started detached (so that a closing desk never kills an installer half way), so
+// its end is seen from outside: gone, or a zombie waiting for its new parent to reap it.
+bool IsRunning(qint64 pid) {
+    if (::kill(static_cast<pid_t>(pid), 0) != 0)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close < 0 || close + 2 >= text.size() || text.at(close + 2) != 'Z';
+}
+
+} // namespace
+
+bool StartAndWait(const std::string& file, const std::string& params,
+                  const std::function<void()>& whileRunning) {
+    const QString path = QFileInfo(QString::fromStdString(file)).absoluteFilePath();
+    if (NeedsRunBit(path)) {
+        QFile program(path);
+        program.setPermissions(program.permissions() | QFileDevice::ExeOwner);
+    }
+    qint64 pid = 0;
+    if (!QProcess::startDetached(path, QProcess::splitCommand(QString::fromStdString(params)), QString(),
+                                 &pid))
+        return false;
+
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(100);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!IsRunning(pid) || QCoreApplication::closingDown()) {
+            loop.quit();
+            return;
+        }
+        whileRunning();
+    });
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &loop, &QEventLoop::quit);
+    poll.start();
+    if (IsRunning(pid))
+        loop.exec();
+    return true;
+}
+
+} // namespace qm

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace qm {
+
+// One download of the download window's queue. Belongs to whoever created it (an upgrade check, a
+// download job); the window only refers to it.
+struct TTaskObj {
+    std::string URL;
+    // Where the file is saved; its extension decides what happens after the download.
+    std::string LocalFile;
+    // 0 for application installers; 1, 2 or 3 for upgrade packages (3 = forced).
+    int Mode = 0;
+    // Command-line parameters when the file is a program.
+    std::string Params;
+    // An application installer: pause/resume/abort pictures, an abort deletes its file, and
+    // finishing it always counts as done.
+    bool IsAppInstall = false;
+    // Called once when the task ends with a state that is reported.
+    std::function<void(TTaskObj& task, int state, const std::string& reason)> OnDone;
+};
+
+} // namespace qm
