@@ -3,11 +3,11 @@
 
 #include "common/AccountService.h"
 #include "common/MsgDialog.h"
+#include "common/ServiceCall.h"
 #include "common/Shell.h"
 #include "login/Branding.h"
 #include "login/LoginControls.h"
 #include "login/LoginPalette.h"
-#include "login/ServiceCall.h"
 #include "login/UserList.h"
 #include "login/UserMenu.h"
 

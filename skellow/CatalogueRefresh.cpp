@@ -1,5 +1,6 @@
 #include "skellow/CatalogueRefresh.h"
 
+#include "common/ServiceCall.h"
 #include "corvane/TextCase.h"
 #include "skellow/XmlFile.h"
 
@@ -27,7 +28,10 @@ xmlNode* FirstEntry(xmlNode* root, const std::string& productCode) {
 
 void RefreshCatalogue(const std::string& fileName, IBrennikApi& api) {
     TXmlDoc catalogue = LoadXmlFile(fileName);
-    const std::unique_ptr<IServiceList> services = api.findMainServiceTypeList("Dunmo税务", "9.0");
+    // The service may be slow: the desk keeps painting meanwhile.
+    std::unique_ptr<IServiceList> services;
+    RunServiceCallHoldingInput(
+        [&api, &services] { services = api.findMainServiceTypeList("Dunmo税务", "9.0"); });
     if (!services)
         return;
     const int size = services->Size();

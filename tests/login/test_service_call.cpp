@@ -1,7 +1,7 @@
 // A service call runs off the UI thread: the window keeps handling events, its buttons are
 // disabled and the cursor is busy meanwhile, and everything is put back afterwards.
+#include "common/ServiceCall.h"
 #include "corvane/Errors.h"
-#include "login/ServiceCall.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -43,6 +43,25 @@ TEST(ServiceCall, KeepsTheWindowAliveWhileTheCallWaits) {
     EXPECT_TRUE(busyCursorDuringCall);
     EXPECT_TRUE(enabled->isEnabled());
     EXPECT_FALSE(alreadyDisabled->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(ServiceCall, ACallForTheDeskKeepsItPaintingAndHandsBackItsError) {
+    // The call can only end when the UI thread has run a timer meanwhile.
+    std::promise<void> uiRan;
+    std::future<void> uiRanFuture = uiRan.get_future();
+    QObject context;
+    QTimer::singleShot(30, &context, [&uiRan] { uiRan.set_value(); });
+    try {
+        qm::RunServiceCallHoldingInput([&uiRanFuture] {
+            if (uiRanFuture.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+                return;
+            throw corvane::ETax("账户服务没有在15秒内应答", "test");
+        });
+        ADD_FAILURE() << "the UI thread was blocked during the call, or the error was lost";
+    } catch (const corvane::ETax& error) {
+        EXPECT_EQ(error.Message(), "账户服务没有在15秒内应答");
+    }
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 

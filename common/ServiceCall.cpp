@@ -1,7 +1,8 @@
-#include "login/ServiceCall.h"
+#include "common/ServiceCall.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <exception>
 #include <thread>
 
@@ -35,10 +36,7 @@ private:
     std::vector<QPointer<QWidget>> disabled_;
 };
 
-} // namespace
-
-void RunServiceCall(std::initializer_list<QWidget*> disabledMeanwhile, const std::function<void()>& work) {
-    const TBusyState busy(disabledMeanwhile);
+void RunInLoop(const std::function<void()>& work, QEventLoop::ProcessEventsFlags flags) {
     QEventLoop loop;
     std::exception_ptr failure;
     // The worker only posts to the loop; the loop leaves only on that post, so it outlives it.
@@ -51,12 +49,29 @@ void RunServiceCall(std::initializer_list<QWidget*> disabledMeanwhile, const std
         QMetaObject::invokeMethod(
             &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
-    // User input other than to this loop's window keeps being delivered: the window is modal, and
-    // its own controls that could start another call are disabled above.
-    loop.exec();
+    loop.exec(flags);
     worker.join();
     if (failure)
         std::rethrow_exception(failure);
+}
+
+} // namespace
+
+void RunServiceCall(std::initializer_list<QWidget*> disabledMeanwhile, const std::function<void()>& work) {
+    // User input keeps being delivered: the dialog is modal, and its own controls that could start
+    // another call are disabled.
+    const TBusyState busy(disabledMeanwhile);
+    RunInLoop(work, QEventLoop::AllEvents);
+}
+
+void RunServiceCallHoldingInput(const std::function<void()>& work) {
+    auto* application = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (application == nullptr || QThread::currentThread() != application->thread()) {
+        work();
+        return;
+    }
+    const TBusyState busy({});
+    RunInLoop(work, QEventLoop::ExcludeUserInputEvents);
 }
 
 } // namespace qm

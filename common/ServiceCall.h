@@ -15,6 +15,11 @@ namespace qm {
 // returns. An exception thrown by work is rethrown here, on the calling thread.
 void RunServiceCall(std::initializer_list<QWidget*> disabledMeanwhile, const std::function<void()>& work);
 
+// For a call made on behalf of the desk rather than a dialog (a script's request): the windows keep
+// painting, but user input waits until the call is over, so nothing else starts meanwhile. Without
+// a GUI application on this thread the call is simply made.
+void RunServiceCallHoldingInput(const std::function<void()>& work);
+
 // The same for work that answers a value.
 template <class T>
 T RunServiceCall(std::initializer_list<QWidget*> disabledMeanwhile, const std::function<T()>& work) {
