@@ -67,11 +67,6 @@ void TUpgrade::REQ_2(const corvane::TBSONDocument& req, corvane::TBSONDocument& 
     started.Start();
 }
 
-void TUpgrade::REQ_3(const corvane::TBSONDocument&, corvane::TBSONDocument&) {
-    // Opening a store application (install, update, then its entry script) comes with the update
-    // check it relies on; until then the request changes nothing and answers nothing.
-}
-
 void TUpgrade::REQ_99(const corvane::TBSONDocument&, corvane::TBSONDocument&) {
     AppJobs_.clear();
 }

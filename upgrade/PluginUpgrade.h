@@ -29,7 +29,9 @@ public:
     // Downloads "IntelFile" to "LocalFile" and runs it with "params"; answers "inst", the job's
     // download window. Offline: nothing, no "inst".
     void REQ_2(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
-    // Opens store application "app_id". Not built yet: answers nothing.
+    // Opens store application "app_id": installs it when it is not installed, updates it when the
+    // store offers another version, then has the host run its "main.lua". Answers "state" (whether
+    // the install or update was done) when one was attempted.
     void REQ_3(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
     // Frees every download job (and with it its window).
     void REQ_99(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
@@ -43,10 +45,17 @@ public:
     const TAppJobs& AppJobs() const noexcept { return AppJobs_; }
     int LastResult() const noexcept { return LastResult_; }
 
+    // Checks the application in folder path (relative to AppPath) for an update through REQ_1 and
+    // waits for the outcome with the UI running (WaitForResult); 99 when none can come any more.
+    int UpgradeApp(const std::string& id, const std::string& path, const std::string& params);
+
 protected:
     std::span<const corvane::TPublishedMethod> PublishedMethods() const noexcept override;
 
 private:
+    // Whether anything that could still report to CallBack is under way.
+    bool ResultMayStillCome() const;
+
     std::unique_ptr<TUpgradeCheckQueue> UpgradeForm_;
     TAppJobs AppJobs_;
     int LastResult_ = 0;
