@@ -58,6 +58,7 @@ void TUpgrade::REQ_2(const corvane::TBSONDocument& req, corvane::TBSONDocument& 
     job->Request = req;
     job->Task.URL = req.GetValue("IntelFile").AsString();
     job->Task.Params = OptionalText(req, "params");
+    job->Task.Sha256 = OptionalText(req, "sha256");
     job->Task.LocalFile = ToNativePath(req.GetValue("LocalFile").AsString());
     TFrmDownload& window = job->NewWindow();
     window.ImageFile = ToNativePath(OptionalText(req, "imagefile"));

@@ -27,7 +27,8 @@ public:
     // Checks the component of "upfile" ("StateFile" for its state); offline: nothing at all.
     void REQ_1(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
     // Downloads "IntelFile" to "LocalFile" and runs it with "params"; answers "inst", the job's
-    // download window. Offline: nothing, no "inst".
+    // download window. An optional "sha256" must match the file before it is run (PackageIntegrity.h).
+    // Offline: nothing, no "inst".
     void REQ_2(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
     // Opens store application "app_id": installs it when it is not installed, updates it when the
     // store offers another version, then has the host run its "main.lua". Answers "state" (whether
