@@ -6,6 +6,7 @@
 #include "common/MsgDialog.h"
 #include "common/Paths.h"
 #include "common/Routing.h"
+#include "common/Trace.h"
 #include "corvane/Errors.h"
 #include "corvane/Khan.h"
 #include "upgrade/Download_EXE.h"
@@ -57,6 +58,7 @@ void TUpgrade::REQ_3(const corvane::TBSONDocument& req, corvane::TBSONDocument& 
                 else
                     LastResult_ = kStateSkipped;
                 res.SetBoolean("state", LastResult_ == kStateDone);
+                Trace("Upgrade", "应用(" + id + ")更新结果 " + std::to_string(LastResult_));
                 if (LastResult_ == kStateFailed)
                     return;
             }
@@ -69,6 +71,7 @@ void TUpgrade::REQ_3(const corvane::TBSONDocument& req, corvane::TBSONDocument& 
             else
                 ShowInfo("网络已断开，下载安装失败！");
             res.SetBoolean("state", outcome == "3");
+            Trace("Upgrade", "应用(" + id + ")安装结果 " + (outcome.empty() ? "-" : outcome));
             if (outcome != "3")
                 return;
             path = IniReadString(registry, id, "path");
@@ -80,6 +83,7 @@ void TUpgrade::REQ_3(const corvane::TBSONDocument& req, corvane::TBSONDocument& 
     }
     if (!FileExists(script))
         throw corvane::EPlugin(corvane::FormatText("文件(%s)不存在！", script), kLocation);
+    Trace("Upgrade", "应用(" + id + ")运行 " + script);
     ExecLuaFile(script);
 }
 
