@@ -236,6 +236,35 @@ TEST_F(UpgradeDialogTest, PressingUpgradeDownloadsInTheDockedStripAndRunsThePack
     EXPECT_FALSE(DialogVisible());
 }
 
+TEST_F(UpgradeDialogTest, ClosingTheNoticeDuringTheDownloadCancelsItOrFailsAForcedOne) {
+    const struct {
+        const char* name;
+        std::string force;
+        int result;
+    } cases[] = {{"not forced", "0", 98}, {"forced", "1", 4}};
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = "comp" + std::to_string(++run);
+        const std::string upfile =
+            Component(name, "[upgrade]\nver=2\nforce=" + c.force + "\nparams=" + local_.File("marker") +
+                                "\nurl=" + server_.URL("/slow/" + name + "/Setup.run?rate=2000") + "\n");
+        WriteBytes(served_.File(name + "/Setup.run"), PaddedInstaller(60000));
+        TRequester requester;
+        Check(upfile, requester);
+        ASSERT_TRUE(WaitUntil(DialogVisible));
+        if (Button("btnDown")->isVisible())
+            Button("btnDown")->click();
+        ASSERT_NE(DockedStatus(), "");
+        Button("btnCancle")->click();
+        EXPECT_FALSE(DialogVisible());
+        ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+        EXPECT_EQ(requester.results, std::vector<int>{c.result});
+        EXPECT_FALSE(qm::FileExists(local_.File("marker")));
+        corvane::Khan_Free();
+    }
+}
+
 TEST_F(UpgradeDialogTest, ASecondCheckOfAPendingFileIsDropped) {
     // The first check's descriptor trickles in, so the next two wait behind it.
     const std::string late =
