@@ -160,6 +160,13 @@ TEST_F(UpgradeDialogTest, AForcedUpgradeShowsTheDialogDownloadingWithoutItsButto
     EXPECT_EQ(dialog->windowTitle().toStdString(), "升级提示");
     EXPECT_EQ(dialog->size(), QSize(391, 228));
     EXPECT_TRUE(dialog->isModal());
+    EXPECT_EQ(dialog->findChild<QPlainTextEdit*>(QStringLiteral("cxmInfo"))->geometry(),
+              QRect(5, 5, 380, 177));
+    EXPECT_EQ(dialog->findChild<QFrame*>(QStringLiteral("pnlDock"))->geometry(), QRect(5, 185, 220, 38));
+    EXPECT_EQ(Button("btnDown")->geometry(), QRect(231, 192, 75, 25));
+    EXPECT_EQ(Button("btnDown")->text().toStdString(), "升级");
+    EXPECT_EQ(Button("btnCancle")->geometry(), QRect(310, 192, 75, 25));
+    EXPECT_EQ(Button("btnCancle")->text().toStdString(), "取消");
     EXPECT_FALSE(Button("btnDown")->isVisible()) << "a forced upgrade presses 升级 itself";
     EXPECT_TRUE(Button("btnCancle")->isVisible());
     EXPECT_NE(DockedStatus().find("正在"), std::string::npos)
