@@ -9,6 +9,7 @@
 #include "upgrade/Download_EXE.h"
 #include "upgrade/ExtractArchive.h"
 #include "upgrade/FrmDownload.h"
+#include "upgrade/FrmUpgrade.h"
 #include "upgrade/UpgradeCheck.h"
 
 namespace qm {
@@ -24,9 +25,12 @@ std::string OptionalText(const corvane::TBSONDocument& req, std::string_view nam
 
 TUpgrade::TUpgrade() {
     instance_ = this;
+    ShowTimer_.setInterval(10);
+    QObject::connect(&ShowTimer_, &QTimer::timeout, [this] { ShowUpgradeDialog(); });
 }
 
 TUpgrade::~TUpgrade() {
+    ShowTimer_.stop();
     AppJobs_.clear();
     UpgradeForm_.reset();
     // No extraction thread may outlive this library's code.
@@ -38,17 +42,25 @@ TUpgrade::~TUpgrade() {
 void TUpgrade::REQ_1(const corvane::TBSONDocument& req, corvane::TBSONDocument&) {
     if (!IsOnline())
         return;
-    if (!UpgradeForm_)
-        UpgradeForm_ = std::make_unique<TUpgradeCheckQueue>();
+    if (!UpgradeForm_) {
+        UpgradeForm_ = std::make_unique<TFrmUpgrade>();
+        UpgradeForm_->OnShowWanted = [this] { ShowTimer_.start(); };
+    }
     const std::string path = ExpandPath(AppPath(), req.GetValue("upfile").AsString());
     const std::string stateFile = req.GetValue("StateFile").AsString();
     if (FileExists(path)) {
-        UpgradeForm_->SetRequest(req);
+        UpgradeForm_->Request = req;
         UpgradeForm_->QueueCheck(TDownload_Upfile{path, stateFile});
         return;
     }
     ShowInfo(ExtractFilePath(path) + "目录下的升级文件不存在！");
     IniWriteString(stateFile, "Down", "States", "98");
+}
+
+void TUpgrade::ShowUpgradeDialog() {
+    ShowTimer_.stop();
+    if (UpgradeForm_)
+        UpgradeForm_->ShowNotes();
 }
 
 void TUpgrade::REQ_2(const corvane::TBSONDocument& req, corvane::TBSONDocument& res) {

@@ -2,6 +2,7 @@
 
 #include "corvane/Plugin.h"
 
+#include <QTimer>
 #include <memory>
 #include <string>
 #include <utility>
@@ -10,7 +11,7 @@
 namespace qm {
 
 class TDownload_EXE;
-class TUpgradeCheckQueue;
+class TFrmUpgrade;
 
 // The upgrade plug-in's plugin object: update checks of installed components, downloads of
 // programs with a window for the caller to dock, and (later) store applications. Long-running work
@@ -39,8 +40,13 @@ public:
     // The outcome of a check this object asked for: LastResult := "Result".
     void CallBack(const corvane::TBSONDocument& req, corvane::TBSONDocument& res);
 
+    // Shows the upgrade notice a check has prepared (run by ShowTimer on the UI thread).
+    void ShowUpgradeDialog();
+
     // Null until the first check request made online.
-    const TUpgradeCheckQueue* UpgradeForm() const noexcept { return UpgradeForm_.get(); }
+    TFrmUpgrade* UpgradeForm() const noexcept { return UpgradeForm_.get(); }
+    // 10 ms, started by a check that queued a main package, stopped by its tick.
+    const QTimer& ShowTimer() const noexcept { return ShowTimer_; }
     // appid -> job; duplicate and empty keys allowed.
     using TAppJobs = std::vector<std::pair<std::string, std::unique_ptr<TDownload_EXE>>>;
     const TAppJobs& AppJobs() const noexcept { return AppJobs_; }
@@ -57,7 +63,8 @@ private:
     // Whether anything that could still report to CallBack is under way.
     bool ResultMayStillCome() const;
 
-    std::unique_ptr<TUpgradeCheckQueue> UpgradeForm_;
+    std::unique_ptr<TFrmUpgrade> UpgradeForm_;
+    QTimer ShowTimer_;
     TAppJobs AppJobs_;
     int LastResult_ = 0;
 

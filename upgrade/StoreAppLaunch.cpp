@@ -12,13 +12,14 @@
 #include "upgrade/Download_EXE.h"
 #include "upgrade/ExtractArchive.h"
 #include "upgrade/FrmDownload.h"
+#include "upgrade/FrmUpgrade.h"
 #include "upgrade/InstallMyappFrm.h"
 #include "upgrade/PluginUpgrade.h"
 #include "upgrade/ResultCodes.h"
 #include "upgrade/StoreApp.h"
 #include "upgrade/WaitForResult.h"
 
-#include <QApplication>
+#include <QTimer>
 #include <cstdio>
 
 namespace qm {
@@ -107,8 +108,13 @@ int TUpgrade::UpgradeApp(const std::string& id, const std::string& path, const s
 }
 
 bool TUpgrade::ResultMayStillCome() const {
-    if (QApplication::activeModalWidget() != nullptr)
+    if (ShowTimer_.isActive())
         return true;
+    if (const TFrmUpgrade* form = UpgradeForm_.get()) {
+        if (form->ChecksUnderWay() > 0 || form->isVisible() || form->tmrZip->isActive() ||
+            (form->DownloadForm != nullptr && form->DownloadForm->Busy))
+            return true;
+    }
     for (const auto& [appid, job] : AppJobs_) {
         const TFrmDownload* window = job->Window();
         if (window != nullptr && window->Busy)

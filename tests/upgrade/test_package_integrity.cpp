@@ -185,6 +185,7 @@ TEST_F(PackageIntegrityTest, ARefusedInstallerIsDeletedUnrunAndReportedFailed) {
         EXPECT_EQ(requester.results, std::vector<int>{c.result});
         EXPECT_EQ(qm::FileExists(marker), c.result == 3) << "only a package that passes is run";
         EXPECT_FALSE(qm::FileExists(local)) << "run or refused, the download does not stay";
+        corvane::Khan().Invoke(upgradeLibrary, TakeDataDocument(99, 0));
     }
     corvane::Khan().Invoke(upgradeLibrary, TakeDataDocument(99, 0));
     corvane::Khan_Free();
