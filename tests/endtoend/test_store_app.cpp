@@ -72,9 +72,9 @@ protected:
 
     // Publishes the sample's updates on the server (signed or not) and starts the desk; prepare
     // then changes the installation or the published files before the host starts. The desk's
-    // own Upgrade.txt is left out, so no update check runs at start-up.
+    // own Upgrade.txt is left out unless deskUpdateSource, so no update check runs at start-up.
     void Start(const std::function<void(const fs::path&)>& prepare, bool signedPackages = false,
-               const std::string& extraScript = "") {
+               const std::string& extraScript = "", bool deskUpdateSource = false) {
         desk_ = std::make_unique<TSampleDesk>(
             *xserver_, extraScript,
             [&](const fs::path& dir) {
@@ -84,7 +84,8 @@ protected:
                 RunShell(std::string(QM_PUBLISH_SCRIPT) + " " + server_->BaseURL() + " " + Quoted(site_) +
                          " " + Quoted(dir) +
                          (signedPackages ? " " + std::string(QM_SIGN_FILE) : std::string()) + " >/dev/null");
-                fs::remove(dir / "Upgrade.txt");
+                if (!deskUpdateSource)
+                    fs::remove(dir / "Upgrade.txt");
                 if (prepare)
                     prepare(dir);
             },
@@ -262,6 +263,23 @@ TEST_F(StoreSession, CancelledUpdateStillStartsTheInstalledVersion) {
     ASSERT_TRUE(WaitUntil([&] { return Runs() == "1.0\n"; }, kTimeout)) << Output();
     EXPECT_TRUE(desk_->Host().OutputContains("应用(3001)更新结果 98")) << Output();
     EXPECT_EQ(ReadWholeFile(AppFolder() / "main.lua"), mainBefore);
+}
+
+TEST_F(StoreSession, StartUpCheckOffersTheDesksSignedUpdateAndAppliesIt) {
+    Start({}, true, "", true);
+    EXPECT_TRUE(desk_->Host().OutputContains("Upgrade.lua: 启动检查已交给升级插件")) << Output();
+    PressInDialog(kUpgradeButton);
+    const fs::path deskUpgrade = desk_->Dir() / "Upgrade.txt";
+    ASSERT_TRUE(
+        WaitUntil([&] { return ReadWholeFile(deskUpgrade).find("ver=1.1") != std::string::npos; }, kTimeout))
+        << Output();
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return ReadWholeFile(desk_->Dir() / "Config/Scripts/actions/help.lua").find("桌面组件 1.1") !=
+                   std::string::npos;
+        },
+        kTimeout));
+    EXPECT_TRUE(DialogGone());
 }
 
 } // namespace
