@@ -94,7 +94,7 @@ int ForceValue(const std::string& text) {
     int value = 0;
     const auto [end, error] = std::from_chars(first, last, value);
     if (error != std::errc() || end != last || first == last) {
-        // Such a descriptor once ended its check with no answer at all; now it is not forced.
+        // A mistyped value must not end the check without an answer: it simply does not force.
         Trace("Upgrade", "\"force\" is not an integer (" + trimmed + "): not forced");
         return 0;
     }
