@@ -1,5 +1,6 @@
 #include "host/UIPlugin.h"
 
+#include "common/AppCatalog.h"
 #include "common/Configs.h"
 #include "common/Paths.h"
 #include "common/Shell.h"
@@ -12,7 +13,6 @@
 #include "desk/UIDesign.h"
 #include "desk/tabs/TaxPageControl.h"
 #include "desk/tabs/TaxTabSheet.h"
-#include "host/AppCatalog.h"
 #include "host/TaxLua.h"
 #include "host/WidgetRequests.h"
 
@@ -256,7 +256,8 @@ void TUIPlugin::REQ_11(const TBSONDocument&, TBSONDocument& res) {
 void TUIPlugin::REQ_12(const TBSONDocument& req, TBSONDocument& res) {
     if (!FileExists(IssueFile()))
         return;
-    const auto record = FindAppRecord(IssueFile(), req.GetValue("id").AsString());
+    const auto record = FindAppRecord(IssueFile(), req.GetValue("id").AsString(), kAppRecordFields,
+                                      "TUIPlugin.REQ_12(const req, res: TBSONDocument)");
     if (!record)
         return;
     for (const char* field : kAppRecordFields)

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -46,13 +47,16 @@ public:
         std::lock_guard lock(mutex_);
         std::promise<int> promise;
         std::shared_future<int> result = promise.get_future().share();
-        latest_ = std::thread([previous = std::move(latest_), file, promise = std::move(promise)]() mutable {
-            if (previous.joinable())
-                previous.join();
-            const int exitCode = RunTool(file);
-            std::remove(ToNativePath(file).c_str());
-            promise.set_value(exitCode);
-        });
+        ++pending_;
+        latest_ =
+            std::thread([this, previous = std::move(latest_), file, promise = std::move(promise)]() mutable {
+                if (previous.joinable())
+                    previous.join();
+                const int exitCode = RunTool(file);
+                std::remove(ToNativePath(file).c_str());
+                --pending_;
+                promise.set_value(exitCode);
+            });
         return result;
     }
 
@@ -63,7 +67,10 @@ public:
             latest_.join();
     }
 
+    bool Pending() const noexcept { return pending_.load() > 0; }
+
 private:
+    std::atomic<int> pending_{0};
     std::mutex mutex_;
     std::thread latest_;
 };
@@ -74,6 +81,10 @@ TExtractionChain& Chain() {
 }
 
 } // namespace
+
+bool ExtractionsPending() {
+    return Chain().Pending();
+}
 
 std::shared_future<int> ExtractArchive(const std::string& file) {
     return Chain().Add(file);

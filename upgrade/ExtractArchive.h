@@ -13,6 +13,9 @@ namespace qm {
 // to wait for it.
 std::shared_future<int> ExtractArchive(const std::string& file);
 
+// True while an extraction asked for has not ended yet (its archive not yet deleted).
+bool ExtractionsPending();
+
 // Waits until every extraction asked for so far has ended. The library calls it when it is
 // unloaded, so no extraction thread outlives its code.
 void WaitForExtractions();

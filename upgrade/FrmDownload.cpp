@@ -3,12 +3,14 @@
 #include "common/Internet.h"
 #include "common/MsgDialog.h"
 #include "common/Paths.h"
+#include "common/Trace.h"
 #include "corvane/HandleTable.h"
 #include "upgrade/ClickImage.h"
 #include "upgrade/DownloadPictures.h"
 #include "upgrade/ExtractArchive.h"
 #include "upgrade/FinishedFile.h"
 #include "upgrade/MultipartDownloader.h"
+#include "upgrade/PackageIntegrity.h"
 #include "upgrade/ResultCodes.h"
 #include "upgrade/RunInstaller.h"
 
@@ -236,7 +238,13 @@ void TFrmDownload::MPHttpRequestDone(int code, const std::string& reason) {
     if (CurrentTask == nullptr)
         return;
     int state = kStateFailed;
-    if (code == kDownloadFinished) {
+    std::string outcome = reason;
+    if (code == kDownloadFinished && !VerifyPackage(LocalFile, {CurrentTask->Sha256, URL}, outcome)) {
+        // Never run or unpacked, and not left where a later start would take it for finished.
+        Trace("Upgrade", "refused " + LocalFile + ": " + outcome);
+        RemoveFile(StateFileOf(LocalFile));
+        RemoveFile(LocalFile);
+    } else if (code == kDownloadFinished) {
         RemoveFile(StateFileOf(LocalFile));
         switch (FinishedFileKind(CurrentTask->LocalFile)) {
         case TFinishedFileKind::Program: {
@@ -284,7 +292,7 @@ void TFrmDownload::MPHttpRequestDone(int code, const std::string& reason) {
     // OnDone may free this window (its owner's work is over): it is the last thing done here.
     if (task->OnDone) {
         const auto done = task->OnDone;
-        done(*task, state, reason);
+        done(*task, state, outcome);
     }
 }
 

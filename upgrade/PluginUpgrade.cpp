@@ -9,6 +9,7 @@
 #include "upgrade/Download_EXE.h"
 #include "upgrade/ExtractArchive.h"
 #include "upgrade/FrmDownload.h"
+#include "upgrade/FrmUpgrade.h"
 #include "upgrade/UpgradeCheck.h"
 
 namespace qm {
@@ -24,9 +25,12 @@ std::string OptionalText(const corvane::TBSONDocument& req, std::string_view nam
 
 TUpgrade::TUpgrade() {
     instance_ = this;
+    ShowTimer_.setInterval(10);
+    QObject::connect(&ShowTimer_, &QTimer::timeout, [this] { ShowUpgradeDialog(); });
 }
 
 TUpgrade::~TUpgrade() {
+    ShowTimer_.stop();
     AppJobs_.clear();
     UpgradeForm_.reset();
     // No extraction thread may outlive this library's code.
@@ -38,17 +42,25 @@ TUpgrade::~TUpgrade() {
 void TUpgrade::REQ_1(const corvane::TBSONDocument& req, corvane::TBSONDocument&) {
     if (!IsOnline())
         return;
-    if (!UpgradeForm_)
-        UpgradeForm_ = std::make_unique<TUpgradeCheckQueue>();
+    if (!UpgradeForm_) {
+        UpgradeForm_ = std::make_unique<TFrmUpgrade>();
+        UpgradeForm_->OnShowWanted = [this] { ShowTimer_.start(); };
+    }
     const std::string path = ExpandPath(AppPath(), req.GetValue("upfile").AsString());
     const std::string stateFile = req.GetValue("StateFile").AsString();
     if (FileExists(path)) {
-        UpgradeForm_->SetRequest(req);
+        UpgradeForm_->Request = req;
         UpgradeForm_->QueueCheck(TDownload_Upfile{path, stateFile});
         return;
     }
     ShowInfo(ExtractFilePath(path) + "目录下的升级文件不存在！");
     IniWriteString(stateFile, "Down", "States", "98");
+}
+
+void TUpgrade::ShowUpgradeDialog() {
+    ShowTimer_.stop();
+    if (UpgradeForm_)
+        UpgradeForm_->ShowNotes();
 }
 
 void TUpgrade::REQ_2(const corvane::TBSONDocument& req, corvane::TBSONDocument& res) {
@@ -58,6 +70,7 @@ void TUpgrade::REQ_2(const corvane::TBSONDocument& req, corvane::TBSONDocument& 
     job->Request = req;
     job->Task.URL = req.GetValue("IntelFile").AsString();
     job->Task.Params = OptionalText(req, "params");
+    job->Task.Sha256 = OptionalText(req, "sha256");
     job->Task.LocalFile = ToNativePath(req.GetValue("LocalFile").AsString());
     TFrmDownload& window = job->NewWindow();
     window.ImageFile = ToNativePath(OptionalText(req, "imagefile"));
@@ -65,11 +78,6 @@ void TUpgrade::REQ_2(const corvane::TBSONDocument& req, corvane::TBSONDocument& 
     AppJobs_.emplace_back(OptionalText(req, "appid"), std::move(job));
     res.SetInteger("inst", corvane::Handles().HandleOf(static_cast<QWidget*>(&window)));
     started.Start();
-}
-
-void TUpgrade::REQ_3(const corvane::TBSONDocument&, corvane::TBSONDocument&) {
-    // Opening a store application (install, update, then its entry script) comes with the update
-    // check it relies on; until then the request changes nothing and answers nothing.
 }
 
 void TUpgrade::REQ_99(const corvane::TBSONDocument&, corvane::TBSONDocument&) {

@@ -18,6 +18,8 @@ struct TTaskObj {
     // An application installer: pause/resume/abort pictures, an abort deletes its file, and
     // finishing it always counts as done.
     bool IsAppInstall = false;
+    // Expected SHA-256 of the file (hex); blank: not checked. See PackageIntegrity.h.
+    std::string Sha256;
     // Called once when the task ends with a state that is reported.
     std::function<void(TTaskObj& task, int state, const std::string& reason)> OnDone;
 };

@@ -27,8 +27,9 @@ std::string RetitledSysConfig(const std::string& title) {
 
 } // namespace
 
-TSampleDesk::TSampleDesk(const TXServer& server, const std::string& extraScript)
-    : server_(server), installation_(UniqueTitle("endtoend")) {
+TSampleDesk::TSampleDesk(const TXServer& server, const std::string& extraScript,
+                         const std::function<void(const fs::path&)>& prepare, bool watchDialogs)
+    : server_(server), installation_(UniqueTitle("endtoend")), watchDialogs_(watchDialogs) {
     const fs::path dir = installation_.Dir();
     const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
     fs::create_directories(dir / "Plugins/DeskTools");
@@ -40,6 +41,9 @@ TSampleDesk::TSampleDesk(const TXServer& server, const std::string& extraScript)
     fs::copy_file(QM_DESKTOOLS_FILE, dir / "Plugins/DeskTools/DeskTools.so");
     fs::create_directories(dir / "Plugins/TopWindow");
     fs::copy_file(QM_TOP_WINDOW_FILE, dir / "Plugins/TopWindow/TopWindow.so");
+    fs::copy_file(QM_UPGRADE_FILE, dir / "Upgrade.so");
+    fs::copy_file(QM_TOLVA_FILE, dir / "Plugins/Tolva_Compress.QX");
+    fs::copy(kSampleImage / "Plugins/Upgrade", dir / "Plugins/Upgrade", options);
     // An ASCII title, so that it reads the same in the file's declared encoding.
     installation_.WriteFile("Config/SysConfig.Xml",
                             RetitledSysConfig("Quillmere endtoend " + dir.parent_path().filename().string()));
@@ -51,6 +55,8 @@ TSampleDesk::TSampleDesk(const TXServer& server, const std::string& extraScript)
         boot.push_back("Config\\Scripts\\extra.lua");
     }
     installation_.WriteBootXml(boot);
+    if (prepare)
+        prepare(dir);
 
     host_ = Start("desk");
     if (!host_->WaitForOutput("upgrade script finished"))
@@ -78,11 +84,12 @@ std::unique_ptr<THostProcess> TSampleDesk::Start(const std::string& name) const 
     setenv("DISPLAY", server_.Display().c_str(), 1);
     setenv("QT_LOGGING_RULES", "quillmere.*=true", 1);
     const fs::path runs = Dir().parent_path();
-    return std::make_unique<THostProcess>(THostProcess::TOptions{Dir() / "Quillmere",
-                                                                 runs / (name + ".output.txt"),
-                                                                 runs / (name + ".dialogs.txt"),
-                                                                 Dir(),
-                                                                 {"QT_QPA_PLATFORM=xcb"}});
+    std::vector<std::string> environment = {"QT_QPA_PLATFORM=xcb"};
+    if (!watchDialogs_)
+        environment.push_back("QM_TEST_DIALOG_LOG"); // the watcher stays idle without its log
+    return std::make_unique<THostProcess>(
+        THostProcess::TOptions{Dir() / "Quillmere", runs / (name + ".output.txt"),
+                               runs / (name + ".dialogs.txt"), Dir(), environment});
 }
 
 int TSampleDesk::Count(const std::string& text) const {

@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QRect>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,10 +20,15 @@ namespace qmtest {
 // channel on. The channels plug-in is the start-up tests' recorder, so no usage statistics leave
 // the machine. One more boot script reports the desk's border width, and extraScript, when given,
 // runs as the last boot script. The top-window test plug-in is there as
-// "Plugins\TopWindow\TopWindow.dll".
+// "Plugins\TopWindow\TopWindow.dll". The upgrade plug-in and the decompression tool are there as
+// they are installed. prepare, when given, sees the installation folder before the host starts.
+// Modal dialogs are recorded and clicked away, unless watchDialogs is false: then they stay up for
+// the test to answer.
 class TSampleDesk {
 public:
-    explicit TSampleDesk(const TXServer& server, const std::string& extraScript = "");
+    explicit TSampleDesk(const TXServer& server, const std::string& extraScript = "",
+                         const std::function<void(const std::filesystem::path&)>& prepare = {},
+                         bool watchDialogs = true);
     ~TSampleDesk();
     TSampleDesk(const TSampleDesk&) = delete;
     TSampleDesk& operator=(const TSampleDesk&) = delete;
@@ -47,6 +53,7 @@ private:
     TTestInstallation installation_;
     std::unique_ptr<THostProcess> host_;
     int border_ = 0;
+    bool watchDialogs_ = true;
 };
 
 } // namespace qmtest

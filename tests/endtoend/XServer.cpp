@@ -157,8 +157,17 @@ QRect TXServer::WindowOf(pid_t pid) const {
     return windows.empty() ? QRect() : windows.front();
 }
 
+QRect TXServer::WindowNamed(const std::string& title) const {
+    const std::vector<QRect> frames = Frames(Run("xdotool search --onlyvisible --name '^" + title + "$'"));
+    return frames.empty() ? QRect() : frames.front();
+}
+
 std::vector<QRect> TXServer::WindowsOf(pid_t pid) const {
-    std::istringstream windows(Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
+    return Frames(Run("xdotool search --onlyvisible --pid " + std::to_string(pid)));
+}
+
+std::vector<QRect> TXServer::Frames(const std::string& windowIds) const {
+    std::istringstream windows(windowIds);
     std::vector<QRect> frames;
     for (std::string window; windows >> window;) {
         int x = 0, y = 0, width = 0, height = 0;

@@ -32,10 +32,15 @@ public:
     // The visible top-level window of process pid on this server, and its frame on the screen;
     // an empty rectangle when there is none.
     QRect WindowOf(pid_t pid) const;
+    // The frame of the visible top-level window captioned exactly title; empty when there is none.
+    QRect WindowNamed(const std::string& title) const;
     // The frames of all visible top-level windows of process pid.
     std::vector<QRect> WindowsOf(pid_t pid) const;
 
 private:
+    // The frames of the windows whose ids xdotool printed.
+    std::vector<QRect> Frames(const std::string& windowIds) const;
+
     pid_t pid_ = -1;
     std::string display_;
 };

@@ -6,9 +6,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QCoreApplication>
 #include <gtest/gtest.h>
 #include <memory>
 

@@ -6,7 +6,6 @@
 #include "corvane/Khan.h"
 #include "tests/upgrade/UpgradeTestSupport.h"
 #include "upgrade/PluginUpgrade.h"
-#include "upgrade/UpgradeCheck.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -174,42 +173,30 @@ TEST_F(UpgradeRequestTest, AfterTheObjectIsGoneTheNextRequestGetsAFreshOne) {
     EXPECT_NE(after, before);
 }
 
-// The check itself is handed over inside the object, so this one drives a TUpgrade directly.
-TEST(UpgradeCheckHandOver, AnExistingUpgradeFileIsHandedOverResolvedAgainstTheHostFolder) {
+TEST_F(UpgradeRequestTest, AnUpgradeFileIsFoundRelativeToTheHostFolderOrAtItsAbsolutePath) {
     TOnline online(true);
-    TTempFolder folder;
+    WriteBytes(served_.File("upgrade.zip"), "[upgrade]\nver=1\n");
+    const std::string upgradeText = "[upgrade]\nver=1\nurl=" + server_.URL("/Setup.run") + "\n";
     const std::string relativeDir = "UpgradeHandOverTest/";
     qm::EnsureDir(qm::AppPath() + relativeDir);
-    WriteBytes(qm::AppPath() + relativeDir + "Upgrade.txt", "[upgrade]\nver=1\n");
-    WriteBytes(folder.File("Upgrade.txt"), "[upgrade]\nver=1\n");
-
-    qm::TUpgrade upgrade;
-    TRequester requester;
-    const struct {
-        std::string upfile;
-        std::string expected;
-    } cases[] = {
-        {relativeDir + "Upgrade.txt", qm::AppPath() + relativeDir + "Upgrade.txt"},
-        {folder.File("Upgrade.txt"), folder.File("Upgrade.txt")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.upfile);
-        corvane::TBSONDocument check;
-        check.SetString("upfile", c.upfile);
-        check.SetString("StateFile", folder.File("state.ini"));
-        qm::SetCallBackTarget(check, requester);
-        corvane::TBSONDocument answer;
+    WriteBytes(qm::AppPath() + relativeDir + "Upgrade.txt", upgradeText);
+    WriteBytes(local_.File("Upgrade.txt"), upgradeText);
+    for (const std::string& upfile : {relativeDir + "Upgrade.txt", local_.File("Upgrade.txt")}) {
+        SCOPED_TRACE(upfile);
+        TRequester requester;
+        IDataDocument check = TakeDataDocument(1, 0);
+        check->SetString("upfile", upfile);
+        check->SetString("StateFile", local_.File("state.ini"));
+        qm::SetCallBackTarget(*check, requester);
         TMessageRecorder messages;
-        upgrade.REQ_1(check, answer);
-        ASSERT_NE(upgrade.UpgradeForm(), nullptr);
-        EXPECT_EQ(upgrade.UpgradeForm()->Pending().back().UpFile, c.expected);
-        EXPECT_EQ(upgrade.UpgradeForm()->Pending().back().StateFile, folder.File("state.ini"));
-        EXPECT_EQ(upgrade.UpgradeForm()->Request().GetValue("call_inst").AsInteger(),
-                  check.GetValue("call_inst").AsInteger());
+        const IDataDocument answer = Invoke(check);
+        EXPECT_EQ(answer->GetCount(), 0);
+        ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+        EXPECT_EQ(requester.results, std::vector<int>{99}) << "found, read, and already current";
         EXPECT_TRUE(messages.texts.empty());
-        EXPECT_EQ(answer.GetCount(), 0);
     }
-    EXPECT_FALSE(qm::FileExists(folder.File("state.ini")));
+    EXPECT_FALSE(qm::FileExists(local_.File("state.ini")));
+    EXPECT_FALSE(qm::FileExists(local_.File("Upgrade.ini"))) << "the descriptor copy is deleted";
     std::filesystem::remove_all(qm::AppPath() + relativeDir);
 }
 

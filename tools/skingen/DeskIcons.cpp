@@ -36,6 +36,7 @@ const TStoreAppIconInfo kStoreAppIcons[] = {
     {TDeskIcon::Calculator, "app_taxcalc", QColor(0x5A, 0x8F, 0xB8)},
     {TDeskIcon::Calendar, "app_taxdates", QColor(0xC9, 0x7B, 0x8E)},
     {TDeskIcon::InvoiceSearch, "app_invstat", QColor(0x4E, 0x9C, 0x8F)},
+    {TDeskIcon::AccountCard, "app_taxnotes", QColor(0xC8, 0xA2, 0x4A)},
 };
 
 const TStatusIconInfo kStatusIcons[] = {

@@ -1,13 +1,12 @@
-#include "host/AppCatalog.h"
-
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-
-#include <memory>
+#include "common/AppCatalog.h"
 
 #include "common/Paths.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <memory>
 
 namespace qm {
 
@@ -18,8 +17,8 @@ struct TXmlDocFree {
 };
 
 std::string Attribute(xmlNode* node, const char* name) {
-    std::unique_ptr<xmlChar, decltype(xmlFree)> value(xmlGetProp(node, reinterpret_cast<const xmlChar*>(name)),
-                                                      xmlFree);
+    std::unique_ptr<xmlChar, decltype(xmlFree)> value(
+        xmlGetProp(node, reinterpret_cast<const xmlChar*>(name)), xmlFree);
     return value ? reinterpret_cast<const char*>(value.get()) : std::string();
 }
 
@@ -39,22 +38,24 @@ xmlNode* FindApp(xmlNode* node, const std::string& id) {
 } // namespace
 
 std::optional<std::map<std::string, std::string>> FindAppRecord(const std::string& catalogueFile,
-                                                                const std::string& id) {
+                                                                const std::string& id,
+                                                                std::span<const char* const> fields,
+                                                                const std::string& location) {
     if (!FileExists(catalogueFile))
         return std::nullopt;
-    std::unique_ptr<xmlDoc, TXmlDocFree> doc(
-        xmlReadFile(catalogueFile.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    std::unique_ptr<xmlDoc, TXmlDocFree> doc(xmlReadFile(
+        catalogueFile.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
     if (!doc) {
         const xmlError* error = xmlGetLastError();
         throw corvane::EPlugin(corvane::FormatText("文件(%s)格式错误：%s", catalogueFile,
                                                    error && error->message ? error->message : ""),
-                               "TUIPlugin.REQ_12(const req, res: TBSONDocument)");
+                               location);
     }
     xmlNode* app = FindApp(xmlDocGetRootElement(doc.get()), id);
     if (app == nullptr)
         return std::nullopt;
     std::map<std::string, std::string> record;
-    for (const char* field : kAppRecordFields)
+    for (const char* field : fields)
         record[field] = Attribute(app, field);
     return record;
 }

@@ -1,0 +1,160 @@
+// The update check as the worker runs it (descriptor fetched from the real reference server,
+// versions, the mode table, the descriptor copy), and the release notes it builds.
+#include "common/Paths.h"
+#include "common/TextEncoding.h"
+#include "tests/common/TestFiles.h"
+#include "tests/support/ReferenceServer.h"
+#include "upgrade/CheckUpgrade.h"
+#include "upgrade/ReleaseNotes.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using qm::test::TTempFolder;
+using qm::test::WriteBytes;
+
+class CheckUpgradeTest : public ::testing::Test {
+protected:
+    // Upgrade.txt of a component whose main package is server/comp/Setup.run and whose silent
+    // package is server/comp/Silent.run; the descriptor server/comp/upgrade.zip.
+    qm::TDownload_Upfile Component(const std::string& mainVersion, const std::string& silentVersion,
+                                   const std::string& descriptor) {
+        qm::EnsureDir(served_.File("comp"));
+        WriteBytes(served_.File("comp/upgrade.zip"), descriptor);
+        WriteBytes(local_.File("Upgrade.txt"), "[upgrade]\nver=" + mainVersion +
+                                                   "\nurl=" + server_.URL("/comp/Setup.run") +
+                                                   "\n[silent]\nver=" + silentVersion +
+                                                   "\nurl=" + server_.URL("/comp/Silent.run") + "\n");
+        return {local_.File("Upgrade.txt"), local_.File("state.ini")};
+    }
+
+    TTempFolder served_;
+    TTempFolder local_;
+    qm::test::ReferenceServer server_{served_.Path()};
+};
+
+TEST_F(CheckUpgradeTest, VersionsForceAndTheModeTable) {
+    const int none = -1; // no task of that kind
+    const struct {
+        const char* name;
+        std::string localMain, localSilent, serverMain, serverSilent, force;
+        int state;
+        int silentMode, mainMode;
+        bool hidden, forced;
+    } cases[] = {
+        {"2.0 and V2.0 differ", "2.0", "1", "V2.0", "1", "", 0, none, 1, false, false},
+        {"abc and ABC do not", "abc", "1", "ABC", "1", "", 99, none, none, false, false},
+        {"an empty server version offers nothing", "1", "1", "", "", "", 99, none, none, false, false},
+        {"a blank server version offers nothing", "1", "1", "  ", "1", "1", 99, none, none, false, true},
+        {"only the silent package", "1", "1", "1", "2", "", 0, 1, none, true, false},
+        {"both", "1", "1", "2", "2", "", 0, 2, 2, false, false},
+        {"both, forced", "1", "1", "2", "2", "1", 0, 3, 3, false, true},
+        {"main, forced", "1", "1", "2", "1", "1", 0, none, 3, false, true},
+        {"silent only, forced", "1", "1", "1", "2", "1", 0, 1, none, true, true},
+        {"force 1 with blanks", "1", "1", "2", "1", " 1 ", 0, none, 3, false, true},
+        {"force 2 is not forced", "1", "1", "2", "1", "2", 0, none, 1, false, false},
+        {"force not an integer is not forced", "1", "1", "2", "1", "yes", 0, none, 1, false, false},
+        {"force 1.0 is not an integer", "1", "1", "2", "2", "1.0", 0, 2, 2, false, false},
+        {"nothing newer, forced", "1", "1", "1", "1", "1", 99, none, none, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string descriptor = "[upgrade]\nver=" + c.serverMain + "\nforce=" + c.force +
+                                       "\nparams=-q marker\nurl=" + server_.URL("/pkgs/Setup.run") +
+                                       "\nsha256=ab12\n[silent]\nver=" + c.serverSilent + "\nsha256=cd34\n";
+        const qm::TCheckOutcome outcome = qm::CheckUpgrade(Component(c.localMain, c.localSilent, descriptor));
+        EXPECT_EQ(outcome.State, c.state);
+        EXPECT_EQ(outcome.Reason, c.state == 99 ? "已经是最新版本" : "");
+        EXPECT_EQ(outcome.Forced, c.forced);
+        EXPECT_EQ(outcome.StartHidden, c.hidden);
+        EXPECT_EQ(outcome.ShowDialog, c.mainMode != none);
+        EXPECT_EQ(outcome.Notes.has_value(), c.mainMode != none);
+        std::size_t next = 0;
+        if (c.silentMode != none) {
+            ASSERT_LT(next, outcome.Tasks.size());
+            const qm::TTaskObj& silent = outcome.Tasks[next++];
+            EXPECT_EQ(silent.Mode, c.silentMode);
+            EXPECT_EQ(silent.URL, server_.URL("/comp/Silent.run")) << "as Upgrade.txt writes it";
+            EXPECT_EQ(silent.LocalFile, qm::DownloadPath() + "Silent.run");
+            EXPECT_EQ(silent.Params, "");
+            EXPECT_EQ(silent.Sha256, "cd34");
+        }
+        if (c.mainMode != none) {
+            ASSERT_LT(next, outcome.Tasks.size());
+            const qm::TTaskObj& main = outcome.Tasks[next++];
+            EXPECT_EQ(main.Mode, c.mainMode);
+            EXPECT_EQ(main.URL, server_.URL("/pkgs/Setup.run")) << "as the descriptor writes it";
+            EXPECT_EQ(main.LocalFile, qm::DownloadPath() + "Setup.run") << "named as in Upgrade.txt";
+            EXPECT_EQ(main.Params, "-q marker");
+            EXPECT_EQ(main.Sha256, "ab12");
+        }
+        EXPECT_EQ(next, outcome.Tasks.size());
+        EXPECT_FALSE(qm::FileExists(local_.File("Upgrade.ini"))) << "the descriptor copy is deleted";
+    }
+}
+
+TEST_F(CheckUpgradeTest, ADescriptorThatCannotBeFetchedSkipsTheCheck) {
+    const struct {
+        const char* name;
+        std::string url; // of the main package in Upgrade.txt; the descriptor is beside it
+    } cases[] = {
+        {"no descriptor", server_.URL("/nowhere/Setup.run")},
+        {"a page saying 404 Not Found", server_.URL("/notfound/Setup.run")},
+        {"no server", "http://127.0.0.1:1/comp/Setup.run"},
+    };
+    qm::EnsureDir(served_.File("notfound"));
+    WriteBytes(served_.File("notfound/upgrade.zip"), "<html>404 Not Found</html>");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(local_.File("Upgrade.txt"), "[upgrade]\nver=1\nurl=" + c.url + "\n");
+        const qm::TCheckOutcome outcome = qm::CheckUpgrade({local_.File("Upgrade.txt"), ""});
+        EXPECT_EQ(outcome.State, 99);
+        EXPECT_EQ(outcome.Reason, "服务器upgrade.zip下载失败了");
+        EXPECT_TRUE(outcome.Tasks.empty());
+        EXPECT_FALSE(qm::FileExists(local_.File("Upgrade.ini"))) << "the descriptor copy is deleted";
+    }
+}
+
+TEST_F(CheckUpgradeTest, AGbkDescriptorIsReadAsGbk) {
+    const std::string notes =
+        "[upgrade]\nver=v3.1\nurl=" + server_.URL("/pkgs/Setup.run") + "\nVer 3.1 Build 7\n修正了打印问题\n";
+    const qm::TCheckOutcome outcome = qm::CheckUpgrade(Component("3.0", "1", qm::EncodeGbk(notes)));
+    ASSERT_TRUE(outcome.Notes.has_value());
+    EXPECT_EQ(*outcome.Notes, (std::vector<std::string>{"Ver 3.1", "修正了打印问题"}));
+}
+
+TEST(ReleaseNotes, HeaderVersionLineAndLastLine) {
+    TTempFolder folder;
+    const std::string file = folder.File("Upgrade.ini");
+    const struct {
+        const char* name;
+        std::string text;
+        std::string version;
+        std::vector<std::string> notes;
+    } cases[] = {
+        {"after the header",
+         "[upgrade]\r\nver=V2.0\r\nVER 2.0 BUILD 12\r\nfirst\r\n\r\nsecond\r\n",
+         "V2.0",
+         {"Ver 2.0", "first", "", "second"}},
+        {"header in any case, first one counts",
+         "x\nver 1 build 2\nbuild VER 3\nlast",
+         "2.0",
+         {"2.0", "build VER 3", "last"}},
+        {"no header: the last line",
+         "[upgrade]\nver=v5\nsome note\nlast note\n",
+         "v5",
+         {"Ver 5", "last note"}},
+        {"empty file", "", "V1", {"Ver 1"}},
+        {"only the first v", "VER 1 BUILD 1\n", "dev v2", {"deVer  v2"}},
+        {"header without a space after VER is none", "VER1 BUILD\nend", "1", {"1", "end"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(file, c.text);
+        EXPECT_EQ(qm::BuildReleaseNotes(file, c.version), c.notes);
+    }
+    EXPECT_EQ(qm::BuildReleaseNotes(folder.File("missing.ini"), "1"), std::nullopt);
+}
+
+} // namespace

@@ -1,0 +1,194 @@
+// Package integrity: the digest and the detached signature of a downloaded package, made with the
+// real qm-sign tool, served by the real reference server, checked by VerifyPackage directly and by
+// the download window before it runs an installer.
+#include "corvane/Khan.h"
+#include "tests/upgrade/SigningSupport.h"
+#include "tests/upgrade/UpgradeTestSupport.h"
+#include "upgrade/PackageIntegrity.h"
+
+#include <algorithm>
+#include <cctype>
+#include <gtest/gtest.h>
+
+namespace {
+
+using corvane::IDataDocument;
+using corvane::TakeDataDocument;
+using qm::test::ReadBytes;
+using qm::test::TTempFolder;
+using qm::test::WriteBytes;
+using upgrade_test::TOnline;
+using upgrade_test::TPublisherKey;
+using upgrade_test::TRequester;
+using upgrade_test::TUpdateKeySetting;
+using upgrade_test::WaitUntil;
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    return text;
+}
+
+class PackageIntegrityTest : public ::testing::Test {
+protected:
+    // Publishes bytes under name, signed with key unless key is null.
+    void Publish(const std::string& name, const std::string& bytes, const TPublisherKey* key) {
+        WriteBytes(served_.File(name), bytes);
+        if (key != nullptr)
+            upgrade_test::SignPackage(*key, served_.File(name));
+    }
+
+    TTempFolder keys_;
+    TTempFolder served_;
+    TTempFolder local_;
+    qm::test::ReferenceServer server_{served_.Path()};
+};
+
+TEST_F(PackageIntegrityTest, DigestAndSignatureDecideTogether) {
+    const TPublisherKey publisher = upgrade_test::MakePublisherKey(keys_.Path().string());
+    const TPublisherKey stranger = upgrade_test::MakePublisherKey(keys_.Path().string(), "stranger.key");
+    Publish("good.run", "#!/bin/sh\necho good\n", &publisher);
+    Publish("other.run", "#!/bin/sh\necho other\n", &publisher);
+    Publish("stranger.run", "#!/bin/sh\necho stranger\n", &stranger);
+    Publish("unsigned.run", "#!/bin/sh\necho unsigned\n", nullptr);
+    Publish("garbage.run", "#!/bin/sh\necho garbage\n", nullptr);
+    WriteBytes(served_.File("garbage.run.sig"), "not a signature\n");
+    Publish("swapped.run", "#!/bin/sh\necho swapped\n", nullptr);
+    WriteBytes(served_.File("swapped.run.sig"), ReadBytes(served_.File("other.run.sig")));
+    Publish("empty.run", "", &publisher);
+
+    const std::string goodDigest = qm::FileSha256(served_.File("good.run"));
+    ASSERT_EQ(goodDigest.size(), 64u);
+    EXPECT_EQ("sha256=" + goodDigest, upgrade_test::SignPackage(publisher, served_.File("good.run")))
+        << "the tool prints the digest the descriptor needs";
+
+    const std::string noKey = "(none)";
+    const struct {
+        const char* name;
+        std::string served; // where the package came from
+        std::string local;  // the downloaded bytes; "" = the served bytes
+        std::string sha256; // expected digest
+        std::string keySetting;
+        bool passes;
+        std::string reasonPart;
+    } cases[] = {
+        {"no digest, no key", "unsigned.run", "", "", noKey, true, ""},
+        {"right digest", "unsigned.run", "", qm::FileSha256(served_.File("unsigned.run")), noKey, true, ""},
+        {"digest in capitals with blanks", "good.run", "", "  " + Upper(goodDigest) + "\n", noKey, true, ""},
+        {"wrong digest", "good.run", "", std::string(64, '0'), noKey, false, "sha256 mismatch"},
+        {"digest of a changed download", "good.run", "#!/bin/sh\necho evil\n", goodDigest, noKey, false,
+         "sha256 mismatch"},
+        {"without a key a bad signature is not looked at", "garbage.run", "", "", noKey, true, ""},
+        {"blank key setting means no key", "unsigned.run", "", "", "  ", true, ""},
+        {"signed", "good.run", "", "", publisher.publicKey, true, ""},
+        {"signed, key in capitals", "good.run", "", "", Upper(publisher.publicKey), true, ""},
+        {"signed and right digest", "good.run", "", goodDigest, publisher.publicKey, true, ""},
+        {"signed but wrong digest", "good.run", "", std::string(64, 'a'), publisher.publicKey, false,
+         "sha256 mismatch"},
+        {"empty package signed", "empty.run", "", "", publisher.publicKey, true, ""},
+        {"no signature", "unsigned.run", "", "", publisher.publicKey, false, "no signature at"},
+        {"signature not hex", "garbage.run", "", "", publisher.publicKey, false, "not 128 hex digits"},
+        {"signature of another package", "swapped.run", "", "", publisher.publicKey, false, "does not match"},
+        {"signed by another key", "stranger.run", "", "", publisher.publicKey, false, "does not match"},
+        {"download changed after signing", "good.run", "#!/bin/sh\necho evil\n", "", publisher.publicKey,
+         false, "does not match"},
+        {"broken key refuses everything", "good.run", "", "", "12ab", false, "not 64 hex digits"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<TUpdateKeySetting> setting;
+        if (c.keySetting != noKey)
+            setting = std::make_unique<TUpdateKeySetting>(c.keySetting);
+        const std::string local = local_.File(c.served);
+        WriteBytes(local, c.local.empty() ? ReadBytes(served_.File(c.served)) : c.local);
+        std::string reason;
+        EXPECT_EQ(qm::VerifyPackage(local, {c.sha256, server_.URL("/" + c.served)}, reason), c.passes);
+        if (c.passes)
+            EXPECT_EQ(reason, "");
+        else
+            EXPECT_NE(reason.find(c.reasonPart), std::string::npos) << reason;
+        EXPECT_FALSE(qm::FileExists(local + ".sig")) << "the fetched signature is not left behind";
+    }
+}
+
+TEST_F(PackageIntegrityTest, ABrandingFileThatDoesNotParseRefusesPackages) {
+    Publish("setup.run", "#!/bin/sh\n", nullptr);
+    TUpdateKeySetting setting("x");
+    WriteBytes(TUpdateKeySetting::File(), "<root><update_publickey>");
+    WriteBytes(local_.File("setup.run"), "#!/bin/sh\n");
+    std::string reason;
+    EXPECT_FALSE(qm::VerifyPackage(local_.File("setup.run"), {"", server_.URL("/setup.run")}, reason));
+    EXPECT_NE(reason.find("branding file"), std::string::npos) << reason;
+}
+
+TEST_F(PackageIntegrityTest, TheToolKeepsItsKeyAndChecksWhatItSigned) {
+    const TPublisherKey publisher = upgrade_test::MakePublisherKey(keys_.Path().string());
+    EXPECT_EQ(publisher.publicKey.size(), 64u);
+    EXPECT_EQ(std::filesystem::status(publisher.secretKeyFile).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const std::string secret = ReadBytes(publisher.secretKeyFile);
+    EXPECT_NE(upgrade_test::RunSignTool({"keygen", QString::fromStdString(publisher.secretKeyFile)}).exitCode,
+              0);
+    EXPECT_EQ(ReadBytes(publisher.secretKeyFile), secret) << "an existing key is never replaced";
+
+    Publish("pkg.zip", "archive bytes", &publisher);
+    const QString package = QString::fromStdString(served_.File("pkg.zip"));
+    EXPECT_EQ(
+        upgrade_test::RunSignTool({"verify", QString::fromStdString(publisher.publicKey), package}).exitCode,
+        0);
+    WriteBytes(served_.File("pkg.zip"), "archive bytez");
+    EXPECT_EQ(
+        upgrade_test::RunSignTool({"verify", QString::fromStdString(publisher.publicKey), package}).exitCode,
+        1);
+    EXPECT_EQ(upgrade_test::RunSignTool({"frobnicate"}).exitCode, 2);
+}
+
+// The download window checks before it runs: a refused installer is never started, is deleted, and
+// the requester hears 4.
+TEST_F(PackageIntegrityTest, ARefusedInstallerIsDeletedUnrunAndReportedFailed) {
+    TOnline online(true);
+    const std::string upgradeLibrary = qm::AppPath() + "Upgrade.dll";
+    const TPublisherKey publisher = upgrade_test::MakePublisherKey(keys_.Path().string());
+    const std::string installer = upgrade_test::MarkerInstaller();
+    Publish("signed.run", installer, &publisher);
+    Publish("unsigned.run", installer, nullptr);
+    const std::string digest = qm::FileSha256(served_.File("signed.run"));
+    const struct {
+        const char* name;
+        std::string served;
+        std::string sha256;
+        bool keyConfigured;
+        int result;
+    } cases[] = {
+        {"right digest", "unsigned.run", digest, false, 3},
+        {"wrong digest", "unsigned.run", std::string(64, 'f'), false, 4},
+        {"signed", "signed.run", digest, true, 3},
+        {"unsigned under a key", "unsigned.run", "", true, 4},
+    };
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<TUpdateKeySetting> setting;
+        if (c.keyConfigured)
+            setting = std::make_unique<TUpdateKeySetting>(publisher.publicKey);
+        const std::string local = local_.File("setup" + std::to_string(++run) + ".run");
+        const std::string marker = local_.File("marker" + std::to_string(run));
+        TRequester requester;
+        IDataDocument request = TakeDataDocument(2, 0);
+        request->SetString("IntelFile", server_.URL("/" + c.served));
+        request->SetString("LocalFile", local);
+        request->SetString("params", marker);
+        request->SetString("sha256", c.sha256);
+        request->SetString("appid", "1");
+        qm::SetCallBackTarget(*request, requester);
+        corvane::Khan().Invoke(upgradeLibrary, request);
+        ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+        EXPECT_EQ(requester.results, std::vector<int>{c.result});
+        EXPECT_EQ(qm::FileExists(marker), c.result == 3) << "only a package that passes is run";
+        EXPECT_FALSE(qm::FileExists(local)) << "run or refused, the download does not stay";
+        corvane::Khan().Invoke(upgradeLibrary, TakeDataDocument(99, 0));
+    }
+    corvane::Khan().Invoke(upgradeLibrary, TakeDataDocument(99, 0));
+    corvane::Khan_Free();
+}
+
+} // namespace

@@ -1,0 +1,344 @@
+// Update checks through the real bus and the real plug-in, against the real reference server: the
+// upgrade notice, silent and forced packages, duplicate checks, the thread outcomes arrive on, and
+// packages refused by their digest or signature. Qt's offscreen platform.
+#include "common/Paths.h"
+#include "corvane/Khan.h"
+#include "tests/upgrade/SigningSupport.h"
+#include "tests/upgrade/UpgradeTestSupport.h"
+#include "upgrade/PackageIntegrity.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using corvane::IDataDocument;
+using corvane::TakeDataDocument;
+using qm::test::ReadBytes;
+using qm::test::TTempFolder;
+using qm::test::WriteBytes;
+using upgrade_test::TOnline;
+using upgrade_test::TRequester;
+using upgrade_test::WaitUntil;
+
+const std::string kUpgrade = qm::AppPath() + "Upgrade.dll";
+
+// The plug-in's notice, known by its parts (its class lives in the plug-in's own copy of the code).
+QDialog* UpgradeDialog() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QStringLiteral("FrmUpgrade"))
+            return qobject_cast<QDialog*>(window);
+    return nullptr;
+}
+
+bool DialogVisible() {
+    const QDialog* dialog = UpgradeDialog();
+    return dialog != nullptr && dialog->isVisible();
+}
+
+QPushButton* Button(const char* name) {
+    return UpgradeDialog()->findChild<QPushButton*>(QString::fromLatin1(name));
+}
+
+// The status text of the download strip docked in the notice; "" when nothing is docked.
+std::string DockedStatus() {
+    const auto* dock = UpgradeDialog()->findChild<QFrame*>(QStringLiteral("pnlDock"));
+    for (const QWidget* docked : dock->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (docked->isVisible())
+            for (const QLabel* label : docked->findChildren<QLabel*>())
+                if (!label->text().isEmpty())
+                    return label->text().toStdString();
+    return {};
+}
+
+// An installer (".run") that writes its first argument's file; padded so that a slow transfer of it
+// takes a while.
+std::string PaddedInstaller(std::size_t padding = 0) {
+    return upgrade_test::MarkerInstaller() + "# " + std::string(padding, 'x') + "\n";
+}
+
+// Every top-level window seen visible while it lives.
+class TVisibleWindows {
+public:
+    TVisibleWindows() {
+        timer_.setInterval(2);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (window->isVisible())
+                    seen = true;
+        });
+        timer_.start();
+    }
+    bool seen = false;
+
+private:
+    QTimer timer_;
+};
+
+// A requester that also notes the thread each outcome arrived on.
+class TThreadRequester : public TRequester {
+public:
+    void CallBack(const corvane::TBSONDocument& req, corvane::TBSONDocument& res) {
+        threads.push_back(std::this_thread::get_id());
+        TRequester::CallBack(req, res);
+    }
+    std::vector<std::thread::id> threads;
+
+protected:
+    std::span<const corvane::TPublishedMethod> PublishedMethods() const noexcept override {
+        static const corvane::TPublishedMethod methods[] = {CORVANE_PUBLISH(TThreadRequester, CallBack)};
+        return methods;
+    }
+};
+
+class UpgradeDialogTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        corvane::Khan_Free();
+        std::filesystem::remove_all(qm::AppPath() + "Download");
+    }
+
+    // A component folder served as /name/: its descriptor and packages; Upgrade.txt in the local
+    // folder (under name/) naming main package "Setup.run" and silent package "Silent.run".
+    // Both installed versions are "1".
+    std::string Component(const std::string& name, const std::string& descriptor,
+                          const std::string& urlPrefix = "") {
+        qm::EnsureDir(served_.File(name));
+        qm::EnsureDir(local_.File(name));
+        WriteBytes(served_.File(name + "/upgrade.zip"), descriptor);
+        WriteBytes(local_.File(name + "/Upgrade.txt"),
+                   "[upgrade]\nver=1\nurl=" + server_.URL(urlPrefix + "/" + name + "/Setup.run") +
+                       "\n[silent]\nver=1\nurl=" + server_.URL("/" + name + "/Silent.run") + "\n");
+        return local_.File(name + "/Upgrade.txt");
+    }
+
+    IDataDocument Check(const std::string& upfile, corvane::TPlugin& requester) {
+        IDataDocument check = TakeDataDocument(1, 0);
+        check->SetString("upfile", upfile);
+        check->SetString("StateFile", local_.File("state.ini"));
+        qm::SetCallBackTarget(*check, requester);
+        return corvane::Khan().Invoke(kUpgrade, check);
+    }
+
+    TOnline online_{true};
+    TTempFolder served_;
+    TTempFolder local_;
+    qm::test::ReferenceServer server_{served_.Path()};
+};
+
+TEST_F(UpgradeDialogTest, OnlyTheSilentPackageNewerDownloadsHiddenWithoutADialog) {
+    const std::string upfile = Component("comp", "[upgrade]\nver=1\n[silent]\nver=2\n");
+    // The silent package gets no parameters: it knows its marker itself.
+    WriteBytes(served_.File("comp/Silent.run"), "#!/bin/sh\nprintf 'silent' > \"" +
+                                                    local_.File("silent-marker") + "\"\n# " +
+                                                    std::string(20000, 'x') + "\n");
+    TRequester requester;
+    TVisibleWindows windows;
+    Check(upfile, requester);
+    ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+    EXPECT_EQ(requester.results, std::vector<int>{3});
+    EXPECT_EQ(ReadBytes(local_.File("silent-marker")), "silent");
+    EXPECT_FALSE(windows.seen) << "neither the notice nor the download strip is shown";
+    EXPECT_FALSE(qm::FileExists(qm::DownloadPath() + "Silent.run"));
+}
+
+TEST_F(UpgradeDialogTest, AForcedUpgradeShowsTheDialogDownloadingWithoutItsButton) {
+    const std::string upfile =
+        Component("comp", "[upgrade]\nver=V2\nforce=1\nparams=" + local_.File("marker") +
+                              "\nurl=" + server_.URL("/slow/comp/Setup.run?rate=10000") +
+                              "\nVER 2 BUILD 1\nfaster start\n");
+    WriteBytes(served_.File("comp/Setup.run"), PaddedInstaller(30000));
+    TRequester requester;
+    Check(upfile, requester);
+    ASSERT_TRUE(WaitUntil(DialogVisible));
+    QDialog* dialog = UpgradeDialog();
+    EXPECT_EQ(dialog->windowTitle().toStdString(), "升级提示");
+    EXPECT_EQ(dialog->size(), QSize(391, 228));
+    EXPECT_TRUE(dialog->isModal());
+    EXPECT_EQ(dialog->findChild<QPlainTextEdit*>(QStringLiteral("cxmInfo"))->geometry(),
+              QRect(5, 5, 380, 177));
+    EXPECT_EQ(dialog->findChild<QFrame*>(QStringLiteral("pnlDock"))->geometry(), QRect(5, 185, 220, 38));
+    EXPECT_EQ(Button("btnDown")->geometry(), QRect(231, 192, 75, 25));
+    EXPECT_EQ(Button("btnDown")->text().toStdString(), "升级");
+    EXPECT_EQ(Button("btnCancle")->geometry(), QRect(310, 192, 75, 25));
+    EXPECT_EQ(Button("btnCancle")->text().toStdString(), "取消");
+    EXPECT_FALSE(Button("btnDown")->isVisible()) << "a forced upgrade presses 升级 itself";
+    EXPECT_TRUE(Button("btnCancle")->isVisible());
+    EXPECT_NE(DockedStatus().find("正在"), std::string::npos)
+        << "the download is running: " << DockedStatus();
+    EXPECT_EQ(dialog->findChild<QPlainTextEdit*>(QStringLiteral("cxmInfo"))->toPlainText().toStdString(),
+              "Ver 2\nfaster start");
+    EXPECT_TRUE(requester.results.empty());
+
+    ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+    EXPECT_EQ(requester.results, std::vector<int>{3});
+    EXPECT_EQ(ReadBytes(local_.File("marker")), "installed");
+    EXPECT_FALSE(DialogVisible()) << "done closes the dialog";
+}
+
+TEST_F(UpgradeDialogTest, TheNoticeShowsItsNotesAndScrollsOnlyBeyondTenLines) {
+    const auto notes = [](int count) {
+        std::string text = "Ver 2 Build 3\n";
+        for (int i = 1; i <= count; ++i)
+            text += "note " + std::to_string(i) + "\n";
+        return text;
+    };
+    const struct {
+        const char* name;
+        std::string force;
+        std::string notes;
+        std::string memo;
+        bool scrollBar;
+    } cases[] = {
+        {"10 lines", "", notes(9),
+         "2\nnote 1\nnote 2\nnote 3\nnote 4\nnote 5\nnote 6\nnote 7\nnote 8\nnote 9", false},
+        {"11 lines", "", notes(10),
+         "2\nnote 1\nnote 2\nnote 3\nnote 4\nnote 5\nnote 6\nnote 7\nnote 8\nnote 9\nnote 10", true},
+        {"no header line", "", "first note\nlast note\n", "2\nlast note", false},
+        {"force not an integer: not forced", "yes", "Ver 2 Build 3\nnote\n", "2\nnote", false},
+    };
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = "comp" + std::to_string(++run);
+        const std::string upfile =
+            Component(name, "[upgrade]\nver=2\nforce=" + c.force +
+                                "\nurl=" + server_.URL("/" + name + "/Setup.run") + "\n" + c.notes);
+        TRequester requester;
+        Check(upfile, requester);
+        ASSERT_TRUE(WaitUntil(DialogVisible));
+        const auto* memo = UpgradeDialog()->findChild<QPlainTextEdit*>(QStringLiteral("cxmInfo"));
+        EXPECT_EQ(memo->toPlainText().toStdString(), c.memo);
+        EXPECT_EQ(memo->verticalScrollBar()->isVisible(), c.scrollBar);
+        EXPECT_TRUE(Button("btnDown")->isVisible());
+        EXPECT_TRUE(Button("btnDown")->isEnabled());
+        EXPECT_EQ(DockedStatus(), "") << "nothing downloads before 升级";
+        Button("btnCancle")->click();
+        EXPECT_FALSE(DialogVisible());
+        QTest::qWait(50);
+        EXPECT_TRUE(requester.results.empty()) << "closing the notice ends no task";
+        corvane::Khan_Free();
+    }
+}
+
+TEST_F(UpgradeDialogTest, PressingUpgradeDownloadsInTheDockedStripAndRunsThePackage) {
+    const std::string upfile =
+        Component("comp", "[upgrade]\nver=2\nparams=" + local_.File("marker") +
+                              "\nurl=" + server_.URL("/slow/comp/Setup.run?rate=10000") + "\n");
+    WriteBytes(served_.File("comp/Setup.run"), PaddedInstaller(30000));
+    TRequester requester;
+    Check(upfile, requester);
+    ASSERT_TRUE(WaitUntil(DialogVisible));
+    Button("btnDown")->click();
+    EXPECT_FALSE(Button("btnDown")->isEnabled());
+    EXPECT_NE(DockedStatus().find("正在"), std::string::npos) << DockedStatus();
+    ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+    EXPECT_EQ(requester.results, std::vector<int>{3});
+    EXPECT_EQ(ReadBytes(local_.File("marker")), "installed");
+    EXPECT_FALSE(DialogVisible());
+}
+
+TEST_F(UpgradeDialogTest, ClosingTheNoticeDuringTheDownloadCancelsItOrFailsAForcedOne) {
+    const struct {
+        const char* name;
+        std::string force;
+        int result;
+    } cases[] = {{"not forced", "0", 98}, {"forced", "1", 4}};
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = "comp" + std::to_string(++run);
+        const std::string upfile =
+            Component(name, "[upgrade]\nver=2\nforce=" + c.force + "\nparams=" + local_.File("marker") +
+                                "\nurl=" + server_.URL("/slow/" + name + "/Setup.run?rate=2000") + "\n");
+        WriteBytes(served_.File(name + "/Setup.run"), PaddedInstaller(60000));
+        TRequester requester;
+        Check(upfile, requester);
+        ASSERT_TRUE(WaitUntil(DialogVisible));
+        if (Button("btnDown")->isVisible())
+            Button("btnDown")->click();
+        ASSERT_NE(DockedStatus(), "");
+        Button("btnCancle")->click();
+        EXPECT_FALSE(DialogVisible());
+        ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+        EXPECT_EQ(requester.results, std::vector<int>{c.result});
+        EXPECT_FALSE(qm::FileExists(local_.File("marker")));
+        corvane::Khan_Free();
+    }
+}
+
+TEST_F(UpgradeDialogTest, ASecondCheckOfAPendingFileIsDropped) {
+    // The first check's descriptor trickles in, so the next two wait behind it.
+    const std::string late =
+        Component("late", "[upgrade]\nver=1\n;" + std::string(6000, 'x') + "\n", "/slow");
+    const std::string other = Component("other", "[upgrade]\nver=1\n");
+    TThreadRequester requester;
+    Check(late, requester);
+    Check(other, requester);
+    Check(other, requester);
+    ASSERT_TRUE(WaitUntil([&] { return requester.results.size() >= 2; }));
+    QTest::qWait(500);
+    EXPECT_EQ(requester.results, (std::vector<int>{99, 99})) << "one outcome per file";
+}
+
+TEST_F(UpgradeDialogTest, SkippedOutcomesArriveOnTheUiThread) {
+    const std::string current = Component("current", "[upgrade]\nver=1\n");
+    WriteBytes(local_.File("gone.txt"), "[upgrade]\nver=1\nurl=" + server_.URL("/gone/Setup.run") + "\n");
+    for (const std::string& upfile : {current, local_.File("gone.txt")}) {
+        SCOPED_TRACE(upfile);
+        TThreadRequester requester;
+        Check(upfile, requester);
+        ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+        EXPECT_EQ(requester.results, std::vector<int>{99});
+        EXPECT_EQ(requester.threads, std::vector<std::thread::id>{std::this_thread::get_id()});
+    }
+}
+
+TEST_F(UpgradeDialogTest, APackageFailingItsDigestOrSignatureIsRefused) {
+    TTempFolder keys;
+    const upgrade_test::TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.Path().string());
+    const std::string installer = "#!/bin/sh\nprintf 'silent' > \"" + local_.File("silent-marker") + "\"\n";
+    const struct {
+        const char* name;
+        bool keyConfigured;
+        bool signedPackage;
+        bool rightDigest;
+        int result;
+    } cases[] = {
+        {"right digest", false, false, true, 3},
+        {"wrong digest", false, false, false, 4},
+        {"signed", true, true, true, 3},
+        {"unsigned under a key", true, false, true, 4},
+        {"signed, wrong digest", true, true, false, 4},
+    };
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(local_.File("silent-marker"));
+        const std::string name = "comp" + std::to_string(++run);
+        qm::EnsureDir(served_.File(name));
+        WriteBytes(served_.File(name + "/Silent.run"), installer);
+        if (c.signedPackage)
+            upgrade_test::SignPackage(publisher, served_.File(name + "/Silent.run"));
+        const std::string digest =
+            c.rightDigest ? qm::FileSha256(served_.File(name + "/Silent.run")) : std::string(64, '0');
+        const std::string upfile =
+            Component(name, "[upgrade]\nver=1\n[silent]\nver=2\nsha256=" + digest + "\n");
+        std::unique_ptr<upgrade_test::TUpdateKeySetting> setting;
+        if (c.keyConfigured)
+            setting = std::make_unique<upgrade_test::TUpdateKeySetting>(publisher.publicKey);
+        TRequester requester;
+        Check(upfile, requester);
+        ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+        EXPECT_EQ(requester.results, std::vector<int>{c.result});
+        EXPECT_EQ(qm::FileExists(local_.File("silent-marker")), c.result == 3);
+        EXPECT_FALSE(qm::FileExists(qm::DownloadPath() + "Silent.run"));
+    }
+}
+
+} // namespace

@@ -1,0 +1,149 @@
+#include "upgrade/CheckUpgrade.h"
+
+#include "common/IniFile.h"
+#include "common/Internet.h"
+#include "common/Paths.h"
+#include "common/Shell.h"
+#include "common/Trace.h"
+#include "upgrade/ReleaseNotes.h"
+#include "upgrade/ResultCodes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+
+namespace qm {
+
+namespace {
+
+const char* const kDescriptorFailed = "服务器upgrade.zip下载失败了";
+const char* const kAlreadyCurrent = "已经是最新版本";
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+// Any difference counts as newer; an empty server version offers nothing.
+bool IsNewer(const std::string& localVersion, const std::string& serverVersion) {
+    return !Trimmed(serverVersion).empty() && !SameTextIgnoringCase(serverVersion, localVersion);
+}
+
+// Folder (with its trailing "\") and file name of a "\"-separated address.
+std::pair<std::string, std::string> SplitAtLastBackslash(const std::string& address) {
+    const auto slash = address.find_last_of('\\');
+    if (slash == std::string::npos)
+        return {std::string(), address};
+    return {address.substr(0, slash + 1), address.substr(slash + 1)};
+}
+
+std::string WithExtension(const std::string& file, const std::string& extension) {
+    const auto dot = file.find_last_of('.');
+    const auto slash = file.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return file + extension;
+    return file.substr(0, dot) + extension;
+}
+
+int ModeOf(bool mainNewer, bool silentNewer, bool forced) {
+    if (mainNewer && forced)
+        return 3;
+    if (mainNewer && silentNewer)
+        return 2;
+    return 1;
+}
+
+// Deletes the descriptor copy however the check ends.
+class TDescriptorCopy {
+public:
+    explicit TDescriptorCopy(std::string file) : file_(std::move(file)) {}
+    ~TDescriptorCopy() { std::remove(file_.c_str()); }
+    TDescriptorCopy(const TDescriptorCopy&) = delete;
+    TDescriptorCopy& operator=(const TDescriptorCopy&) = delete;
+    const std::string& File() const noexcept { return file_; }
+
+private:
+    std::string file_;
+};
+
+TCheckOutcome Skipped(const char* reason) {
+    TCheckOutcome outcome;
+    outcome.State = kStateSkipped;
+    outcome.Reason = reason;
+    return outcome;
+}
+
+} // namespace
+
+int ForceValue(const std::string& text) {
+    const std::string trimmed = Trimmed(text);
+    if (trimmed.empty())
+        return 0;
+    const char* first = trimmed.data();
+    const char* last = trimmed.data() + trimmed.size();
+    if (*first == '+')
+        ++first;
+    int value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last || first == last) {
+        // A mistyped value must not end the check without an answer: it simply does not force.
+        Trace("Upgrade", "\"force\" is not an integer (" + trimmed + "): not forced");
+        return 0;
+    }
+    return value;
+}
+
+TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile) {
+    const std::string& upFile = upfile.UpFile;
+    const std::string localURL = IniReadString(upFile, "upgrade", "url");
+    const auto [folder, mainName] = SplitAtLastBackslash(ToBackslashes(localURL));
+    const std::string descriptorURL = ToSlashes(ExpandPath(folder, "upgrade.zip"));
+    const TDescriptorCopy descriptor(WithExtension(upFile, ".ini"));
+    if (!IsURLReachable(descriptorURL) || !DownloadFile(descriptorURL, descriptor.File()))
+        return Skipped(kDescriptorFailed);
+
+    TCheckOutcome outcome;
+    const std::string serverVersion = IniReadString(descriptor.File(), "upgrade", "ver");
+    outcome.Forced = ForceValue(IniReadString(descriptor.File(), "upgrade", "force")) == 1;
+    const std::string mainParams = IniReadString(descriptor.File(), "upgrade", "params");
+    const bool mainNewer = IsNewer(IniReadString(upFile, "upgrade", "ver"), serverVersion);
+    const bool silentNewer =
+        IsNewer(IniReadString(upFile, "silent", "ver"), IniReadString(descriptor.File(), "silent", "ver"));
+    if (!mainNewer && !silentNewer) {
+        TCheckOutcome current = Skipped(kAlreadyCurrent);
+        current.Forced = outcome.Forced;
+        return current;
+    }
+    const int mode = ModeOf(mainNewer, silentNewer, outcome.Forced);
+    if (silentNewer) {
+        TTaskObj silent;
+        silent.Mode = mode;
+        silent.URL = IniReadString(upFile, "silent", "url");
+        silent.LocalFile = ExpandPath(DownloadPath(), SplitAtLastBackslash(ToBackslashes(silent.URL)).second);
+        silent.Sha256 = IniReadString(descriptor.File(), "silent", "sha256");
+        outcome.Tasks.push_back(std::move(silent));
+        outcome.StartHidden = mode == 1 && !mainNewer;
+    }
+    if (mainNewer) {
+        outcome.Notes = BuildReleaseNotes(descriptor.File(), serverVersion);
+        TTaskObj main;
+        main.Mode = mode;
+        main.Params = mainParams;
+        main.URL = IniReadString(descriptor.File(), "upgrade", "url");
+        main.LocalFile = ExpandPath(DownloadPath(), mainName);
+        main.Sha256 = IniReadString(descriptor.File(), "upgrade", "sha256");
+        outcome.Tasks.push_back(std::move(main));
+        outcome.ShowDialog = true;
+    }
+    return outcome;
+}
+
+} // namespace qm

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "upgrade/TaskObj.h"
+#include "upgrade/UpgradeCheck.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+// What one update check found. Made on the worker thread without touching any UI object, then
+// handed to the upgrade dialog on the UI thread, which queues the tasks and shows itself.
+struct TCheckOutcome {
+    // The descriptor said "force" = 1 (it sets the dialog's ForceUpgrade even when nothing is due).
+    bool Forced = false;
+    // 0 when tasks are due; otherwise the state to report (StateSkipped) and its reason.
+    int State = 0;
+    std::string Reason;
+    // The packages due, silent first. Their OnDone is left to the dialog.
+    std::vector<TTaskObj> Tasks;
+    // Only the silent package is due: it is fetched and applied without any dialog.
+    bool StartHidden = false;
+    // A main package is due: the dialog shows these release notes (nullopt: keep the notes).
+    bool ShowDialog = false;
+    std::optional<std::vector<std::string>> Notes;
+};
+
+// Fetches the component's update descriptor ("upgrade.zip", INI text, in the folder of its
+// "upgrade"/"url") beside its "Upgrade.txt" as ".ini", compares versions and says what is due. The
+// descriptor copy is deleted on every path. Blocks on the network: call it on the worker thread.
+TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile);
+
+// "force" of a descriptor: its trimmed text as a decimal integer; blank or not an integer gives 0.
+int ForceValue(const std::string& text);
+
+} // namespace qm

@@ -1,0 +1,243 @@
+#include "upgrade/FrmUpgrade.h"
+
+#include "common/CallBack.h"
+#include "common/Shell.h"
+#include "common/Trace.h"
+#include "upgrade/FrmDownload.h"
+#include "upgrade/ResultCodes.h"
+#include "upgrade/Upthrd.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextDocument>
+#include <QTimer>
+#include <exception>
+
+namespace qm {
+
+namespace {
+
+constexpr int kClientWidth = 391;
+constexpr int kClientHeight = 228;
+constexpr int kNotesWithoutScrollBar = 10;
+const char* const kNetworkLost = " 网络已断开";
+
+// The "UserSkin" look of the notes: a light skinned face with a thin border that goes away when the
+// memo is disabled, focused or hot.
+const char* const kUserSkin = "QPlainTextEdit#cxmInfo { background: #fbfcfe; color: #1d2b3a;"
+                              " border: 1px solid #9db4cc; }"
+                              "QPlainTextEdit#cxmInfo:disabled, QPlainTextEdit#cxmInfo:focus,"
+                              " QPlainTextEdit#cxmInfo:hover { border: none; }";
+
+QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
+    auto* button = new QPushButton(caption, parent); // owned by parent
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    return button;
+}
+
+} // namespace
+
+TFrmUpgrade::TFrmUpgrade(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName(QStringLiteral("FrmUpgrade"));
+    setWindowTitle(QStringLiteral("升级提示"));
+    setFixedSize(kClientWidth, kClientHeight);
+    // A notice closing never ends the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    cxmInfo = new QPlainTextEdit(this); // owned by this dialog, as are the components below
+    cxmInfo->setObjectName(QStringLiteral("cxmInfo"));
+    cxmInfo->setGeometry(5, 5, 380, 177);
+    cxmInfo->setReadOnly(true);
+    cxmInfo->setStyleSheet(QString::fromLatin1(kUserSkin));
+    // The selection stays visible when the memo loses the focus.
+    QPalette palette = cxmInfo->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    cxmInfo->setPalette(palette);
+    cxmInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    btnDown = NewButton(this, "btnDown", QStringLiteral("升级"), QRect(231, 192, 75, 25));
+    btnCancle = NewButton(this, "btnCancle", QStringLiteral("取消"), QRect(310, 192, 75, 25));
+    pnlDock = new QFrame(this);
+    pnlDock->setObjectName(QStringLiteral("pnlDock"));
+    pnlDock->setFrameShape(QFrame::NoFrame);
+    pnlDock->setGeometry(5, 185, 220, 38);
+    tmrZip = new QTimer(this);
+    tmrZip->setInterval(10);
+    connect(btnDown, &QPushButton::clicked, this, &TFrmUpgrade::btnDownClick);
+    connect(btnCancle, &QPushButton::clicked, this, &TFrmUpgrade::btnCancleClick);
+    connect(tmrZip, &QTimer::timeout, this, &TFrmUpgrade::tmrZipTimer);
+
+    DownloadForm = new TFrmDownload(); // owned by this dialog: released in the destructor
+    DownloadForm->setAttribute(Qt::WA_QuitOnClose, false);
+    DownloadForm->hide();
+}
+
+TFrmUpgrade::~TFrmUpgrade() {
+    Worker.reset();
+    if (DownloadForm->parentWidget() != nullptr)
+        DownloadForm->setParent(nullptr);
+    DownloadForm->Release();
+    DownloadForm = nullptr;
+}
+
+void TFrmUpgrade::QueueCheck(TDownload_Upfile upfile) {
+    if (!Worker) {
+        // The worker reports by posting to this dialog; a report still queued when the dialog
+        // goes is dropped with it.
+        QPointer<TFrmUpgrade> self(this);
+        Worker = std::make_unique<TUpthrd>([self](const TDownload_Upfile& check) {
+            TCheckOutcome outcome;
+            try {
+                outcome = CheckUpgrade(check);
+            } catch (const std::exception& error) {
+                Trace("Upgrade", "the check of " + check.UpFile + " failed: " + error.what());
+                outcome = TCheckOutcome{};
+                outcome.State = kStateSkipped;
+                outcome.Reason = error.what();
+            }
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, outcome = std::move(outcome)]() mutable {
+                    if (TFrmUpgrade* form = self.data()) {
+                        --form->checksUnderWay_;
+                        form->ApplyCheck(std::move(outcome));
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    if (Worker->Enqueue(std::move(upfile)))
+        ++checksUnderWay_;
+    else
+        Trace("Upgrade", "a check of the same file is pending: dropped");
+}
+
+void TFrmUpgrade::ApplyCheck(TCheckOutcome outcome) {
+    if (outcome.Forced)
+        ForceUpgrade = 1;
+    if (outcome.State != kStateNone) {
+        UpgradeTaskDone(nullptr, outcome.State, outcome.Reason);
+        return;
+    }
+    for (TTaskObj& found : outcome.Tasks) {
+        auto task = std::make_unique<TTaskObj>(std::move(found));
+        task->OnDone = [this](TTaskObj& done, int state, const std::string& reason) {
+            UpgradeTaskDone(&done, state, reason);
+        };
+        DownloadForm->Queue.push_back(task.get());
+        Tasks.push_back(std::move(task));
+    }
+    if (outcome.Notes)
+        Notes = std::move(*outcome.Notes);
+    if (outcome.StartHidden)
+        tmrZip->start();
+    if (outcome.ShowDialog && OnShowWanted)
+        OnShowWanted();
+}
+
+void TFrmUpgrade::UpgradeTaskDone(TTaskObj*, int state, const std::string& reason) {
+    if (state == kStateNone)
+        return;
+    if (!reason.empty())
+        Trace("Upgrade", "check ended with " + std::to_string(state) + ": " + reason);
+    // A copy: the callback may send the next check, which replaces Request.
+    corvane::TBSONDocument request = Request;
+    if (request.HasItem(std::string(kKeyRebackMethod))) {
+        request.SetInteger(std::string(kKeyResult), state);
+        MakeCallBack(request);
+    }
+    if (state == kStateDone || state == kStateFailed || state == kStateCancelled)
+        CloseForm();
+}
+
+void TFrmUpgrade::ShowNotes() {
+    cxmInfo->clear();
+    for (const std::string& line : Notes)
+        cxmInfo->appendPlainText(QString::fromStdString(line));
+    cxmInfo->setVerticalScrollBarPolicy(cxmInfo->document()->blockCount() > kNotesWithoutScrollBar
+                                            ? Qt::ScrollBarAlwaysOn
+                                            : Qt::ScrollBarAlwaysOff);
+    if (ForceUpgrade == 1) {
+        btnDownClick();
+        btnDown->hide();
+    }
+    if (!isVisible()) {
+        // Application-modal without a nested event loop, so nothing waits on this dialog's stack
+        // when the plug-in goes.
+        setWindowModality(Qt::ApplicationModal);
+        CentreOnMainWindow();
+        show();
+    }
+}
+
+void TFrmUpgrade::btnDownClick() {
+    btnDown->setEnabled(false);
+    // Docked to fill the panel; the strip lays itself out for any width.
+    EmbedControl(DownloadForm, pnlDock, alClient);
+    DownloadForm->show();
+    DownloadForm->StartNext();
+}
+
+void TFrmUpgrade::btnCancleClick() {
+    close();
+}
+
+void TFrmUpgrade::tmrZipTimer() {
+    tmrZip->stop();
+    DownloadForm->StartNext();
+}
+
+void TFrmUpgrade::done(int result) {
+    FormCloseQuery();
+    QDialog::done(result);
+}
+
+void TFrmUpgrade::CloseForm() {
+    if (isVisible())
+        close();
+    else
+        FormCloseQuery();
+}
+
+void TFrmUpgrade::FormCloseQuery() {
+    if (DownloadForm->Busy && DownloadForm->lblInfo->text() != QString::fromUtf8(kNetworkLost))
+        DownloadForm->AbortQuietly();
+    Notes.clear();
+    btnDown->setEnabled(true);
+    DownloadForm->setParent(nullptr);
+    DownloadForm->close();
+}
+
+void TFrmUpgrade::CentreOnMainWindow() {
+    QWidget* main = QApplication::activeWindow();
+    if (main == nullptr || main == this) {
+        main = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window != this && window != DownloadForm && window->isVisible() && !window->isModal() &&
+                window->windowType() == Qt::Window) {
+                main = window;
+                break;
+            }
+    }
+    QRect area;
+    if (main != nullptr)
+        area = main->frameGeometry();
+    else if (const QScreen* screen = QApplication::primaryScreen())
+        area = screen->availableGeometry();
+    if (area.isValid())
+        move(area.center() - QPoint(width() / 2, height() / 2));
+}
+
+} // namespace qm

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+// Whether a downloaded package may be run or unpacked. Two independent guards:
+// - the digest the update descriptor (or the store list) gives for the package, when it gives one;
+// - when the installation configures an update public key, a detached Ed25519 signature fetched
+//   from the package's address + ".sig" (128 hex digits). Without a configured key no signature
+//   is asked for.
+// The key is the deployment setting "update_publickey" of the branding file "brennik.xml" in
+// ConfigPath: 64 hex digits. A configured key that is not such a key refuses every package, and so
+// does a branding file that does not parse: a broken setting must not quietly turn the guard off.
+namespace qm {
+
+struct TPackageCheck {
+    // Expected SHA-256 of the file in hex, either case; blank: not checked.
+    std::string Sha256;
+    // Where the package was fetched from; its signature lives at URL + ".sig".
+    std::string URL;
+};
+
+// True when file passes every guard that applies. Otherwise false with the reason in reason. Never
+// throws. Blocks while it hashes the file and fetches the signature, so call it once per download.
+bool VerifyPackage(const std::string& file, const TPackageCheck& check, std::string& reason);
+
+// Lower-case hex SHA-256 of the file's bytes; "" when it cannot be read.
+std::string FileSha256(const std::string& file);
+
+// The element of "brennik.xml" holding the update public key.
+inline constexpr char kUpdatePublicKeyElement[] = "update_publickey";
+
+} // namespace qm
