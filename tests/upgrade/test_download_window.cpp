@@ -5,6 +5,7 @@
 #include "tests/upgrade/SilentHeadServer.h"
 #include "tests/upgrade/UpgradeTestSupport.h"
 #include "upgrade/ClickImage.h"
+#include "upgrade/DownloadState.h"
 #include "upgrade/ExtractArchive.h"
 #include "upgrade/FrmDownload.h"
 #include "upgrade/MultipartDownloader.h"
@@ -12,6 +13,7 @@
 
 #include <QCryptographicHash>
 #include <QProgressBar>
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -186,7 +188,10 @@ TEST_F(DownloadWindowTest, AFreshStartFindingResumeDataOfTheSameAddressResumes) 
         task.LocalFile = local_.File("big.bin");
         dying.Queue.push_back(&task);
         dying.StartNext();
-        ASSERT_TRUE(WaitUntil([&] { return qm::FileExists(local_.File("big.bin.Status")); }));
+        ASSERT_TRUE(WaitUntil([&] {
+            const auto saved = qm::ReadDownloadState(local_.File("big.bin.Status"));
+            return saved && std::ranges::any_of(saved->parts, [](const auto& part) { return part.done > 0; });
+        }));
         std::filesystem::copy_file(local_.File("big.bin"), local_.File("kept.bin"));
         std::filesystem::copy_file(local_.File("big.bin.Status"), local_.File("kept.Status"));
     }
