@@ -19,6 +19,8 @@ FaultedPath SplitFaultPrefixes(std::string_view requestPath) {
             result.faults.drop = true;
         else if (segment == "norange")
             result.faults.noRange = true;
+        else if (segment == "flaky")
+            result.faults.flaky = true;
         else if (segment == "nolength")
             result.faults.noRange = result.faults.noLength = true;
         else

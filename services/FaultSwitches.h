@@ -14,14 +14,19 @@ namespace qm::server {
 //                    bytes sent before the cut, default half the body)
 //   /norange/<path>  a Range header is ignored: 200 with the whole body
 //   /nolength/<path> the whole body (Range ignored) in chunks, without a Content-Length
+//   /flaky/<path>    like /drop/, but only the first `times` cuts of that path (query "times",
+//                    default 1) happen; later answers go through whole: a network that fails for a
+//                    while and then comes back
 // Prefixes combine in any order, e.g. /slow/norange/<path>.
 struct FaultSwitches {
     bool slow = false;
     bool drop = false;
     bool noRange = false;
     bool noLength = false;
+    bool flaky = false;
     std::uint64_t bytesPerSecond = 4096;
     std::optional<std::uint64_t> dropAfter;
+    std::uint64_t flakyCuts = 1;
 };
 
 struct FaultedPath {

@@ -33,11 +33,11 @@ httplib::ContentProvider MakeFileBodyProvider(const FileBodyPlan& plan) {
 
     return [body, plan](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
         std::uint64_t count = std::min<std::uint64_t>(length, kBlockSize);
-        if (plan.cutAfter) {
-            if (offset >= *plan.cutAfter)
-                return false; // the library closes the connection when a provider fails
+        if (plan.cutAfter && offset < *plan.cutAfter)
             count = std::min<std::uint64_t>(count, *plan.cutAfter - offset);
-        }
+        else if (plan.cutAfter && offset == *plan.cutAfter && (!plan.cutBudget || plan.cutBudget->Take()))
+            return false; // the library closes the connection when a provider fails
+        // Past the cut point only when the budget allowed no cut: the body goes on whole.
         if (plan.bytesPerSecond) {
             const std::uint64_t rate = *plan.bytesPerSecond;
             count = std::min<std::uint64_t>(count, std::max<std::uint64_t>(1, rate / kPacedStepsPerSecond));

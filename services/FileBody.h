@@ -1,5 +1,7 @@
 #pragma once
 
+#include "services/CutBudget.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <httplib.h>
@@ -13,6 +15,7 @@ struct FileBodyPlan {
     std::uint64_t offset = 0;                    // first byte of the file in the body
     std::optional<std::uint64_t> bytesPerSecond; // pace the body at this rate
     std::optional<std::uint64_t> cutAfter;       // close the connection once this many bytes are out
+    std::shared_ptr<CutBudget> cutBudget;        // when set, cut only while it allows
 };
 
 // A content provider that streams the planned bytes from disk (the file is opened once, here).

@@ -1,6 +1,7 @@
 #include "services/FileRoutes.h"
 
 #include "services/ByteRange.h"
+#include "services/CutBudget.h"
 #include "services/FaultSwitches.h"
 #include "services/FileBody.h"
 #include "services/RootedPath.h"
@@ -93,6 +94,8 @@ private:
         if (const auto rate = ParseCount(request.get_param_value("rate")); rate && *rate > 0)
             faults.bytesPerSecond = *rate;
         faults.dropAfter = ParseCount(request.get_param_value("after"));
+        if (const auto times = ParseCount(request.get_param_value("times")))
+            faults.flakyCuts = *times;
 
         const RootedPath target = ResolveUnderRoot(config_.root, faulted.path);
         if (target.kind == RootedPath::Kind::Forbidden) {
@@ -122,7 +125,7 @@ private:
         if (const std::string modified = LastModified(target.file); !modified.empty())
             response.set_header("Last-Modified", modified);
 
-        FileBodyPlan plan{target.file, 0, std::nullopt, std::nullopt};
+        FileBodyPlan plan{target.file, 0, std::nullopt, std::nullopt, nullptr};
         std::uint64_t length = size;
         if (range.kind == ByteRange::Kind::Part) {
             response.status = 206;
@@ -156,6 +159,10 @@ private:
             response.set_content_provider(announced, contentType, MakeFileBodyProvider(plan));
             return;
         }
+        if (faults.flaky && length > 0) {
+            plan.cutAfter = std::min(faults.dropAfter.value_or(length / 2), length - 1);
+            plan.cutBudget = cutBudgets_->For(faulted.path, faults.flakyCuts);
+        }
         if (length == 0) {
             response.set_content("", contentType);
             return;
@@ -164,6 +171,8 @@ private:
     }
 
     FileRoutesConfig config_;
+    std::shared_ptr<CutBudgets> cutBudgets_ =
+        std::make_shared<CutBudgets>(); // shared by the handler's copies
 };
 
 } // namespace

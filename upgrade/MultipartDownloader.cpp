@@ -76,7 +76,23 @@ struct TMultipartHttpDownloader::TState {
         if (!probe->Handle() || !multi.Add(probe->Handle())) {
             probe.reset();
             Finish(NetworkErrorCode(CURLE_FAILED_INIT, 0), kFailed);
+            return;
         }
+        if (resumeFrom)
+            KeepResumeDataWhileAsking();
+    }
+
+    // The owner removes the state file once Resume has read it; until the parts run again, a
+    // process that dies must still find what it held.
+    void KeepResumeDataWhileAsking() {
+        const std::uint64_t startedIn = generation;
+        QMetaObject::invokeMethod(
+            &owner,
+            [this, startedIn] {
+                if (running && generation == startedIn && parts.empty() && resumeFrom)
+                    Save(*resumeFrom);
+            },
+            Qt::QueuedConnection);
     }
 
     void OnFinished(CURL* handle, CURLcode result) {
@@ -151,6 +167,8 @@ struct TMultipartHttpDownloader::TState {
             if (!parts[i].complete)
                 Launch(i);
         }
+        if (running)
+            SaveState(); // the parts' ranges are on record from their first byte on
         CheckAllEnded();
     }
 

@@ -3,6 +3,7 @@
 #include "common/CurlHandles.h"
 #include "upgrade/AnswerHead.h"
 
+#include <QObject>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,7 +16,9 @@ namespace qm {
 // that learns about the file, or the GET of one byte range (or of the whole body) whose bytes go
 // into the shared file at their own offsets. Redirects are followed; certificates are checked;
 // a connection that cannot be made within a few seconds, or that brings no byte for half a
-// minute, ends the request with a libcurl error.
+// minute, ends the request with a libcurl error. A request takes a bounded share of the bytes
+// waiting on its connection at a time, then lets the event loop run before it takes more, so
+// that a fast transfer never holds up the UI.
 class TPartRequest {
 public:
     // HEAD of url.
@@ -46,6 +49,8 @@ private:
     static size_t OnHeader(char* data, size_t size, size_t count, void* self) noexcept;
     static size_t OnBody(char* data, size_t size, size_t count, void* self) noexcept;
     size_t Write(const char* data, size_t size);
+    // From the event loop, once the other work waiting there has had its turn.
+    void ContinueLater();
 
     CurlEasy curl_;
     QFile* file_; // not owned; null for a HEAD
@@ -56,6 +61,8 @@ private:
     std::int64_t received_ = 0;
     bool unexpected_ = false;
     bool writeFailed_ = false;
+    std::int64_t turnBytes_ = 0; // written since the request last let the event loop run
+    QObject turns_;              // context of the pending continuation; dropped with the request
 };
 
 } // namespace qm

@@ -205,6 +205,30 @@ TEST_F(ReferenceServerTest, DropSwitchCutsTheConnection) {
     EXPECT_EQ(received, data.substr(0, 1234));
 }
 
+TEST_F(ReferenceServerTest, FlakySwitchCutsOnlyTheFirstConnectionsOfAPath) {
+    const auto fetch = [](const std::string& path, const std::string& range) {
+        std::string received;
+        httplib::Headers headers;
+        if (!range.empty())
+            headers.emplace("Range", range);
+        const bool whole =
+            static_cast<bool>(Client().Get(path, headers, [&](const char* bytes, std::size_t length) {
+                received.append(bytes, length);
+                return true;
+            }));
+        return std::make_pair(whole, received);
+    };
+    // Two cuts for the whole file; the count belongs to the path, whatever range is asked for.
+    const std::string path = "/flaky/data.bin?after=1000&times=2";
+    EXPECT_EQ(fetch(path, ""), std::make_pair(false, data.substr(0, 1000)));
+    EXPECT_EQ(fetch(path, "bytes=2000-4999"), std::make_pair(false, data.substr(2000, 1000)));
+    EXPECT_EQ(fetch(path, "bytes=2000-4999"), std::make_pair(true, data.substr(2000, 3000)));
+    EXPECT_EQ(fetch(path, ""), std::make_pair(true, data));
+    // Another path has a budget of its own: one cut by default, half the body.
+    EXPECT_EQ(fetch("/flaky/sub/note.txt", ""), std::make_pair(false, std::string("a n")));
+    EXPECT_EQ(fetch("/flaky/sub/note.txt", ""), std::make_pair(true, std::string("a note")));
+}
+
 // Its own server, since stopping it is the point.
 TEST(ReferenceServerLifetimeTest, StopsCleanlyOnTerminateEvenMidTransfer) {
     TTempFolder root;

@@ -5,15 +5,20 @@
 #include "tests/upgrade/SilentHeadServer.h"
 #include "tests/upgrade/UpgradeTestSupport.h"
 #include "upgrade/ClickImage.h"
+#include "upgrade/DownloadState.h"
 #include "upgrade/ExtractArchive.h"
 #include "upgrade/FrmDownload.h"
 #include "upgrade/MultipartDownloader.h"
 #include "upgrade/ResultCodes.h"
 
+#include <QCryptographicHash>
 #include <QProgressBar>
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -23,6 +28,10 @@ using qm::test::ReadBytes;
 using qm::test::TTempFolder;
 using qm::test::WriteBytes;
 using upgrade_test::WaitUntil;
+
+QByteArray Sha256Of(const std::string& file) {
+    return QCryptographicHash::hash(QByteArray::fromStdString(ReadBytes(file)), QCryptographicHash::Sha256);
+}
 
 class DownloadWindowTest : public ::testing::Test {
 protected:
@@ -96,6 +105,21 @@ TEST_F(DownloadWindowTest, AFinishedFileIsRunExtractedOrLeftByItsExtension) {
     }
 }
 
+TEST_F(DownloadWindowTest, OfTwoUpgradeProgramsOnlyTheSecondIsReportedAndBothRun) {
+    WriteBytes(served_.File("setup.run"), upgrade_test::MarkerInstaller());
+    for (const char* name : {"first.run", "second.run"})
+        AddTask("setup.run", name, false, "\"" + local_.File(std::string("marker-") + name) + "\"").Mode = 2;
+    window_.StartNext();
+    ASSERT_TRUE(WaitUntil([&] { return Reported(); }));
+    QTest::qWait(200); // a report of the first would have come before the second's
+    EXPECT_EQ(reported_, std::vector<int>{qm::kStateDone});
+    EXPECT_EQ(window_.Prefix, "  ");
+    for (const char* name : {"first.run", "second.run"}) {
+        EXPECT_EQ(ReadBytes(local_.File(std::string("marker-") + name)), "installed") << name;
+        EXPECT_FALSE(qm::FileExists(local_.File(name))) << name;
+    }
+}
+
 TEST_F(DownloadWindowTest, AnArchiveIsDoneAtOnceAndExtractedIntoTheInstallation) {
     const std::string folder = qm::AppPath() + "DownloadedArchiveTest/";
     std::filesystem::remove_all(folder);
@@ -164,7 +188,10 @@ TEST_F(DownloadWindowTest, AFreshStartFindingResumeDataOfTheSameAddressResumes) 
         task.LocalFile = local_.File("big.bin");
         dying.Queue.push_back(&task);
         dying.StartNext();
-        ASSERT_TRUE(WaitUntil([&] { return qm::FileExists(local_.File("big.bin.Status")); }));
+        ASSERT_TRUE(WaitUntil([&] {
+            const auto saved = qm::ReadDownloadState(local_.File("big.bin.Status"));
+            return saved && std::ranges::any_of(saved->parts, [](const auto& part) { return part.done > 0; });
+        }));
         std::filesystem::copy_file(local_.File("big.bin"), local_.File("kept.bin"));
         std::filesystem::copy_file(local_.File("big.bin.Status"), local_.File("kept.Status"));
     }
@@ -259,6 +286,51 @@ TEST_F(DownloadWindowTest, ALostNetworkIsWaitedOutAndTheTransferGoesOnByItself) 
     window_.imgAbortClick();
     ASSERT_TRUE(WaitUntil([&] { return Reported(); }));
     EXPECT_EQ(reported_, std::vector<int>{qm::kStateCancelled});
+}
+
+// The network goes in the middle of a transfer and comes back: the window says so, goes on by
+// itself, and the file ends up exact.
+TEST_F(DownloadWindowTest, ATransferSurvivesANetworkThatGoesAndComesBack) {
+    std::string body = ReadBytes("/proc/self/exe").substr(0, 1500000);
+    WriteBytes(served_.File("big.bin"), body);
+    const QByteArray served = Sha256Of(served_.File("big.bin"));
+    enum class Loss { ConnectionsCut, ServerGoneAWhile };
+    const struct {
+        const char* name;
+        Loss loss;
+        const char* path;
+    } cases[] = {
+        {"connections cut, three times", Loss::ConnectionsCut, "flaky/big.bin?times=3"},
+        {"server killed and started again", Loss::ServerGoneAWhile, "slow/big.bin?rate=150000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reported_.clear();
+        // A server of this case's own, so that it can go away and come back on its port.
+        std::optional<qm::test::ReferenceServer> server(std::in_place, served_.Path());
+        const std::string port = std::to_string(server->Port());
+        TTaskObj& task = AddTask(c.path, "big.bin", true);
+        task.URL = server->URL(std::string("/") + c.path);
+        window_.StartNext();
+        bool sawLoss = false;
+        const auto watchLoss = [&] { return sawLoss = sawLoss || Info() == " 网络已断开"; };
+        if (c.loss == Loss::ServerGoneAWhile) {
+            ASSERT_TRUE(WaitUntil([&] { return window_.Press->value() >= 10; }));
+            ::kill(server->ProcessId(), SIGKILL);
+            server.reset();
+            ASSERT_TRUE(WaitUntil(watchLoss));
+            QTest::qWait(2500); // the poll finds nobody there
+            EXPECT_EQ(Info(), " 网络已断开");
+            EXPECT_TRUE(window_.Busy);
+            server.emplace(served_.Path(), std::vector<std::string>{"--port", port});
+        }
+        ASSERT_TRUE(WaitUntil([&] { return watchLoss() && Reported(); }, 60000)) << Info();
+        EXPECT_TRUE(sawLoss);
+        EXPECT_EQ(reported_, std::vector<int>{qm::kStateNone});
+        EXPECT_EQ(Sha256Of(local_.File("big.bin")).toHex().toStdString(), served.toHex().toStdString());
+        EXPECT_FALSE(qm::FileExists(local_.File("big.bin.Status")));
+        std::filesystem::remove(local_.File("big.bin"));
+    }
 }
 
 } // namespace

@@ -1,0 +1,199 @@
+// Package downloads over loopback from the reference server: our download window (five parts)
+// against `aria2c -x5 -s5` and `curl` on the same file in one run, each result checked by SHA-256,
+// with MB/s and our ratio to each; how long the window's UI went without a 16 ms timer tick during
+// its transfer; and against a server that limits every connection, five parts against one.
+//
+//   bench_download [MEGABYTES] [LIMITED_MEGABYTES] [BYTES_PER_SECOND_PER_CONNECTION]
+//
+// Defaults: 200 MB; 8 MB at 1000000 bytes a second per connection. The files live in a temporary
+// folder. A peer program that is not installed is skipped (bench/setup installs them).
+#include "tests/support/ReferenceServer.h"
+#include "tests/support/TempFolder.h"
+#include "upgrade/FrmDownload.h"
+#include "upgrade/MultipartDownloader.h"
+#include "upgrade/ResultCodes.h"
+#include "upgrade/TaskObj.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kMegabyte = 1024.0 * 1024.0;
+constexpr int kUiTickMs = 16;
+
+void WriteRandomFile(const std::string& path, std::int64_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::mt19937_64 random(20261208);
+    std::vector<std::uint64_t> block(1 << 17);
+    for (std::int64_t written = 0; written < size;) {
+        std::ranges::generate(block, std::ref(random));
+        const auto count =
+            std::min<std::int64_t>(size - written, static_cast<std::int64_t>(block.size() * 8));
+        out.write(reinterpret_cast<const char*>(block.data()), count);
+        written += count;
+    }
+}
+
+QByteArray Sha256Of(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return {};
+    return hash.result();
+}
+
+struct Outcome {
+    double seconds = 0;
+    bool exact = false;
+    std::string note;
+};
+
+// The download window fetching url into target, shown (offscreen without a display), with a 16 ms
+// timer that repaints the window and notes its largest gap.
+Outcome RunWindow(const std::string& url, const std::string& target, int partCount, const QByteArray& want) {
+    qm::TFrmDownload window;
+    window.MPHttp->PartCount = partCount;
+    qm::TTaskObj task;
+    task.URL = url;
+    task.LocalFile = target;
+    int state = -1;
+    task.OnDone = [&state](qm::TTaskObj&, int reported, const std::string&) { state = reported; };
+    window.Queue.push_back(&task);
+    window.show();
+    // The first paint loads fonts and the like: not part of the transfer.
+    QElapsedTimer settling;
+    settling.start();
+    while (settling.elapsed() < 200)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+
+    QElapsedTimer sinceTick;
+    qint64 largestGap = 0;
+    int ticks = 0;
+    QTimer ui;
+    QObject::connect(&ui, &QTimer::timeout, [&] {
+        largestGap = std::max(largestGap, sinceTick.restart());
+        ++ticks;
+        window.update();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    sinceTick.start();
+    ui.start(kUiTickMs);
+    window.StartNext();
+    while (state < 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    Outcome outcome;
+    outcome.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    ui.stop();
+    outcome.exact = state == qm::kStateNone && Sha256Of(target) == want;
+    outcome.note =
+        "UI: " + std::to_string(ticks) + " ticks of 16 ms, largest gap " + std::to_string(largestGap) + " ms";
+    return outcome;
+}
+
+// A peer program; nullopt when it is not installed.
+std::optional<Outcome> RunPeer(const QString& program, const QStringList& arguments,
+                               const std::string& target, const QByteArray& want) {
+    if (QStandardPaths::findExecutable(program).isEmpty())
+        return std::nullopt;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, arguments);
+    process.waitForFinished(-1);
+    Outcome outcome;
+    outcome.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    outcome.exact =
+        process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 && Sha256Of(target) == want;
+    return outcome;
+}
+
+double Rate(const Outcome& outcome, std::int64_t bytes) {
+    return static_cast<double>(bytes) / kMegabyte / outcome.seconds;
+}
+
+void Print(const char* who, const Outcome& outcome, std::int64_t bytes) {
+    std::printf("  %-22s %7.2f s %8.1f MB/s  sha256 %s  %s\n", who, outcome.seconds, Rate(outcome, bytes),
+                outcome.exact ? "ok" : "WRONG", outcome.note.c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const std::int64_t size = static_cast<std::int64_t>((argc > 1 ? std::stod(argv[1]) : 200.0) * kMegabyte);
+    const std::int64_t limitedSize =
+        static_cast<std::int64_t>((argc > 2 ? std::stod(argv[2]) : 8.0) * kMegabyte);
+    const long long perConnection = argc > 3 ? std::stoll(argv[3]) : 1000000;
+
+    const qm::test::TTempFolder served("qm_bench_served");
+    const qm::test::TTempFolder local("qm_bench_local");
+    WriteRandomFile(served.File("package.bin"), size);
+    WriteRandomFile(served.File("limited.bin"), limitedSize);
+    const QByteArray want = Sha256Of(served.File("package.bin"));
+    const QByteArray wantLimited = Sha256Of(served.File("limited.bin"));
+    qm::test::ReferenceServer server(served.Path());
+    const std::string url = server.URL("/package.bin");
+    const std::string target = local.File("package.bin");
+
+    std::printf("%lld bytes (%.0f MB) over loopback from the reference server\n",
+                static_cast<long long>(size), static_cast<double>(size) / kMegabyte);
+    const Outcome ours = RunWindow(url, target, 5, want);
+    Print("ours, 5 parts", ours, size);
+    std::filesystem::remove(target);
+
+    const struct {
+        const char* label;
+        QString program;
+        QStringList arguments;
+    } peers[] = {
+        {"aria2c -x5 -s5",
+         QStringLiteral("aria2c"),
+         {QStringLiteral("-x5"), QStringLiteral("-s5"), QStringLiteral("-q"),
+          QStringLiteral("--allow-overwrite=true"), QStringLiteral("-d"),
+          QString::fromStdString(local.Path().string()), QStringLiteral("-o"), QStringLiteral("package.bin"),
+          QString::fromStdString(url)}},
+        {"curl",
+         QStringLiteral("curl"),
+         {QStringLiteral("-s"), QStringLiteral("-o"), QString::fromStdString(target),
+          QString::fromStdString(url)}},
+    };
+    for (const auto& peer : peers) {
+        const std::optional<Outcome> outcome = RunPeer(peer.program, peer.arguments, target, want);
+        if (!outcome) {
+            std::printf("  %-22s not installed: skipped\n", peer.label);
+            continue;
+        }
+        Print(peer.label, *outcome, size);
+        std::printf("  %-22s ours is %.2f times its speed\n", "", outcome->seconds / ours.seconds);
+        std::filesystem::remove(target);
+    }
+
+    const std::string limitedURL = server.URL("/slow/limited.bin?rate=" + std::to_string(perConnection));
+    const std::string limitedTarget = local.File("limited.bin");
+    std::printf("%lld bytes with every connection limited to %lld bytes a second\n",
+                static_cast<long long>(limitedSize), perConnection);
+    const Outcome one = RunWindow(limitedURL, limitedTarget, 1, wantLimited);
+    Print("ours, 1 part", one, limitedSize);
+    std::filesystem::remove(limitedTarget);
+    const Outcome five = RunWindow(limitedURL, limitedTarget, 5, wantLimited);
+    Print("ours, 5 parts", five, limitedSize);
+    std::printf("  five parts are %.2f times as fast as one\n", one.seconds / five.seconds);
+    return ours.exact && one.exact && five.exact ? 0 : 1;
+}
