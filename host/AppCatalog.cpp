@@ -1,13 +1,13 @@
 #include "host/AppCatalog.h"
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-
-#include <memory>
-
 #include "common/Paths.h"
+#include "common/XmlExternalContent.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <memory>
 
 namespace qm {
 
@@ -18,8 +18,8 @@ struct TXmlDocFree {
 };
 
 std::string Attribute(xmlNode* node, const char* name) {
-    std::unique_ptr<xmlChar, decltype(xmlFree)> value(xmlGetProp(node, reinterpret_cast<const xmlChar*>(name)),
-                                                      xmlFree);
+    std::unique_ptr<xmlChar, decltype(xmlFree)> value(
+        xmlGetProp(node, reinterpret_cast<const xmlChar*>(name)), xmlFree);
     return value ? reinterpret_cast<const char*>(value.get()) : std::string();
 }
 
@@ -42,8 +42,12 @@ std::optional<std::map<std::string, std::string>> FindAppRecord(const std::strin
                                                                 const std::string& id) {
     if (!FileExists(catalogueFile))
         return std::nullopt;
-    std::unique_ptr<xmlDoc, TXmlDocFree> doc(
-        xmlReadFile(catalogueFile.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    std::unique_ptr<xmlDoc, TXmlDocFree> doc(xmlReadFile(
+        catalogueFile.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (doc && DeclaresExternalContent(doc.get()))
+        throw corvane::EPlugin(
+            corvane::FormatText("文件(%s)格式错误：%s", catalogueFile, "external content is refused"),
+            "TUIPlugin.REQ_12(const req, res: TBSONDocument)");
     if (!doc) {
         const xmlError* error = xmlGetLastError();
         throw corvane::EPlugin(corvane::FormatText("文件(%s)格式错误：%s", catalogueFile,
