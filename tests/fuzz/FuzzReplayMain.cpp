@@ -14,7 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 // mishandles ends the program the way it ended the fuzzer (a crash, an abort, an uncaught exception); a
 // corpus with no file fails, since replaying nothing would pass whatever the reader does.
 int main(int argc, char** argv) {
-    std::vector<std::filesystem::path> folders(argv + 1, argv + argc);
+    std::vector<std::filesystem::path> folders;
+    // Options (as the sanitizer stage passes to every test program) are no folders.
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] != '-')
+            folders.emplace_back(argv[i]);
 #ifdef QM_FUZZ_CORPUS
     if (folders.empty())
         folders.emplace_back(QM_FUZZ_CORPUS);
