@@ -1,6 +1,7 @@
 #include "common/AppCatalog.h"
 
 #include "common/Paths.h"
+#include "common/XmlExternalContent.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
 
@@ -45,6 +46,9 @@ std::optional<std::map<std::string, std::string>> FindAppRecord(const std::strin
         return std::nullopt;
     std::unique_ptr<xmlDoc, TXmlDocFree> doc(xmlReadFile(
         catalogueFile.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (doc && DeclaresExternalContent(doc.get()))
+        throw corvane::EPlugin(
+            corvane::FormatText("文件(%s)格式错误：%s", catalogueFile, "external content is refused"), location);
     if (!doc) {
         const xmlError* error = xmlGetLastError();
         throw corvane::EPlugin(corvane::FormatText("文件(%s)格式错误：%s", catalogueFile,

@@ -2,6 +2,7 @@
 
 #include "common/FileReplace.h"
 #include "common/Paths.h"
+#include "common/XmlExternalContent.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
 
@@ -195,6 +196,9 @@ TXmlConfig::TDocPtr LoadDocument(const std::string& path, const std::string& fil
         throw std::bad_alloc();
     TXmlConfig::TDocPtr doc(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()),
                                               fileName.c_str(), nullptr, kParseOptions));
+    if (doc && DeclaresExternalContent(doc.get()))
+        throw corvane::ETax(corvane::FormatText("File \"%s\" refers to external content", fileName),
+                            kOpenLocation);
     if (doc && parser->wellFormed && xmlDocGetRootElement(doc.get()))
         return doc;
     std::string message = trap.Message();

@@ -2,6 +2,7 @@
 
 #include "common/Paths.h"
 #include "common/XmlConfig.h"
+#include "common/XmlExternalContent.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
 
@@ -70,7 +71,8 @@ std::string ReadBrandingSourceId() {
         return {};
     const TXmlConfig::TDocPtr doc(
         xmlReadFile(file.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
-    const xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+    const xmlNode* root =
+        doc && !DeclaresExternalContent(doc.get()) ? xmlDocGetRootElement(doc.get()) : nullptr;
     const xmlNode* found = root ? FindElement(root, "SoureId") : nullptr;
     if (!found)
         return {};

@@ -3,6 +3,7 @@
 #include "common/FileReplace.h"
 #include "common/Paths.h"
 #include "common/XmlConfig.h"
+#include "common/XmlExternalContent.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
 
@@ -26,9 +27,12 @@ const xmlChar* XmlText(const char* text) {
 TDocPtr LoadUsers(const std::string& fileName) {
     if (!FileExists(fileName))
         return nullptr;
-    return TDocPtr(
-        xmlReadFile(ToNativePath(fileName).c_str(), nullptr,
-                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS));
+    TDocPtr doc(xmlReadFile(ToNativePath(fileName).c_str(), nullptr,
+                            XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS));
+    // A list that refers to external content does not load: it is read as empty and left as it is.
+    if (doc && DeclaresExternalContent(doc.get()))
+        return nullptr;
+    return doc;
 }
 
 xmlNode* Child(const xmlNode* parent, const char* name) {

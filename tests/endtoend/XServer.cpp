@@ -12,7 +12,6 @@
 #include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -142,13 +141,14 @@ void TXServer::MoveMouse(QPoint at) const {
     const std::string y = std::to_string(at.y());
     Run("xdotool mousemove " + x + " " + y);
     const std::string arrived = "x:" + x + " y:" + y + " ";
-    WaitUntil([&] { return Run("xdotool getmouselocation").rfind(arrived, 0) == 0; }, 5s);
+    if (!WaitUntil([&] { return Run("xdotool getmouselocation").rfind(arrived, 0) == 0; }, 5s))
+        throw std::runtime_error("the pointer did not arrive at " + x + "," + y);
 }
 
 void TXServer::Click(QPoint at) const {
+    // Once the server has the pointer there, the events of its arrival are queued to the window under
+    // it before those of the click that follows, so that window sees the pointer arrive first.
     MoveMouse(at);
-    // Long enough for the widget under the pointer to see the pointer arrive first.
-    std::this_thread::sleep_for(150ms);
     Run("xdotool click 1");
 }
 

@@ -4,8 +4,8 @@
 // restore the window. What happened is read from the screen and from the host's trace channel.
 #include "SampleDesk.h"
 #include "ScreenSearch.h"
-#include "desk/tabs/TabStripGeometry.h"
 #include "desk/tabs/TaxTabControlTopPanel.h"
+#include "tests/support/TabStripPoints.h"
 
 #include <gtest/gtest.h>
 #include <regex>
@@ -66,26 +66,20 @@ protected:
         return *at + QPoint(image.width() / 2, image.height() / 2);
     }
 
-    // The strip with the bench's tab and one page's tab, the page's tab active.
-    qm::TTabStripGeometry StripWithTwoTabs() const {
-        qm::TTabStripMetrics metrics;
-        metrics.width = window_.width() - 2 * kPageControlAt.x();
-        metrics.height = kStripHeight;
-        metrics.listButtonWidth = kListButtonWidth;
-        metrics.rightMargin = kRightMargin;
-        metrics.maxTabLength = kMaxTabLength;
-        metrics.tabIndex = 1;
-        metrics.visibleTabs = {0, 1};
-        return qm::TTabStripGeometry(metrics);
+    // The strip as the desk frame sets it up, not scrolled.
+    qm::test::TStripLayout Strip() const {
+        return {window_.width() - 2 * kPageControlAt.x(),
+                kStripHeight,
+                kListButtonWidth,
+                kRightMargin,
+                kMaxTabLength,
+                0};
     }
 
     // A point of the strip (strip coordinates) on the screen.
-    QPoint OnStrip(int x, int y) const { return window_.topLeft() + kPageControlAt + QPoint(x, y); }
+    QPoint OnStrip(QPoint at) const { return window_.topLeft() + kPageControlAt + at; }
     // The middle of visible tab k while the row is not scrolled.
-    QPoint TabCentre(int k) const {
-        const qm::TRect tab = StripWithTwoTabs().TabHitRect(k);
-        return OnStrip(kListButtonWidth + (tab.left + tab.right) / 2, kStripHeight / 2);
-    }
+    QPoint TabCentre(int k) const { return OnStrip(qm::test::TabMiddle(Strip(), k)); }
     // Waits until the bench shows the icon again (the bench is the page shown).
     QPoint WaitForIcon(const std::string& picture) const {
         QPoint at(-1, -1);
@@ -181,8 +175,7 @@ TEST_F(DeskSession, CalendarIconOpensOnePageAndTheSameActionAgainFocusesIt) {
     EXPECT_TRUE(WaitUntil([&] { return IconCentre("calendar_nor.png") == QPoint(-1, -1); }, kScreenTimeout))
         << "the calendar's page is shown again";
     // Where a third tab would start, the strip is still empty.
-    const qm::TTabStripGeometry strip = StripWithTwoTabs();
-    const int thirdTabMiddle = kListButtonWidth + 2 * strip.Step() + kMaxTabLength / 2;
+    const int thirdTabMiddle = qm::test::TabMiddle(Strip(), 2).x();
     EXPECT_TRUE(StripBackgroundAt(server_->Screenshot(), thirdTabMiddle));
 }
 
@@ -191,16 +184,12 @@ TEST_F(DeskSession, TabCloseButtonClosesThePageAndFreesItsWindow) {
     ASSERT_NE(calculator, QPoint(-1, -1)) << "the calculator icon is not on the bench";
     server_->Click(calculator);
     ASSERT_TRUE(desk_->Host().WaitForOutput("DeskTools calculator window created")) << desk_->Host().Output();
-    const qm::TTabStripGeometry strip = StripWithTwoTabs();
-    const int pageTabMiddle = kListButtonWidth + strip.Step() + kMaxTabLength / 2;
+    const int pageTabMiddle = qm::test::TabMiddle(Strip(), 1).x();
     ASSERT_TRUE(
         WaitUntil([&] { return !StripBackgroundAt(server_->Screenshot(), pageTabMiddle); }, kScreenTimeout))
         << "the new page's tab";
 
-    const std::optional<qm::TRect> close = strip.CloseHitRect(1);
-    ASSERT_TRUE(close);
-    server_->Click(
-        OnStrip(kListButtonWidth + (close->left + close->right) / 2, (close->top + close->bottom) / 2));
+    server_->Click(OnStrip(qm::test::CloseButtonMiddle(Strip(), 1)));
     ASSERT_TRUE(desk_->Host().WaitForOutput("DeskTools calculator window closed")) << desk_->Host().Output();
     EXPECT_TRUE(
         WaitUntil([&] { return StripBackgroundAt(server_->Screenshot(), pageTabMiddle); }, kScreenTimeout))
@@ -256,7 +245,7 @@ TEST_F(DeskSession, HoverLookEndsWhenThePointerMovesFromATitleButtonOntoThePageC
         EXPECT_TRUE(WaitUntil([&] { return server_->Screenshot().copy(area) != normal; }, kScreenTimeout))
             << kTitleButtons[button] << " shows no hover look";
         // Straight down onto the tab strip.
-        server_->MoveMouse(QPoint(centre.x(), OnStrip(0, kStripHeight / 2).y()));
+        server_->MoveMouse(QPoint(centre.x(), OnStrip(QPoint(0, kStripHeight / 2)).y()));
         EXPECT_TRUE(WaitUntil([&] { return server_->Screenshot().copy(area) == normal; }, kScreenTimeout))
             << kTitleButtons[button] << " keeps its hover look";
     }

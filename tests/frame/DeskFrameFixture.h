@@ -8,6 +8,7 @@
 #include "desk/tabs/TaxTabControlTopPanel.h"
 #include "host/FrmDesk.h"
 #include "tests/support/MouseEvents.h"
+#include "tests/support/TabStripPoints.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -103,17 +104,14 @@ protected:
 
     // The tab strip's free area and the middle of a tab (by visible position), in strip coordinates.
     QPoint FreeStripPoint() const { return Strip().mapFrom(&Pages(), Pages().FreeStripRect().center()); }
-    QPoint TabPoint(int visiblePosition) const {
-        const TTabStripGeometry geometry = Strip().Geometry();
-        const TRect tab = geometry.TabHitRect(visiblePosition);
-        return {(tab.left + tab.right) / 2 - geometry.RowX(0), (tab.top + tab.bottom) / 2};
-    }
+    QPoint TabPoint(int visiblePosition) const { return TabMiddle(StripLayout(), visiblePosition); }
     QPoint CloseButtonPoint(int visiblePosition) const {
-        const TTabStripGeometry geometry = Strip().Geometry();
-        const std::optional<TRect> close = geometry.CloseHitRect(visiblePosition);
-        if (!close)
-            throw std::logic_error("the tab has no close button");
-        return {(close->left + close->right) / 2 - geometry.RowX(0), (close->top + close->bottom) / 2};
+        return CloseButtonMiddle(StripLayout(), visiblePosition);
+    }
+    // The strip's settings, from which the points above are worked out.
+    TStripLayout StripLayout() const {
+        return {Strip().width(),       Strip().height(),       Strip().ListButtonWidth(),
+                Strip().RightMargin(), Strip().MaxTabLength(), Strip().ScrollOffset()};
     }
 
     // Where the user's cursor is, which the strip's click records (strip coordinates).

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 
 void TInvoiceTest::SetUp() {
@@ -79,6 +80,22 @@ QVariant TInvoiceTest::RunScript(QWebEngineView& browser, const QString& script)
     if (!WaitFor([&] { return result->has_value(); }))
         ADD_FAILURE() << "no answer from the page for: " << script.toStdString();
     return result->value_or(QVariant());
+}
+
+void TInvoiceTest::Settle(QWebEngineView& browser) {
+    RunScript(browser, QStringLiteral("window.qmSettled = false;"
+                                      "requestAnimationFrame(function () {"
+                                      "  setTimeout(function () { window.qmSettled = true; }, 0); });"));
+    if (!WaitFor([&] { return RunScript(browser, QStringLiteral("window.qmSettled")).toBool(); }))
+        ADD_FAILURE() << "the page did not reach its next frame";
+    HandlePostedEvents();
+}
+
+void TInvoiceTest::HandlePostedEvents() {
+    bool posted = false;
+    QTimer::singleShot(0, [&posted] { posted = true; });
+    if (!WaitFor([&] { return posted; }))
+        ADD_FAILURE() << "the event loop did not come round";
 }
 
 bool TInvoiceTest::WaitFor(const std::function<bool()>& condition, int milliseconds) {

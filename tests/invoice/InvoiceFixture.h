@@ -63,6 +63,13 @@ public:
 
     // Runs script in the page and waits for its value.
     static QVariant RunScript(QWebEngineView& browser, const QString& script);
+    // Waits until the page has run what was queued in it so far (input events with their default actions,
+    // timers due at once) up to its next frame, and the application has handled every event posted
+    // meanwhile: what the page would have asked of the window by then (a menu, a dialog, a new window, a
+    // navigation) has been asked. Fails the test when the page does not get there in time.
+    static void Settle(QWebEngineView& browser);
+    // Waits until the application has handled every event posted so far.
+    static void HandlePostedEvents();
     // Processes events until condition holds or the time is up.
     static bool WaitFor(const std::function<bool()>& condition, int milliseconds = 20000);
 

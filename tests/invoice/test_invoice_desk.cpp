@@ -221,7 +221,7 @@ TEST_F(InvoiceDesk, ScriptErrorsAlertsRightClicksAndCtrlNInTheDockedPageShowNoth
               QStringLiteral("1 2"))
         << "Ctrl+N is taken before it reaches the page";
 
-    QTest::qWait(500);
+    TInvoiceTest::Settle(*opened.browser);
     EXPECT_EQ(TInvoiceTest::VisibleTopLevels(), before) << "no dialog, menu or browser window appeared";
     for (QWidget* widget : QApplication::topLevelWidgets())
         EXPECT_FALSE(qobject_cast<QMenu*>(widget) != nullptr && widget->isVisible()) << "a menu is shown";

@@ -3,6 +3,7 @@
 #include "PageDeskFixture.h"
 
 #include <QCoreApplication>
+#include <QRect>
 #include <tuple>
 
 namespace qm::test {
@@ -112,6 +113,28 @@ TEST_F(BadHandles, DeskDockingRefusesABadControl) {
         ExpectRefused(std::string("uidesk_dock_winctrl{inst = ") + bad +
                           ", left = 10, top = 10, width = 50, height = 50, anchors = ''}",
                       "inst");
+}
+
+TEST_F(BadHandles, BenchDockingRefusesABadControlAPageOrTheBenchItself) {
+    const auto dock = [](const std::string& inst) {
+        return "uibench_dock_winctrl{inst = " + inst +
+               ", left = 10, top = 10, width = 50, height = 50, anchors = ''}";
+    };
+    for (const char* bad : kBadControls)
+        ExpectRefused(dock(bad), "inst");
+    // A page belongs to its page control, and the bench cannot hold itself.
+    ExpectRefused(dock("other"), "inst");
+    TUIContainer& bench = desk.BenchContainer();
+    SetGlobal("bench",
+              corvane::Handles().Register(static_cast<const QWidget*>(&bench), corvane::kHandleControl));
+    ExpectRefused(dock("bench"), "inst");
+
+    // A good control is docked where it was asked to go.
+    TPluginWindow& good = Control();
+    SetGlobal("good", good.Handle());
+    Run(dock("good"));
+    EXPECT_EQ(good.parentWidget(), &bench);
+    EXPECT_EQ(good.geometry(), QRect(10, 10, 50, 50));
 }
 
 TEST_F(BadHandles, NoControlGoesIntoAPageInsideItself) {

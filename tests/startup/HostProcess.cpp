@@ -153,6 +153,17 @@ bool THostProcess::WaitForDialog(std::chrono::milliseconds timeout) {
     return !Dialogs().empty();
 }
 
+bool THostProcess::RoundTrip(std::chrono::milliseconds timeout) {
+    const std::filesystem::path pulse = options_.dialogFile.string() + ".pulse";
+    for (int round = 0; round < 2; ++round) {
+        std::ofstream(pulse).put('?');
+        if (!WaitUntil([&] { return !std::filesystem::exists(pulse) || !Running(); }, timeout) ||
+            std::filesystem::exists(pulse))
+            return false;
+    }
+    return Running();
+}
+
 bool THostProcess::Running() {
     if (status_ || pid_ <= 0)
         return false;

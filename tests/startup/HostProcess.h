@@ -59,6 +59,12 @@ public:
     // Waits for a first dialog, or until the process ends.
     bool WaitForDialog(std::chrono::milliseconds timeout = 20s);
 
+    // Waits until the host's main thread has run its event loop twice more (the dialog watcher answers
+    // from there, 20 ms apart), so that what the host had set off by now, down to its 1 ms timers, has
+    // happened: the positive signal for checking that something did not. False when the host ended or
+    // did not answer in time.
+    bool RoundTrip(std::chrono::milliseconds timeout = 20s);
+
     // Whether the process has not ended yet (an ended process is reaped here).
     bool Running();
     // Waits for the end; the wait status, or nothing when the time ran out.

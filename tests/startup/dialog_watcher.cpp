@@ -4,6 +4,8 @@
 // the dialog's default button. The line is
 //     <caption> TAB <message> TAB <the other visible top-level windows as class:caption, comma separated>
 // so a test can tell what was shown and whether a desk window existed beside it.
+// It also answers a test's round trip: on the same timer, on the application's main thread, it removes
+// the file "<QM_TEST_DIALOG_LOG>.pulse" when the test has created it.
 #include <QApplication>
 #include <QByteArray>
 #include <QDialog>
@@ -66,6 +68,7 @@ void WatchDialogs() {
     auto* timer = new QTimer(QCoreApplication::instance());
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, timer, [logFile] {
+        QFile::remove(logFile + QStringLiteral(".pulse"));
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (dialog == nullptr || !dialog->isVisible())
             return;
