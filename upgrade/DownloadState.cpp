@@ -12,8 +12,8 @@ namespace {
 
 constexpr const char* kGlobal = "GLOBAL";
 constexpr const char* kPartPrefix = "PART_";
-// The INI reader drops one pair of quotes around a value; an entity tag carries its own quotes,
-// so it is written inside one more pair.
+// The INI reader drops one pair of quotes around a value, so every text is written inside one
+// more pair: an entity tag carries its own quotes, and an address or date may too.
 std::string Quoted(const std::string& value) {
     return "\"" + value + "\"";
 }
@@ -74,18 +74,18 @@ bool WriteDownloadState(const std::string& fileName, const TDownloadState& state
         HasLineBreak(state.lastModified))
         return false;
     std::string text = "[" + std::string(kGlobal) + "]\r\n";
-    text += Line("Url", state.url);
+    text += Line("Url", Quoted(state.url));
     text += Line("ContentLength", state.contentLength);
     text += Line("PartCount", static_cast<std::int64_t>(state.parts.size()));
     text += Line("ETag", Quoted(state.etag));
-    text += Line("LastModified", state.lastModified);
+    text += Line("LastModified", Quoted(state.lastModified));
     for (std::size_t i = 0; i < state.parts.size(); ++i) {
         const TPartState& part = state.parts[i];
         text += "\r\n[" + std::string(kPartPrefix) + std::to_string(i) + "]\r\n";
         text += Line("StartOffset", part.start);
         text += Line("EndOffset", part.end);
         text += Line("DataCount", part.done);
-        text += Line("URL", state.url);
+        text += Line("URL", Quoted(state.url));
     }
     const std::string native = ToNativePath(fileName);
     return !ReplaceFileContent(ResolvedTarget(native), text).has_value();

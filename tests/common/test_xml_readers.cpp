@@ -1,9 +1,9 @@
 // Every reader of XML files that a user, an installer or a server can hand us, given hostile files: a
 // DOCTYPE that pulls in external content is refused, and nesting far deeper than any real file is
 // survived.
+#include "common/AppCatalog.h"
 #include "common/XmlConfig.h"
 #include "corvane/Errors.h"
-#include "host/AppCatalog.h"
 #include "host/BootList.h"
 #include "login/UserList.h"
 #include "tests/support/TempFolder.h"
@@ -53,7 +53,7 @@ std::vector<TXmlReader> Readers() {
          }},
         {"store catalogue", "store", "<app id=\"1\" name=\"a&x;\"/>",
          [](const std::string& file) {
-             const auto record = qm::FindAppRecord(file, "1");
+             const auto record = qm::FindAppRecord(file, "1", qm::kAppRecordFields, "test");
              return record ? record->at("name") : std::string("(none)");
          }},
         // The remembered users never raise: a file they cannot use reads as no user and is not
@@ -127,7 +127,7 @@ TEST(XmlReaders, RefuseNestingFarDeeperThanAnyRealFileAndReadRealDepths) {
     }
     // The catalogue is searched at any depth a real file has.
     WriteFile(file, nested("store", 200, "<app id=\"7\" name=\"deep\"/>"));
-    const auto record = qm::FindAppRecord(file, "7");
+    const auto record = qm::FindAppRecord(file, "7", qm::kAppRecordFields, "test");
     ASSERT_TRUE(record.has_value());
     EXPECT_EQ(record->at("name"), "deep");
 }
