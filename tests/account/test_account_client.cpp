@@ -2,11 +2,11 @@
 // data folder of their own.
 #include "common/AccountConfig.h"
 #include "common/AccountService.h"
-#include "common/CurlHandles.h"
 #include "common/Paths.h"
 #include "corvane/Errors.h"
 #include "tests/common/TestFiles.h"
 #include "tests/internet/InternetFixture.h"
+#include "tests/support/FetchOnce.h"
 #include "tests/support/ReferenceServer.h"
 
 #include <chrono>
@@ -40,29 +40,6 @@ std::string ErrorOf(const std::function<void()>& call) {
         return error.Message();
     }
     return "(no error)";
-}
-
-struct Fetched {
-    long status = 0;
-    std::string location;
-};
-
-// One GET without following redirects, as a browser's first step.
-Fetched FetchOnce(const std::string& url) {
-    CurlEasy curl = MakeCurlEasy();
-    Fetched fetched;
-    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, 20L);
-    curl_easy_setopt(
-        curl.get(), CURLOPT_WRITEFUNCTION,
-        +[](char*, size_t size, size_t count, void*) -> size_t { return size * count; });
-    if (curl_easy_perform(curl.get()) != CURLE_OK)
-        return fetched;
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &fetched.status);
-    char* location = nullptr;
-    curl_easy_getinfo(curl.get(), CURLINFO_REDIRECT_URL, &location);
-    fetched.location = location ? location : "";
-    return fetched;
 }
 
 class AccountClientTest : public ::testing::Test {
@@ -173,7 +150,7 @@ TEST_F(AccountClientTest, TokenLoginPageRedirectsOnceAndOnlyToWebAddresses) {
     const std::string target = "http://pages.invalid/账户/修改?a=1&b=x y%z";
     const std::string url = TokenLoginUrlFor(target);
 
-    const Fetched first = FetchOnce(url);
+    const TFetched first = FetchOnce(url);
     EXPECT_EQ(first.status, 302);
     EXPECT_EQ(first.location, target);
     EXPECT_EQ(FetchOnce(url).status, 403) << "a token logs a browser in once";

@@ -2,12 +2,12 @@
 // started by each test on a free port with a data folder of its own): registration and login in the
 // dialog, the login check and account pages with a token login opened in a recording browser, and
 // services that cannot be reached or never answer.
-#include "common/CurlHandles.h"
 #include "common/Paths.h"
 #include "common/Routing.h"
 #include "corvane/Khan.h"
 #include "host/UIPlugin.h"
 #include "tests/login/LoginTestSupport.h"
+#include "tests/support/FetchOnce.h"
 #include "tests/support/ReferenceServer.h"
 #include "tests/support/TestPrograms.h"
 
@@ -61,29 +61,6 @@ QString MessageAfterClick(QWidget* dialog, const char* button) {
 void Fill(QWidget* dialog, std::initializer_list<std::pair<const char*, const char*>> fields) {
     for (const auto& [name, text] : fields)
         Child<QLineEdit>(dialog, name)->setText(QString::fromUtf8(text));
-}
-
-struct TFetched {
-    long status = 0;
-    std::string location;
-};
-
-// One GET without following redirects: what a browser gets first for the address.
-TFetched FetchOnce(const std::string& url) {
-    qm::CurlEasy curl = qm::MakeCurlEasy();
-    TFetched fetched;
-    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, 20L);
-    curl_easy_setopt(
-        curl.get(), CURLOPT_WRITEFUNCTION,
-        +[](char*, size_t size, size_t count, void*) -> size_t { return size * count; });
-    if (curl_easy_perform(curl.get()) != CURLE_OK)
-        return fetched;
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &fetched.status);
-    char* location = nullptr;
-    curl_easy_getinfo(curl.get(), CURLINFO_REDIRECT_URL, &location);
-    fetched.location = location ? location : "";
-    return fetched;
 }
 
 class LoginServiceTest : public ::testing::Test {
@@ -242,7 +219,7 @@ TEST_F(LoginServiceTest, RegisterLogInAndOpenAccountPagesWithATokenLogin) {
     ASSERT_EQ(opened.size(), 1);
     const std::string tokenLogin = opened.front().toStdString();
     EXPECT_EQ(tokenLogin.rfind(server_->URL("/myaccount/loginSend.do?sendTo="), 0), 0u) << tokenLogin;
-    const TFetched redirect = FetchOnce(tokenLogin);
+    const qm::test::TFetched redirect = qm::test::FetchOnce(tokenLogin);
     EXPECT_EQ(redirect.status, 302);
     EXPECT_EQ(redirect.location, kForumOpened);
 
