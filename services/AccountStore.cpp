@@ -1,5 +1,7 @@
 #include "services/AccountStore.h"
 
+#include "services/SqliteStatements.h"
+
 #include <chrono>
 #include <sodium.h>
 #include <stdexcept>
@@ -18,35 +20,6 @@ constexpr const char* kSchema = "CREATE TABLE IF NOT EXISTS accounts ("
                                 " source_id TEXT NOT NULL,"
                                 " email TEXT NOT NULL,"
                                 " created_at INTEGER NOT NULL)";
-
-struct StatementFinalize {
-    void operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalize>;
-
-[[noreturn]] void Fail(sqlite3* database, const std::string& what) {
-    throw std::runtime_error("accounts database: " + what + ": " + sqlite3_errmsg(database));
-}
-
-Statement Prepare(sqlite3* database, const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(database, sql, -1, &statement, nullptr) != SQLITE_OK)
-        Fail(database, "prepare");
-    return Statement(statement);
-}
-
-void BindText(sqlite3* database, sqlite3_stmt* statement, int index, const std::string& text) {
-    if (sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) !=
-        SQLITE_OK)
-        Fail(database, "bind");
-}
-
-std::string ColumnText(sqlite3_stmt* statement, int column) {
-    const unsigned char* text = sqlite3_column_text(statement, column);
-    return text ? std::string(reinterpret_cast<const char*>(text),
-                              static_cast<std::size_t>(sqlite3_column_bytes(statement, column)))
-                : std::string();
-}
 
 void InitSodiumOnce() {
     if (sodium_init() < 0)
