@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <optional>
 #include <vector>
 
@@ -140,7 +141,10 @@ struct TMultipartHttpDownloader::TState {
 
     // From byte 0: the file loses whatever an earlier transfer left in it.
     void StartFresh(bool ranges) {
-        file->resize(0);
+        // Truncating even an empty file makes the file system write the whole download back as
+        // soon as the file is closed, on this thread.
+        if (file->size() != 0)
+            file->resize(0);
         sessionBytes = 0;
         parts.clear();
         if (remote.contentLength == 0) {
@@ -148,6 +152,9 @@ struct TMultipartHttpDownloader::TState {
             return;
         }
         if (ranges) {
+            // Blocks claimed at once cost far less than claiming them page by page as the parts
+            // write; the file's size still grows only with what is written.
+            ::fallocate(file->handle(), FALLOC_FL_KEEP_SIZE, 0, remote.contentLength);
             Continue(SplitIntoParts(remote.contentLength, std::max(owner.PartCount, 1)));
             return;
         }
@@ -191,6 +198,7 @@ struct TMultipartHttpDownloader::TState {
     void PartEnded(std::size_t index, CURLcode result) {
         TPart& part = parts[index];
         const std::unique_ptr<TPartRequest> ended = std::move(part.request);
+        ended->Flush();
         part.range.done += ended->Received();
         sessionBytes += ended->Received();
         if (ended->WriteFailed()) {
@@ -346,6 +354,7 @@ struct TMultipartHttpDownloader::TState {
             if (!part.request)
                 continue;
             multi.Remove(part.request->Handle());
+            part.request->Flush(); // a failure shows in the next write, or not at all once stopped
             part.range.done += part.request->Received();
             sessionBytes += part.request->Received();
             part.request.reset();
@@ -359,7 +368,14 @@ struct TMultipartHttpDownloader::TState {
         return state;
     }
 
-    void SaveState() { Save(Current()); }
+    // The record counts only bytes in the file.
+    void SaveState() {
+        for (TPart& part : parts) {
+            if (part.request)
+                part.request->Flush();
+        }
+        Save(Current());
+    }
 
     void Save(const TDownloadState& state) {
         if (owner.StateFileName.empty())

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
+#include <cstring>
 #include <string_view>
 #include <unistd.h>
 
@@ -24,6 +26,8 @@ constexpr long kReceiveBufferBytes = 256 * 1024;
 // What one part writes before it lets the event loop run; libcurl would otherwise read on as long
 // as the socket has data (up to a hundred pieces), and five fast parts starve the UI.
 constexpr std::int64_t kBytesPerTurn = 512 * 1024;
+// Gathered writes end at multiples of this file offset.
+constexpr std::int64_t kWriteBlock = 1024 * 1024;
 
 constexpr long kStatusOK = 200;
 constexpr long kStatusPartialContent = 206;
@@ -111,30 +115,50 @@ size_t TPartRequest::Write(const char* data, size_t size) {
     if (!file_)
         return size;
     const long expected = last_ < 0 ? kStatusOK : kStatusPartialContent;
-    const bool overlong = last_ >= 0 && received_ + static_cast<std::int64_t>(size) > last_ - first_ + 1;
+    const std::int64_t arrived = received_ + static_cast<std::int64_t>(gatheredBytes_);
+    const bool overlong = last_ >= 0 && arrived + static_cast<std::int64_t>(size) > last_ - first_ + 1;
     if (head_.status != expected || overlong) {
         unexpected_ = true;
         return 0;
     }
+    if (writeFailed_)
+        return 0;
     if (turnBytes_ >= kBytesPerTurn) {
         turnBytes_ = 0;
         ContinueLater();
         return CURL_WRITEFUNC_PAUSE; // libcurl keeps these bytes and hands them over again
     }
+    if (!gathered_)
+        gathered_ = std::make_unique_for_overwrite<char[]>(kWriteBlock);
+    for (std::size_t taken = 0; taken < size;) {
+        const std::int64_t blockStart = first_ + received_;
+        const auto room = static_cast<std::size_t>(kWriteBlock - blockStart % kWriteBlock) - gatheredBytes_;
+        const std::size_t count = std::min(room, size - taken);
+        std::memcpy(gathered_.get() + gatheredBytes_, data + taken, count);
+        gatheredBytes_ += count;
+        taken += count;
+        if (count == room && !Flush())
+            return 0;
+    }
+    turnBytes_ += static_cast<std::int64_t>(size);
+    return size;
+}
+
+bool TPartRequest::Flush() {
     // Straight to the file at the part's offset: the parts share the file, and its own buffer is
     // left empty (whoever flushes it finds nothing to write).
-    for (std::size_t written = 0; written < size;) {
-        const ssize_t count =
-            ::pwrite(file_->handle(), data + written, size - written, first_ + received_ + written);
+    for (std::size_t written = 0; written < gatheredBytes_;) {
+        const ssize_t count = ::pwrite(file_->handle(), gathered_.get() + written, gatheredBytes_ - written,
+                                       first_ + received_ + static_cast<std::int64_t>(written));
         if (count <= 0) {
             writeFailed_ = true;
-            return 0;
+            return false;
         }
         written += static_cast<std::size_t>(count);
     }
-    received_ += static_cast<std::int64_t>(size);
-    turnBytes_ += static_cast<std::int64_t>(size);
-    return size;
+    received_ += static_cast<std::int64_t>(gatheredBytes_);
+    gatheredBytes_ = 0;
+    return true;
 }
 
 void TPartRequest::ContinueLater() {

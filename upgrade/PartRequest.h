@@ -19,6 +19,9 @@ namespace qm {
 // minute, ends the request with a libcurl error. A request takes a bounded share of the bytes
 // waiting on its connection at a time, then lets the event loop run before it takes more, so
 // that a fast transfer never holds up the UI.
+//
+// The body is gathered and written in blocks that end on whole megabytes of the file: the file
+// system handles one large write far more cheaply than the many small pieces libcurl hands over.
 class TPartRequest {
 public:
     // HEAD of url.
@@ -34,8 +37,11 @@ public:
     // Null when libcurl could not make or set up the handle.
     CURL* Handle() const noexcept { return curl_.get(); }
     const TAnswerHead& Head() const noexcept { return head_; }
-    // Bytes written into the file so far.
+    // Bytes written into the file so far; bytes still gathered are not counted until Flush.
     std::int64_t Received() const noexcept { return received_; }
+    // Writes what is gathered; false (and WriteFailed) when the file refuses it. Owners call it
+    // before they read Received for the record, and when the request has ended.
+    bool Flush();
     // The answer's status was not the one asked for, or its body went beyond the range; nothing
     // of such a body is written.
     bool UnexpectedAnswer() const noexcept { return unexpected_; }
@@ -59,6 +65,8 @@ private:
     std::string range_; // kept alive for libcurl
     TAnswerHead head_;
     std::int64_t received_ = 0;
+    std::unique_ptr<char[]> gathered_; // the block being gathered, from file offset first_ + received_
+    std::size_t gatheredBytes_ = 0;
     bool unexpected_ = false;
     bool writeFailed_ = false;
     std::int64_t turnBytes_ = 0; // written since the request last let the event loop run
