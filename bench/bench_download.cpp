@@ -33,6 +33,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <time.h>
 #include <vector>
 
 namespace {
@@ -79,6 +80,12 @@ private:
     std::ofstream control_;
 };
 
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
 struct Outcome {
     double seconds = 0;
     bool exact = false;
@@ -114,6 +121,7 @@ Outcome RunWindow(const std::string& url, const std::string& target, int partCou
         ++ticks;
         window.update();
     });
+    const double cpuBefore = ThreadCpuSeconds();
     QElapsedTimer clock;
     clock.start();
     sinceTick.start();
@@ -127,10 +135,13 @@ Outcome RunWindow(const std::string& url, const std::string& target, int partCou
         perf->Disable();
     Outcome outcome;
     outcome.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    const double busy = ThreadCpuSeconds() - cpuBefore;
     ui.stop();
     outcome.exact = state == qm::kStateNone;
-    outcome.note =
-        "UI: " + std::to_string(ticks) + " ticks of 16 ms, largest gap " + std::to_string(largestGap) + " ms";
+    char busyText[32];
+    std::snprintf(busyText, sizeof busyText, "%.0f%%", 100.0 * busy / outcome.seconds);
+    outcome.note = "UI thread busy " + std::string(busyText) + "; " + std::to_string(ticks) +
+                   " ticks of 16 ms, largest gap " + std::to_string(largestGap) + " ms";
     return outcome;
 }
 

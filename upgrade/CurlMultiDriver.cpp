@@ -107,6 +107,7 @@ void TCurlMultiDriver::Act(curl_socket_t socket, int events) {
     if (!multi_)
         return;
     int running = 0;
+    turn_.Begin();
     curl_multi_socket_action(multi_, socket, events, &running);
     ReapFinished();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "upgrade/EventLoopTurn.h"
+
 #include <QObject>
 #include <QTimer>
 #include <curl/curl.h>
@@ -32,6 +34,9 @@ public:
     // every libcurl callback, so the handler may Add and Remove handles (also this one).
     std::function<void(CURL* handle, CURLcode result)> OnFinished;
 
+    // Begun whenever the event loop calls into libcurl here.
+    TEventLoopTurn& Turn() noexcept { return turn_; }
+
 private:
     struct TSocketWatch {
         QSocketNotifier* read = nullptr;  // owned through Qt (deleteLater)
@@ -47,6 +52,7 @@ private:
     void ReapFinished();
 
     QTimer timer_;
+    TEventLoopTurn turn_;
     std::map<curl_socket_t, TSocketWatch> watches_;
     // Ended transfers not yet handed to OnFinished; Remove takes a handle out again, so a handler
     // that frees another ended handle never sees it reported afterwards.

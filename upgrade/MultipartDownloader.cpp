@@ -73,6 +73,7 @@ struct TMultipartHttpDownloader::TState {
         remote.url = url;
         resumeFrom = std::move(from);
         statsTimer.start();
+        multi.Turn().SetLength(owner.TurnLength);
         probe = TPartRequest::MakeHead(url);
         if (!probe->Handle() || !multi.Add(probe->Handle())) {
             probe.reset();
@@ -184,10 +185,10 @@ struct TMultipartHttpDownloader::TState {
         part.restartPending = false;
         if (wholeBody) {
             part.range.done = 0; // a body without ranges always comes from its first byte
-            part.request = TPartRequest::MakeGet(remote.url, *file, 0, -1);
+            part.request = TPartRequest::MakeGet(remote.url, *file, 0, -1, multi.Turn());
         } else {
-            part.request =
-                TPartRequest::MakeGet(remote.url, *file, part.range.start + part.range.done, part.range.end);
+            part.request = TPartRequest::MakeGet(remote.url, *file, part.range.start + part.range.done,
+                                                 part.range.end, multi.Turn());
         }
         if (!part.request->Handle() || !multi.Add(part.request->Handle())) {
             part.request.reset();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "upgrade/EventLoopTurn.h"
+
 #include <QObject>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -51,6 +54,9 @@ public:
     std::string URL;
     std::string StateFileName;
     int PartCount = 5;
+    // How long the event loop may stay reading in one go before a part pauses (zero: pause after
+    // every piece libcurl hands over).
+    std::chrono::microseconds TurnLength = TEventLoopTurn::kLength;
     // The caller's note of how the next start behaves (0 fresh, 1 resume); the downloader keeps it
     // and never reads it.
     int Tag = 0;

@@ -23,9 +23,6 @@ constexpr long kHeadSeconds = 30;
 
 // libcurl reads the socket in pieces of this size (instead of 16 KB): fewer system calls per byte.
 constexpr long kReceiveBufferBytes = 256 * 1024;
-// What one part writes before it lets the event loop run; libcurl would otherwise read on as long
-// as the socket has data (up to a hundred pieces), and five fast parts starve the UI.
-constexpr std::int64_t kBytesPerTurn = 512 * 1024;
 // Gathered writes end at multiples of this file offset.
 constexpr std::int64_t kWriteBlock = 1024 * 1024;
 
@@ -34,21 +31,21 @@ constexpr long kStatusPartialContent = 206;
 
 } // namespace
 
-TPartRequest::TPartRequest(QFile* file, std::int64_t first, std::int64_t last)
-    : curl_(MakeCurlEasy()), file_(file), first_(first), last_(last) {}
+TPartRequest::TPartRequest(QFile* file, std::int64_t first, std::int64_t last, TEventLoopTurn* turn)
+    : curl_(MakeCurlEasy()), file_(file), first_(first), last_(last), turn_(turn) {}
 
 TPartRequest::~TPartRequest() = default;
 
 std::unique_ptr<TPartRequest> TPartRequest::MakeHead(const std::string& url) {
-    std::unique_ptr<TPartRequest> request(new TPartRequest(nullptr, 0, -1));
+    std::unique_ptr<TPartRequest> request(new TPartRequest(nullptr, 0, -1, nullptr));
     if (!request->Configure(url, true))
         request->curl_.reset();
     return request;
 }
 
 std::unique_ptr<TPartRequest> TPartRequest::MakeGet(const std::string& url, QFile& file, std::int64_t first,
-                                                    std::int64_t last) {
-    std::unique_ptr<TPartRequest> request(new TPartRequest(&file, last < 0 ? 0 : first, last));
+                                                    std::int64_t last, TEventLoopTurn& turn) {
+    std::unique_ptr<TPartRequest> request(new TPartRequest(&file, last < 0 ? 0 : first, last, &turn));
     if (!request->Configure(url, false))
         request->curl_.reset();
     return request;
@@ -123,8 +120,7 @@ size_t TPartRequest::Write(const char* data, size_t size) {
     }
     if (writeFailed_)
         return 0;
-    if (turnBytes_ >= kBytesPerTurn) {
-        turnBytes_ = 0;
+    if (turn_->Over()) {
         ContinueLater();
         return CURL_WRITEFUNC_PAUSE; // libcurl keeps these bytes and hands them over again
     }
@@ -140,7 +136,7 @@ size_t TPartRequest::Write(const char* data, size_t size) {
         if (count == room && !Flush())
             return 0;
     }
-    turnBytes_ += static_cast<std::int64_t>(size);
+    turn_->Took();
     return size;
 }
 
@@ -162,7 +158,10 @@ bool TPartRequest::Flush() {
 }
 
 void TPartRequest::ContinueLater() {
-    QTimer::singleShot(0, &turns_, [this] { curl_easy_pause(curl_.get(), CURLPAUSE_CONT); });
+    QTimer::singleShot(0, &turns_, [this] {
+        turn_->Begin(); // libcurl hands the held bytes over from inside this call
+        curl_easy_pause(curl_.get(), CURLPAUSE_CONT);
+    });
 }
 
 } // namespace qm

@@ -2,6 +2,7 @@
 
 #include "common/CurlHandles.h"
 #include "upgrade/AnswerHead.h"
+#include "upgrade/EventLoopTurn.h"
 
 #include <QObject>
 #include <cstdint>
@@ -16,9 +17,9 @@ namespace qm {
 // that learns about the file, or the GET of one byte range (or of the whole body) whose bytes go
 // into the shared file at their own offsets. Redirects are followed; certificates are checked;
 // a connection that cannot be made within a few seconds, or that brings no byte for half a
-// minute, ends the request with a libcurl error. A request takes a bounded share of the bytes
-// waiting on its connection at a time, then lets the event loop run before it takes more, so
-// that a fast transfer never holds up the UI.
+// minute, ends the request with a libcurl error. Once the event loop's turn in libcurl has lasted
+// its length (see TEventLoopTurn), the request pauses and lets the loop run before it reads on,
+// so that a fast transfer never holds up the UI.
 //
 // The body is gathered and written in blocks that end on whole megabytes of the file: the file
 // system handles one large write far more cheaply than the many small pieces libcurl hands over.
@@ -28,8 +29,9 @@ public:
     static std::unique_ptr<TPartRequest> MakeHead(const std::string& url);
     // GET of bytes first..last (inclusive) of url, expecting 206; with last < 0 the whole body,
     // expecting 200, from offset 0. The file is not owned and must outlive the request.
+    // The turn is the driver's (TCurlMultiDriver::Turn) and must outlive the request.
     static std::unique_ptr<TPartRequest> MakeGet(const std::string& url, QFile& file, std::int64_t first,
-                                                 std::int64_t last);
+                                                 std::int64_t last, TEventLoopTurn& turn);
     ~TPartRequest();
     TPartRequest(const TPartRequest&) = delete;
     TPartRequest& operator=(const TPartRequest&) = delete;
@@ -50,7 +52,7 @@ public:
     long OsErrno() const noexcept;
 
 private:
-    TPartRequest(QFile* file, std::int64_t first, std::int64_t last);
+    TPartRequest(QFile* file, std::int64_t first, std::int64_t last, TEventLoopTurn* turn);
     bool Configure(const std::string& url, bool headOnly);
     static size_t OnHeader(char* data, size_t size, size_t count, void* self) noexcept;
     static size_t OnBody(char* data, size_t size, size_t count, void* self) noexcept;
@@ -69,8 +71,8 @@ private:
     std::size_t gatheredBytes_ = 0;
     bool unexpected_ = false;
     bool writeFailed_ = false;
-    std::int64_t turnBytes_ = 0; // written since the request last let the event loop run
-    QObject turns_;              // context of the pending continuation; dropped with the request
+    TEventLoopTurn* turn_; // not owned; null for a HEAD
+    QObject turns_;        // context of the pending continuation; dropped with the request
 };
 
 } // namespace qm

@@ -69,10 +69,14 @@ TEST_F(DownloaderTest, DownloadsMatchTheServedBytes) {
         std::size_t size;
         std::int64_t announced; // what ContentLength() reports
         int partCount = 5;
+        bool pauseAfterEveryPiece = false; // every piece held by libcurl and handed over again
     };
-    std::vector<Case> cases = {
-        {"/size5.bin", 5, 5, 0},
-        {"/size" + std::to_string(kLarge) + ".bin", kLarge, static_cast<std::int64_t>(kLarge), 1}};
+    const std::string large = "size" + std::to_string(kLarge) + ".bin";
+    const auto largeLength = static_cast<std::int64_t>(kLarge);
+    std::vector<Case> cases = {{"/size5.bin", 5, 5, 0},
+                               {"/" + large, kLarge, largeLength, 1},
+                               {"/" + large, kLarge, largeLength, 5, true},
+                               {"/norange/" + large, kLarge, largeLength, 5, true}};
     for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4}, std::size_t{5}, kLarge}) {
         const std::string name = "size" + std::to_string(size) + ".bin";
         const auto length = static_cast<std::int64_t>(size);
@@ -81,11 +85,14 @@ TEST_F(DownloaderTest, DownloadsMatchTheServedBytes) {
         cases.push_back({"/nolength/" + name, size, -1, 5});
     }
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.path + " in " + std::to_string(c.partCount) + " parts");
+        SCOPED_TRACE(c.path + " in " + std::to_string(c.partCount) + " parts" +
+                     (c.pauseAfterEveryPiece ? ", pausing after every piece" : ""));
         const std::string target = Target("file.bin");
         WriteBytes(target, "old bytes that must go");
         TDownloadRun run(URL(c.path), target);
         run.downloader->PartCount = c.partCount;
+        if (c.pauseAfterEveryPiece)
+            run.downloader->TurnLength = std::chrono::microseconds(0);
         run.downloader->Start();
         ASSERT_TRUE(run.WaitDone());
         ASSERT_EQ(run.done.size(), 1u);
