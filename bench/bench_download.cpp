@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -103,14 +104,18 @@ Outcome RunWindow(const std::string& url, const std::string& target, int partCou
     task.URL = url;
     task.LocalFile = target;
     int state = -1;
-    task.OnDone = [&state](qm::TTaskObj&, int reported, const std::string&) { state = reported; };
+    // Waited for in an event loop that sleeps while nothing happens, as the desk's own does.
+    QEventLoop transfer;
+    task.OnDone = [&state, &transfer](qm::TTaskObj&, int reported, const std::string&) {
+        state = reported;
+        transfer.quit();
+    };
     window.Queue.push_back(&task);
     window.show();
     // The first paint loads fonts and the like: not part of the transfer.
-    QElapsedTimer settling;
-    settling.start();
-    while (settling.elapsed() < 200)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QEventLoop settling;
+    QTimer::singleShot(200, &settling, &QEventLoop::quit);
+    settling.exec();
 
     QElapsedTimer sinceTick;
     qint64 largestGap = 0;
@@ -129,8 +134,8 @@ Outcome RunWindow(const std::string& url, const std::string& target, int partCou
     if (perf)
         perf->Enable();
     window.StartNext();
-    while (state < 0)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (state < 0)
+        transfer.exec();
     if (perf)
         perf->Disable();
     Outcome outcome;

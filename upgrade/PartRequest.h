@@ -21,7 +21,7 @@ namespace qm {
 // its length (see TEventLoopTurn), the request pauses and lets the loop run before it reads on,
 // so that a fast transfer never holds up the UI.
 //
-// The body is gathered and written in blocks that end on whole megabytes of the file: the file
+// The body is gathered and written in blocks that end on multiples of 256 KB of the file: the file
 // system handles one large write far more cheaply than the many small pieces libcurl hands over.
 class TPartRequest {
 public:

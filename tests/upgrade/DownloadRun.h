@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -55,10 +56,14 @@ public:
     // Runs the event loop until `ready` holds; false when it still does not after `seconds`.
     static bool WaitFor(const std::function<bool()>& ready, int seconds = 60) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        // Sleeps until something happens (the overload with a time limit would spin instead); the
+        // timer wakes it to look at the deadline.
+        QTimer wake;
+        wake.start(50);
         while (!ready()) {
             if (std::chrono::steady_clock::now() > deadline)
                 return false;
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
         return true;
     }

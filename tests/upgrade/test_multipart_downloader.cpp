@@ -10,7 +10,7 @@
 namespace qm::test {
 namespace {
 
-// Its parts start off the megabyte marks the downloader writes up to, and cross them.
+// Its parts start off the block marks the downloader writes up to, and cross them.
 constexpr std::size_t kLarge = 3 * 1024 * 1024 + 7;
 
 // One reference server for the program; every test downloads into a folder of its own.
