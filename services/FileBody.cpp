@@ -13,7 +13,7 @@ namespace qm::server {
 namespace {
 
 // Large blocks: each one costs the library two readiness polls and us a seek besides the copies.
-constexpr std::uint64_t kBlockSize = 1024 * 1024;
+constexpr std::uint64_t kBlockSize = 256 * 1024;
 
 // Paced bodies go out in steps of a tenth of a second, so that a stopping server never waits
 // long for a slow transfer to notice.
