@@ -1,6 +1,7 @@
 #include "common/AccountCall.h"
 
 #include "common/CurlHandles.h"
+#include "common/CurlPerform.h"
 #include "corvane/Errors.h"
 
 #include <cmath>
@@ -107,7 +108,7 @@ nlohmann::ordered_json Call(const TAccountServiceConfig& config, const std::stri
     if (!configured)
         throw corvane::ETax("无法为账户服务准备网络连接", location);
 
-    const CURLcode result = curl_easy_perform(handle);
+    const CURLcode result = PerformStoppable(handle);
     if (answer.tooLarge)
         throw corvane::ETax("账户服务的应答过大", location);
     if (result != CURLE_OK)

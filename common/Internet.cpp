@@ -1,6 +1,7 @@
 #include "common/Internet.h"
 
 #include "common/CurlHandles.h"
+#include "common/CurlPerform.h"
 #include "common/Paths.h"
 #include "corvane/OnlineOverride.h"
 
@@ -260,7 +261,7 @@ bool DownloadFile(const std::string& url, const std::string& fileName) {
             curl_easy_setopt(handle, CURLOPT_WRITEDATA, &context) == CURLE_OK;
         if (!configured)
             return false;
-        const CURLcode result = curl_easy_perform(handle);
+        const CURLcode result = PerformStoppable(handle);
         const long status = ResponseCode(handle);
         const bool written = context.target.Close();
         // An error page is a failed download even when it does not carry the not-found text.
@@ -302,7 +303,7 @@ bool IsURLReachable(const std::string& url) {
         if (!configured)
             return false;
         // Ends with a write error once the head is in: that is the probe stopping it on purpose.
-        curl_easy_perform(handle);
+        PerformStoppable(handle);
         return probe.status == 200 || probe.status == 302;
     } catch (...) {
         return false;

@@ -5,6 +5,7 @@
 #include "common/PictureCache.h"
 #include "corvane/Errors.h"
 #include "corvane/Khan.h"
+#include "corvane/TransferStop.h"
 #include "host/DeskApplication.h"
 #include "host/ErrorHandler.h"
 #include "host/FrmDesk.h"
@@ -44,6 +45,9 @@ int main(int argc, char** argv) {
         qm::TFrmDesk desk;
         desk.show();
         result = application.exec();
+        // Whatever is still talking to a service gives up now, so that no worker thread holds
+        // the plug-ins' unloading for a slow or silent service.
+        corvane::ProcessStop().Stop();
         // Plug-ins free their windows while the pages that show them still exist.
         corvane::Khan_Free();
     }

@@ -1,6 +1,7 @@
 #include "skellow/LogSender.h"
 
 #include "common/CurlHandles.h"
+#include "common/CurlPerform.h"
 #include "common/Paths.h"
 #include "common/PercentEncoding.h"
 #include "common/XmlConfig.h"
@@ -69,7 +70,7 @@ TTransfer Transfer(const TLogServiceConfig& config, const std::string& url, cons
     if (!configured)
         return transfer;
     transfer.prepared = true;
-    transfer.result = curl_easy_perform(handle);
+    transfer.result = PerformStoppable(handle);
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &transfer.status);
     transfer.body = std::move(answer.body);
     return transfer;
