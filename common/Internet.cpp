@@ -240,7 +240,7 @@ bool SystemHasActiveInterface() {
 
 } // namespace
 
-bool DownloadFile(const std::string& url, const std::string& fileName) {
+bool DownloadFile(const std::string& url, const std::string& fileName, corvane::TStopToken* stop) {
     try {
         CurlEasy curl = MakeCurlEasy();
         CurlHeaderList headers = NoCacheHeaders();
@@ -261,7 +261,7 @@ bool DownloadFile(const std::string& url, const std::string& fileName) {
             curl_easy_setopt(handle, CURLOPT_WRITEDATA, &context) == CURLE_OK;
         if (!configured)
             return false;
-        const CURLcode result = PerformStoppable(handle);
+        const CURLcode result = PerformStoppable(handle, stop);
         const long status = ResponseCode(handle);
         const bool written = context.target.Close();
         // An error page is a failed download even when it does not carry the not-found text.
@@ -283,7 +283,7 @@ std::string ReachabilityURL(const std::string& url) {
     return "http://" + url;
 }
 
-bool IsURLReachable(const std::string& url) {
+bool IsURLReachable(const std::string& url, corvane::TStopToken* stop) {
     try {
         CurlEasy curl = MakeCurlEasy();
         CurlHeaderList headers = NoCacheHeaders();
@@ -303,7 +303,7 @@ bool IsURLReachable(const std::string& url) {
         if (!configured)
             return false;
         // Ends with a write error once the head is in: that is the probe stopping it on purpose.
-        PerformStoppable(handle);
+        PerformStoppable(handle, stop);
         return probe.status == 200 || probe.status == 302;
     } catch (...) {
         return false;

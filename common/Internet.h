@@ -3,19 +3,24 @@
 #include <optional>
 #include <string>
 
+namespace corvane {
+class TStopToken;
+}
+
 // Blocking internet helpers for the upgrade plug-in. Each may be called from any thread, never
-// throws and answers false on any failure.
+// throws and answers false on any failure. A call also ends at once, failing, when the desk closes
+// or when the given token is stopped (see corvane/TransferStop.h).
 namespace qm {
 
 // Fetches `url` (following redirects, bypassing caches) into `fileName`, which is created or
 // replaced once the server has answered and then written as the body arrives. False when the
 // transfer fails, the final answer is not a 2xx, or the body's text contains "404 Not Found";
 // a file created on the way stays on disk in every case.
-bool DownloadFile(const std::string& url, const std::string& fileName);
+bool DownloadFile(const std::string& url, const std::string& fileName, corvane::TStopToken* stop = nullptr);
 
 // True when a GET of `url` is answered with HTTP status 200 or 302 (redirects are not followed;
 // only the answer's head is read). An address without a scheme is taken as "http://".
-bool IsURLReachable(const std::string& url);
+bool IsURLReachable(const std::string& url, corvane::TStopToken* stop = nullptr);
 
 // The address IsURLReachable asks for: `url` with "http://" in front unless it already contains
 // "http://" or starts with "https://" (letters in any case).

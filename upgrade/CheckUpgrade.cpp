@@ -101,13 +101,13 @@ int ForceValue(const std::string& text) {
     return value;
 }
 
-TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile) {
+TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile, corvane::TStopToken* stop) {
     const std::string& upFile = upfile.UpFile;
     const std::string localURL = IniReadString(upFile, "upgrade", "url");
     const auto [folder, mainName] = SplitAtLastBackslash(ToBackslashes(localURL));
     const std::string descriptorURL = ToSlashes(ExpandPath(folder, "upgrade.zip"));
     const TDescriptorCopy descriptor(WithExtension(upFile, ".ini"));
-    if (!IsURLReachable(descriptorURL) || !DownloadFile(descriptorURL, descriptor.File()))
+    if (!IsURLReachable(descriptorURL, stop) || !DownloadFile(descriptorURL, descriptor.File(), stop))
         return Skipped(kDescriptorFailed);
 
     TCheckOutcome outcome;

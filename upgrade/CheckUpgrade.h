@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace corvane {
+class TStopToken;
+}
+
 namespace qm {
 
 // What one update check found. Made on the worker thread without touching any UI object, then
@@ -28,8 +32,9 @@ struct TCheckOutcome {
 
 // Fetches the component's update descriptor ("upgrade.zip", INI text, in the folder of its
 // "upgrade"/"url") beside its "Upgrade.txt" as ".ini", compares versions and says what is due. The
-// descriptor copy is deleted on every path. Blocks on the network: call it on the worker thread.
-TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile);
+// descriptor copy is deleted on every path. Blocks on the network: call it on the worker thread;
+// stopping stop (when given) ends its network calls at once, as a failed fetch.
+TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile, corvane::TStopToken* stop = nullptr);
 
 // "force" of a descriptor: its trimmed text as a decimal integer; blank or not an integer gives 0.
 int ForceValue(const std::string& text);

@@ -97,10 +97,10 @@ void TFrmUpgrade::QueueCheck(TDownload_Upfile upfile) {
         // The worker reports by posting to this dialog; a report still queued when the dialog
         // goes is dropped with it.
         QPointer<TFrmUpgrade> self(this);
-        Worker = std::make_unique<TUpthrd>([self](const TDownload_Upfile& check) {
+        Worker = std::make_unique<TUpthrd>([self](const TDownload_Upfile& check, corvane::TStopToken& stop) {
             TCheckOutcome outcome;
             try {
-                outcome = CheckUpgrade(check);
+                outcome = CheckUpgrade(check, &stop);
             } catch (const std::exception& error) {
                 Trace("Upgrade", "the check of " + check.UpFile + " failed: " + error.what());
                 outcome = TCheckOutcome{};
@@ -214,10 +214,24 @@ void TFrmUpgrade::CloseForm() {
 void TFrmUpgrade::FormCloseQuery() {
     if (DownloadForm->Busy && DownloadForm->lblInfo->text() != QString::fromUtf8(kNetworkLost))
         DownloadForm->AbortQuietly();
+    // Closed before "升级" was pressed: the packages the notice offered were declined. They leave
+    // the queue, or the next notice's "升级" would fetch them a second time beside its own.
+    const bool declined = !DownloadForm->Busy && !DownloadForm->Queue.empty();
+    if (declined)
+        DownloadForm->Queue.clear();
     Notes.clear();
     btnDown->setEnabled(true);
     DownloadForm->setParent(nullptr);
     DownloadForm->close();
+    if (declined) {
+        // The requester hears it at once (a store application then starts as it is), once the
+        // dialog has finished closing.
+        QPointer<TFrmUpgrade> self(this);
+        QTimer::singleShot(0, this, [self] {
+            if (self)
+                self->UpgradeTaskDone(nullptr, kStateCancelled, "用户取消了升级");
+        });
+    }
 }
 
 void TFrmUpgrade::CentreOnMainWindow() {

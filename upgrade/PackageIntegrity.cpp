@@ -3,6 +3,7 @@
 #include "common/Internet.h"
 #include "common/Paths.h"
 #include "common/XmlConfig.h"
+#include "corvane/TransferStop.h"
 
 #include <QFile>
 #include <array>
@@ -85,11 +86,11 @@ bool ReadWholeFile(const std::string& file, std::string& bytes) {
     return true;
 }
 
-bool FetchSignature(const std::string& file, const std::string& url, TSignature& signature,
-                    std::string& reason) {
+bool FetchSignature(const std::string& file, const std::string& url, corvane::TStopToken* stop,
+                    TSignature& signature, std::string& reason) {
     const std::string signatureURL = url + ".sig";
     const std::string signatureFile = file + ".sig";
-    const bool fetched = DownloadFile(signatureURL, signatureFile);
+    const bool fetched = DownloadFile(signatureURL, signatureFile, stop);
     std::string text;
     const bool read = ReadWholeFile(signatureFile, text);
     std::remove(signatureFile.c_str());
@@ -133,7 +134,7 @@ bool SameHex(std::string_view expected, const std::string& actual) {
 
 } // namespace
 
-std::string FileSha256(const std::string& file) {
+std::string FileSha256(const std::string& file, const corvane::TStopToken* stop) {
     if (!SodiumReady())
         return {};
     QFile input(QString::fromStdString(file));
@@ -142,9 +143,12 @@ std::string FileSha256(const std::string& file) {
     crypto_hash_sha256_state state;
     crypto_hash_sha256_init(&state);
     QByteArray chunk;
-    while (!(chunk = input.read(kHashChunk)).isEmpty())
+    while (!(chunk = input.read(kHashChunk)).isEmpty()) {
+        if (stop != nullptr && stop->Stopped())
+            return {};
         crypto_hash_sha256_update(&state, reinterpret_cast<const unsigned char*>(chunk.constData()),
                                   static_cast<unsigned long long>(chunk.size()));
+    }
     if (input.error() != QFileDevice::NoError)
         return {};
     std::array<unsigned char, crypto_hash_sha256_BYTES> digest{};
@@ -162,7 +166,7 @@ bool VerifyPackage(const std::string& file, const TPackageCheck& check, std::str
     }
     const std::string_view expected = Trimmed(check.Sha256);
     if (!expected.empty()) {
-        const std::string actual = FileSha256(file);
+        const std::string actual = FileSha256(file, check.Stop);
         if (actual.empty()) {
             reason = "cannot read " + file;
             return false;
@@ -180,7 +184,7 @@ bool VerifyPackage(const std::string& file, const TPackageCheck& check, std::str
         return false;
     }
     TSignature signature{};
-    if (!FetchSignature(file, check.URL, signature, reason))
+    if (!FetchSignature(file, check.URL, check.Stop, signature, reason))
         return false;
     if (!SignatureMatches(file, signature, key.bytes)) {
         reason = "the signature at " + check.URL + ".sig does not match the package";

@@ -2,6 +2,10 @@
 
 #include <string>
 
+namespace corvane {
+class TStopToken;
+}
+
 // Whether a downloaded package may be run or unpacked. Two independent guards:
 // - the digest the update descriptor (or the store list) gives for the package, when it gives one;
 // - when the installation configures an update public key, a detached Ed25519 signature fetched
@@ -17,14 +21,16 @@ struct TPackageCheck {
     std::string Sha256;
     // Where the package was fetched from; its signature lives at URL + ".sig".
     std::string URL;
+    // When given and stopped, the check gives up at once (and fails). Not owned.
+    corvane::TStopToken* Stop = nullptr;
 };
 
 // True when file passes every guard that applies. Otherwise false with the reason in reason. Never
 // throws. Blocks while it hashes the file and fetches the signature, so call it once per download.
 bool VerifyPackage(const std::string& file, const TPackageCheck& check, std::string& reason);
 
-// Lower-case hex SHA-256 of the file's bytes; "" when it cannot be read.
-std::string FileSha256(const std::string& file);
+// Lower-case hex SHA-256 of the file's bytes; "" when it cannot be read or stop was stopped.
+std::string FileSha256(const std::string& file, const corvane::TStopToken* stop = nullptr);
 
 // The element of "brennik.xml" holding the update public key.
 inline constexpr char kUpdatePublicKeyElement[] = "update_publickey";

@@ -23,6 +23,7 @@ TUpthrd::~TUpthrd() {
         WakeEvent = true;
     }
     wake_.notify_one();
+    stop_.Stop();
     // Joined, not left to end by itself: the check's code goes away with the plug-in library.
     thread_.join();
 }
@@ -59,7 +60,7 @@ void TUpthrd::Execute() {
                 if (terminated_)
                     return;
             }
-            check_(upfile);
+            check_(upfile, stop_);
         }
         Working.clear();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "corvane/TransferStop.h"
 #include "upgrade/UpgradeCheck.h"
 
 #include <condition_variable>
@@ -14,11 +15,13 @@ namespace qm {
 // order, through the check function given at creation, never on the caller's thread.
 class TUpthrd {
 public:
-    using TCheck = std::function<void(const TDownload_Upfile&)>;
+    // A check; its network calls give up at once when stop is stopped.
+    using TCheck = std::function<void(const TDownload_Upfile&, corvane::TStopToken& stop)>;
 
     // Starts the thread. check runs on it and must not throw.
     explicit TUpthrd(TCheck check);
-    // Stops the thread: a check under way runs to its end first, checks still pending are dropped.
+    // Stops the thread: a check under way has its network calls stopped and ends at once, checks
+    // still pending are dropped.
     ~TUpthrd();
     TUpthrd(const TUpthrd&) = delete;
     TUpthrd& operator=(const TUpthrd&) = delete;
@@ -35,6 +38,7 @@ private:
     std::condition_variable wake_;
     bool WakeEvent = false; // manual-reset: set by Enqueue and the destructor, reset by the worker
     bool terminated_ = false;
+    corvane::TStopToken stop_;
     std::vector<TDownload_Upfile> Pending; // under Lock
     std::vector<TDownload_Upfile> Working; // the worker's own
     std::thread thread_;                   // last: starts once everything above exists
