@@ -8,6 +8,7 @@
 #include "upgrade/ClickImage.h"
 #include "upgrade/DownloadPictures.h"
 #include "upgrade/ExtractArchive.h"
+#include "upgrade/FailureNotice.h"
 #include "upgrade/FinishedFile.h"
 #include "upgrade/MultipartDownloader.h"
 #include "upgrade/PackageIntegrity.h"
@@ -41,6 +42,15 @@ void RemoveFile(const std::string& file) {
 
 std::string StateFileOf(const std::string& localFile) {
     return localFile + ".Status";
+}
+
+// Why a transfer failed, in the user's words.
+std::string TransferFailureText(int code) {
+    if (code == kDownloadWriteFailed)
+        return "下载文件无法写入，磁盘可能已满";
+    if (code >= 10000)
+        return "无法连接下载服务器";
+    return "下载服务器应答了错误(HTTP " + std::to_string(code) + ")";
 }
 
 QString ByteText(std::int64_t bytes) {
@@ -99,6 +109,9 @@ TFrmDownload::TFrmDownload(QWidget* parent) : QWidget(parent) {
     MPHttp->OnThreadRequestDone = [this](int partIndex, int code) {
         MPHttpThreadRequestDone(partIndex, code);
     };
+    extractionPoll_ = new QTimer(this);
+    extractionPoll_->setInterval(50);
+    connect(extractionPoll_, &QTimer::timeout, this, &TFrmDownload::PollExtraction);
     tmr1 = new QTimer(this);
     tmr1->setInterval(1000);
     connect(tmr1, &QTimer::timeout, this, &TFrmDownload::tmr1Timer);
@@ -113,8 +126,9 @@ TFrmDownload::~TFrmDownload() {
     corvane::Handles().Unregister(static_cast<QWidget*>(this));
     // The owner is being torn down: no call back into it.
     OnCancel = nullptr;
-    if (Busy)
+    if (Busy && !finishing_)
         imgAbortClick();
+    ReleaseFile(download_claims::TEnd::Cancelled, "");
     CurrentTask = nullptr;
     Queue.clear();
 }
@@ -133,6 +147,10 @@ void TFrmDownload::SetInfo(const std::string& text) {
     lblInfo->setText(QString::fromStdString(text));
 }
 
+std::string TFrmDownload::TaskAction() const {
+    return CurrentTask != nullptr && CurrentTask->IsAppInstall ? "下载安装" : "更新";
+}
+
 void TFrmDownload::StartNext() {
     if (Busy || Queue.empty())
         return;
@@ -148,11 +166,46 @@ void TFrmDownload::StartNext() {
     MPHttp->Tag = 0;
     URL = CurrentTask->URL;
     LocalFile = CurrentTask->LocalFile;
-    StartTransfer();
+    ClaimAndStart();
+}
+
+void TFrmDownload::ClaimAndStart() {
+    const TTaskObj* task = CurrentTask;
+    QPointer<TFrmDownload> self(this);
+    const auto claim = download_claims::Claim(
+        LocalFile, URL, this, [self, task](download_claims::TEnd end, const std::string& reason) {
+            if (self)
+                self->JoinedTransferEnded(task, end, reason);
+        });
+    Busy = true;
+    switch (claim) {
+    case download_claims::TClaim::Granted:
+        claimed_ = true;
+        StartOrFail("无法创建下载文件");
+        break;
+    case download_claims::TClaim::Joined:
+        // The same file from the same address is on its way in another window: this task hears
+        // how that one ends instead of writing the file a second time.
+        joined_ = true;
+        SetInfo(Prefix + kDownloading);
+        break;
+    case download_claims::TClaim::Refused:
+        FailTask("另一个下载正在写入同一个文件", LocalFile + " is being written from another address");
+        break;
+    }
+}
+
+void TFrmDownload::StartOrFail(const std::string& why) {
+    try {
+        StartTransfer();
+    } catch (const std::exception& error) {
+        FailTask(why, error.what());
+    }
 }
 
 void TFrmDownload::StartTransfer() {
     Busy = true;
+    ++transferSerial_;
     stream_.reset();
     MPHttp->StateFileName = StateFileOf(LocalFile);
     MPHttp->URL = URL;
@@ -167,12 +220,14 @@ void TFrmDownload::StartTransfer() {
         if (MPHttp->Tag == 0) {
             SetInfo(Prefix + "正在创建连接");
             if (!stream_->open(QIODevice::WriteOnly | QIODevice::Truncate))
-                throw std::runtime_error("cannot create " + LocalFile);
+                throw std::runtime_error("cannot create " + LocalFile + ": " +
+                                         stream_->errorString().toStdString());
             MPHttp->SetFileStream(stream_.get());
             MPHttp->Start();
         } else {
             if (!stream_->open(QIODevice::ReadWrite))
-                throw std::runtime_error("cannot open " + LocalFile);
+                throw std::runtime_error("cannot open " + LocalFile + ": " +
+                                         stream_->errorString().toStdString());
             MPHttp->SetFileStream(stream_.get());
             MPHttp->Resume();
             RemoveFile(StateFileOf(LocalFile));
@@ -185,6 +240,14 @@ void TFrmDownload::StartTransfer() {
 }
 
 void TFrmDownload::AbortQuietly() {
+    // A finished file being checked or applied: nothing is left to stop, and its outcome is the
+    // truth the requester must hear.
+    if (finishing_)
+        return;
+    if (joined_) {
+        QTimer::singleShot(0, this, [this] { MPHttpRequestDone(kDownloadAborted, "Transfert aborted"); });
+        return;
+    }
     MPHttp->Abort();
     MPHttp->SetFileStream(nullptr);
     stream_.reset();
@@ -203,8 +266,14 @@ void TFrmDownload::ShowProgressTip(std::int64_t received) {
     Press->setToolTip(tip);
 }
 
+void TFrmDownload::Probe(const std::string& url, std::function<void(bool)> answered) {
+    // One probe at a time: a tick or click while one is out waits for its answer.
+    probe_.Start<bool>(
+        this, [url](corvane::TStopToken& stop) { return IsURLReachable(url, &stop); }, std::move(answered));
+}
+
 void TFrmDownload::MPHttpShowStats(int percent, std::int64_t received) {
-    if (!Busy)
+    if (!Busy || finishing_ || joined_)
         return; // a tick that was under way when the transfer ended
     Press->setValue(percent);
     SetInfo(Prefix + kDownloading);
@@ -213,11 +282,26 @@ void TFrmDownload::MPHttpShowStats(int percent, std::int64_t received) {
         ++StallTicks;
     else
         StallTicks = 0;
-    if (StallTicks > 0 && (StallTicks > 9 || !IsURLReachable(MPHttp->URL))) {
-        StallTicks = kStallFailed;
-        SetInfo(Prefix + "连接失败... ");
-        imgAbortClick();
+    if (StallTicks > 9) {
+        GiveUpConnection();
+        return;
     }
+    if (StallTicks > 0 && !probe_.Running()) {
+        const int serial = transferSerial_;
+        Probe(MPHttp->URL, [this, serial](bool reachable) {
+            // Still the same transfer, and still nothing received.
+            if (!reachable && Busy && !finishing_ && serial == transferSerial_ && StallTicks > 0 &&
+                StallTicks != kStallFailed && !tmr1->isActive())
+                GiveUpConnection();
+        });
+    }
+}
+
+void TFrmDownload::GiveUpConnection() {
+    StallTicks = kStallFailed;
+    SetInfo(Prefix + "连接失败... ");
+    NoticeFailure(FailureText(TaskAction(), "无法连接下载服务器", LocalFile), "no data from " + URL);
+    imgAbortClick();
 }
 
 bool TFrmDownload::RunInstaller(const std::string& file, const std::string& params) {
@@ -235,65 +319,176 @@ bool TFrmDownload::RunInstaller(const std::string& file, const std::string& para
 void TFrmDownload::MPHttpRequestDone(int code, const std::string& reason) {
     MPHttp->SetFileStream(nullptr);
     stream_.reset();
-    if (CurrentTask == nullptr)
+    if (CurrentTask == nullptr || finishing_)
         return;
-    int state = kStateFailed;
-    std::string outcome = reason;
-    if (code == kDownloadFinished && !VerifyPackage(LocalFile, {CurrentTask->Sha256, URL}, outcome)) {
-        // Never run or unpacked, and not left where a later start would take it for finished.
-        Trace("Upgrade", "refused " + LocalFile + ": " + outcome);
-        RemoveFile(StateFileOf(LocalFile));
-        RemoveFile(LocalFile);
-    } else if (code == kDownloadFinished) {
-        RemoveFile(StateFileOf(LocalFile));
-        switch (FinishedFileKind(CurrentTask->LocalFile)) {
-        case TFinishedFileKind::Program: {
-            const bool started = RunInstaller(LocalFile, CurrentTask->Params);
-            if (releaseWanted_) {
-                // The owner let go of the window while the installer ran; nothing is reported.
-                RemoveFile(LocalFile);
-                deleteLater();
-                return;
-            }
-            RemoveFile(LocalFile);
-            // A program that never started installed nothing: that is a failure, not done.
-            if (!started)
-                state = kStateFailed;
-            else
-                state = CurrentTask->Mode == 1 || CurrentTask->IsAppInstall || Queue.empty() ? kStateDone
-                                                                                             : kStateNone;
-            break;
-        }
-        case TFinishedFileKind::Archive:
-            ExtractArchive(LocalFile);
-            state = kStateDone;
-            break;
-        case TFinishedFileKind::Other:
-            state = kStateNone;
-            break;
-        }
-    } else if (code == kDownloadPaused) {
+    if (joined_) {
+        // Nothing of this window's own ran: only its abort ends it early.
+        if (code == kDownloadAborted)
+            EndTask(CurrentTask->Mode == 3 ? kStateFailed : kStateCancelled, reason,
+                    download_claims::TEnd::Cancelled);
+        return;
+    }
+    if (code == kDownloadFinished) {
+        CheckPackage();
+        return;
+    }
+    if (code == kDownloadPaused) {
         // While the network is lost the window says so, not that it pauses.
         if (!tmr1->isActive())
             SetInfo(Prefix + "暂停中... ");
         return;
-    } else if (tmr1->isActive() && code != kDownloadAborted) {
+    }
+    if (tmr1->isActive() && code != kDownloadAborted) {
         // Every part gave up under the lost network before the pause came: the downloader kept
         // the resume data, and the transfer waits for the network like a paused one.
         return;
-    } else if (code == kDownloadAborted) {
-        state = CurrentTask->Mode == 3 ? kStateFailed : kStateCancelled;
     }
+    if (code == kDownloadAborted) {
+        EndTask(CurrentTask->Mode == 3 ? kStateFailed : kStateCancelled, reason,
+                download_claims::TEnd::Cancelled);
+        return;
+    }
+    FailTask(TransferFailureText(code), reason + " (" + std::to_string(code) + ") " + URL);
+}
+
+void TFrmDownload::CheckPackage() {
+    finishing_ = true;
+    for (TClickImage* image : {imgDown, imgPause, imgAbort})
+        image->hide();
+    TPackageCheck check{CurrentTask->Sha256, URL};
+    const bool started = check_.Start<TVerdict>(
+        this,
+        [file = LocalFile, check](corvane::TStopToken& stop) mutable {
+            check.Stop = &stop;
+            TVerdict verdict;
+            verdict.passed = VerifyPackage(file, check, verdict.reason);
+            return verdict;
+        },
+        [this](TVerdict verdict) { PackageChecked(verdict); });
+    if (!started) {
+        finishing_ = false;
+        FailTask("更新包无法校验", "a check of the last file is still under way");
+    }
+}
+
+void TFrmDownload::PackageChecked(const TVerdict& verdict) {
+    if (CurrentTask == nullptr || !finishing_)
+        return;
+    RemoveFile(StateFileOf(LocalFile));
+    if (!verdict.passed) {
+        // Never run or unpacked, and not left where a later start would take it for finished.
+        finishing_ = false;
+        FailTask("文件没有通过完整性校验，已删除", verdict.reason);
+        return;
+    }
+    switch (FinishedFileKind(CurrentTask->LocalFile)) {
+    case TFinishedFileKind::Program: {
+        const bool started = RunInstaller(LocalFile, CurrentTask->Params);
+        if (releaseWanted_) {
+            // The owner let go of the window while the installer ran; nothing is reported.
+            RemoveFile(LocalFile);
+            deleteLater();
+            return;
+        }
+        RemoveFile(LocalFile);
+        finishing_ = false;
+        // A program that never started installed nothing: that is a failure, not done.
+        if (!started) {
+            FailTask("安装程序无法启动", LocalFile);
+            return;
+        }
+        EndTask(CurrentTask->Mode == 1 || CurrentTask->IsAppInstall || Queue.empty() ? kStateDone
+                                                                                     : kStateNone,
+                "", download_claims::TEnd::Applied);
+        return;
+    }
+    case TFinishedFileKind::Archive:
+        SetInfo(Prefix + "正在安装 ");
+        Press->setValue(100);
+        extraction_ = ExtractArchive(LocalFile);
+        extractionPoll_->start();
+        return;
+    case TFinishedFileKind::Other:
+        finishing_ = false;
+        EndTask(kStateNone, "", download_claims::TEnd::Applied);
+        return;
+    }
+}
+
+void TFrmDownload::PollExtraction() {
+    if (!extraction_.valid() || extraction_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    extractionPoll_->stop();
+    const int exitCode = extraction_.get();
+    extraction_ = {};
+    finishing_ = false;
+    if (CurrentTask == nullptr)
+        return;
+    // Done only once every file of the archive is in place.
+    if (exitCode != 0) {
+        FailTask("更新包无法解压，程序文件没有改动",
+                 "the decompression tool ended with " + std::to_string(exitCode));
+        return;
+    }
+    EndTask(kStateDone, "", download_claims::TEnd::Applied);
+}
+
+void TFrmDownload::ReleaseFile(download_claims::TEnd end, const std::string& reason) {
+    if (claimed_)
+        download_claims::Release(LocalFile, this, end, reason);
+    if (joined_)
+        download_claims::Leave(LocalFile, this);
+    claimed_ = false;
+    joined_ = false;
+}
+
+void TFrmDownload::EndTask(int state, const std::string& reason, download_claims::TEnd end) {
+    ReleaseFile(end, reason);
     Busy = false;
     StartNext();
     if (Busy)
         return;
     TTaskObj* task = CurrentTask;
     // OnDone may free this window (its owner's work is over): it is the last thing done here.
-    if (task->OnDone) {
+    if (task != nullptr && task->OnDone) {
         const auto done = task->OnDone;
-        done(*task, state, outcome);
+        done(*task, state, reason);
     }
+}
+
+void TFrmDownload::FailTask(const std::string& why, const std::string& detail) {
+    NoticeFailure(FailureText(TaskAction(), why, LocalFile), detail);
+    if (claimed_) {
+        // Half a file is no use to anyone, and its resume data would only bring it back.
+        RemoveFile(StateFileOf(LocalFile));
+        RemoveFile(LocalFile);
+    }
+    EndTask(kStateFailed, why, download_claims::TEnd::Failed);
+}
+
+void TFrmDownload::JoinedTransferEnded(const TTaskObj* task, download_claims::TEnd end,
+                                       const std::string& reason) {
+    if (!joined_ || CurrentTask != task)
+        return;
+    joined_ = false; // the file's owner has let it go
+    int state = kStateFailed;
+    if (end == download_claims::TEnd::Cancelled)
+        state = CurrentTask->Mode == 3 ? kStateFailed : kStateCancelled;
+    else if (end == download_claims::TEnd::Applied) {
+        switch (FinishedFileKind(CurrentTask->LocalFile)) {
+        case TFinishedFileKind::Program:
+            state = CurrentTask->Mode == 1 || CurrentTask->IsAppInstall || Queue.empty() ? kStateDone
+                                                                                         : kStateNone;
+            break;
+        case TFinishedFileKind::Archive:
+            state = kStateDone;
+            break;
+        case TFinishedFileKind::Other:
+            state = kStateNone;
+            break;
+        }
+    }
+    EndTask(state, reason, end);
 }
 
 void TFrmDownload::MPHttpThreadRequestDone(int, int) {
@@ -310,16 +505,20 @@ void TFrmDownload::MPHttpThreadRequestDone(int, int) {
 }
 
 void TFrmDownload::tmr1Timer() {
-    if (!Busy || lblInfo->text() != QString::fromUtf8(kNetworkLost) || !IsURLReachable(URL))
+    if (!Busy || lblInfo->text() != QString::fromUtf8(kNetworkLost) || probe_.Running())
         return;
-    SetInfo(kDownloading);
-    if (MPHttp->Tag != 1)
-        MPHttp->Tag = 0;
-    for (TClickImage* image : {imgPause, imgDown, imgAbort})
-        if (image->isVisible())
-            image->setEnabled(true);
-    tmr1->stop();
-    StartTransfer();
+    Probe(URL, [this](bool reachable) {
+        if (!reachable || !Busy || !tmr1->isActive() || lblInfo->text() != QString::fromUtf8(kNetworkLost))
+            return;
+        SetInfo(kDownloading);
+        if (MPHttp->Tag != 1)
+            MPHttp->Tag = 0;
+        for (TClickImage* image : {imgPause, imgDown, imgAbort})
+            if (image->isVisible())
+                image->setEnabled(true);
+        tmr1->stop();
+        StartOrFail("无法继续下载");
+    });
 }
 
 void TFrmDownload::imgPauseClick() {
@@ -331,18 +530,46 @@ void TFrmDownload::imgPauseClick() {
 }
 
 void TFrmDownload::imgDownClick() {
-    if (!IsURLReachable(URL))
+    if (probe_.Running())
         return;
+    Probe(URL, [this](bool reachable) {
+        if (reachable)
+            ResumeNow();
+    });
+}
+
+void TFrmDownload::ResumeNow() {
+    if (joined_ || finishing_)
+        return; // the file is another window's, or already complete
     imgDown->hide();
     imgPause->show();
     imgAbort->show();
     SetInfo(kDownloading);
     if (MPHttp->Tag != 1)
         MPHttp->Tag = 0;
-    StartTransfer();
+    if (!Busy && CurrentTask != nullptr && !claimed_) {
+        // A failed connection gave the file up; starting over claims it again.
+        ClaimAndStart();
+        return;
+    }
+    StartOrFail("无法继续下载");
 }
 
 void TFrmDownload::imgAbortClick() {
+    // A finished file being checked or applied cannot be taken back half-way.
+    if (finishing_)
+        return;
+    if (joined_) {
+        // The file is another window's: only this task stops waiting for it.
+        Busy = false;
+        AbortQuietly();
+        Queue.clear();
+        TaskNumber = 0;
+        hide();
+        if (OnCancel)
+            OnCancel();
+        return;
+    }
     if (Busy)
         MPHttp->Abort();
     Busy = false;

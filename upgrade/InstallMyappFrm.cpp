@@ -59,6 +59,10 @@ void TInstallMyappFrm::FormShow() {
         done(QDialog::Accepted);
         return;
     }
+    // The job ended while it was being made (its file could not be created): the window has
+    // nothing to show, and this one is already done.
+    if (!Outcome.empty())
+        return;
     download_ = window;
     window->OnCancel = [this] { CancelEvent(); };
     EmbedForm(window, this);

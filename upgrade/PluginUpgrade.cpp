@@ -8,6 +8,7 @@
 #include "corvane/HandleTable.h"
 #include "upgrade/Download_EXE.h"
 #include "upgrade/ExtractArchive.h"
+#include "upgrade/FailureNotice.h"
 #include "upgrade/FrmDownload.h"
 #include "upgrade/FrmUpgrade.h"
 #include "upgrade/UpgradeCheck.h"
@@ -33,8 +34,9 @@ TUpgrade::~TUpgrade() {
     ShowTimer_.stop();
     AppJobs_.clear();
     UpgradeForm_.reset();
-    // No extraction thread may outlive this library's code.
+    // No extraction thread, and no window, may outlive this library's code.
     WaitForExtractions();
+    CloseFailureNotices();
     if (instance_ == this)
         instance_ = nullptr;
 }

@@ -62,12 +62,20 @@ public:
     TMessageRecorder() {
         timer_.setInterval(20);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            auto* message = dialog ? dialog->findChild<QLabel*>(QStringLiteral("Message")) : nullptr;
-            if (message == nullptr || !dialog->isVisible())
-                return;
-            texts.push_back(message->text().toStdString());
-            dialog->done(1);
+            // Modal ones, and the failure notices that are shown without a loop of their own.
+            std::vector<QDialog*> dialogs;
+            if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialogs.push_back(modal);
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (auto* dialog = qobject_cast<QDialog*>(window); dialog != nullptr && dialog->isVisible())
+                    dialogs.push_back(dialog);
+            for (QDialog* dialog : dialogs) {
+                auto* message = dialog->findChild<QLabel*>(QStringLiteral("Message"));
+                if (message == nullptr || !dialog->isVisible())
+                    continue;
+                texts.push_back(message->text().toStdString());
+                dialog->done(1);
+            }
         });
         timer_.start();
     }

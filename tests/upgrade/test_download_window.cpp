@@ -7,6 +7,7 @@
 #include "upgrade/ClickImage.h"
 #include "upgrade/DownloadState.h"
 #include "upgrade/ExtractArchive.h"
+#include "upgrade/FailureNotice.h"
 #include "upgrade/FrmDownload.h"
 #include "upgrade/MultipartDownloader.h"
 #include "upgrade/ResultCodes.h"
@@ -35,6 +36,9 @@ QByteArray Sha256Of(const std::string& file) {
 
 class DownloadWindowTest : public ::testing::Test {
 protected:
+    // The failure messages a test left open would be counted by the next one.
+    void TearDown() override { qm::CloseFailureNotices(); }
+
     TTaskObj& AddTask(const std::string& servedPath, const std::string& localName, bool isAppInstall,
                       const std::string& params = "") {
         auto task = std::make_unique<TTaskObj>();
@@ -166,8 +170,9 @@ TEST_F(DownloadWindowTest, PauseAndResumeThroughThePicturesContinueWhereTheTrans
     EXPECT_TRUE(window_.Busy) << "a pause is not the end";
     EXPECT_TRUE(qm::FileExists(local_.File("big.bin.Status")));
 
+    // The click probes the address off the UI thread and resumes once it answers.
     QTest::mouseClick(window_.imgDown, Qt::LeftButton);
-    EXPECT_TRUE(window_.imgPause->isVisible());
+    EXPECT_TRUE(WaitUntil([&] { return window_.imgPause->isVisible(); }));
     ASSERT_TRUE(WaitUntil([&] { return Reported(); }, 30000));
     EXPECT_EQ(reported_, std::vector<int>{qm::kStateNone});
     EXPECT_EQ(ReadBytes(local_.File("big.bin")), body);

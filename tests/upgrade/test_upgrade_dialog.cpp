@@ -6,6 +6,7 @@
 #include "tests/upgrade/SigningSupport.h"
 #include "tests/upgrade/UpgradeTestSupport.h"
 #include "upgrade/PackageIntegrity.h"
+#include "upgrade/ResultCodes.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -220,10 +221,32 @@ TEST_F(UpgradeDialogTest, TheNoticeShowsItsNotesAndScrollsOnlyBeyondTenLines) {
         EXPECT_EQ(DockedStatus(), "") << "nothing downloads before 升级";
         Button("btnCancle")->click();
         EXPECT_FALSE(DialogVisible());
-        QTest::qWait(50);
-        EXPECT_TRUE(requester.results.empty()) << "closing the notice ends no task";
+        ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+        EXPECT_EQ(requester.results, std::vector<int>{qm::kStateCancelled}) << "declining is heard at once";
         corvane::Khan_Free();
     }
+}
+
+TEST_F(UpgradeDialogTest, ADeclinedNoticeLeavesNothingForTheNextOneToFetchTwice) {
+    // The installer appends, so that every run of it shows.
+    const std::string upfile =
+        Component("comp", "[upgrade]\nver=2\nparams=" + local_.File("marker") +
+                              "\nurl=" + server_.URL("/slow/comp/Setup.run?rate=20000") + "\n");
+    WriteBytes(served_.File("comp/Setup.run"),
+               "#!/bin/sh\nprintf 'installed;' >> \"$1\"\n# " + std::string(20000, 'x') + "\n");
+    TRequester requester;
+    Check(upfile, requester);
+    ASSERT_TRUE(WaitUntil(DialogVisible));
+    Button("btnCancle")->click();
+    ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+
+    Check(upfile, requester);
+    ASSERT_TRUE(WaitUntil(DialogVisible));
+    Button("btnDown")->click();
+    ASSERT_TRUE(WaitUntil([&] { return requester.results.size() == 2; }, 30000));
+    QTest::qWait(300);
+    EXPECT_EQ(requester.results, (std::vector<int>{qm::kStateCancelled, qm::kStateDone}));
+    EXPECT_EQ(ReadBytes(local_.File("marker")), "installed;") << "the package was fetched and run once";
 }
 
 TEST_F(UpgradeDialogTest, PressingUpgradeDownloadsInTheDockedStripAndRunsThePackage) {

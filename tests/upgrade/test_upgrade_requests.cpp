@@ -5,7 +5,10 @@
 #include "corvane/HandleTable.h"
 #include "corvane/Khan.h"
 #include "tests/upgrade/UpgradeTestSupport.h"
+#include "upgrade/FrmDownload.h"
+#include "upgrade/InstallMyappFrm.h"
 #include "upgrade/PluginUpgrade.h"
+#include "upgrade/ResultCodes.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -201,3 +204,57 @@ TEST_F(UpgradeRequestTest, AnUpgradeFileIsFoundRelativeToTheHostFolderOrAtItsAbs
 }
 
 } // namespace
+
+TEST_F(UpgradeRequestTest, AFileIsWrittenByOneTransferAtATime) {
+    TOnline online(true);
+    // Slow enough that the second request comes while the first transfer runs; the installer
+    // appends, so that every run of it shows.
+    const std::string installer =
+        "#!/bin/sh\nprintf 'installed;' >> \"$1\"\n# " + std::string(40000, 'x') + "\n";
+    WriteBytes(served_.File("setup.run"), installer);
+    WriteBytes(served_.File("other.run"), installer);
+    const struct {
+        const char* name;
+        const char* secondAddress;
+        int secondResult;
+        const char* marker;
+    } cases[] = {
+        {"same address: the second joins the first", "slow/setup.run?rate=40000", qm::kStateDone,
+         "installed;"},
+        {"another address: the second is refused", "slow/other.run?rate=40000", qm::kStateFailed,
+         "installed;"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::remove(local_.File("marker").c_str());
+        TMessageRecorder messages;
+        TRequester first;
+        TRequester second;
+        Invoke(Download("slow/setup.run?rate=40000", "setup.run", "1", &first, local_.File("marker")));
+        Invoke(Download(c.secondAddress, "setup.run", "1", &second, local_.File("marker")));
+        ASSERT_TRUE(WaitUntil([&] { return !first.results.empty() && !second.results.empty(); }, 30000));
+        EXPECT_EQ(first.results, std::vector<int>{qm::kStateDone});
+        EXPECT_EQ(second.results, std::vector<int>{c.secondResult});
+        EXPECT_EQ(ReadBytes(local_.File("marker")), c.marker) << "fetched and run once";
+        EXPECT_EQ(messages.texts.empty(), c.secondResult == qm::kStateDone);
+        Invoke(TakeDataDocument(99, 0));
+    }
+}
+
+TEST_F(UpgradeRequestTest, ADownloadFileThatCannotBeMadeEndsTheTaskAndTheInstallWindow) {
+    TOnline online(true);
+    WriteBytes(served_.File("setup.run"), upgrade_test::MarkerInstaller());
+    TMessageRecorder messages;
+    TRequester requester;
+    Invoke(Download("setup.run", "missing-folder/setup.run", "1", &requester, local_.File("marker")));
+    ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+    EXPECT_EQ(requester.results, std::vector<int>{qm::kStateFailed});
+    ASSERT_TRUE(WaitUntil([&] { return !messages.texts.empty(); }));
+    EXPECT_EQ(messages.texts.front(), "下载安装失败：无法创建下载文件（setup.run）");
+
+    // The store's install window closes by itself instead of waiting without a close box.
+    const std::string outcome = qm::InstallDialog(local_.File("missing-folder/app.run"),
+                                                  server_.URL("/setup.run"), "正在下载安装", "", "");
+    EXPECT_EQ(outcome, "4");
+    EXPECT_FALSE(qm::FileExists(local_.File("marker")));
+}
