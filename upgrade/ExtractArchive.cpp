@@ -94,9 +94,8 @@ TExtractOutcome ExtractStaged(const std::string& file) {
     fs::create_directories(folders.Staging, error);
     if (!detail.empty() || error)
         return ExtractOutcomeOf(kExtractNoStaging);
-    const std::string archive = fs::absolute(ToNativePath(file), error).string();
     std::string output;
-    TExtractOutcome outcome = ExtractOutcomeOf(RunTool(archive, folders.Staging, output));
+    TExtractOutcome outcome = ExtractOutcomeOf(RunTool(file, folders.Staging, output));
     if (!output.empty())
         Trace("Upgrade", output);
     detail = FirstLine(output);
@@ -107,8 +106,8 @@ TExtractOutcome ExtractStaged(const std::string& file) {
     }
     fs::remove_all(folders.Staging, error);
     if (!outcome.Done())
-        LogFailure("更新包解压失败: " + file + ": " + outcome.Reason + " (" + std::to_string(outcome.ExitCode) +
-                   (detail.empty() ? "" : ": " + detail) + ")");
+        LogFailure("更新包解压失败: " + file + ": " + outcome.Reason + " (" +
+                   std::to_string(outcome.ExitCode) + (detail.empty() ? "" : ": " + detail) + ")");
     return outcome;
 }
 
@@ -128,7 +127,7 @@ public:
                 if (previous.joinable())
                     previous.join();
                 const TExtractOutcome outcome = ExtractStaged(file);
-                std::remove(ToNativePath(file).c_str());
+                std::remove(file.c_str());
                 --pending_;
                 promise.set_value(outcome);
             });
@@ -162,7 +161,10 @@ bool ExtractionsPending() {
 }
 
 std::shared_future<TExtractOutcome> ExtractArchive(const std::string& file) {
-    return Chain().Add(file);
+    // The tool runs in another folder: a relative name is taken from where the caller is now.
+    std::error_code error;
+    const fs::path absolute = fs::absolute(ToNativePath(file), error);
+    return Chain().Add(error ? ToNativePath(file) : absolute.string());
 }
 
 void WaitForExtractions() {

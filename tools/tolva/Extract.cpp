@@ -29,8 +29,8 @@ constexpr la_int64_t kTarBlock = 512;
 
 // The library's own guards: no "..", no absolute names, nothing written through a link that is
 // already on disk (a link in the entry's own place is replaced; existing files are overwritten).
-constexpr int kSecureFlags =
-    ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS;
+constexpr int kSecureFlags = ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_SYMLINKS |
+                             ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS;
 
 // The library's message, or what errno says when it has none: a null message must not swallow
 // the rest of the output.
@@ -154,9 +154,10 @@ std::string TExtraction::Refusal(archive_entry* entry, const std::string& raw, c
     if (raw.size() > kMaxNameBytes || PathParts(raw).size() > kMaxNameParts)
         return "name too long";
     const mode_t type = archive_entry_filetype(entry);
-    if (type != AE_IFREG && type != AE_IFDIR && type != AE_IFLNK)
+    const char* hardlink = archive_entry_hardlink(entry);
+    if (hardlink == nullptr && type != AE_IFREG && type != AE_IFDIR && type != AE_IFLNK)
         return "special file";
-    if (const char* hardlink = archive_entry_hardlink(entry)) {
+    if (hardlink != nullptr) {
         why = RefuseName(hardlink);
         if (why.empty())
             why = guard_.RefuseHardlink(NormalizedName(hardlink));

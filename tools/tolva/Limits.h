@@ -20,12 +20,12 @@ enum TExitCode : int {
 
 // Limits for one archive, so that a small hostile archive cannot fill the disk or hold the tool.
 constexpr std::size_t kMaxEntries = 100000;
-constexpr std::uint64_t kMaxExpandedBytes = 4ULL << 30;    // absolute ceiling
-constexpr std::uint64_t kMaxExpansionRatio = 100;           // expanded bytes per archive byte...
-constexpr std::uint64_t kRatioFreeBytes = 64ULL << 20;      // ...though any archive may expand this far
-constexpr std::uint64_t kFreeSpaceReserve = 64ULL << 20;    // left free on the target's file system
-constexpr std::size_t kMaxNameBytes = 1024;                 // an entry's name or a link's target
-constexpr std::size_t kMaxNameParts = 64;                   // folders deep
+constexpr std::uint64_t kMaxExpandedBytes = 4ULL << 30;  // absolute ceiling
+constexpr std::uint64_t kMaxExpansionRatio = 100;        // expanded bytes per archive byte...
+constexpr std::uint64_t kRatioFreeBytes = 64ULL << 20;   // ...though any archive may expand this far
+constexpr std::uint64_t kFreeSpaceReserve = 64ULL << 20; // left free on the target's file system
+constexpr std::size_t kMaxNameBytes = 1024;              // an entry's name or a link's target
+constexpr std::size_t kMaxNameParts = 64;                // folders deep
 constexpr int kTimeLimitSeconds = 300;
 
 struct TLimits {

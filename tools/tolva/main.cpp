@@ -37,16 +37,15 @@ void PrintUsage() {
     using namespace qm::tolva;
     std::cerr << "usage: Tolva_Compress.QX X -Y \"archive\"\n"
                  "  extracts the archive (zip, rar, 7z, tar with any compression) with full paths into\n"
-                 "  the current folder, overwriting. Entries that could land outside the folder are\n"
-                 "  refused. Limits: "
-              << kMaxEntries << " entries; expanded size at most " << (kMaxExpandedBytes >> 20)
-              << " MiB, at most " << kMaxExpansionRatio << " times the archive (or "
-              << (kRatioFreeBytes >> 20) << " MiB), and the free space less " << (kFreeSpaceReserve >> 20)
-              << " MiB; names of at most " << kMaxNameBytes << " bytes and " << kMaxNameParts
-              << " parts; " << kTimeLimitSeconds
-              << " s.\n"
-                 "  exit codes: 0 done, 1 damaged or empty archive, 2 usage, 3 entry refused, 4 over a\n"
-                 "  limit, 5 disk full, 6 time limit passed, 7 entry not written\n";
+                 "  the current folder, overwriting. Entries that could land outside it are refused.\n"
+                 "  limits: "
+              << kMaxEntries << " entries; expanded size at most " << (kMaxExpandedBytes >> 20) << " MiB, "
+              << kMaxExpansionRatio << " times the archive (at least " << (kRatioFreeBytes >> 20)
+              << " MiB)\n  and the free space less " << (kFreeSpaceReserve >> 20) << " MiB; names of "
+              << kMaxNameBytes << " bytes, " << kMaxNameParts << " parts; " << kTimeLimitSeconds
+              << " s\n"
+                 "  exit codes: 0 done, 1 damaged or empty archive, 2 usage, 3 entry refused,\n"
+                 "  4 over a limit, 5 disk full, 6 time limit passed, 7 entry not written\n";
 }
 
 } // namespace
