@@ -1,13 +1,18 @@
 #include "upgrade/ExtractArchive.h"
 
 #include "common/Paths.h"
+#include "common/TaxLog.h"
 #include "common/Trace.h"
+#include "corvane/TransferStop.h"
+#include "upgrade/StagedUpdate.h"
 
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <cstdio>
+#include <exception>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -15,26 +20,95 @@ namespace qm {
 
 namespace {
 
-constexpr const char* kTool = "Tolva_Compress.QX";
+namespace fs = std::filesystem;
 
-int RunTool(const std::string& file) {
+constexpr const char* kTool = "Tolva_Compress.QX";
+constexpr int kPollMilliseconds = 100;
+
+std::atomic<std::chrono::milliseconds::rep> timeLimitForTesting{0};
+
+std::chrono::milliseconds TimeLimit() {
+    const auto forTesting = timeLimitForTesting.load();
+    return forTesting > 0 ? std::chrono::milliseconds(forTesting) : kExtractionTimeLimit;
+}
+
+// Held for a whole extraction, and by the recovery, which must not undo a move under way.
+std::mutex& WorkMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+// One line in the installation's log and on the trace channel.
+void LogFailure(const std::string& text) {
+    Trace("Upgrade", text);
+    try {
+        TTaxLog::Log(text);
+    } catch (const std::exception&) {
+        // A log that cannot be written must not hide the outcome, which the requester still gets.
+    }
+}
+
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+// Runs the tool in `folder` until it ends, the time limit passes or the program stops. The
+// answer is the tool's exit code or a negative code; `output` gets what it wrote.
+int RunTool(const std::string& archive, const fs::path& folder, std::string& output) {
     QProcess tool;
-    tool.setWorkingDirectory(QString::fromStdString(AppPath()));
-    // The tool's output is for developers; nothing is shown to the user.
+    tool.setWorkingDirectory(QString::fromStdString(folder.string()));
+    // The tool's output is for developers; nothing of it is shown to the user.
     tool.setProcessChannelMode(QProcess::MergedChannels);
     tool.start(QString::fromStdString(PluginsPath() + kTool),
-               QStringList{"X", "-Y", QString::fromStdString(ToNativePath(file))});
+               QStringList{"X", "-Y", QString::fromStdString(archive)});
     if (!tool.waitForStarted(-1)) {
-        Trace("Upgrade", "cannot start " + PluginsPath() + kTool);
-        return -1;
+        output = "cannot start " + PluginsPath() + kTool + ": " + tool.errorString().toStdString();
+        return kExtractNotStarted;
     }
-    tool.waitForFinished(-1);
-    const std::string output = tool.readAll().toStdString();
+    const auto deadline = std::chrono::steady_clock::now() + TimeLimit();
+    int killedFor = 0;
+    while (!tool.waitForFinished(kPollMilliseconds) && tool.state() != QProcess::NotRunning) {
+        if (corvane::ProcessStop().Stopped())
+            killedFor = kExtractStopped;
+        else if (std::chrono::steady_clock::now() >= deadline)
+            killedFor = kExtractTimedOut;
+        if (killedFor != 0) {
+            tool.kill();
+            tool.waitForFinished(-1);
+            break;
+        }
+    }
+    output = tool.readAll().toStdString();
+    if (killedFor != 0)
+        return killedFor;
+    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : kExtractCrashed;
+}
+
+// Extracts into the staging folder and, when the tool wrote every entry, moves the result into
+// the installation.
+TExtractOutcome ExtractStaged(const std::string& file) {
+    const std::lock_guard work(WorkMutex());
+    const TUpdateFolders folders = UpdateFolders(AppPath());
+    std::string detail = RecoverUpdateFolders(folders);
+    std::error_code error;
+    fs::create_directories(folders.Staging, error);
+    if (!detail.empty() || error)
+        return ExtractOutcomeOf(kExtractNoStaging);
+    std::string output;
+    TExtractOutcome outcome = ExtractOutcomeOf(RunTool(file, folders.Staging, output));
     if (!output.empty())
         Trace("Upgrade", output);
-    if (tool.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return tool.exitCode();
+    detail = FirstLine(output);
+    if (outcome.Done()) {
+        detail = PlaceStagedTree(folders);
+        if (!detail.empty())
+            outcome = ExtractOutcomeOf(kExtractNotPlaced);
+    }
+    fs::remove_all(folders.Staging, error);
+    if (!outcome.Done())
+        LogFailure("更新包解压失败: " + file + ": " + outcome.Reason + " (" +
+                   std::to_string(outcome.ExitCode) + (detail.empty() ? "" : ": " + detail) + ")");
+    return outcome;
 }
 
 // The newest extraction thread. Each new thread first joins the one before it, so they run one
@@ -43,19 +117,19 @@ class TExtractionChain {
 public:
     ~TExtractionChain() { Wait(); }
 
-    std::shared_future<int> Add(const std::string& file) {
+    std::shared_future<TExtractOutcome> Add(const std::string& file) {
         std::lock_guard lock(mutex_);
-        std::promise<int> promise;
-        std::shared_future<int> result = promise.get_future().share();
+        std::promise<TExtractOutcome> promise;
+        std::shared_future<TExtractOutcome> result = promise.get_future().share();
         ++pending_;
         latest_ =
             std::thread([this, previous = std::move(latest_), file, promise = std::move(promise)]() mutable {
                 if (previous.joinable())
                     previous.join();
-                const int exitCode = RunTool(file);
-                std::remove(ToNativePath(file).c_str());
+                const TExtractOutcome outcome = ExtractStaged(file);
+                std::remove(file.c_str());
                 --pending_;
-                promise.set_value(exitCode);
+                promise.set_value(outcome);
             });
         return result;
     }
@@ -86,12 +160,28 @@ bool ExtractionsPending() {
     return Chain().Pending();
 }
 
-std::shared_future<int> ExtractArchive(const std::string& file) {
-    return Chain().Add(file);
+std::shared_future<TExtractOutcome> ExtractArchive(const std::string& file) {
+    // The tool runs in another folder: a relative name is taken from where the caller is now.
+    std::error_code error;
+    const fs::path absolute = fs::absolute(ToNativePath(file), error);
+    return Chain().Add(error ? ToNativePath(file) : absolute.string());
 }
 
 void WaitForExtractions() {
     Chain().Wait();
+}
+
+void RecoverInterruptedExtraction() {
+    const std::unique_lock work(WorkMutex(), std::try_to_lock);
+    if (!work.owns_lock())
+        return;
+    const std::string why = RecoverUpdateFolders(UpdateFolders(AppPath()));
+    if (!why.empty())
+        LogFailure("未完成的更新无法恢复: " + why);
+}
+
+void SetExtractionTimeLimitForTesting(std::chrono::milliseconds limit) {
+    timeLimitForTesting = limit.count();
 }
 
 } // namespace qm

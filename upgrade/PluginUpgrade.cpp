@@ -26,6 +26,8 @@ std::string OptionalText(const corvane::TBSONDocument& req, std::string_view nam
 
 TUpgrade::TUpgrade() {
     instance_ = this;
+    // A desk killed during an update left it half placed or its staging behind.
+    RecoverInterruptedExtraction();
     ShowTimer_.setInterval(10);
     QObject::connect(&ShowTimer_, &QTimer::timeout, [this] { ShowUpgradeDialog(); });
 }

@@ -1,14 +1,20 @@
 #include "common/Paths.h"
+#include "common/TaxLog.h"
 #include "tests/common/TestFiles.h"
 #include "tests/upgrade/ArchiveMaker.h"
+#include "tools/tolva/Limits.h"
 #include "upgrade/ExtractArchive.h"
 
 #include <QProcess>
 #include <chrono>
+#include <clocale>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace qm::test {
 namespace {
@@ -21,18 +27,57 @@ struct ToolRun {
     std::string errors;
 };
 
-// Runs the installed tool (Plugins/ beside this test program) in `folder`.
-ToolRun RunTool(const fs::path& folder, const QStringList& arguments) {
+// Runs the installed tool (Plugins/ beside this test program) in `folder`; with `switches`, its
+// test build, with those environment variables.
+ToolRun RunTool(const fs::path& folder, const QStringList& arguments,
+                const std::map<QString, QString>& switches = {}) {
     QProcess tool;
     tool.setWorkingDirectory(QString::fromStdString(folder.string()));
-    tool.start(QString::fromStdString(PluginsPath() + "Tolva_Compress.QX"), arguments);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : switches)
+        environment.insert(name, value);
+    tool.setProcessEnvironment(environment);
+    const char* program = switches.empty() ? "Tolva_Compress.QX" : "Tolva_Compress_testing.QX";
+    tool.start(QString::fromStdString(PluginsPath() + program), arguments);
     if (!tool.waitForStarted(-1) || !tool.waitForFinished(-1) || tool.exitStatus() != QProcess::NormalExit)
         return {-1, "did not run"};
     return {tool.exitCode(), tool.readAllStandardError().toStdString()};
 }
 
-ToolRun Extract(const fs::path& folder, const std::string& archive) {
-    return RunTool(folder, {"X", "-Y", QString::fromStdString(archive)});
+ToolRun Extract(const fs::path& folder, const std::string& archive,
+                const std::map<QString, QString>& switches = {}) {
+    return RunTool(folder, {"X", "-Y", QString::fromStdString(archive)}, switches);
+}
+
+// Every path under `folder` with what it holds: a file's bytes, a link's target, or "<folder>".
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().lexically_relative(folder).string();
+        if (entry.is_symlink())
+            tree[name] = "-> " + fs::read_symlink(entry.path()).string();
+        else if (entry.is_directory())
+            tree[name] = "<folder>";
+        else
+            tree[name] = ReadBytes(entry.path().string());
+    }
+    return tree;
+}
+
+// A tar file of the entries that ends right after the last one: no end-of-archive blocks.
+std::string TarCutAtLastEntry(const std::string& fileName, const std::vector<ArchiveEntry>& entries) {
+    WriteArchive(fileName, entries, true);
+    std::size_t end = 0;
+    for (const ArchiveEntry& entry : entries)
+        end += 512 + (entry.kind == ArchiveEntry::Kind::File ? (entry.content.size() + 511) / 512 * 512 : 0);
+    return ReadBytes(fileName).substr(0, end);
+}
+
+void WriteGzip(const std::string& fileName, const std::string& bytes) {
+    gzFile file = gzopen(fileName.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    gzwrite(file, bytes.data(), static_cast<unsigned>(bytes.size()));
+    gzclose(file);
 }
 
 // Every path under `folder`, relative to it ("a", "a/b"), links not followed.
@@ -93,7 +138,7 @@ TEST(TolvaToolTest, HostileEntriesWriteNothingOutsideTheFolder) {
         {"nested symlink out", {ArchiveEntry::Symlink("a/b/out", "../../../escaped.txt")}, "a/b/out"},
         {"symlink then a file through it",
          {ArchiveEntry::Symlink("out", ".."), ArchiveEntry::File("out/escaped.txt", "x")},
-         "out/escaped.txt"},
+         "out"},
         {"symlink inside then a file through it",
          {ArchiveEntry::Folder("sub/"), ArchiveEntry::Symlink("in", "sub"),
           ArchiveEntry::File("in/through.txt", "x")},
@@ -129,8 +174,9 @@ TEST(TolvaToolTest, HostileEntriesWriteNothingOutsideTheFolder) {
         WriteArchive(archive, entries, c.tar);
 
         const ToolRun run = Extract(dest, archive);
-        EXPECT_EQ(run.exitCode, 1);
-        EXPECT_NE(run.errors.find(c.refused), std::string::npos) << run.errors;
+        EXPECT_EQ(run.exitCode, tolva::kExitRefused);
+        EXPECT_EQ(run.errors.rfind("refused: ", 0), 0u) << run.errors;
+        EXPECT_NE(run.errors.find(c.refused + " ("), std::string::npos) << run.errors;
         EXPECT_EQ(ReadBytes((dest / "good.txt").string()), "the sound entries are still written");
         // The parent holds what it held before, unchanged.
         std::set<std::string> parent;
@@ -164,11 +210,152 @@ TEST(TolvaToolTest, UsageErrorsPrintTheUsageAndExit2) {
     EXPECT_NE(missing.errors.find("missing.zip"), std::string::npos);
 }
 
-// The tool runs in the installation folder, not wherever the process happens to be.
+// Damaged archives are failures, never a partial success.
+TEST(TolvaToolTest, TruncatedEmptyAndCutArchivesExit1) {
+    const TTempFolder temp;
+    const std::vector<ArchiveEntry> entries = {ArchiveEntry::File("a.txt", "first"),
+                                               ArchiveEntry::File("b.bin", std::string(3000, 'b')),
+                                               ArchiveEntry::File("c.txt", "last")};
+    const std::string tarCut = TarCutAtLastEntry(temp.File("made.tar"), entries);
+    WriteBytes(temp.File("cut.tar"), tarCut);
+    WriteGzip(temp.File("cut.tar.gz"), tarCut);
+    WriteBytes(temp.File("empty.zip"), "");
+    WriteArchive(temp.File("whole.zip"), entries);
+    const std::string zip = ReadBytes(temp.File("whole.zip"));
+    WriteBytes(temp.File("mid-entry.zip"), zip.substr(0, zip.size() / 2));
+    WriteBytes(temp.File("no-directory.zip"), zip.substr(0, zip.find("PK\1\2")));
+    WriteArchive(temp.File("no-entries.tar"), {}, true);
+    for (const char* name :
+         {"cut.tar", "cut.tar.gz", "empty.zip", "mid-entry.zip", "no-directory.zip", "no-entries.tar"}) {
+        SCOPED_TRACE(name);
+        const fs::path dest = temp.Path() / (std::string(name) + ".out");
+        fs::create_directories(dest);
+        const ToolRun run = Extract(dest, temp.File(name));
+        EXPECT_EQ(run.exitCode, tolva::kExitDamaged);
+        EXPECT_NE(run.errors.find(name), std::string::npos) << run.errors;
+        EXPECT_EQ(run.errors.back(), '\n');
+        // No file is left at its full size with a made-up tail.
+        for (const auto& [file, bytes] : Snapshot(dest))
+            EXPECT_TRUE(bytes == "first" || bytes == std::string(3000, 'b') || bytes == "last") << file;
+    }
+    fs::create_directories(temp.Path() / "made.tar.out");
+    EXPECT_EQ(Extract(temp.Path() / "made.tar.out", temp.File("made.tar")).exitCode, 0) << "the whole tar";
+}
+
+// Links that lead out, a hard link through a link and a link named with "." are stopped by our
+// checks alone and by the library's flags alone: nothing lands outside, nothing outside changes.
+TEST(TolvaToolTest, EachProtectionLayerHoldsAlone) {
+    struct Case {
+        std::string name;
+        std::vector<ArchiveEntry> entries;
+        std::string refused; // what our checks name
+    };
+    const std::vector<Case> cases = {
+        {"link chain",
+         {ArchiveEntry::Symlink("d/t", ".."), ArchiveEntry::Symlink("s", "d/t/../.."),
+          ArchiveEntry::Symlink("s3", "s/.."), ArchiveEntry::File("s3/escaped.txt", "x"),
+          ArchiveEntry::File("s/escaped.txt", "x")},
+         "refused: s (link pointing outside the folder)"},
+        {"hard link through a link",
+         {ArchiveEntry::Symlink("out", "../../.."), ArchiveEntry::Hardlink("h", "out/outside.txt"),
+          ArchiveEntry::Folder("sub/"), ArchiveEntry::Symlink("in", "sub"),
+          ArchiveEntry::File("sub/f.txt", "x"), ArchiveEntry::Hardlink("h2", "in/f.txt")},
+         "refused: h2 (hard link target: through a link)"},
+        {"link named with a dot",
+         {ArchiveEntry::Folder("x/"), ArchiveEntry::Symlink("x/./l", ".."),
+          ArchiveEntry::File("x/l/escaped.txt", "x"), ArchiveEntry::Symlink("x/./m", "../../../.."),
+          ArchiveEntry::File("x/m/escaped.txt", "x")},
+         "refused: x/l/escaped.txt (through a link)"},
+    };
+    for (const Case& c : cases) {
+        for (const char* layer : {"own", "library"}) {
+            SCOPED_TRACE(c.name + ", " + layer);
+            const TTempFolder temp;
+            const TTempFolder archives;
+            // Deep enough that every link above stays inside the temporary folder.
+            const fs::path dest = temp.Path() / "p" / "q" / "dest";
+            fs::create_directories(dest);
+            WriteBytes(temp.File("p/q/outside.txt"), "must stay");
+            const std::string archive = archives.File("links.tar");
+            WriteArchive(archive, c.entries, true);
+            const auto before = Snapshot(temp.Path());
+
+            const ToolRun run = Extract(dest, archive, {{"TOLVA_TEST_CHECKS", layer}});
+            EXPECT_NE(run.exitCode, 0) << run.errors;
+            if (std::string(layer) == "own") {
+                EXPECT_NE(run.errors.find(c.refused), std::string::npos) << run.errors;
+            }
+            auto after = Snapshot(temp.Path());
+            std::erase_if(after, [](const auto& item) { return item.first.rfind("p/q/dest/", 0) == 0; });
+            EXPECT_EQ(after, before);
+            struct stat info {};
+            ASSERT_EQ(stat(temp.File("p/q/outside.txt").c_str(), &info), 0);
+            EXPECT_EQ(info.st_nlink, 1u) << "no hard link to a file outside";
+        }
+    }
+}
+
+// The limits, lowered through the test build's switches, stop the extraction with their own codes.
+TEST(TolvaToolTest, LimitsStopTheExtraction) {
+    const TTempFolder temp;
+    WriteArchive(temp.File("four.zip"), {ArchiveEntry::File("1", "a"), ArchiveEntry::File("2", "b"),
+                                         ArchiveEntry::File("3", "c"), ArchiveEntry::File("4", "d")});
+    WriteArchive(temp.File("big.zip"), {ArchiveEntry::File("big.bin", std::string(50000, 'z'))});
+    ASSERT_EQ(mkfifo(temp.File("never.zip").c_str(), 0600), 0) << "an archive that never arrives";
+    struct Case {
+        std::string archive;
+        std::map<QString, QString> switches;
+        int exitCode;
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {"four.zip", {{"TOLVA_TEST_MAX_ENTRIES", "3"}}, tolva::kExitTooLarge, "more than 3 entries\n"},
+        {"big.zip",
+         {{"TOLVA_TEST_MAX_BYTES", "40000"}},
+         tolva::kExitTooLarge,
+         "expands to more than 40000 bytes\n"},
+        {"big.zip", {{"TOLVA_TEST_FREE_BYTES", "40000"}}, tolva::kExitDiskFull, "not enough free disk space"},
+        {"never.zip", {{"TOLVA_TEST_TIME_LIMIT", "1"}}, tolva::kExitTimeLimit, "time limit of 1 s passed\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive + " " + c.switches.begin()->first.toStdString());
+        const fs::path dest = temp.Path() / "dest";
+        fs::remove_all(dest);
+        fs::create_directories(dest);
+        const ToolRun run = Extract(dest, temp.File(c.archive), c.switches);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_NE(run.errors.find(c.line), std::string::npos) << run.errors;
+        EXPECT_FALSE(fs::exists(dest / "big.bin")) << "no half file is left";
+    }
+    // The shipped defaults, read rather than met.
+    EXPECT_EQ(tolva::kMaxEntries, 100000u);
+    WriteBytes(temp.File("small.zip"), std::string(1000, 'x'));
+    EXPECT_EQ(tolva::DefaultLimits(temp.File("small.zip"), temp.Path()).maxBytes, 64ull << 20);
+    fs::resize_file(temp.File("small.zip"), 1ull << 20);
+    EXPECT_EQ(tolva::DefaultLimits(temp.File("small.zip"), temp.Path()).maxBytes, 100ull << 20);
+    fs::resize_file(temp.File("small.zip"), 1ull << 30);
+    EXPECT_EQ(tolva::DefaultLimits(temp.File("small.zip"), temp.Path()).maxBytes, 4ull << 30);
+}
+
+// Names reach the log as one line each, control characters escaped.
+TEST(TolvaToolTest, NamesWithControlCharactersArePrintedEscaped) {
+    const TTempFolder temp;
+    std::setlocale(LC_CTYPE, "C.UTF-8"); // so that the archive can hold the name as it is
+    WriteArchive(temp.File("names.tar"), {ArchiveEntry::File("../a\x1b[2Jb\ncd\xc2\x9b.txt", "x")}, true);
+    const ToolRun run = Extract(temp.Path(), temp.File("names.tar"));
+    EXPECT_EQ(run.exitCode, tolva::kExitRefused);
+    EXPECT_EQ(run.errors, "refused: ../a\\x1b[2Jb\\x0acd\\u009b.txt (\"..\" in the path)\n");
+}
+
+// The tool runs in a staging folder of the installation, not wherever the process happens to be;
+// its tree is then moved into place: files replaced, new folders and links as they were.
 TEST(ExtractArchiveTest, ExtractsIntoTheInstallationFolderAndDeletesTheArchive) {
     const TTempFolder temp;
     const std::string top = "extracted-" + std::to_string(getpid());
     const fs::path installed = fs::path(AppPath()) / top;
+    fs::create_directories(installed / "Plugins");
+    WriteBytes((installed / "top.txt").string(), "old top");
+    WriteBytes((installed / "Plugins" / "kept.txt").string(), "kept");
     const fs::path elsewhere = temp.Path() / "current";
     fs::create_directories(elsewhere);
     const fs::path before = fs::current_path();
@@ -176,23 +363,134 @@ TEST(ExtractArchiveTest, ExtractsIntoTheInstallationFolderAndDeletesTheArchive) 
 
     const std::string archive = temp.File("package.zip");
     WriteArchive(archive, {ArchiveEntry::File(top + "/Plugins/new.txt", "fresh"),
-                           ArchiveEntry::File(top + "/top.txt", "top")});
-    const int exitCode = ExtractArchive(archive).get();
+                           ArchiveEntry::File(top + "/top.txt", "top"),
+                           ArchiveEntry::File(top + "/New/deep/file.txt", "deep"),
+                           ArchiveEntry::Symlink(top + "/Plugins/link", "new.txt")});
+    const TExtractOutcome outcome = ExtractArchive(archive).get();
     fs::current_path(before);
 
-    EXPECT_EQ(exitCode, 0);
-    EXPECT_EQ(ReadBytes((installed / "Plugins" / "new.txt").string()), "fresh");
-    EXPECT_EQ(ReadBytes((installed / "top.txt").string()), "top");
+    EXPECT_EQ(outcome.ExitCode, 0);
+    EXPECT_EQ(outcome.Reason, "");
+    EXPECT_EQ(Snapshot(installed), (std::map<std::string, std::string>{{"New", "<folder>"},
+                                                                       {"New/deep", "<folder>"},
+                                                                       {"New/deep/file.txt", "deep"},
+                                                                       {"Plugins", "<folder>"},
+                                                                       {"Plugins/kept.txt", "kept"},
+                                                                       {"Plugins/link", "-> new.txt"},
+                                                                       {"Plugins/new.txt", "fresh"},
+                                                                       {"top.txt", "top"}}));
     EXPECT_FALSE(fs::exists(elsewhere / top));
     EXPECT_FALSE(fs::exists(archive));
+    EXPECT_FALSE(fs::exists(AppPath() + "Download/Extraction/Staging"));
+    EXPECT_FALSE(fs::exists(AppPath() + "Download/Extraction/Backup"));
     fs::remove_all(installed);
+}
+
+// A refused entry, a damaged archive or a file that cannot take a folder's place leaves the
+// installation exactly as it was, and the requester and the log learn why.
+TEST(ExtractArchiveTest, AFailureLeavesTheInstallationAsItWas) {
+    const TTempFolder temp;
+    const std::string top = "torn-" + std::to_string(getpid());
+    const fs::path installed = fs::path(AppPath()) / top;
+    const std::vector<ArchiveEntry> good = {ArchiveEntry::File(top + "/a.txt", "new a"),
+                                            ArchiveEntry::File(top + "/b.txt", "new b"),
+                                            ArchiveEntry::File(top + "/sub/c.txt", "new c")};
+    struct Case {
+        std::string name;
+        std::string archive; // made below
+        int exitCode;
+        std::string reason;
+    };
+    std::vector<ArchiveEntry> torn = good;
+    torn.push_back(ArchiveEntry::File("../escaped.txt", "x"));
+    WriteArchive(temp.File("torn.zip"), torn);
+    WriteBytes(temp.File("cut.tar"), TarCutAtLastEntry(temp.File("whole.tar"), good));
+    WriteGzip(temp.File("cut.tgz.zip"), ReadBytes(temp.File("cut.tar")));
+    WriteArchive(temp.File("whole.zip"), good);
+    const std::string zip = ReadBytes(temp.File("whole.zip"));
+    std::vector<ArchiveEntry> blocked = good;
+    blocked.push_back(ArchiveEntry::File(top + "/m.txt", "a file where a folder is"));
+    blocked.push_back(ArchiveEntry::File(top + "/z.txt", "new z"));
+    WriteArchive(temp.File("blocked.zip"), blocked);
+    const std::vector<Case> cases = {
+        {"refused entry after good ones", "torn.zip", tolva::kExitRefused,
+         "更新包含有不安全的文件路径，已拒绝解压"},
+        {"tar cut after an entry", "cut.tar", tolva::kExitDamaged, "更新包已损坏"},
+        {"gzip tar cut after an entry", "cut.tgz.zip", tolva::kExitDamaged, "更新包已损坏"},
+        {"empty file", "empty.zip", tolva::kExitDamaged, "更新包已损坏"},
+        {"zip cut mid-entry", "mid.zip", tolva::kExitDamaged, "更新包已损坏"},
+        {"a move fails after others", "blocked.zip", kExtractNotPlaced, "无法替换安装文件，已恢复原有文件"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(temp.File("empty.zip"), "");
+        WriteBytes(temp.File("mid.zip"), zip.substr(0, zip.size() * 2 / 3));
+        fs::remove_all(installed);
+        fs::create_directories(installed / "m.txt");
+        WriteBytes((installed / "m.txt" / "inner.txt").string(), "the folder is not empty");
+        WriteBytes((installed / "a.txt").string(), "old a");
+        WriteBytes((installed / "z.txt").string(), "old z");
+        const auto before = Snapshot(installed);
+        const fs::path copy = temp.Path() / "copy";
+        fs::copy_file(temp.File(c.archive), copy, fs::copy_options::overwrite_existing);
+
+        const TExtractOutcome outcome = ExtractArchive(copy.string()).get();
+        EXPECT_EQ(outcome.ExitCode, c.exitCode);
+        EXPECT_EQ(outcome.Reason, c.reason);
+        EXPECT_EQ(Snapshot(installed), before);
+        EXPECT_FALSE(fs::exists(copy));
+        EXPECT_FALSE(fs::exists(AppPath() + "Download/Extraction/Staging"));
+        EXPECT_FALSE(fs::exists(AppPath() + "Download/Extraction/Backup"));
+        const std::string log = ReadBytes(TTaxLog::LogFileName());
+        EXPECT_NE(log.find("更新包解压失败: " + copy.string() + ": " + c.reason), std::string::npos);
+    }
+    fs::remove_all(installed);
+}
+
+// A desk killed in the middle of a move: what it replaced is put back, what it added removed, and
+// the staging cleared, when the plug-in starts again.
+TEST(ExtractArchiveTest, AKilledMoveIsUndoneAtTheNextStart) {
+    const std::string top = "killed-" + std::to_string(getpid());
+    const fs::path installed = fs::path(AppPath()) / top;
+    const fs::path work = fs::path(AppPath()) / "Download" / "Extraction";
+    fs::create_directories(installed);
+    fs::create_directories(work / "Backup" / "replaced" / top);
+    fs::create_directories(work / "Staging" / top);
+    WriteBytes((installed / "a.txt").string(), "new a, placed");
+    WriteBytes((work / "Backup" / "replaced" / top / "a.txt").string(), "old a");
+    WriteBytes((work / "Backup" / "replaced" / top / "b.txt").string(), "old b, set aside");
+    WriteBytes((installed / "added.txt").string(), "added by the move");
+    fs::create_directories(installed / "NewFolder");
+    WriteBytes((work / "Backup" / "added").string(), top + "/added.txt" + '\0' + top + "/NewFolder" + '\0');
+    WriteBytes((work / "Staging" / top / "c.txt").string(), "not yet moved");
+
+    RecoverInterruptedExtraction();
+
+    EXPECT_EQ(Snapshot(installed),
+              (std::map<std::string, std::string>{{"a.txt", "old a"}, {"b.txt", "old b, set aside"}}));
+    EXPECT_FALSE(fs::exists(work / "Backup"));
+    EXPECT_FALSE(fs::exists(work / "Staging"));
+    fs::remove_all(installed);
+}
+
+// A tool that does not end is killed at the time limit.
+TEST(ExtractArchiveTest, TheToolIsKilledAtTheTimeLimit) {
+    const TTempFolder temp;
+    ASSERT_EQ(mkfifo(temp.File("never.zip").c_str(), 0600), 0);
+    SetExtractionTimeLimitForTesting(std::chrono::milliseconds(300));
+    const auto started = std::chrono::steady_clock::now();
+    const TExtractOutcome outcome = ExtractArchive(temp.File("never.zip")).get();
+    SetExtractionTimeLimitForTesting(std::chrono::milliseconds(0));
+    EXPECT_EQ(outcome.ExitCode, kExtractTimedOut);
+    EXPECT_EQ(outcome.Reason, "解压超时");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
 }
 
 TEST(ExtractArchiveTest, RunsOneExtractionAfterAnother) {
     const TTempFolder temp;
     const std::string top = "sequence-" + std::to_string(getpid());
     const fs::path installed = fs::path(AppPath()) / top;
-    std::vector<std::shared_future<int>> results;
+    std::vector<std::shared_future<TExtractOutcome>> results;
     for (int i = 0; i < 3; ++i) {
         const std::string archive = temp.File("package" + std::to_string(i) + ".zip");
         WriteArchive(archive, {ArchiveEntry::File(top + "/same.txt", "round " + std::to_string(i))});
@@ -201,7 +499,7 @@ TEST(ExtractArchiveTest, RunsOneExtractionAfterAnother) {
     WaitForExtractions();
     for (auto& result : results) {
         ASSERT_EQ(result.wait_for(std::chrono::seconds(0)), std::future_status::ready);
-        EXPECT_EQ(result.get(), 0);
+        EXPECT_EQ(result.get().ExitCode, 0);
     }
     // The last one asked for wrote last.
     EXPECT_EQ(ReadBytes((installed / "same.txt").string()), "round 2");

@@ -11,6 +11,7 @@
 #include "upgrade/ResultCodes.h"
 
 #include <QFile>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -159,6 +160,26 @@ TEST_F(UpgradeRequestTest, ARequesterGoneBeforeTheEndIsSkipped) {
     ASSERT_TRUE(WaitUntil([&] { return qm::FileExists(local_.File("marker")); }));
     EXPECT_TRUE(WaitUntil([&] { return !qm::FileExists(local_.File("setup.run")); }))
         << "the job ends normally, its callback skipped";
+}
+
+// A desk killed during an update left its staging and a half-done move: the next start of the
+// plug-in puts the replaced file back and clears both.
+TEST_F(UpgradeRequestTest, TheNextPluginStartClearsWhatAKilledExtractionLeft) {
+    TOnline offline(false);
+    const std::string work = qm::AppPath() + "Download/Extraction/";
+    const std::string top = "LeftByAKill/";
+    qm::EnsureDir(qm::AppPath() + top);
+    qm::EnsureDir(work + "Staging/" + top);
+    qm::EnsureDir(work + "Backup/replaced/" + top);
+    WriteBytes(work + "Staging/" + top + "staged.txt", "left behind");
+    WriteBytes(work + "Backup/replaced/" + top + "file.txt", "old");
+    WriteBytes(qm::AppPath() + top + "file.txt", "new, half placed");
+    corvane::Khan().UnloadPlugin(kUpgrade);
+    Invoke(TakeDataDocument(1, 0)); // offline: loads the plug-in and does nothing else
+    EXPECT_FALSE(qm::DirectoryExists(work + "Staging"));
+    EXPECT_FALSE(qm::DirectoryExists(work + "Backup"));
+    EXPECT_EQ(ReadBytes(qm::AppPath() + top + "file.txt"), "old");
+    std::filesystem::remove_all(qm::AppPath() + top);
 }
 
 TEST_F(UpgradeRequestTest, AfterTheObjectIsGoneTheNextRequestGetsAFreshOne) {
