@@ -105,9 +105,10 @@ TExtractOutcome ExtractStaged(const std::string& file) {
             outcome = ExtractOutcomeOf(kExtractNotPlaced);
     }
     fs::remove_all(folders.Staging, error);
+    // The requester tells the user and writes the log line, with this detail in it.
     if (!outcome.Done())
-        LogFailure("更新包解压失败: " + file + ": " + outcome.Reason + " (" +
-                   std::to_string(outcome.ExitCode) + (detail.empty() ? "" : ": " + detail) + ")");
+        outcome.Detail =
+            file + " (" + std::to_string(outcome.ExitCode) + (detail.empty() ? "" : ": " + detail) + ")";
     return outcome;
 }
 

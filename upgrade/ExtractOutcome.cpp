@@ -40,7 +40,7 @@ std::string ReasonOf(int exitCode) {
 } // namespace
 
 TExtractOutcome ExtractOutcomeOf(int exitCode) {
-    return {exitCode, ReasonOf(exitCode)};
+    return {exitCode, ReasonOf(exitCode), ""};
 }
 
 } // namespace qm

@@ -17,6 +17,8 @@ constexpr int kExtractNoStaging = -6;  // the staging folder could not be made
 struct TExtractOutcome {
     int ExitCode = 0;
     std::string Reason;
+    // For the log: the archive, the code and the tool's first line of output.
+    std::string Detail;
 
     bool Done() const noexcept { return ExitCode == 0; }
 };

@@ -419,15 +419,14 @@ void TFrmDownload::PollExtraction() {
     if (!extraction_.valid() || extraction_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         return;
     extractionPoll_->stop();
-    const int exitCode = extraction_.get();
+    const TExtractOutcome outcome = extraction_.get();
     extraction_ = {};
     finishing_ = false;
     if (CurrentTask == nullptr)
         return;
-    // Done only once every file of the archive is in place.
-    if (exitCode != 0) {
-        FailTask("更新包无法解压，程序文件没有改动",
-                 "the decompression tool ended with " + std::to_string(exitCode));
+    // Done only once every file of the archive is in place; otherwise nothing of it is.
+    if (!outcome.Done()) {
+        FailTask(outcome.Reason, outcome.Detail);
         return;
     }
     EndTask(kStateDone, "", download_claims::TEnd::Applied);

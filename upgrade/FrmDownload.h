@@ -2,6 +2,7 @@
 
 #include "upgrade/BackgroundCall.h"
 #include "upgrade/DownloadClaims.h"
+#include "upgrade/ExtractOutcome.h"
 #include "upgrade/TaskObj.h"
 
 #include <QElapsedTimer>
@@ -148,7 +149,7 @@ private:
     bool joined_ = false;  // another window writes LocalFile for this task
     // Counts transfers started, so that a probe's late answer is not applied to a later one.
     int transferSerial_ = 0;
-    std::shared_future<int> extraction_;
+    std::shared_future<TExtractOutcome> extraction_;
     QTimer* extractionPoll_ = nullptr; // owned by this window
     // Last members: destroyed first, they stop and wait for their threads before anything the
     // threads' answers would touch goes.

@@ -124,19 +124,43 @@ TEST_F(DownloadWindowTest, OfTwoUpgradeProgramsOnlyTheSecondIsReportedAndBothRun
     }
 }
 
-TEST_F(DownloadWindowTest, AnArchiveIsDoneAtOnceAndExtractedIntoTheInstallation) {
+TEST_F(DownloadWindowTest, AnArchiveIsDoneOnlyOnceExtractedIntoTheInstallation) {
     const std::string folder = qm::AppPath() + "DownloadedArchiveTest/";
     std::filesystem::remove_all(folder);
     qm::test::WriteArchive(
-        served_.File("pack.zip"),
+        served_.File("made.zip"),
         {qm::test::ArchiveEntry::File("DownloadedArchiveTest/inner/readme.txt", "unpacked")});
-    AddTask("pack.zip", "pack.zip", false);
-    window_.StartNext();
-    ASSERT_TRUE(WaitUntil([&] { return Reported(); }));
-    EXPECT_EQ(reported_, std::vector<int>{qm::kStateDone});
-    qm::WaitForExtractions();
-    EXPECT_EQ(ReadBytes(folder + "inner/readme.txt"), "unpacked");
-    EXPECT_FALSE(qm::FileExists(local_.File("pack.zip"))) << "the archive is deleted after extraction";
+    const std::string good = ReadBytes(served_.File("made.zip"));
+    const struct {
+        const char* name;
+        std::string archive;
+        int state;
+        const char* readme; // what the installation holds afterwards
+        const char* message;
+    } cases[] = {
+        {"whole", good, qm::kStateDone, "unpacked", nullptr},
+        {"cut short: nothing of it lands", good.substr(0, good.size() / 2), qm::kStateFailed, "before",
+         "更新失败：更新包已损坏（pack.zip）"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reported_.clear();
+        std::filesystem::create_directories(folder + "inner");
+        WriteBytes(folder + "inner/readme.txt", "before");
+        WriteBytes(served_.File("pack.zip"), c.archive);
+        upgrade_test::TMessageRecorder messages;
+        AddTask("pack.zip", "pack.zip", false);
+        window_.StartNext();
+        ASSERT_TRUE(WaitUntil([&] { return Reported(); }));
+        EXPECT_EQ(reported_, std::vector<int>{c.state});
+        EXPECT_FALSE(qm::ExtractionsPending()) << "reported once the extraction has ended";
+        EXPECT_EQ(ReadBytes(folder + "inner/readme.txt"), c.readme);
+        EXPECT_FALSE(qm::FileExists(local_.File("pack.zip"))) << "the archive is deleted after extraction";
+        if (c.message != nullptr) {
+            ASSERT_TRUE(WaitUntil([&] { return !messages.texts.empty(); }));
+            EXPECT_EQ(messages.texts.front(), c.message);
+        }
+    }
     std::filesystem::remove_all(folder);
 }
 

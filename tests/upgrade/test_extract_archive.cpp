@@ -441,8 +441,8 @@ TEST(ExtractArchiveTest, AFailureLeavesTheInstallationAsItWas) {
         EXPECT_FALSE(fs::exists(copy));
         EXPECT_FALSE(fs::exists(AppPath() + "Download/Extraction/Staging"));
         EXPECT_FALSE(fs::exists(AppPath() + "Download/Extraction/Backup"));
-        const std::string log = ReadBytes(TTaxLog::LogFileName());
-        EXPECT_NE(log.find("更新包解压失败: " + copy.string() + ": " + c.reason), std::string::npos);
+        EXPECT_EQ(outcome.Detail.rfind(copy.string() + " (" + std::to_string(c.exitCode), 0), 0u)
+            << outcome.Detail;
     }
     fs::remove_all(installed);
 }
