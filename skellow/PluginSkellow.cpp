@@ -133,11 +133,23 @@ std::span<const corvane::TPublishedMethod> TPluginSkellow::PublishedMethods() co
 
 } // namespace qm::skellow
 
+namespace {
+
+// The library's plugin object. Its worker still saves and logs while it stops, through objects that
+// are static in this library (the installation path, the log's clock); the library's finaliser
+// below frees it before those are destroyed, which a static owner of its own would not ensure.
+std::unique_ptr<qm::skellow::TPluginSkellow> pluginOwner;
+
+__attribute__((destructor)) void FreePluginBeforeStatics() {
+    pluginOwner.reset();
+}
+
+} // namespace
+
 // The one export: creates the plugin object on the first call and whenever the previous one is
 // gone; the library owns it and frees it (stopping its worker) when it is unloaded.
 extern "C" __attribute__((visibility("default"))) void CreatePlugin(::corvane::TPlugin** plugin) {
-    static std::unique_ptr<qm::skellow::TPluginSkellow> owner;
     if (qm::skellow::TPluginSkellow::Instance() == nullptr)
-        owner = std::make_unique<qm::skellow::TPluginSkellow>();
+        pluginOwner = std::make_unique<qm::skellow::TPluginSkellow>();
     *plugin = qm::skellow::TPluginSkellow::Instance();
 }
