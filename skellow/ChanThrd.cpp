@@ -82,7 +82,8 @@ void TChanThrd::Run() noexcept {
 }
 
 void TChanThrd::Process(std::vector<TUsageEvent>& events, bool ship) noexcept {
-    // A file that cannot be written loses at most the counts not yet saved; the worker goes on.
+    // A step that fails is logged and the turn goes on: counts a failed save could not write stay
+    // with the recorder for the next one.
     for (TUsageEvent& event : events) {
         Guarded("功能统计：使用记录无法保存：", [&] {
             event.Normalise();
