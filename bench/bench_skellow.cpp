@@ -77,7 +77,8 @@ void MeasureRecording(const std::string& folder) {
         folder, [] { return qm::skellow::CreateRegistrationNumber("/nonexistent/SysConfig.Xml"); },
         [](std::string_view) {});
     qm::skellow::TUsageShipper shipper(
-        folder, [] { return qm::skellow::CreateSendLog(std::nullopt); }, [](std::string_view) {});
+        folder, [](corvane::TStopToken*) { return qm::skellow::CreateSendLog(std::nullopt); },
+        [](std::string_view) {});
     qm::skellow::TChanThrd worker(std::move(recorder), std::move(shipper), [](std::string_view) {});
     const auto start = Clock::now();
     for (int i = 0; i < kEvents; ++i) {

@@ -61,7 +61,8 @@ private:
 
 class LogService {
 public:
-    explicit LogService(const std::filesystem::path& dataFolder) : store_(dataFolder / "usage.sqlite") {}
+    LogService(const std::filesystem::path& dataFolder, std::shared_ptr<StopLatch> stopping)
+        : store_(dataFolder / "usage.sqlite"), stopping_(std::move(stopping)) {}
 
     void Ping(httplib::Response& response) {
         if (behaviour_.Get().mode == Behaviour::Mode::Away)
@@ -92,7 +93,7 @@ public:
             return AnswerJson(response, 500, Json{{"error", error.what()}});
         }
         if (state.delayMs > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(state.delayMs));
+            Delay(std::chrono::milliseconds(state.delayMs));
         AnswerCode(response, "#00" + state.note);
     }
 
@@ -134,13 +135,33 @@ public:
     }
 
 private:
+    void Delay(std::chrono::milliseconds delay) {
+        if (stopping_)
+            stopping_->WaitFor(delay);
+        else
+            std::this_thread::sleep_for(delay);
+    }
+
     UsageStore store_;
+    std::shared_ptr<StopLatch> stopping_;
     Behaviour behaviour_;
 };
+
+void AddHangingRoutes(httplib::Server& server, const std::shared_ptr<StopLatch>& stopping) {
+    if (!stopping)
+        return;
+    const auto hang = [stopping](const httplib::Request&, httplib::Response& response) {
+        stopping->Wait();
+        AnswerJson(response, 503, Json{{"error", "服务器正在停止"}});
+    };
+    server.Get("/hang/log/ping", hang);
+    server.Post("/hang/log/usage", hang);
+}
 
 } // namespace
 
 void AddLogRoutes(httplib::Server& server, const LogRoutesConfig& config) {
+    AddHangingRoutes(server, config.stopping);
     if (config.dataFolder.empty()) {
         const auto unavailable = [](const httplib::Request&, httplib::Response& response) {
             AnswerJson(response, 503, Json{{"error", "日志服务没有数据目录：启动服务器时请给出 --data DIR"}});
@@ -149,7 +170,7 @@ void AddLogRoutes(httplib::Server& server, const LogRoutesConfig& config) {
         server.Post("/log/(usage|switch)", unavailable);
         return;
     }
-    const auto service = std::make_shared<LogService>(config.dataFolder);
+    const auto service = std::make_shared<LogService>(config.dataFolder, config.stopping);
     server.Get("/log/ping",
                [service](const httplib::Request&, httplib::Response& response) { service->Ping(response); });
     server.Post("/log/usage", [service](const httplib::Request& request, httplib::Response& response) {

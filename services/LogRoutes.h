@@ -1,12 +1,16 @@
 #pragma once
 
+#include "services/StopLatch.h"
+
 #include <filesystem>
 #include <httplib.h>
+#include <memory>
 
 namespace qm::server {
 
 struct LogRoutesConfig {
-    std::filesystem::path dataFolder; // empty: the service is not set up and answers 503
+    std::filesystem::path dataFolder;    // empty: the service is not set up and answers 503
+    std::shared_ptr<StopLatch> stopping; // released when the server stops; may be null
 };
 
 // The logging service (docs/logging-service.md):
@@ -14,6 +18,8 @@ struct LogRoutesConfig {
 //   POST /log/usage?id=FILEID    a statistics text; answers "#00" stored, "#02" refused, "#03" invalid
 //   GET  /log/summary            {"files", "total", "counts": [{"user", "day", "functionKey", "count"}]}
 //   POST /log/switch             {"mode": "accept"|"refuse"|"away", "note": text, "delayMs": n}, for tests
+//   GET  /hang/log/ping, POST /hang/log/usage   never answer until the server stops (503), for tests
+// A delay (delayMs) and a hang end early when the server stops, so that stopping never waits.
 // Throws std::runtime_error when the data folder's database cannot be opened.
 void AddLogRoutes(httplib::Server& server, const LogRoutesConfig& config);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -20,6 +21,12 @@ public:
     void Wait() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return released_; });
+    }
+
+    // Waits at most `longest`; true when released.
+    bool WaitFor(std::chrono::milliseconds longest) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, longest, [this] { return released_; });
     }
 
 private:

@@ -2,6 +2,7 @@
 // that the tests and the sample installation talk to. It listens on 127.0.0.1 only, prints
 // "listening on 127.0.0.1:PORT" as its one line on stdout (diagnostics go to stderr), and stops
 // cleanly on SIGTERM or SIGINT.
+#include "services/AccessLog.h"
 #include "services/AccountRoutes.h"
 #include "services/ErrorPages.h"
 #include "services/FileRoutes.h"
@@ -87,7 +88,8 @@ int main(int argc, char** argv) {
 
     httplib::Server server;
     server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
-        std::cerr << request.method << " " << request.target << " -> " << response.status << "\n";
+        std::cerr << request.method << " " << qm::server::LoggedTarget(request.path, request.target) << " -> "
+                  << response.status << "\n";
     });
     qm::server::InstallErrorPages(server);
     const auto stopping = std::make_shared<qm::server::StopLatch>();
@@ -95,7 +97,7 @@ int main(int argc, char** argv) {
     try {
         qm::server::AddAccountRoutes(
             server, {options.data, std::chrono::seconds(options.tokenLifetimeSeconds), stopping});
-        qm::server::AddLogRoutes(server, {options.data});
+        qm::server::AddLogRoutes(server, {options.data, stopping});
     } catch (const std::runtime_error& error) {
         std::cerr << "qm-reference-server: " << error.what() << std::endl;
         return 1;

@@ -14,6 +14,8 @@ TChanThrd::~TChanThrd() {
         terminated_ = true;
         signalled_ = true;
     }
+    // A hanging logging service must not hold up the desk's close or the plug-in's unloading.
+    stop_.Stop();
     wake_.notify_one();
     thread_.join();
 }
@@ -37,7 +39,25 @@ void TChanThrd::WaitIdle() {
     idle_.wait(guard, [&] { return done_ >= target || terminated_; });
 }
 
-void TChanThrd::Run() {
+template <class TStep> void TChanThrd::Guarded(const char* what, TStep&& step) noexcept {
+    try {
+        step();
+    } catch (const std::exception& error) {
+        LogFailure(what, error.what());
+    } catch (...) {
+        LogFailure(what, "未知的错误");
+    }
+}
+
+void TChanThrd::LogFailure(const char* what, const char* why) noexcept {
+    try {
+        log_(std::string(what) + why);
+    } catch (...) {
+        // Nowhere left to report it; counting goes on.
+    }
+}
+
+void TChanThrd::Run() noexcept {
     std::vector<TUsageEvent> working;
     for (;;) {
         bool terminated = false;
@@ -61,27 +81,18 @@ void TChanThrd::Run() {
     }
 }
 
-void TChanThrd::Process(std::vector<TUsageEvent>& events, bool ship) {
+void TChanThrd::Process(std::vector<TUsageEvent>& events, bool ship) noexcept {
+    // A step that fails is logged and the turn goes on: counts a failed save could not write stay
+    // with the recorder for the next one.
     for (TUsageEvent& event : events) {
-        event.Normalise();
-        try {
+        Guarded("功能统计：使用记录无法保存：", [&] {
+            event.Normalise();
             recorder_.Record(event);
-        } catch (const std::exception& error) {
-            // A file that cannot be written loses this one event; the worker goes on with the next.
-            log_(std::string("功能统计：使用记录无法保存：") + error.what());
-        }
-    }
-    try {
-        recorder_.Flush();
-    } catch (const std::exception& error) {
-        log_(std::string("功能统计：使用记录无法保存：") + error.what());
-    }
-    // A plug-in that is being destroyed waits for at most the file being shipped.
-    if (ship)
-        shipper_.ShipAll([this] {
-            const std::lock_guard guard(lock_);
-            return terminated_;
         });
+    }
+    Guarded("功能统计：使用记录无法保存：", [this] { recorder_.Flush(); });
+    if (ship)
+        Guarded("功能统计：发送统计文件时出错：", [this] { shipper_.ShipAll(&stop_); });
 }
 
 } // namespace qm::skellow

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "corvane/TransferStop.h"
 #include "skellow/UsageEvent.h"
 #include "skellow/UsageRecorder.h"
 #include "skellow/UsageShipper.h"
@@ -14,11 +15,12 @@ namespace qm::skellow {
 // The usage statistics worker: callers queue events (one copy, one short lock, never a wait for
 // the work); the worker takes all queued events in each turn, records them in arrival order and
 // then ships the statistics files. Problems with one event or file are logged and the worker goes
-// on. It owns everything it uses (the recorder with the current file name, the shipper), so it
-// never reaches back into the plugin object.
+// on; nothing thrown in a turn ends the worker. It owns everything it uses (the recorder with the
+// current file name, the shipper, the token that stops its network calls), so it never reaches back
+// into the plugin object.
 //
-// Destruction stops it and waits for it: events still queued are recorded (not shipped), and a
-// shipping call in progress ends within the logging service's time limit.
+// Destruction stops it and waits for it: a shipping call in progress is cut short at once (the
+// file stays for the next start) and events still queued are recorded, not shipped.
 class TChanThrd {
 public:
     TChanThrd(TUsageRecorder recorder, TUsageShipper shipper, TUsageShipper::TLogWriter log);
@@ -34,8 +36,14 @@ public:
     void WaitIdle();
 
 private:
-    void Run();
-    void Process(std::vector<TUsageEvent>& events, bool ship);
+    // The thread function. Only a broken mutex could throw in it (and would end the program).
+    void Run() noexcept;
+    // Records the events, flushes and, when ship is set, ships; raises nothing.
+    void Process(std::vector<TUsageEvent>& events, bool ship) noexcept;
+    // Runs one step of a turn; whatever it throws is logged under `what` and the turn goes on.
+    template <class TStep> void Guarded(const char* what, TStep&& step) noexcept;
+    // Logs "what" followed by why; a log writer that fails is not the worker's end.
+    void LogFailure(const char* what, const char* why) noexcept;
 
     std::mutex lock_;
     std::condition_variable wake_; // the wake-up event: signalled_ under lock_
@@ -48,7 +56,8 @@ private:
     TUsageRecorder recorder_; // worker only
     TUsageShipper shipper_;   // worker only
     TUsageShipper::TLogWriter log_;
-    std::thread thread_; // last: starts once everything above exists
+    corvane::TStopToken stop_; // stopped by the destructor: ends the worker's network calls at once
+    std::thread thread_;       // last: starts once everything above exists
 };
 
 } // namespace qm::skellow

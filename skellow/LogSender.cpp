@@ -46,8 +46,10 @@ struct TTransfer {
     std::string body;
 };
 
-// One blocking call, bounded by the time limit; no signals, so it may run on any thread.
-TTransfer Transfer(const TLogServiceConfig& config, const std::string& url, const std::string* postBody) {
+// One blocking call, bounded by the time limit and cut short by stop; no signals, so it may run on
+// any thread.
+TTransfer Transfer(const TLogServiceConfig& config, const std::string& url, const std::string* postBody,
+                   corvane::TStopToken* stop) {
     TTransfer transfer;
     CurlEasy curl = MakeCurlEasy();
     CurlHeaderList headers;
@@ -70,7 +72,7 @@ TTransfer Transfer(const TLogServiceConfig& config, const std::string& url, cons
     if (!configured)
         return transfer;
     transfer.prepared = true;
-    transfer.result = PerformStoppable(handle);
+    transfer.result = PerformStoppable(handle, stop);
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &transfer.status);
     transfer.body = std::move(answer.body);
     return transfer;
@@ -78,7 +80,8 @@ TTransfer Transfer(const TLogServiceConfig& config, const std::string& url, cons
 
 class TLogSender final : public ISendLog {
 public:
-    explicit TLogSender(std::optional<TLogServiceConfig> config) : config_(std::move(config)) {}
+    TLogSender(std::optional<TLogServiceConfig> config, corvane::TStopToken* stop)
+        : config_(std::move(config)), stop_(stop) {}
 
     std::string SendLog(const std::string& json, const std::string& fileId) override {
         if (!config_)
@@ -87,8 +90,8 @@ public:
                                 "TCSendLog.SendLog");
         if (completed_)
             return "#01";
-        const TTransfer transfer =
-            Transfer(*config_, config_->serviceAddress + "/log/usage?id=" + PercentEncode(fileId), &json);
+        const TTransfer transfer = Transfer(
+            *config_, config_->serviceAddress + "/log/usage?id=" + PercentEncode(fileId), &json, stop_);
         if (!transfer.prepared)
             return "#04";
         switch (transfer.result) {
@@ -109,7 +112,7 @@ public:
     bool CanSend() override {
         if (!config_)
             return false;
-        const TTransfer transfer = Transfer(*config_, config_->serviceAddress + "/log/ping", nullptr);
+        const TTransfer transfer = Transfer(*config_, config_->serviceAddress + "/log/ping", nullptr, stop_);
         return transfer.prepared && transfer.result == CURLE_OK && transfer.status == 200;
     }
 
@@ -117,6 +120,7 @@ public:
 
 private:
     std::optional<TLogServiceConfig> config_;
+    corvane::TStopToken* stop_; // owned by the caller; may be null
     bool completed_ = false;
 };
 
@@ -142,8 +146,8 @@ std::optional<TLogServiceConfig> ReadLogServiceConfig() {
     return config;
 }
 
-std::unique_ptr<ISendLog> CreateSendLog(std::optional<TLogServiceConfig> config) {
-    return std::make_unique<TLogSender>(std::move(config));
+std::unique_ptr<ISendLog> CreateSendLog(std::optional<TLogServiceConfig> config, corvane::TStopToken* stop) {
+    return std::make_unique<TLogSender>(std::move(config), stop);
 }
 
 } // namespace qm::skellow

@@ -4,6 +4,10 @@
 #include <optional>
 #include <string>
 
+namespace corvane {
+class TStopToken;
+}
+
 // The log-sending component: ships one statistics file's JSON text to the logging service
 // (docs/logging-service.md). Its address is a deployment setting in the branding file
 // "brennik.xml" (ConfigPath), beside the account service's:
@@ -37,7 +41,10 @@ public:
     virtual void SetSendComplete() = 0;
 };
 
-// A new log-sending object for the configuration (nullopt: not configured, CanSend is false).
-std::unique_ptr<ISendLog> CreateSendLog(std::optional<TLogServiceConfig> config);
+// A new log-sending object for the configuration (nullopt: not configured, CanSend is false). Its
+// calls end at once when `stop` (when given; it must outlive the object) is stopped: CanSend then
+// answers false and SendLog "#02".
+std::unique_ptr<ISendLog> CreateSendLog(std::optional<TLogServiceConfig> config,
+                                        corvane::TStopToken* stop = nullptr);
 
 } // namespace qm::skellow

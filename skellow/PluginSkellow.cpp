@@ -22,7 +22,7 @@ namespace {
 void WriteLog(std::string_view text) {
     try {
         TTaxLog::Log(text);
-    } catch (const std::exception&) {
+    } catch (...) {
     }
 }
 
@@ -59,7 +59,8 @@ std::unique_ptr<TChanThrd> NewWorker() {
     TUsageRecorder recorder(
         directory, [sysConfig] { return CreateRegistrationNumber(sysConfig); }, WriteLog);
     TUsageShipper shipper(
-        directory, [] { return CreateSendLog(ReadLogServiceConfig()); }, WriteLog);
+        directory, [](corvane::TStopToken* stop) { return CreateSendLog(ReadLogServiceConfig(), stop); },
+        WriteLog);
     return std::make_unique<TChanThrd>(std::move(recorder), std::move(shipper), WriteLog);
 }
 
@@ -70,6 +71,8 @@ TPluginSkellow::TPluginSkellow() : statisticsOn_(StatisticsSwitchedOn()) {
 }
 
 TPluginSkellow::~TPluginSkellow() {
+    // Cuts a shipping call short and records what is still queued.
+    workerReady_.store(nullptr);
     worker_.reset();
     if (instance_ == this)
         instance_ = nullptr;
@@ -95,15 +98,27 @@ void TPluginSkellow::REQ_301(const corvane::TBSONDocument& req, corvane::TBSONDo
     if (!statisticsOn_)
         return;
     TUsageEvent event = TUsageEvent::FromRequest(req);
-    try {
-        std::call_once(workerStarted_, [this] { worker_ = NewWorker(); });
-    } catch (const std::exception& error) {
-        // Statistics are optional: a worker that cannot start (no BKLOG/ folder) costs this event
-        // only; the next one tries again.
-        WriteLog(std::string("功能统计：统计线程无法启动：") + error.what());
-        return;
+    TChanThrd* worker = workerReady_.load(std::memory_order_acquire);
+    if (worker == nullptr) {
+        try {
+            worker = StartWorker();
+        } catch (const std::exception& error) {
+            // Statistics are optional: a worker that cannot start costs this event only; the next
+            // one tries again.
+            WriteLog(std::string("功能统计：统计线程无法启动：") + error.what());
+            return;
+        }
     }
-    worker_->Queue(std::move(event));
+    worker->Queue(std::move(event));
+}
+
+TChanThrd* TPluginSkellow::StartWorker() {
+    const std::lock_guard guard(workerLock_);
+    if (!worker_) {
+        worker_ = NewWorker();
+        workerReady_.store(worker_.get(), std::memory_order_release);
+    }
+    return worker_.get();
 }
 
 std::span<const corvane::TPublishedMethod> TPluginSkellow::PublishedMethods() const noexcept {
@@ -118,11 +133,23 @@ std::span<const corvane::TPublishedMethod> TPluginSkellow::PublishedMethods() co
 
 } // namespace qm::skellow
 
+namespace {
+
+// The library's plugin object. Its worker still saves and logs while it stops, through objects that
+// are static in this library (the installation path, the log's clock); the library's finaliser
+// below frees it before those are destroyed, which a static owner of its own would not ensure.
+std::unique_ptr<qm::skellow::TPluginSkellow> pluginOwner;
+
+__attribute__((destructor)) void FreePluginBeforeStatics() {
+    pluginOwner.reset();
+}
+
+} // namespace
+
 // The one export: creates the plugin object on the first call and whenever the previous one is
 // gone; the library owns it and frees it (stopping its worker) when it is unloaded.
 extern "C" __attribute__((visibility("default"))) void CreatePlugin(::corvane::TPlugin** plugin) {
-    static std::unique_ptr<qm::skellow::TPluginSkellow> owner;
     if (qm::skellow::TPluginSkellow::Instance() == nullptr)
-        owner = std::make_unique<qm::skellow::TPluginSkellow>();
+        pluginOwner = std::make_unique<qm::skellow::TPluginSkellow>();
     *plugin = qm::skellow::TPluginSkellow::Instance();
 }

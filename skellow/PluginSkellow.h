@@ -2,6 +2,7 @@
 
 #include "corvane/Plugin.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -36,9 +37,14 @@ protected:
 private:
     static inline TPluginSkellow* instance_ = nullptr;
 
+    // The worker, started once (under the lock; a start that fails is tried again by the next
+    // event); raises what starting it raises.
+    TChanThrd* StartWorker();
+
     bool statisticsOn_ = true;
-    std::once_flag workerStarted_;
-    std::unique_ptr<TChanThrd> worker_; // created by the first usage event
+    std::mutex workerLock_;                        // guards starting the worker
+    std::unique_ptr<TChanThrd> worker_;            // created by the first usage event
+    std::atomic<TChanThrd*> workerReady_{nullptr}; // worker_ once started: the lock-free way in
 };
 
 } // namespace qm::skellow

@@ -197,8 +197,10 @@ void TUsageRecorder::Record(const TUsageEvent& event) {
 void TUsageRecorder::Flush() {
     if (!pending_)
         return;
-    const std::unique_ptr<TPending> pending = std::move(pending_);
-    ReplaceWholeFile(pending->path, pending->bytes, false);
+    // The folder may have been removed since the last save (by the user, a clean-up tool).
+    EnsureDir(directory_);
+    ReplaceWholeFile(pending_->path, pending_->bytes, false);
+    pending_.reset();
 }
 
 TUsageRecorder::~TUsageRecorder() {

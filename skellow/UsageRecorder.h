@@ -34,7 +34,8 @@ public:
     using TLogWriter = std::function<void(std::string_view)>;
     using TClock = std::function<std::time_t()>;
 
-    // directory ends with "/" and is created when missing. The clock gives the day and the rotation
+    // directory ends with "/" and is created when missing (here and whenever a file is saved into
+    // it). The clock gives the day and the rotation
     // prefix (local time); the log writer takes the problems that do not stop recording.
     TUsageRecorder(
         std::string directory, TRegistrationFactory registration, TLogWriter log,
@@ -48,8 +49,9 @@ public:
     // Raises corvane::ETax when a file cannot be written.
     void Record(const TUsageEvent& event);
 
-    // Writes the file counted into since the last flush, if any. Raises corvane::ETax when it cannot
-    // be written (its unsaved counts are then lost).
+    // Writes the file counted into since the last flush, if any, creating the folder again when it
+    // is missing. Raises corvane::ETax when it cannot be written; its counts then stay pending and
+    // the next Record or Flush tries again.
     void Flush();
 
     const std::string& CurrentFileName() const noexcept { return currentFileName_; }

@@ -1,5 +1,6 @@
 #include "skellow/UsageShipper.h"
 
+#include "corvane/TransferStop.h"
 #include "skellow/UsageJson.h"
 #include "skellow/UsageRecorder.h"
 #include "skellow/XmlFile.h"
@@ -17,13 +18,20 @@ const std::pair<const char*, const char*> kResultCodes[] = {
     {"#05", "功能统计：HttpQueryInfo"},           {"#06", "功能统计：连接服务器时网络异常"},
 };
 
+bool Stopped(const corvane::TStopToken* stop) {
+    return stop != nullptr && stop->Stopped();
+}
+
+// A folder that is missing or cannot be read lists nothing; a listing that breaks off lists what
+// it found so far (the rest waits for the next turn).
 std::vector<std::string> StatisticsFiles(const std::string& directory) {
     std::vector<std::string> files;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
+         entry.increment(error)) {
         std::error_code kindError;
-        if (entry.path().extension() == ".xml" && !entry.is_directory(kindError))
-            files.push_back(entry.path().string());
+        if (entry->path().extension() == ".xml" && !entry->is_directory(kindError))
+            files.push_back(entry->path().string());
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -43,14 +51,14 @@ std::vector<std::string> ResultCodeLogLines(const std::string& result) {
 TUsageShipper::TUsageShipper(std::string directory, TSenderFactory sender, TLogWriter log)
     : directory_(std::move(directory)), sender_(std::move(sender)), log_(std::move(log)) {}
 
-void TUsageShipper::ShipAll(const std::function<bool()>& stop) {
+void TUsageShipper::ShipAll(corvane::TStopToken* stop) {
     for (const std::string& file : StatisticsFiles(directory_)) {
-        if (stop() || !ShipOne(file))
+        if (Stopped(stop) || !ShipOne(file, stop))
             return;
     }
 }
 
-bool TUsageShipper::ShipOne(const std::string& fileName) {
+bool TUsageShipper::ShipOne(const std::string& fileName, corvane::TStopToken* stop) {
     std::string json;
     std::string fileId;
     try {
@@ -73,10 +81,15 @@ bool TUsageShipper::ShipOne(const std::string& fileName) {
     }
 
     try {
-        const std::unique_ptr<ISendLog> sender = sender_();
+        const std::unique_ptr<ISendLog> sender = sender_(stop);
         if (!sender->CanSend())
             return false;
         const std::string result = sender->SendLog(json, fileId);
+        if (Stopped(stop) && result.find("#00") == std::string::npos) {
+            // Cut short on purpose (the plug-in is going away): not a network problem.
+            log_("功能统计：发送已中止，统计文件留待下次发送");
+            return false;
+        }
         bool shipped = false;
         if (result.find("#00") != std::string::npos) {
             sender->SetSendComplete();

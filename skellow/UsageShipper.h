@@ -8,6 +8,10 @@
 #include <string_view>
 #include <vector>
 
+namespace corvane {
+class TStopToken;
+}
+
 namespace qm::skellow {
 
 // Ships the statistics files of a folder to the logging service, one by one, and deletes each
@@ -16,17 +20,20 @@ namespace qm::skellow {
 // shipping stops for this turn at the first file the service does not accept.
 class TUsageShipper {
 public:
-    using TSenderFactory = std::function<std::unique_ptr<ISendLog>()>;
+    // Makes the log-sending object for one file; its calls must end at once when the given token
+    // (may be null) is stopped.
+    using TSenderFactory = std::function<std::unique_ptr<ISendLog>(corvane::TStopToken* stop)>;
     using TLogWriter = std::function<void(std::string_view)>;
 
     TUsageShipper(std::string directory, TSenderFactory sender, TLogWriter log);
 
-    // Ships every "*.xml" file of the folder, in name order, until stop() says so. Raises nothing:
-    // every problem is logged.
-    void ShipAll(const std::function<bool()>& stop = [] { return false; });
+    // Ships every "*.xml" file of the folder, in name order; once stop (may be null) is stopped the
+    // call in progress ends at once and no further file is tried. Raises nothing that it can
+    // handle: every problem with a file or the service is logged.
+    void ShipAll(corvane::TStopToken* stop = nullptr);
 
     // Ships one file; true when it is gone (accepted, or set aside as unreadable).
-    bool ShipOne(const std::string& fileName);
+    bool ShipOne(const std::string& fileName, corvane::TStopToken* stop = nullptr);
 
 private:
     std::string directory_;

@@ -70,11 +70,13 @@ protected:
     std::string Data() const { return dataDir_.path().toStdString(); }
 
     // brennik.xml naming the services at base, and more children.
-    static void WriteBranding(const std::string& base, const std::string& more = "") {
+    static void WriteBranding(const std::string& base, const std::string& more = "",
+                              int logTimeoutSeconds = 5) {
         WriteBytes(BrandingPath(), "<?xml version=\"1.0\" encoding=\"gb2312\"?>\r\n<brennik>"
                                    "<accountservice_addr>" +
                                        base + "</accountservice_addr><logservice_addr>" + base +
-                                       "</logservice_addr><logservice_timeout>5</logservice_timeout>" + more +
+                                       "</logservice_addr><logservice_timeout>" +
+                                       std::to_string(logTimeoutSeconds) + "</logservice_timeout>" + more +
                                        "</brennik>\r\n");
     }
 

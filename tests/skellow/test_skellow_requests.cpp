@@ -1,6 +1,8 @@
 // The channels plug-in through the real bus: the catalogue refresh against the reference server's
 // account service, the forum and home pages through the real login plug-in (the default browser is
 // a script that records its arguments), and usage events shipped to the logging service.
+#include "common/AccountConfig.h"
+#include "common/AccountService.h"
 #include "corvane/Errors.h"
 #include "skellow/XmlFile.h"
 #include "tests/login/LoginTestSupport.h"
@@ -10,6 +12,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -86,6 +90,80 @@ TEST_F(SkellowRequestTest, TheCatalogueStaysUntouchedWithoutServicesOrOnErrors) 
     EXPECT_THROW(Invoke(101), corvane::ETax);
     EXPECT_EQ(ReadBytes(Catalogue()), kCatalogue);
     EXPECT_EQ(std::filesystem::last_write_time(Catalogue()), past);
+}
+
+// Sends this process's standard error into a file while it lives, so that a child process started
+// meanwhile writes its diagnostics there.
+class TStderrToFile {
+public:
+    explicit TStderrToFile(const std::string& file) : saved_(dup(STDERR_FILENO)) {
+        const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            dup2(fd, STDERR_FILENO); // the copy is inherited: dup2 does not carry close-on-exec
+            close(fd);
+        }
+    }
+    ~TStderrToFile() {
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
+    }
+    TStderrToFile(const TStderrToFile&) = delete;
+    TStderrToFile& operator=(const TStderrToFile&) = delete;
+
+private:
+    int saved_;
+};
+
+// The HTTP status of a GET, redirects not followed.
+long StatusOf(const std::string& url) {
+    qm::CurlEasy curl = qm::MakeCurlEasy();
+    std::string body;
+    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, 20L);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, skellow_test::Collect);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
+    long status = 0;
+    if (curl_easy_perform(curl.get()) == CURLE_OK)
+        curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    return status;
+}
+
+// A token login as the desk makes it (a logged-in account, a token-login address opened by the
+// browser) leaves the account paths in the server's access log without their query strings, so
+// that no login token stands in it.
+TEST_F(SkellowRequestTest, TheServersAccessLogHoldsNoLoginToken) {
+    const std::string logFile = Data() + "/access.log";
+    std::filesystem::create_directories(Data() + "/logged");
+    std::unique_ptr<qm::test::ReferenceServer> server;
+    {
+        const TStderrToFile redirect(logFile);
+        server = std::make_unique<qm::test::ReferenceServer>(
+            Data(), std::vector<std::string>{"--data", Data() + "/logged"});
+    }
+    WriteBranding(server->BaseURL());
+    const std::unique_ptr<qm::IBrennikApi> api = qm::CreateBrennikApi();
+    std::string user = "ann";
+    std::string password = "ann-pass-2026";
+    std::string email = "ann@example.com";
+    ASSERT_TRUE(api->Register(user, password, "", email).AsBoolean());
+    api->LoginIDP(user, password);
+    std::string target = "http://127.0.0.1:9/forum";
+    std::string once = api->UrlEncodeStr(target).AsString();
+    const std::string address =
+        api->BuildTokenLoginUrl(qm::TokenLoginEndpoint() + api->UrlEncodeStr(once).AsString()).AsString();
+    const std::string token = address.substr(address.rfind("token=") + 6);
+    ASSERT_EQ(token.size(), 64u) << address;
+    EXPECT_EQ(StatusOf(address), 302);
+    EXPECT_EQ(StatusOf(server->URL("/log/summary?view=all")), 200);
+    server->Stop();
+
+    const std::string log = ReadBytes(logFile);
+    EXPECT_NE(log.find("POST /account/token -> 200"), std::string::npos) << log;
+    EXPECT_NE(log.find("GET /myaccount/loginSend.do -> 302"), std::string::npos) << log;
+    EXPECT_EQ(log.find(token), std::string::npos) << log;
+    EXPECT_EQ(log.find("sendTo"), std::string::npos) << log;
+    EXPECT_NE(log.find("GET /log/summary?view=all -> 200"), std::string::npos) << log; // other paths whole
 }
 
 class SkellowPageTest : public SkellowRequestTest {
@@ -176,6 +254,78 @@ TEST_F(SkellowUsageTest, TheWorkerGoesOnAfterErrors) {
     Send("", "K3");
     ASSERT_TRUE(AllShipped(3));
     EXPECT_EQ(LogText().find("功能统计：网络异常"), std::string::npos);
+}
+
+// Unloading the plug-in (as the desk does when it closes) while the logging service hangs, in its
+// readiness check or holding an upload for a minute, cuts the call short instead of waiting out the
+// service's time limit; the event queued behind the call is still recorded and the file stays for
+// the next start.
+TEST_F(SkellowUsageTest, UnloadingDoesNotWaitForAHangingService) {
+    struct TCase {
+        const char* name;
+        bool holdUpload; // else the readiness check hangs
+    };
+    for (const TCase c : {TCase{"readiness check hangs", false}, TCase{"upload held", true}}) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(Folder());
+        std::filesystem::remove_all(qm::AppPath() + "Log");
+        skellow_test::SwitchLogService(server_->BaseURL(), "accept", "", c.holdUpload ? 60000 : 0);
+        WriteBranding(server_->BaseURL() + (c.holdUpload ? "" : "/hang"), "", 60);
+        Send("ann", "K1");
+        if (c.holdUpload) {
+            ASSERT_TRUE(WaitFor([&] { return Stored() == 1; })); // stored, the answer held
+        } else {
+            ASSERT_TRUE(WaitFor([&] { return skellow_test::CountsInFolder(Folder()) == 1; }));
+            QTest::qWait(300); // the worker goes on into the readiness check
+        }
+        Send("ann", "K2");
+
+        const auto start = std::chrono::steady_clock::now();
+        corvane::Khan().UnloadPlugin(Skellow());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); // the bus unloads from the loop
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(took.count(), 2.0);
+        EXPECT_EQ(skellow_test::CountsInFolder(Folder()), 2);
+        EXPECT_EQ(LogText().find("功能统计：网络异常"), std::string::npos) << LogText();
+        EXPECT_EQ(LogText().find("功能统计：发送已中止") != std::string::npos, c.holdUpload)
+            << "[" << LogText() << "]";
+    }
+}
+
+// The statistics folder is removed after an event has been saved, or a file stands in its place
+// when an event comes (the save fails and is logged): the worker goes on, makes the folder again at
+// the next save, and loses no count that was not in the removed folder.
+TEST_F(SkellowUsageTest, TheStatisticsFolderIsMadeAgainWhenItIsGone) {
+    struct TCase {
+        const char* name;
+        bool fileInItsPlace;
+        long long counted; // in the folder after the second event
+    };
+    const std::string folder = qm::AppPath() + "BKLOG";
+    for (const TCase c : {TCase{"folder removed after the first event", false, 1},
+                          TCase{"a file in its place at the first event", true, 2}}) {
+        SCOPED_TRACE(c.name);
+        corvane::Khan().UnloadPlugin(Skellow());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        std::filesystem::remove_all(folder);
+        std::filesystem::remove_all(qm::AppPath() + "Log");
+        skellow_test::SwitchLogService(server_->BaseURL(), "away");
+        if (c.fileInItsPlace)
+            WriteBytes(folder, "not a folder");
+        Send("ann", "K1");
+        if (c.fileInItsPlace) {
+            ASSERT_TRUE(
+                WaitFor([] { return LogText().find("功能统计：使用记录无法保存：") != std::string::npos; }));
+            std::filesystem::remove(folder);
+        } else {
+            ASSERT_TRUE(WaitFor([&] { return skellow_test::CountsInFolder(Folder()) == 1; }));
+            std::filesystem::remove_all(folder);
+        }
+        Send("ann", "K2");
+        EXPECT_TRUE(WaitFor([&] { return skellow_test::CountsInFolder(Folder()) == c.counted; }))
+            << skellow_test::CountsInFolder(Folder()) << "\n"
+            << LogText();
+    }
 }
 
 // With "usage_statistics" 0 in SysConfig.Xml nothing is recorded or shipped and the files already

@@ -39,7 +39,8 @@ protected:
 
     qm::skellow::TUsageShipper Shipper(std::optional<qm::skellow::TLogServiceConfig> config) {
         return qm::skellow::TUsageShipper(
-            Folder(), [config] { return qm::skellow::CreateSendLog(config); },
+            Folder(),
+            [config](corvane::TStopToken* stop) { return qm::skellow::CreateSendLog(config, stop); },
             [this](std::string_view line) { log_.emplace_back(line); });
     }
     qm::skellow::TUsageShipper Shipper() {
