@@ -10,6 +10,7 @@
 #include "login/UserList.h"
 #include "tests/login/LoginTestSupport.h"
 #include "tests/support/FetchOnce.h"
+#include "tests/support/HoldingRelay.h"
 #include "tests/support/ReferenceServer.h"
 #include "tests/support/TestPrograms.h"
 
@@ -309,6 +310,23 @@ TEST_F(LoginServiceTest, RegisterLogInAndOpenAccountPagesWithATokenLogin) {
     const qm::test::TFetched redirect = qm::test::FetchOnce(tokenLogin);
     EXPECT_EQ(redirect.status, 302);
     EXPECT_EQ(redirect.location, kForumOpened);
+
+    // A service that answers the login check and then falls silent: the check's 1 stands, the
+    // token's failure is reported, the page opens plain, and the desk kept turning meanwhile.
+    {
+        const qm::test::HoldingRelay silentAfterCheck(server_->Port(), 2);
+        Configure(silentAfterCheck.BaseURL(), 2);
+        const TTickWatch ticks;
+        const auto asked = Clock::now();
+        const IDataDocument silent = InvokeWithoutDialog(9, {{"UrlNode", "forum_addr"}}, false);
+        EXPECT_GE(Clock::now() - asked, std::chrono::milliseconds(1900)) << "the token was not waited for";
+        EXPECT_LT(ticks.LongestGap(), std::chrono::milliseconds(500)) << ticks.Ticks() << " ticks";
+        EXPECT_EQ(silent->GetValue("Result").AsInteger(), 1);
+        ASSERT_TRUE(silent->HasItem("ErrMsg"));
+        EXPECT_EQ(silent->GetValue("ErrMsg").AsString(), "账户服务没有在2秒内应答");
+        EXPECT_EQ(TakeBrowserArguments(), QStringList{QString::fromLatin1(kForumOpened)});
+        Configure(server_->BaseURL());
+    }
 
     // Another user stored in the desk than the one the service knows: the token is refused for
     // that name, still without a dialog; the page opens without a token.
