@@ -1,5 +1,7 @@
 #include "common/ServiceCall.h"
 
+#include "corvane/TransferStop.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QThread>
@@ -39,17 +41,27 @@ private:
 void RunInLoop(const std::function<void()>& work, QEventLoop::ProcessEventsFlags flags) {
     QEventLoop loop;
     std::exception_ptr failure;
-    // The worker only posts to the loop; the loop leaves only on that post, so it outlives it.
-    std::thread worker([&work, &failure, &loop] {
+    bool finished = false; // read and written on this thread only, by the worker's post
+    // The worker only posts to the loop, which outlives it: the join comes first.
+    std::thread worker([&work, &failure, &loop, &finished] {
         try {
             work();
         } catch (...) {
             failure = std::current_exception();
         }
         QMetaObject::invokeMethod(
-            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+            &loop,
+            [&loop, &finished] {
+                finished = true;
+                loop.quit();
+            },
+            Qt::QueuedConnection);
     });
     loop.exec(flags);
+    // Only the application ending leaves the loop before the worker's post: its calls stop now,
+    // or the desk would stand unpainted until their time limit before it could close.
+    if (!finished)
+        corvane::ProcessStop().Stop();
     worker.join();
     if (failure)
         std::rethrow_exception(failure);

@@ -3,6 +3,7 @@
 #include "common/AccountConfig.h"
 #include "common/AccountService.h"
 #include "common/Routing.h"
+#include "common/ServiceCall.h"
 #include "corvane/Errors.h"
 #include "login/Branding.h"
 #include "login/BrowserStart.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <memory>
+#include <optional>
 
 namespace qm {
 
@@ -45,13 +47,46 @@ int RunDialog(int layout, TUserInfo* userInfo, const char* location) {
     return result;
 }
 
-// Request 9, step 5: the address wrapped in a token login.
+// Request 7, steps 4 to 6: the value for "Result", or nullopt when a failure leaves it unwritten.
+// Every failure is swallowed. The calls run on a worker while the desk keeps painting.
+std::optional<int> ServiceLoginResult(const std::string& userName, const std::string& password) {
+    std::optional<int> result;
+    RunServiceCallHoldingInput([&result, user = userName, password]() mutable {
+        std::string token;
+        try {
+            token = CreateBrennikApi()->NewToken().AsString();
+        } catch (const std::exception&) {
+            token.clear();
+        }
+        if (!token.empty()) {
+            try {
+                result = CreateBrennikApi()->LoginAPI(TAutoValue(token), user).AsBoolean() ? 1 : 0;
+            } catch (const std::exception&) {
+            }
+            return;
+        }
+        try {
+            const std::unique_ptr<IBrennikApi> api = CreateBrennikApi();
+            api->LoginIDP(user, password);
+            const TAutoValue newToken = api->NewToken();
+            result = api->LoginAPI(newToken, user).AsInteger();
+        } catch (const std::exception&) {
+        }
+    });
+    return result;
+}
+
+// Request 9, step 5: the address wrapped in a token login; raises what the service raised. The
+// calls run on a worker while the desk keeps painting.
 std::string TokenLoginAddress(const std::string& address) {
-    const std::unique_ptr<IBrennikApi> api = CreateBrennikApi();
-    std::string text = address;
-    std::string encoded = api->UrlEncodeStr(text).AsString();
-    const std::string twice = api->UrlEncodeStr(encoded).AsString();
-    return api->BuildTokenLoginUrl(TokenLoginEndpoint() + twice).AsString();
+    std::string wrapped;
+    RunServiceCallHoldingInput([&wrapped, text = address]() mutable {
+        const std::unique_ptr<IBrennikApi> api = CreateBrennikApi();
+        std::string encoded = api->UrlEncodeStr(text).AsString();
+        const std::string twice = api->UrlEncodeStr(encoded).AsString();
+        wrapped = api->BuildTokenLoginUrl(TokenLoginEndpoint() + twice).AsString();
+    });
+    return wrapped;
 }
 
 } // namespace
@@ -110,27 +145,9 @@ void TLoginPlugin::REQ_7(const corvane::TBSONDocument& req, corvane::TBSONDocume
         userName = SharedValue("UserName");
         password = SharedValue("Password");
     }
-    std::string token;
-    try {
-        token = CreateBrennikApi()->NewToken().AsString();
-    } catch (const std::exception&) {
-        token.clear();
-    }
-    if (!token.empty()) {
-        try {
-            const bool loggedIn = CreateBrennikApi()->LoginAPI(TAutoValue(token), userName).AsBoolean();
-            res.SetInteger("Result", loggedIn ? 1 : 0);
-        } catch (const std::exception&) {
-        }
-        return;
-    }
-    try {
-        const std::unique_ptr<IBrennikApi> api = CreateBrennikApi();
-        api->LoginIDP(userName, password);
-        const TAutoValue newToken = api->NewToken();
-        res.SetInteger("Result", api->LoginAPI(newToken, userName).AsInteger());
-    } catch (const std::exception&) {
-    }
+    // The shared values were read above, on this thread; the answer is written here afterwards.
+    if (const std::optional<int> result = ServiceLoginResult(userName, password))
+        res.SetInteger("Result", *result);
 }
 
 void TLoginPlugin::REQ_8(const corvane::TBSONDocument&, corvane::TBSONDocument& res) {

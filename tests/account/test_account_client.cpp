@@ -222,6 +222,8 @@ TEST_F(AccountClientTest, FailuresAreClearAndBounded) {
          "账户服务没有在1秒内应答",
          5},
         {{{"accountservice_addr", withoutData->BaseURL()}}, "--data", 5},
+        // Refused before anything is sent: the password would cross the network in clear.
+        {{{"accountservice_addr", "http://example.test"}}, "账户服务地址必须使用 https", 1},
     };
     for (const Case& failing : cases) {
         std::filesystem::remove(ConfigPath() + "brennik.xml");
@@ -236,8 +238,52 @@ TEST_F(AccountClientTest, FailuresAreClearAndBounded) {
     std::filesystem::remove(ConfigPath() + "brennik.xml");
     EXPECT_NE(ErrorOf([] { TokenLoginEndpoint(); }).find("accountservice_addr"), std::string::npos);
     WriteBranding(
-        {{"accountservice_addr", "http://service.invalid/"}, {"tokenlogin_addr", "https://web.invalid"}});
+        {{"accountservice_addr", "https://service.invalid/"}, {"tokenlogin_addr", "https://web.invalid"}});
     EXPECT_EQ(TokenLoginEndpoint(), "https://web.invalid/myaccount/loginSend.do?sendTo=");
+}
+
+TEST_F(AccountClientTest, PlainHttpIsAllowedOnlyToThisMachine) {
+    const std::string port = std::to_string(server->Port());
+    struct Case {
+        std::string address;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {"http://example.test", false},
+        {"HTTP://example.test:80/api", false},
+        {"http://10.0.0.1:" + port, false},
+        {"http://128.0.0.1", false},
+        {"http://[::2]:" + port, false},
+        {"http://localhost.example.test", false},
+        {"http://127.0.0.1@example.test/", false},
+        {"http://127.0.0.1:80x", false},
+        {"http://127.1", false},
+        {"example.test:8080", false},
+        {"ftp://127.0.0.1", false},
+        {"http://127.0.0.1:" + port, true},
+        {"http://127.5.6.7", true},
+        {"http://[::1]:" + port + "/api", true},
+        {"http://localhost", true},
+        {"http://LocalHost:" + port + "?a=1", true},
+        {"127.0.0.1:" + port, true},
+        {"https://example.test", true},
+        {"HTTPS://10.0.0.1:8443/api", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        WriteBranding({{"accountservice_addr", c.address}});
+        if (c.allowed) {
+            const std::optional<TAccountServiceConfig> config = ReadAccountServiceConfig();
+            ASSERT_TRUE(config.has_value());
+            EXPECT_EQ(config->serviceAddress, c.address);
+        } else {
+            EXPECT_EQ(ErrorOf([] { ReadAccountServiceConfig(); }), "账户服务地址必须使用 https");
+            EXPECT_EQ(ErrorOf([] { TokenLoginEndpoint(); }), "账户服务地址必须使用 https");
+        }
+    }
+    // An allowed loopback name really reaches the service: its own refusal comes back.
+    WriteBranding({{"accountservice_addr", "http://localhost:" + port}});
+    EXPECT_EQ(ErrorOf([] { CreateBrennikApi()->LoginIDP("nobody-here", kPassword); }), "用户名或密码错误");
 }
 
 } // namespace

@@ -11,16 +11,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QDirIterator>
-#include <QLineEdit>
-#include <QLoggingCategory>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
 #include <gtest/gtest.h>
-#include <mutex>
 
 namespace {
 
@@ -195,81 +191,6 @@ TEST_F(LoginRequestTest, DialogsCancelledAnswerTwoAndStoreNothing) {
         EXPECT_EQ(caption, QString::fromUtf8(c.caption));
         EXPECT_EQ(answer->GetValue("Result").AsInteger(), 2);
         EXPECT_EQ(Shared("UserName"), "");
-    }
-}
-
-// Whatever the developers' trace and the log would say while the plug-in works with a password.
-class TMessageRecorder {
-public:
-    TMessageRecorder() {
-        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=true"));
-        instance_ = this;
-        previous_ = qInstallMessageHandler(&TMessageRecorder::Record);
-    }
-    ~TMessageRecorder() {
-        qInstallMessageHandler(previous_);
-        instance_ = nullptr;
-        QLoggingCategory::setFilterRules(QString());
-    }
-    TMessageRecorder(const TMessageRecorder&) = delete;
-    TMessageRecorder& operator=(const TMessageRecorder&) = delete;
-
-    QString Text() {
-        std::lock_guard lock(mutex_);
-        return text_;
-    }
-
-private:
-    static void Record(QtMsgType, const QMessageLogContext&, const QString& message) {
-        std::lock_guard lock(instance_->mutex_);
-        instance_->text_ += message + QLatin1Char('\n');
-    }
-    static inline TMessageRecorder* instance_ = nullptr;
-    QtMessageHandler previous_ = nullptr;
-    std::mutex mutex_;
-    QString text_;
-};
-
-TEST_F(LoginRequestTest, PasswordsReachNoTraceLogOrCommandLine) {
-    const QString password = QStringLiteral("pw-secret-4711");
-    login_test::WriteBranding("<forum_addr>http://127.0.0.1:9/bbs</forum_addr>");
-    TMessageRecorder messages;
-    LogIn("alice", password.toStdString());
-    IDataDocument request = Request(9, false);
-    request->SetString("UrlNode", "forum_addr");
-    Invoke(request);
-    const QStringList arguments = BrowserArguments();
-    ASSERT_FALSE(arguments.isEmpty());
-    Invoke(Request(7, false));
-    Invoke(TakeDataDocument(8, 0));
-    // A login attempt in the dialog, failing for want of a service.
-    const login_test::TModalWatcher loginWatcher([&password](QWidget* modal) {
-        // The plug-in's own copy of the dialog class: known by its name.
-        QWidget* dialog = modal;
-        if (dialog->objectName() != QStringLiteral("frmLogin")) {
-            modal->close();
-            return;
-        }
-        dialog->findChild<QLineEdit*>(QStringLiteral("edtUser"))->setText(QStringLiteral("alice"));
-        dialog->findChild<QLineEdit*>(QStringLiteral("edtPassWord"))->setText(password);
-        const login_test::TModalWatcher messageWatcher([dialog](QWidget* message) {
-            message->close();
-            dialog->close();
-        });
-        dialog->findChild<QPushButton*>(QStringLiteral("btnLogin"))->click();
-    });
-    EXPECT_EQ(Invoke(Request(3, false))->GetValue("Result").AsInteger(), 2);
-
-    EXPECT_FALSE(messages.Text().isEmpty()) << "the trace recorded nothing at all";
-    EXPECT_FALSE(messages.Text().contains(password)) << messages.Text().toStdString();
-    EXPECT_FALSE(arguments.join(QLatin1Char(' ')).contains(password));
-    QDirIterator logs(QString::fromStdString(qm::AppPath()), QDir::Files, QDirIterator::Subdirectories);
-    while (logs.hasNext()) {
-        const QString file = logs.next();
-        if (file.endsWith(QLatin1String(".log")) || file.endsWith(QLatin1String(".xml"))) {
-            EXPECT_FALSE(QString::fromStdString(login_test::ReadBytes(file.toStdString())).contains(password))
-                << file.toStdString();
-        }
     }
 }
 

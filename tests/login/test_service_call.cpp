@@ -2,6 +2,7 @@
 // disabled and the cursor is busy meanwhile, and everything is put back afterwards.
 #include "common/ServiceCall.h"
 #include "corvane/Errors.h"
+#include "corvane/TransferStop.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -62,6 +63,30 @@ TEST(ServiceCall, ACallForTheDeskKeepsItPaintingAndHandsBackItsError) {
     } catch (const corvane::ETax& error) {
         EXPECT_EQ(error.Message(), "账户服务没有在15秒内应答");
     }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(ServiceCall, TheApplicationEndingStopsTheCallAtOnce) {
+    // As on the desk: the call runs inside the application's loop, which is told to end meanwhile.
+    bool stopReached = false;
+    std::chrono::steady_clock::duration took{};
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(30, [] { QCoreApplication::exit(0); });
+        const auto started = std::chrono::steady_clock::now();
+        qm::RunServiceCallHoldingInput([&stopReached] {
+            // A network call waits like this for the process-wide stop (or its time limit).
+            std::promise<void> stopped;
+            const corvane::TStopRegistration registration(corvane::ProcessStop(),
+                                                          [&stopped] { stopped.set_value(); });
+            stopReached =
+                stopped.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        });
+        took = std::chrono::steady_clock::now() - started;
+    });
+    QCoreApplication::exec();
+    corvane::ProcessStop().ResetForTesting();
+    EXPECT_TRUE(stopReached);
+    EXPECT_LT(took, std::chrono::seconds(2));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
