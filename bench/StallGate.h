@@ -37,10 +37,14 @@ public:
     int Held() const noexcept { return held_; }
 
 private:
+    // Accepts connections until the gate ends, each served on a thread of its own.
     void Listen();
+    // Holds or passes one accepted connection, then closes it.
     void Serve(int client);
     // Keeps the connection open, unread, until the hold limit or the end of the gate.
     void Hold();
+    // Connects to the target, sends what was read of the request, and copies both ways until
+    // either side ends.
     void Pass(int client, const std::string& head);
 
     int listener_ = -1;

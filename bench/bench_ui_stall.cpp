@@ -7,6 +7,7 @@
 //   bench_ui_stall                 every path
 //   QM_BENCH_PATHS=1,3b,5          a subset: ids, or a leading digit for all of its group
 //   QM_BENCH_FORMAT=tsv            tab-separated rows (id, name, gap, call, total, finished, note)
+//   bench_ui_stall --list          the ids and names of the chosen paths, tab-separated, and nothing else
 //
 // Time limits: the account service 15 s and the logging service 5 s (their defaults, written into
 // Config/brennik.xml); the silent service closes a held connection after 33 s, so that a client
@@ -175,8 +176,8 @@ void RunUnresolvedGroup(const TSelection& selection, const qm::test::TTempFolder
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QM_BENCH_PATHS"), QString::fromStdString(ids));
     child.setProcessEnvironment(environment);
-    const QString inside = QStringLiteral("ip link set lo up && mount --bind \"$1\" /etc/resolv.conf && "
-                                          "exec \"$2\" %1")
+    const QString inside = QStringLiteral("PATH=\"$PATH:/usr/sbin:/sbin\" && ip link set lo up && "
+                                          "mount --bind \"$1\" /etc/resolv.conf && exec \"$2\" %1")
                                .arg(QString::fromLatin1(kPrivateResolverFlag));
     child.start(QStringLiteral("unshare"),
                 {QStringLiteral("--user"), QStringLiteral("--map-root-user"), QStringLiteral("--mount"),
@@ -194,9 +195,17 @@ void RunUnresolvedGroup(const TSelection& selection, const qm::test::TTempFolder
 } // namespace
 
 int main(int argc, char** argv) {
-    const bool privateResolver = argc > 1 && std::string(argv[1]) == kPrivateResolverFlag;
-    QApplication app(argc, argv);
+    const std::string flag = argc > 1 ? argv[1] : "";
     const TSelection selection(std::getenv("QM_BENCH_PATHS"));
+    if (flag == "--list") {
+        for (const auto& group : {qm::bench::LoopbackStallPaths(), qm::bench::UnresolvedNamePaths()})
+            for (const TStallPath& path : group)
+                if (selection.Chooses(path.id))
+                    std::printf("%s\t%s\n", path.id.c_str(), path.name.c_str());
+        return 0;
+    }
+    const bool privateResolver = flag == kPrivateResolverFlag;
+    QApplication app(argc, argv);
     std::filesystem::create_directories(qm::ConfigPath());
     std::filesystem::remove_all(qm::AppPath() + "BKLOG");
     const qm::test::TTempFolder scratch("qm_bench_stall");
