@@ -61,6 +61,11 @@ CURLcode Drive(CURLM* multi, const std::atomic<bool>& stop) {
 
 CURLcode PerformStoppable(CURL* easy, corvane::TStopToken* own) {
     InitCurlOnce();
+#if LIBCURL_VERSION_NUM >= 0x075700
+    // A name lookup that never ends is left to end on its own thread: otherwise taking the handle
+    // out of the transfer (a stop, a time limit) would wait for it, as long as the resolver takes.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+#endif
     CurlMulti multi(curl_multi_init());
     if (!multi)
         return CURLE_OUT_OF_MEMORY;
