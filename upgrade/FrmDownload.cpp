@@ -362,6 +362,10 @@ void TFrmDownload::CheckPackage() {
             check.Stop = &stop;
             TVerdict verdict;
             verdict.passed = VerifyPackage(file, check, verdict.reason);
+            // A refused package goes here rather than on the UI thread: a large file takes a
+            // while to delete.
+            if (!verdict.passed)
+                std::remove(file.c_str());
             return verdict;
         },
         [this](TVerdict verdict) { PackageChecked(verdict); });

@@ -74,6 +74,11 @@ bool TPartRequest::Configure(const std::string& url, bool headOnly) {
               curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &TPartRequest::OnBody) == CURLE_OK &&
               curl_easy_setopt(curl, CURLOPT_WRITEDATA, this) == CURLE_OK &&
               curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes) == CURLE_OK;
+#if LIBCURL_VERSION_NUM >= 0x075700
+    // Parts are taken out of the transfer on the UI thread: one whose name lookup never ends must
+    // not make that wait for the resolver.
+    ok = ok && curl_easy_setopt(curl, CURLOPT_QUICK_EXIT, 1L) == CURLE_OK;
+#endif
     if (headOnly) {
         ok = ok && curl_easy_setopt(curl, CURLOPT_NOBODY, 1L) == CURLE_OK &&
              curl_easy_setopt(curl, CURLOPT_TIMEOUT, kHeadSeconds) == CURLE_OK;

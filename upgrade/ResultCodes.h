@@ -6,11 +6,12 @@ namespace qm {
 // A task ended and another queued task follows, or the file was neither a program nor an archive;
 // never reported.
 inline constexpr int kStateNone = 0;
-// The downloaded program ran to its end, or the archive was handed to extraction.
+// The downloaded program ran to its end, or every file of the archive is in place.
 inline constexpr int kStateDone = 3;
-// The download failed, the program could not be started, or a forced upgrade was aborted.
+// The download, its check or its extraction failed (nothing of it was applied), the program could
+// not be started, or a forced upgrade was aborted.
 inline constexpr int kStateFailed = 4;
-// The transfer was aborted or the user cancelled.
+// The transfer was aborted, or the user cancelled or declined the notice.
 inline constexpr int kStateCancelled = 98;
 // Nothing was applied: already current, no update descriptor, or offline.
 inline constexpr int kStateSkipped = 99;
