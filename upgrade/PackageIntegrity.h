@@ -1,5 +1,7 @@
 #pragma once
 
+#include "upgrade/UpdateSignature.h"
+
 #include <string>
 
 // Whether a downloaded package may be run or unpacked. Two independent guards:
@@ -19,14 +21,12 @@ struct TPackageCheck {
     std::string URL;
 };
 
-// True when file passes every guard that applies. Otherwise false with the reason in reason. Never
-// throws. Blocks while it hashes the file and fetches the signature, so call it once per download.
+// True when file passes every guard that applies. Otherwise false with the reason in reason, and
+// the refusal written to the installation's log. Never throws. Blocks while it hashes the file and fetches
+// the signature, so call it once per download.
 bool VerifyPackage(const std::string& file, const TPackageCheck& check, std::string& reason);
 
 // Lower-case hex SHA-256 of the file's bytes; "" when it cannot be read.
 std::string FileSha256(const std::string& file);
-
-// The element of "brennik.xml" holding the update public key.
-inline constexpr char kUpdatePublicKeyElement[] = "update_publickey";
 
 } // namespace qm

@@ -8,7 +8,8 @@ namespace qm {
 inline constexpr int kStateNone = 0;
 // The downloaded program ran to its end, or the archive was handed to extraction.
 inline constexpr int kStateDone = 3;
-// The download failed, the program could not be started, or a forced upgrade was aborted.
+// The download failed, the package or the update descriptor was refused, the program could not be
+// started, or a forced upgrade was aborted.
 inline constexpr int kStateFailed = 4;
 // The transfer was aborted or the user cancelled.
 inline constexpr int kStateCancelled = 98;
