@@ -7,6 +7,7 @@
 #include "common/Trace.h"
 #include "upgrade/ReleaseNotes.h"
 #include "upgrade/ResultCodes.h"
+#include "upgrade/SignedDescriptor.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,6 +20,7 @@ namespace {
 
 const char* const kDescriptorFailed = "服务器upgrade.zip下载失败了";
 const char* const kAlreadyCurrent = "已经是最新版本";
+const char* const kDescriptorRefused = "服务器upgrade.zip未通过校验：";
 
 std::string Trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -74,11 +76,15 @@ private:
     std::string file_;
 };
 
-TCheckOutcome Skipped(const char* reason) {
+TCheckOutcome Ended(int state, std::string reason) {
     TCheckOutcome outcome;
-    outcome.State = kStateSkipped;
-    outcome.Reason = reason;
+    outcome.State = state;
+    outcome.Reason = std::move(reason);
     return outcome;
+}
+
+TCheckOutcome Skipped(const char* reason) {
+    return Ended(kStateSkipped, reason);
 }
 
 } // namespace
@@ -109,6 +115,10 @@ TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile, corvane::TStopToken* 
     const TDescriptorCopy descriptor(WithExtension(upFile, ".ini"));
     if (!IsURLReachable(descriptorURL, stop) || !DownloadFile(descriptorURL, descriptor.File(), stop))
         return Skipped(kDescriptorFailed);
+    // A refused descriptor is a failure the requester and the user hear of, not "nothing to do".
+    std::string refusal;
+    if (!AcceptDescriptor(upFile, descriptor.File(), descriptorURL, refusal, stop))
+        return Ended(kStateFailed, kDescriptorRefused + refusal);
 
     TCheckOutcome outcome;
     const std::string serverVersion = IniReadString(descriptor.File(), "upgrade", "ver");

@@ -18,7 +18,8 @@ namespace qm {
 struct TCheckOutcome {
     // The descriptor said "force" = 1 (it sets the dialog's ForceUpgrade even when nothing is due).
     bool Forced = false;
-    // 0 when tasks are due; otherwise the state to report (StateSkipped) and its reason.
+    // 0 when tasks are due; otherwise the state to report and its reason: StateSkipped, or
+    // StateFailed for a descriptor refused by its signature, digests or issue serial.
     int State = 0;
     std::string Reason;
     // The packages due, silent first. Their OnDone is left to the dialog.
@@ -32,7 +33,8 @@ struct TCheckOutcome {
 
 // Fetches the component's update descriptor ("upgrade.zip", INI text, in the folder of its
 // "upgrade"/"url") beside its "Upgrade.txt" as ".ini", compares versions and says what is due. The
-// descriptor copy is deleted on every path. Blocks on the network: call it on the worker thread;
+// descriptor copy is deleted on every path. With an update key configured the descriptor must pass
+// AcceptDescriptor (SignedDescriptor.h) first. Blocks on the network: call it on the worker thread;
 // stopping stop (when given) ends its network calls at once, as a failed fetch.
 TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile, corvane::TStopToken* stop = nullptr);
 

@@ -1,6 +1,7 @@
 #include "upgrade/FrmUpgrade.h"
 
 #include "common/CallBack.h"
+#include "common/MsgDialog.h"
 #include "common/Shell.h"
 #include "common/Trace.h"
 #include "upgrade/FrmDownload.h"
@@ -27,6 +28,7 @@ constexpr int kClientWidth = 391;
 constexpr int kClientHeight = 228;
 constexpr int kNotesWithoutScrollBar = 10;
 const char* const kNetworkLost = " 网络已断开";
+const char* const kDescriptorRefused = "升级信息未通过安全校验，已拒绝本次升级！";
 
 // The "UserSkin" look of the notes: a light skinned face with a thin border that goes away when the
 // memo is disabled, focused or hot.
@@ -129,6 +131,10 @@ void TFrmUpgrade::ApplyCheck(TCheckOutcome outcome) {
         ForceUpgrade = 1;
     if (outcome.State != kStateNone) {
         UpgradeTaskDone(nullptr, outcome.State, outcome.Reason);
+        // A refused descriptor may be an attack on the update source: the user hears of it (the
+        // log already holds the details). The requester has its answer before the message waits.
+        if (outcome.State == kStateFailed)
+            ShowInfo(kDescriptorRefused);
         return;
     }
     for (TTaskObj& found : outcome.Tasks) {

@@ -1,14 +1,10 @@
 #include "upgrade/PackageIntegrity.h"
 
-#include "common/Internet.h"
-#include "common/Paths.h"
-#include "common/XmlConfig.h"
 #include "corvane/TransferStop.h"
+#include "upgrade/UpdateSignature.h"
 
 #include <QFile>
 #include <array>
-#include <cstdio>
-#include <exception>
 #include <sodium.h>
 #include <string_view>
 
@@ -18,94 +14,7 @@ namespace {
 
 constexpr qint64 kHashChunk = 1 << 16;
 
-bool SodiumReady() {
-    static const bool ready = sodium_init() >= 0;
-    return ready;
-}
-
-std::string_view Trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
-// Exactly out.size() bytes written as hex, nothing else.
-template <std::size_t N> bool HexToBytes(std::string_view hex, std::array<unsigned char, N>& out) {
-    if (hex.size() != 2 * N)
-        return false;
-    std::size_t written = 0;
-    const char* end = nullptr;
-    return sodium_hex2bin(out.data(), out.size(), hex.data(), hex.size(), nullptr, &written, &end) == 0 &&
-           written == N && end == hex.data() + hex.size();
-}
-
-using TPublicKey = std::array<unsigned char, crypto_sign_PUBLICKEYBYTES>;
-using TSignature = std::array<unsigned char, crypto_sign_BYTES>;
-
-enum class TKeySetting { Absent, Valid, Broken };
-
-struct TUpdateKey {
-    TKeySetting setting = TKeySetting::Absent;
-    TPublicKey bytes{};
-    std::string problem;
-};
-
-TUpdateKey ConfiguredUpdateKey() {
-    TUpdateKey key;
-    const std::string file = ConfigPath() + "brennik.xml";
-    if (!FileExists(file))
-        return key;
-    std::string text;
-    try {
-        TXmlConfig branding;
-        branding.Open(file);
-        text = std::string(Trimmed(branding.ReadString(kUpdatePublicKeyElement)));
-    } catch (const std::exception& error) {
-        key.setting = TKeySetting::Broken;
-        key.problem = "the branding file cannot be read: " + std::string(error.what());
-        return key;
-    }
-    if (text.empty())
-        return key;
-    if (!HexToBytes(text, key.bytes)) {
-        key.setting = TKeySetting::Broken;
-        key.problem = std::string("the configured ") + kUpdatePublicKeyElement + " is not 64 hex digits";
-        return key;
-    }
-    key.setting = TKeySetting::Valid;
-    return key;
-}
-
-bool ReadWholeFile(const std::string& file, std::string& bytes) {
-    QFile input(QString::fromStdString(file));
-    if (!input.open(QIODevice::ReadOnly))
-        return false;
-    bytes = input.readAll().toStdString();
-    return true;
-}
-
-bool FetchSignature(const std::string& file, const std::string& url, corvane::TStopToken* stop,
-                    TSignature& signature, std::string& reason) {
-    const std::string signatureURL = url + ".sig";
-    const std::string signatureFile = file + ".sig";
-    const bool fetched = DownloadFile(signatureURL, signatureFile, stop);
-    std::string text;
-    const bool read = ReadWholeFile(signatureFile, text);
-    std::remove(signatureFile.c_str());
-    if (!fetched || !read) {
-        reason = "no signature at " + signatureURL;
-        return false;
-    }
-    if (!HexToBytes(Trimmed(text), signature)) {
-        reason = "the signature at " + signatureURL + " is not 128 hex digits";
-        return false;
-    }
-    return true;
-}
-
-bool SignatureMatches(const std::string& file, const TSignature& signature, const TPublicKey& key) {
+bool FileSignatureMatches(const std::string& file, const TSignature& signature, const TPublicKey& key) {
     QFile input(QString::fromStdString(file));
     if (!input.open(QIODevice::ReadOnly))
         return false;
@@ -115,8 +24,9 @@ bool SignatureMatches(const std::string& file, const TSignature& signature, cons
     const unsigned char* bytes = size > 0 ? input.map(0, size) : &kNothing;
     if (bytes == nullptr)
         return false;
-    return crypto_sign_verify_detached(signature.data(), bytes, static_cast<unsigned long long>(size),
-                                       key.data()) == 0;
+    return SignatureMatches(
+        std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size)), signature,
+        key);
 }
 
 bool SameHex(std::string_view expected, const std::string& actual) {
@@ -128,6 +38,40 @@ bool SameHex(std::string_view expected, const std::string& actual) {
             c = static_cast<char>(c - 'A' + 'a');
         if (c != actual[i])
             return false;
+    }
+    return true;
+}
+
+bool PackagePasses(const std::string& file, const TPackageCheck& check, std::string& reason) {
+    if (!SodiumReady()) {
+        reason = "the signature library cannot be initialised";
+        return false;
+    }
+    const std::string_view expected = TrimmedText(check.Sha256);
+    if (!expected.empty()) {
+        const std::string actual = FileSha256(file, check.Stop);
+        if (actual.empty()) {
+            reason = "cannot read " + file;
+            return false;
+        }
+        if (!SameHex(expected, actual)) {
+            reason = "sha256 mismatch: expected " + std::string(expected) + ", got " + actual;
+            return false;
+        }
+    }
+    const TUpdateKey key = ConfiguredUpdateKey();
+    if (key.setting == TKeySetting::Absent)
+        return true;
+    if (key.setting == TKeySetting::Broken) {
+        reason = key.problem;
+        return false;
+    }
+    TSignature signature{};
+    if (!FetchSignature(check.URL, file + ".sig", check.Stop, signature, reason))
+        return false;
+    if (!FileSignatureMatches(file, signature, key.bytes)) {
+        reason = "the signature at " + check.URL + ".sig does not match the package";
+        return false;
     }
     return true;
 }
@@ -160,37 +104,8 @@ std::string FileSha256(const std::string& file, const corvane::TStopToken* stop)
 }
 
 bool VerifyPackage(const std::string& file, const TPackageCheck& check, std::string& reason) {
-    if (!SodiumReady()) {
-        reason = "the signature library cannot be initialised";
-        return false;
-    }
-    const std::string_view expected = Trimmed(check.Sha256);
-    if (!expected.empty()) {
-        const std::string actual = FileSha256(file, check.Stop);
-        if (actual.empty()) {
-            reason = "cannot read " + file;
-            return false;
-        }
-        if (!SameHex(expected, actual)) {
-            reason = "sha256 mismatch: expected " + std::string(expected) + ", got " + actual;
-            return false;
-        }
-    }
-    const TUpdateKey key = ConfiguredUpdateKey();
-    if (key.setting == TKeySetting::Absent)
-        return true;
-    if (key.setting == TKeySetting::Broken) {
-        reason = key.problem;
-        return false;
-    }
-    TSignature signature{};
-    if (!FetchSignature(file, check.URL, check.Stop, signature, reason))
-        return false;
-    if (!SignatureMatches(file, signature, key.bytes)) {
-        reason = "the signature at " + check.URL + ".sig does not match the package";
-        return false;
-    }
-    return true;
+    // The download window that asked tells the user and writes the log line, with this reason.
+    return PackagePasses(file, check, reason);
 }
 
 } // namespace qm

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "upgrade/UpdateSignature.h"
+
 #include <string>
 
 namespace corvane {
@@ -25,14 +27,12 @@ struct TPackageCheck {
     corvane::TStopToken* Stop = nullptr;
 };
 
-// True when file passes every guard that applies. Otherwise false with the reason in reason. Never
-// throws. Blocks while it hashes the file and fetches the signature, so call it once per download.
+// True when file passes every guard that applies. Otherwise false with the reason in reason (the
+// caller tells the user and logs it). Never throws. Blocks while it hashes the file and fetches the
+// signature: call it off the UI thread, once per download.
 bool VerifyPackage(const std::string& file, const TPackageCheck& check, std::string& reason);
 
 // Lower-case hex SHA-256 of the file's bytes; "" when it cannot be read or stop was stopped.
 std::string FileSha256(const std::string& file, const corvane::TStopToken* stop = nullptr);
-
-// The element of "brennik.xml" holding the update public key.
-inline constexpr char kUpdatePublicKeyElement[] = "update_publickey";
 
 } // namespace qm

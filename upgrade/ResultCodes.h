@@ -8,8 +8,8 @@ namespace qm {
 inline constexpr int kStateNone = 0;
 // The downloaded program ran to its end, or every file of the archive is in place.
 inline constexpr int kStateDone = 3;
-// The download, its check or its extraction failed (nothing of it was applied), the program could
-// not be started, or a forced upgrade was aborted.
+// The download, its check or its extraction failed (nothing of it was applied), the package or the
+// update descriptor was refused, the program could not be started, or a forced upgrade was aborted.
 inline constexpr int kStateFailed = 4;
 // The transfer was aborted, or the user cancelled or declined the notice.
 inline constexpr int kStateCancelled = 98;

@@ -19,7 +19,9 @@ std::string UpperAscii(std::string text);
 
 // The first "app" element at any depth of the store list (IssueFile) whose "id" equals id, names
 // and ids compared without regard to case; a parent comes before its children. Nothing when the
-// list is missing or holds no such application; a list that does not parse raises EPlugin.
+// list is missing or holds no such application; a list that does not parse raises EPlugin. With an
+// update key configured, the list's signed text (StoreListText.h) must match the signature in
+// "Issue.xml.sig" beside it: a list that does not is refused (logged, EPlugin), whatever is asked.
 std::optional<TStoreApp> FindStoreApp(const std::string& id);
 
 } // namespace qm

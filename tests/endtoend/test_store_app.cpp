@@ -247,6 +247,32 @@ INSTANTIATE_TEST_SUITE_P(
                                }}),
     [](const ::testing::TestParamInfo<TRefusal>& test) { return std::string(test.param.name); });
 
+// A signed descriptor changed on the server after signing is refused before anything is
+// downloaded: the user is told, the refusal is logged, and the application does not start.
+TEST_F(StoreSession, AForgedDescriptorIsRefusedShownAndLogged) {
+    std::string mainBefore;
+    Start(
+        [&](const fs::path& dir) {
+            Install(dir);
+            mainBefore = ReadWholeFile(dir / "Apps/3001/main.lua");
+            ReplaceInFile(StoreFolder() / "upgrade.zip", std::regex("/appstore/3001/taxnotes\\.zip"),
+                          "/appstore/3001/other.zip");
+        },
+        true);
+    ClickStore();
+    ASSERT_TRUE(WaitUntil([&] { return !xserver_->WindowNamed("提示").isEmpty(); }, kTimeout))
+        << "no message about the refusal\n"
+        << Output();
+    EXPECT_TRUE(xserver_->WindowNamed(kUpgradeDialog).isEmpty()) << "nothing is offered";
+    std::string log;
+    for (const auto& file : fs::directory_iterator(desk_->Dir() / "Log"))
+        log += ReadWholeFile(file.path());
+    EXPECT_NE(log.find("拒绝升级描述文件"), std::string::npos) << log;
+    EXPECT_NE(log.find("does not match the descriptor"), std::string::npos) << log;
+    EXPECT_EQ(Runs(), "") << "the application did not start";
+    EXPECT_EQ(ReadWholeFile(AppFolder() / "main.lua"), mainBefore);
+}
+
 TEST_F(StoreSession, CancelledUpdateStillStartsTheInstalledVersion) {
     std::string mainBefore;
     Start([&](const fs::path& dir) {

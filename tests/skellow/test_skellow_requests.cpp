@@ -1,6 +1,7 @@
 // The channels plug-in through the real bus: the catalogue refresh against the reference server's
 // account service, the forum and home pages through the real login plug-in (the default browser is
-// a script that records its arguments), and usage events shipped to the logging service.
+// a script that records its arguments), and usage events shipped to the logging service. The
+// catalogue refresh keeps a store list's signature, made and checked with the real signing tool.
 #include "common/AccountConfig.h"
 #include "common/AccountService.h"
 #include "corvane/Errors.h"
@@ -8,6 +9,7 @@
 #include "tests/login/LoginTestSupport.h"
 #include "tests/skellow/SkellowFixture.h"
 #include "tests/support/TestPrograms.h"
+#include "tests/upgrade/SigningSupport.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -71,6 +73,41 @@ TEST_F(SkellowRequestTest, TheCatalogueRefreshUpdatesTheFirstMatchingEntry) {
     const std::string bytes = ReadBytes(Catalogue());
     EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"gb2312\"?>\r\n<appstore>\r\n", 0), 0u) << bytes;
     EXPECT_NE(bytes.find("\xC3\xE2\xB7\xD1"), std::string::npos) << "免费 in GB2312";
+}
+
+// The refresh rewrites the store list (presentation attributes, encoding, line breaks) but keeps
+// what a publisher signs: the real tool's store signature made before the refresh still holds.
+TEST_F(SkellowRequestTest, TheCatalogueRefreshKeepsTheStoreListsSignature) {
+    const std::string signedCatalogue =
+        "<?xml version=\"1.0\" encoding=\"gb2312\"?>\r\n<appstore>\r\n  <category id=\"tools\">\r\n"
+        "    <app id=\"1\" key=\"QM-TAXCALC\" name=\"\xB8\xF6\xCB\xB0\" ver=\"1.2\" params=\"/q\" "
+        "url=\"http://127.0.0.1:9/1.run\" sha256=\"" +
+        std::string(64, 'a') +
+        "\" intro_url=\"http://old/1\" price_desc=\"old\"/>\r\n"
+        "  </category>\r\n</appstore>\r\n";
+    WriteBytes(Catalogue(), signedCatalogue);
+    WriteServices(R"([{"serviceType": "Dunmo税务", "version": "9.0", "productCode": "QM-TAXCALC",
+                       "storeUrl": "http://store/calc", "price": "0"}])");
+    QTemporaryDir keys;
+    const upgrade_test::TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.path().toStdString());
+    upgrade_test::SignStoreList(publisher, Catalogue());
+    const auto verify = [&] {
+        return upgrade_test::RunSignTool({"verify-store", QString::fromStdString(publisher.publicKey),
+                                          QString::fromStdString(Catalogue())})
+            .exitCode;
+    };
+    ASSERT_EQ(verify(), 0);
+
+    Invoke(101);
+    EXPECT_EQ(Entry("1"), std::make_pair(std::string("http://store/calc"), std::string("免费")));
+    EXPECT_NE(ReadBytes(Catalogue()), signedCatalogue) << "the refresh rewrote the file";
+    EXPECT_EQ(verify(), 0) << "and the signature still holds";
+
+    // A changed address is still caught after the refresh.
+    std::string forged = ReadBytes(Catalogue());
+    forged.replace(forged.find("127.0.0.1:9/1.run"), 17, "127.0.0.1:9/x.run");
+    WriteBytes(Catalogue(), forged);
+    EXPECT_EQ(verify(), 1);
 }
 
 // An empty list leaves the file untouched (same bytes, same modification time); errors reach the

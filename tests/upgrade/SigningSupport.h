@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Paths.h"
+#include "common/TaxLog.h"
 #include "tests/common/TestFiles.h"
 
 #include <QProcess>
@@ -50,6 +51,23 @@ inline std::string SignPackage(const TPublisherKey& key, const std::string& pack
     if (run.exitCode != 0)
         throw std::runtime_error("qm-sign sign failed");
     return run.out;
+}
+
+// Signs the store list with qm-sign sign-store (writes storeList + ".sig").
+inline void SignStoreList(const TPublisherKey& key, const std::string& storeList) {
+    const TToolRun run = RunSignTool(
+        {"sign-store", QString::fromStdString(key.secretKeyFile), QString::fromStdString(storeList)});
+    if (run.exitCode != 0)
+        throw std::runtime_error("qm-sign sign-store failed");
+}
+
+// How many times text occurs in this month's log of the test installation.
+inline std::size_t CountInLog(const std::string& text) {
+    const std::string log = qm::test::ReadBytes(qm::TTaxLog::LogFileName());
+    std::size_t count = 0;
+    for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+        ++count;
+    return count;
 }
 
 // While it lives, the test installation's "brennik.xml" configures keyText as the update public

@@ -1,12 +1,17 @@
 // The update check as the worker runs it (descriptor fetched from the real reference server,
-// versions, the mode table, the descriptor copy), and the release notes it builds.
+// versions, the mode table, the descriptor copy), signed descriptors and their issue serials, and the
+// release notes it builds.
 #include "common/Paths.h"
 #include "common/TextEncoding.h"
 #include "tests/common/TestFiles.h"
 #include "tests/support/ReferenceServer.h"
+#include "tests/upgrade/SigningSupport.h"
 #include "upgrade/CheckUpgrade.h"
+#include "upgrade/IssuedState.h"
 #include "upgrade/ReleaseNotes.h"
 
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -114,6 +119,220 @@ TEST_F(CheckUpgradeTest, ADescriptorThatCannotBeFetchedSkipsTheCheck) {
         EXPECT_TRUE(outcome.Tasks.empty());
         EXPECT_FALSE(qm::FileExists(local_.File("Upgrade.ini"))) << "the descriptor copy is deleted";
     }
+}
+
+// With an update key the descriptor is signed with the real tool, names its packages' digests and
+// carries an issue serial; the cases run in order, so the last accepted serial carries over.
+TEST_F(CheckUpgradeTest, SignedDescriptorsAndTheirIssueSerials) {
+    using upgrade_test::TPublisherKey;
+    TTempFolder keys;
+    const TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.Path().string());
+    const TPublisherKey stranger = upgrade_test::MakePublisherKey(keys.Path().string(), "stranger.key");
+    const std::string mainDigest(64, 'a');
+    const std::string silentDigest(64, 'B');
+    const auto descriptor = [&](const std::string& issued, const std::string& mainSha,
+                                const std::string& silent) {
+        return "[upgrade]\nver=2\nissued=" + issued + "\nurl=" + server_.URL("/pkgs/Setup.run") +
+               "\nsha256=" + mainSha + "\n[silent]\n" + silent + "\nVer 2 Build 1\nnote\n";
+    };
+    const std::string none = "(none)";
+    enum class Signer { Publisher, Stranger, Nobody };
+    const struct {
+        const char* name;
+        std::string text;
+        Signer signer;
+        // Applied to the served descriptor after signing.
+        std::function<void(const std::string& served)> spoil;
+        std::string localVersion;
+        int state;
+        std::string reasonPart;
+        std::string lastIssued; // kept afterwards
+    } cases[] = {
+        {"signed, issued 20260301",
+         descriptor("20260301", mainDigest, ""),
+         Signer::Publisher,
+         {},
+         "1",
+         0,
+         "",
+         "20260301"},
+        {"the same descriptor again",
+         descriptor("20260301", mainDigest, ""),
+         Signer::Publisher,
+         {},
+         "1",
+         0,
+         "",
+         "20260301"},
+        {"a replayed older one",
+         descriptor("20260228", mainDigest, ""),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "is older than 20260301",
+         "20260301"},
+        {"equal with leading zeros",
+         descriptor("0020260301", mainDigest, ""),
+         Signer::Publisher,
+         {},
+         "1",
+         0,
+         "",
+         "20260301"},
+        {"a newer one",
+         descriptor("20260302", mainDigest, "ver=5\nsha256=" + silentDigest),
+         Signer::Publisher,
+         {},
+         "1",
+         0,
+         "",
+         "20260302"},
+        {"url changed after signing", descriptor("20260303", mainDigest, ""), Signer::Publisher,
+         [](const std::string& served) {
+             std::string bytes = qm::test::ReadBytes(served);
+             bytes.replace(bytes.find("/pkgs/"), 6, "/evil/");
+             WriteBytes(served, bytes);
+         },
+         "1", 4, "does not match the descriptor", "20260302"},
+        {"no signature",
+         descriptor("20260303", mainDigest, ""),
+         Signer::Nobody,
+         {},
+         "1",
+         4,
+         "no signature at",
+         "20260302"},
+        {"signed by another key",
+         descriptor("20260303", mainDigest, ""),
+         Signer::Stranger,
+         {},
+         "1",
+         4,
+         "does not match",
+         "20260302"},
+        {"the signature is not hex", descriptor("20260303", mainDigest, ""), Signer::Nobody,
+         [](const std::string& served) { WriteBytes(served + ".sig", std::string(128, 'x')); }, "1", 4,
+         "not 128 hex digits", "20260302"},
+        {"main package without its sha256",
+         descriptor("20260303", "", ""),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "[upgrade] is offered without its sha256",
+         "20260302"},
+        {"main package with a short sha256",
+         descriptor("20260303", "ab12", ""),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "without its sha256",
+         "20260302"},
+        {"silent package without its sha256",
+         descriptor("20260303", mainDigest, "ver=6"),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "[silent] is offered without its sha256",
+         "20260302"},
+        {"no issue serial",
+         descriptor("", mainDigest, ""),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "no issue serial",
+         "20260302"},
+        {"an issue serial that is not a number",
+         descriptor("2026-03-03", mainDigest, ""),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "no issue serial",
+         "20260302"},
+        {"already current, newer serial",
+         descriptor("20260304", mainDigest, "ver=5\nsha256=" + silentDigest),
+         Signer::Publisher,
+         {},
+         "2",
+         99,
+         "",
+         "20260304"},
+    };
+    std::filesystem::remove(qm::IssuedStateFile());
+    const upgrade_test::TUpdateKeySetting setting(publisher.publicKey);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qm::TDownload_Upfile upfile = Component(c.localVersion, "5", c.text);
+        const std::string served = served_.File("comp/upgrade.zip");
+        std::filesystem::remove(served + ".sig");
+        if (c.signer != Signer::Nobody)
+            upgrade_test::SignPackage(c.signer == Signer::Publisher ? publisher : stranger, served);
+        if (c.spoil)
+            c.spoil(served);
+        const std::size_t loggedBefore = upgrade_test::CountInLog("拒绝升级描述文件");
+        const qm::TCheckOutcome outcome = qm::CheckUpgrade(upfile);
+        EXPECT_EQ(outcome.State, c.state) << outcome.Reason;
+        if (c.state == 4) {
+            EXPECT_EQ(outcome.Reason.rfind("服务器upgrade.zip未通过校验：", 0), 0u) << outcome.Reason;
+            EXPECT_NE(outcome.Reason.find(c.reasonPart), std::string::npos) << outcome.Reason;
+            EXPECT_TRUE(outcome.Tasks.empty());
+        }
+        EXPECT_EQ(upgrade_test::CountInLog("拒绝升级描述文件"), loggedBefore + (c.state == 4 ? 1 : 0));
+        if (c.state == 0) {
+            ASSERT_FALSE(outcome.Tasks.empty());
+            EXPECT_EQ(outcome.Tasks.back().Sha256, mainDigest) << "bound to the signed digest";
+        }
+        EXPECT_EQ(qm::LastIssued(upfile.UpFile), c.lastIssued);
+        EXPECT_FALSE(qm::FileExists(local_.File("Upgrade.ini"))) << "the descriptor copy is deleted";
+        EXPECT_FALSE(qm::FileExists(local_.File("Upgrade.ini.sig"))) << "and so is its signature";
+    }
+    EXPECT_EQ(qm::LastIssued(local_.File("Other/Upgrade.txt")), "") << "serials are kept per component";
+    std::filesystem::remove(qm::IssuedStateFile());
+}
+
+// A broken key refuses descriptors too; without a key nothing is asked of them.
+TEST_F(CheckUpgradeTest, TheKeySettingDecidesWhetherDescriptorsAreChecked) {
+    const std::string unsigned_ = "[upgrade]\nver=2\nurl=" + server_.URL("/pkgs/Setup.run") + "\n";
+    {
+        const upgrade_test::TUpdateKeySetting setting("12ab");
+        const qm::TCheckOutcome outcome = qm::CheckUpgrade(Component("1", "1", unsigned_));
+        EXPECT_EQ(outcome.State, 4);
+        EXPECT_NE(outcome.Reason.find("not 64 hex digits"), std::string::npos) << outcome.Reason;
+    }
+    const qm::TCheckOutcome outcome = qm::CheckUpgrade(Component("1", "1", unsigned_));
+    EXPECT_EQ(outcome.State, 0) << outcome.Reason;
+    EXPECT_EQ(outcome.Tasks.size(), 1u);
+}
+
+TEST(IssueSerials, FormAndOrder) {
+    const struct {
+        std::string a, b;
+        int order;
+    } cases[] = {
+        {"5", "5", 0},
+        {"4", "5", -1},
+        {"10", "9", 1},
+        {" 007 ", "7", 0},
+        {"0", "000", 0},
+        {"20260301120000", "20260301115959", 1},
+        {"99999999999999999999999999999999999999", "100000000000000000000000000000000000000", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.a + " / " + c.b);
+        EXPECT_TRUE(qm::IsIssueSerial(c.a) && qm::IsIssueSerial(c.b));
+        EXPECT_EQ(qm::CompareIssued(c.a, c.b), c.order);
+        EXPECT_EQ(qm::CompareIssued(c.b, c.a), -c.order);
+    }
+    const std::vector<std::string> notSerials = {
+        "", "  ", "-1", "+1", "1.5", "2026-03-01", "12a", "1 2", std::string(41, '1')};
+    for (const std::string& text : notSerials)
+        EXPECT_FALSE(qm::IsIssueSerial(text)) << text;
+    EXPECT_TRUE(qm::IsIssueSerial(std::string(40, '9')));
 }
 
 TEST_F(CheckUpgradeTest, AGbkDescriptorIsReadAsGbk) {

@@ -1,10 +1,12 @@
 // Package integrity: the digest and the detached signature of a downloaded package, made with the
 // real qm-sign tool, served by the real reference server, checked by VerifyPackage directly and by
-// the download window before it runs an installer.
+// the download window before it runs an installer; and the signature of the store list.
+#include "corvane/Errors.h"
 #include "corvane/Khan.h"
 #include "tests/upgrade/SigningSupport.h"
 #include "tests/upgrade/UpgradeTestSupport.h"
 #include "upgrade/PackageIntegrity.h"
+#include "upgrade/StoreApp.h"
 
 #include <algorithm>
 #include <cctype>
@@ -140,6 +142,92 @@ TEST_F(PackageIntegrityTest, TheToolKeepsItsKeyAndChecksWhatItSigned) {
         upgrade_test::RunSignTool({"verify", QString::fromStdString(publisher.publicKey), package}).exitCode,
         1);
     EXPECT_EQ(upgrade_test::RunSignTool({"frobnicate"}).exitCode, 2);
+}
+
+// Under a key the store list is read only when its signed text (the install-relevant attributes of
+// every entry) matches "Issue.xml.sig" beside it, signed by the real tool.
+TEST_F(PackageIntegrityTest, TheStoreListIsReadOnlyWithItsSignature) {
+    const TPublisherKey publisher = upgrade_test::MakePublisherKey(keys_.Path().string());
+    const TPublisherKey stranger = upgrade_test::MakePublisherKey(keys_.Path().string(), "stranger.key");
+    const std::string list = qm::IssueFile();
+    const std::string signature = list + ".sig";
+    const std::string digest(64, 'd');
+    const std::string original =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<appstore><category id=\"tools\">\r\n"
+        "  <app id=\"3001\" key=\"QM-NOTES\" name=\"税务便签\" ver=\"1.1\" params=\"-q\" "
+        "url=\"http://127.0.0.1:9/setup.run\" sha256=\"" +
+        digest +
+        "\" price_desc=\"免费\" intro_url=\"http://127.0.0.1:9/\"/>\r\n"
+        "  <app id=\"1001\" name=\"个税\" ver=\"1.2\" url=\"http://127.0.0.1:9/1001.run\"/>\r\n"
+        "</category></appstore>\r\n";
+    const auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = original;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    const std::string noKey = "(none)";
+    const std::string refused = "未通过签名校验";
+    const struct {
+        const char* name;
+        std::string listText; // written after signing the original
+        const TPublisherKey* signer;
+        std::string keySetting;
+        std::string url; // of 3001 when the list is read; else the message part
+    } cases[] = {
+        {"signed", original, &publisher, publisher.publicKey, "http://127.0.0.1:9/setup.run"},
+        {"presentation attributes changed", replaced("price_desc=\"免费\"", "price_desc=\"98元/年\" x=\"1\""),
+         &publisher, publisher.publicKey, "http://127.0.0.1:9/setup.run"},
+        {"forged url", replaced("127.0.0.1:9/setup.run", "127.0.0.1:9/evil.run"), &publisher,
+         publisher.publicKey, refused},
+        {"forged url of another entry", replaced("1001.run", "evil.run"), &publisher, publisher.publicKey,
+         refused},
+        {"forged sha256", replaced(digest, std::string(64, 'e')), &publisher, publisher.publicKey, refused},
+        {"forged params", replaced("params=\"-q\"", "params=\"-x\""), &publisher, publisher.publicKey,
+         refused},
+        {"an entry added",
+         replaced("</category>", "<app id=\"9\" url=\"http://127.0.0.1:9/x.run\"/></category>"), &publisher,
+         publisher.publicKey, refused},
+        {"an entry's value moved into the next attribute",
+         replaced("ver=\"1.1\" params=\"-q\"", "ver=\"1.1 params 2 -q\" params=\"\""), &publisher,
+         publisher.publicKey, refused},
+        {"no signature", original, nullptr, publisher.publicKey, refused},
+        {"signed by another key", original, &stranger, publisher.publicKey, refused},
+        {"broken key", original, &publisher, "12ab", refused},
+        {"no key: no signature asked for", replaced("127.0.0.1:9/setup.run", "127.0.0.1:9/other.run"),
+         nullptr, noKey, "http://127.0.0.1:9/other.run"},
+    };
+    qm::EnsureDir(qm::PluginsPath() + "Appstore");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(signature);
+        WriteBytes(list, original);
+        if (c.signer != nullptr)
+            upgrade_test::SignStoreList(*c.signer, list);
+        WriteBytes(list, c.listText);
+        std::unique_ptr<TUpdateKeySetting> setting;
+        if (c.keySetting != noKey)
+            setting = std::make_unique<TUpdateKeySetting>(c.keySetting);
+        const std::size_t loggedBefore = upgrade_test::CountInLog("拒绝应用商店列表");
+        if (c.url == refused) {
+            try {
+                qm::FindStoreApp("3001");
+                ADD_FAILURE() << "the list was read";
+            } catch (const corvane::EPlugin& error) {
+                EXPECT_NE(std::string(error.what()).find(refused), std::string::npos) << error.what();
+            }
+            EXPECT_EQ(upgrade_test::CountInLog("拒绝应用商店列表"), loggedBefore + 1);
+        } else {
+            const std::optional<qm::TStoreApp> app = qm::FindStoreApp("3001");
+            ASSERT_TRUE(app.has_value());
+            EXPECT_EQ(app->url, c.url);
+            EXPECT_EQ(app->sha256, digest);
+            EXPECT_EQ(app->params, "-q");
+            EXPECT_FALSE(qm::FindStoreApp("42").has_value());
+            EXPECT_EQ(upgrade_test::CountInLog("拒绝应用商店列表"), loggedBefore);
+        }
+    }
+    std::filesystem::remove(signature);
+    std::filesystem::remove(list);
 }
 
 // The download window checks before it runs: a refused installer is never started, is deleted, and

@@ -5,6 +5,7 @@
 #include "corvane/Khan.h"
 #include "tests/upgrade/SigningSupport.h"
 #include "tests/upgrade/UpgradeTestSupport.h"
+#include "upgrade/IssuedState.h"
 #include "upgrade/PackageIntegrity.h"
 #include "upgrade/ResultCodes.h"
 
@@ -322,22 +323,31 @@ TEST_F(UpgradeDialogTest, SkippedOutcomesArriveOnTheUiThread) {
     }
 }
 
-TEST_F(UpgradeDialogTest, APackageFailingItsDigestOrSignatureIsRefused) {
+// Under a key the descriptor must be signed as well: a refused one is reported failed and shown to
+// the user, and nothing is downloaded.
+TEST_F(UpgradeDialogTest, APackageOrDescriptorFailingItsDigestOrSignatureIsRefused) {
     TTempFolder keys;
     const upgrade_test::TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.Path().string());
     const std::string installer = "#!/bin/sh\nprintf 'silent' > \"" + local_.File("silent-marker") + "\"\n";
+    const std::string refusedMessage = "升级信息未通过安全校验，已拒绝本次升级！";
+    // The main package stays at version 1; under a key its digest is named all the same.
+    const std::string mainDigest(64, 'c');
+    enum class Descriptor { Plain, Signed, ForgedAfterSigning };
     const struct {
         const char* name;
         bool keyConfigured;
         bool signedPackage;
         bool rightDigest;
+        Descriptor descriptor;
         int result;
     } cases[] = {
-        {"right digest", false, false, true, 3},
-        {"wrong digest", false, false, false, 4},
-        {"signed", true, true, true, 3},
-        {"unsigned under a key", true, false, true, 4},
-        {"signed, wrong digest", true, true, false, 4},
+        {"right digest", false, false, true, Descriptor::Plain, 3},
+        {"wrong digest", false, false, false, Descriptor::Plain, 4},
+        {"signed", true, true, true, Descriptor::Signed, 3},
+        {"unsigned under a key", true, false, true, Descriptor::Signed, 4},
+        {"signed, wrong digest", true, true, false, Descriptor::Signed, 4},
+        {"descriptor not signed under a key", true, true, true, Descriptor::Plain, 4},
+        {"descriptor changed after signing", true, true, true, Descriptor::ForgedAfterSigning, 4},
     };
     int run = 0;
     for (const auto& c : cases) {
@@ -350,18 +360,36 @@ TEST_F(UpgradeDialogTest, APackageFailingItsDigestOrSignatureIsRefused) {
             upgrade_test::SignPackage(publisher, served_.File(name + "/Silent.run"));
         const std::string digest =
             c.rightDigest ? qm::FileSha256(served_.File(name + "/Silent.run")) : std::string(64, '0');
-        const std::string upfile =
-            Component(name, "[upgrade]\nver=1\n[silent]\nver=2\nsha256=" + digest + "\n");
+        const std::string upfile = Component(name, "[upgrade]\nver=1\nissued=7\nsha256=" + mainDigest +
+                                                       "\n[silent]\nver=2\nsha256=" + digest + "\n");
+        if (c.descriptor != Descriptor::Plain)
+            upgrade_test::SignPackage(publisher, served_.File(name + "/upgrade.zip"));
+        if (c.descriptor == Descriptor::ForgedAfterSigning)
+            WriteBytes(served_.File(name + "/upgrade.zip"),
+                       "[upgrade]\nver=1\nissued=7\nsha256=" + mainDigest +
+                           "\n[silent]\nver=3\nsha256=" + digest + "\n");
         std::unique_ptr<upgrade_test::TUpdateKeySetting> setting;
         if (c.keyConfigured)
             setting = std::make_unique<upgrade_test::TUpdateKeySetting>(publisher.publicKey);
+        const bool descriptorRefused = c.keyConfigured && c.descriptor != Descriptor::Signed;
+        upgrade_test::TMessageRecorder messages;
         TRequester requester;
         Check(upfile, requester);
         ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+        // A refused descriptor or package is told to the user; a good one says nothing.
+        std::vector<std::string> told;
+        if (descriptorRefused)
+            told = {refusedMessage};
+        else if (c.result == 4)
+            told = {"更新失败：文件没有通过完整性校验，已删除（Silent.run）"};
+        ASSERT_TRUE(WaitUntil([&] { return messages.texts.size() == told.size(); }));
+        QTest::qWait(100);
         EXPECT_EQ(requester.results, std::vector<int>{c.result});
+        EXPECT_EQ(messages.texts, told);
         EXPECT_EQ(qm::FileExists(local_.File("silent-marker")), c.result == 3);
         EXPECT_FALSE(qm::FileExists(qm::DownloadPath() + "Silent.run"));
     }
+    std::filesystem::remove(qm::IssuedStateFile());
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "tools/sign/SignCommands.h"
 
+#include "common/StoreListText.h"
+
 #include <array>
 #include <fcntl.h>
 #include <fstream>
@@ -53,6 +55,75 @@ std::string Sha256Hex(const std::string& bytes) {
     return ToHex(digest);
 }
 
+// The secret key in secretKeyFile; false (and said why) when it holds none.
+bool ReadSecretKey(const std::string& secretKeyFile, TSecretKey& secretKey, std::ostream& err) {
+    std::string keyText;
+    if (!ReadFile(secretKeyFile, keyText) || !FromHex(keyText, secretKey)) {
+        err << "qm-sign: " << secretKeyFile << " holds no secret key\n";
+        return false;
+    }
+    return true;
+}
+
+// Signs message with the key in secretKeyFile and writes the signature (hex and a line break) to
+// signatureFile; false (and said why) when it cannot.
+bool WriteSignature(const std::string& secretKeyFile, const std::string& message,
+                    const std::string& signatureFile, std::ostream& err) {
+    TSecretKey secretKey{};
+    if (!ReadSecretKey(secretKeyFile, secretKey, err))
+        return false;
+    TSignature signature{};
+    crypto_sign_detached(signature.data(), nullptr, reinterpret_cast<const unsigned char*>(message.data()),
+                         message.size(), secretKey.data());
+    sodium_memzero(secretKey.data(), secretKey.size());
+    std::ofstream output(signatureFile, std::ios::binary | std::ios::trunc);
+    output << ToHex(signature) << "\n";
+    output.close();
+    if (!output) {
+        err << "qm-sign: cannot write " << signatureFile << "\n";
+        return false;
+    }
+    return true;
+}
+
+// Checks the signature in signatureFile of message against the public key in hex: 0 when it
+// matches, 1 when it does not, 2 when something cannot be read.
+int CheckSignature(const std::string& publicKeyHex, const std::string& message,
+                   const std::string& signatureFile, const std::string& what, std::ostream& out,
+                   std::ostream& err) {
+    TPublicKey publicKey{};
+    if (!FromHex(publicKeyHex, publicKey)) {
+        err << "qm-sign: the public key must be 64 hex digits\n";
+        return 2;
+    }
+    std::string signatureText;
+    TSignature signature{};
+    if (!ReadFile(signatureFile, signatureText) || !FromHex(signatureText, signature)) {
+        err << "qm-sign: cannot read the signature " << signatureFile << "\n";
+        return 2;
+    }
+    if (crypto_sign_verify_detached(signature.data(), reinterpret_cast<const unsigned char*>(message.data()),
+                                    message.size(), publicKey.data()) != 0) {
+        err << "qm-sign: the signature does not match " << what << "\n";
+        return 1;
+    }
+    out << "good signature\n";
+    return 0;
+}
+
+// The signed text of the store list; false (and said why) when the list cannot be read.
+bool StoreText(const std::string& storeList, std::string& text, std::size_t& count, std::ostream& err) {
+    std::vector<TStoreEntry> entries;
+    std::string problem;
+    if (!ReadStoreEntries(storeList, entries, problem)) {
+        err << "qm-sign: cannot read the store list " << storeList << ": " << problem << "\n";
+        return false;
+    }
+    text = StoreSignedText(entries);
+    count = entries.size();
+    return true;
+}
+
 bool Ready(std::ostream& err) {
     if (sodium_init() >= 0)
         return true;
@@ -90,28 +161,13 @@ int KeyGen(const std::string& secretKeyFile, std::ostream& out, std::ostream& er
 int Sign(const std::string& secretKeyFile, const std::string& package, std::ostream& out, std::ostream& err) {
     if (!Ready(err))
         return 2;
-    std::string keyText;
-    TSecretKey secretKey{};
-    if (!ReadFile(secretKeyFile, keyText) || !FromHex(keyText, secretKey)) {
-        err << "qm-sign: " << secretKeyFile << " holds no secret key\n";
-        return 1;
-    }
     std::string bytes;
     if (!ReadFile(package, bytes)) {
         err << "qm-sign: cannot read " << package << "\n";
         return 1;
     }
-    TSignature signature{};
-    crypto_sign_detached(signature.data(), nullptr, reinterpret_cast<const unsigned char*>(bytes.data()),
-                         bytes.size(), secretKey.data());
-    sodium_memzero(secretKey.data(), secretKey.size());
-    std::ofstream output(package + ".sig", std::ios::binary | std::ios::trunc);
-    output << ToHex(signature) << "\n";
-    output.close();
-    if (!output) {
-        err << "qm-sign: cannot write " << package << ".sig\n";
+    if (!WriteSignature(secretKeyFile, bytes, package + ".sig", err))
         return 1;
-    }
     out << "sha256=" << Sha256Hex(bytes) << "\n";
     return 0;
 }
@@ -120,26 +176,37 @@ int Verify(const std::string& publicKeyHex, const std::string& package, std::ost
            std::ostream& err) {
     if (!Ready(err))
         return 2;
-    TPublicKey publicKey{};
-    if (!FromHex(publicKeyHex, publicKey)) {
-        err << "qm-sign: the public key must be 64 hex digits\n";
-        return 2;
-    }
     std::string bytes;
-    std::string signatureText;
-    TSignature signature{};
-    if (!ReadFile(package, bytes) || !ReadFile(package + ".sig", signatureText) ||
-        !FromHex(signatureText, signature)) {
-        err << "qm-sign: cannot read " << package << " and its signature " << package << ".sig\n";
+    if (!ReadFile(package, bytes)) {
+        err << "qm-sign: cannot read " << package << "\n";
         return 2;
     }
-    if (crypto_sign_verify_detached(signature.data(), reinterpret_cast<const unsigned char*>(bytes.data()),
-                                    bytes.size(), publicKey.data()) != 0) {
-        err << "qm-sign: the signature does not match " << package << "\n";
+    return CheckSignature(publicKeyHex, bytes, package + ".sig", package, out, err);
+}
+
+int SignStore(const std::string& secretKeyFile, const std::string& storeList, std::ostream& out,
+              std::ostream& err) {
+    if (!Ready(err))
+        return 2;
+    std::string text;
+    std::size_t count = 0;
+    if (!StoreText(storeList, text, count, err))
         return 1;
-    }
-    out << "good signature\n";
+    if (!WriteSignature(secretKeyFile, text, storeList + ".sig", err))
+        return 1;
+    out << "signed " << count << " store entries\n";
     return 0;
+}
+
+int VerifyStore(const std::string& publicKeyHex, const std::string& storeList, std::ostream& out,
+                std::ostream& err) {
+    if (!Ready(err))
+        return 2;
+    std::string text;
+    std::size_t count = 0;
+    if (!StoreText(storeList, text, count, err))
+        return 2;
+    return CheckSignature(publicKeyHex, text, storeList + ".sig", storeList, out, err);
 }
 
 } // namespace qm::sign

@@ -16,7 +16,18 @@ int KeyGen(const std::string& secretKeyFile, std::ostream& out, std::ostream& er
 // the package's "sha256=" line for the update descriptor.
 int Sign(const std::string& secretKeyFile, const std::string& package, std::ostream& out, std::ostream& err);
 
-// Checks package + ".sig" against the public key given in hex; 0 when it matches.
+// Checks package + ".sig" against the public key given in hex; 0 when it matches, 1 when it does
+// not, 2 when something cannot be read.
 int Verify(const std::string& publicKeyHex, const std::string& package, std::ostream& out, std::ostream& err);
+
+// Writes storeList + ".sig", the signature of the store list's signed text (StoreListText.h: the
+// install-relevant attributes of every "app" element, so that the catalogue refresh's local edits
+// keep it valid), and prints how many entries it covers. Sign the list after its last edit.
+int SignStore(const std::string& secretKeyFile, const std::string& storeList, std::ostream& out,
+              std::ostream& err);
+
+// Checks storeList + ".sig" against the store list's signed text, as Verify does for a package.
+int VerifyStore(const std::string& publicKeyHex, const std::string& storeList, std::ostream& out,
+                std::ostream& err);
 
 } // namespace qm::sign

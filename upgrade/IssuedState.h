@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The issue serial of signed update descriptors ("[upgrade]" "issued"), and the last one accepted
+// for each component. Versions are free text compared only for equality, so they cannot tell an
+// old descriptor from a new one; the serial can. A serial is a decimal integer (a UTC time written
+// as YYYYMMDDHHMMSS is one), compared by value.
+//
+// The last accepted serial of each component is kept in ConfigPath + "UpgradeIssued.ini", section
+// "issued", one key per component: the normalised path of its "Upgrade.txt" ("%", "=" and line
+// breaks written as %25, %3D, %0D, %0A).
+namespace qm {
+
+// True when text (blanks around allowed) is a serial: 1 to 40 decimal digits.
+bool IsIssueSerial(std::string_view text);
+
+// Below 0, 0 or above 0 as serial a is older than, the same as or newer than b (both serials).
+int CompareIssued(std::string_view a, std::string_view b);
+
+// The file that keeps the last accepted serials.
+std::string IssuedStateFile();
+
+// The last serial accepted for the component whose "Upgrade.txt" is upFile; "" when none.
+std::string LastIssued(const std::string& upFile);
+
+// Accepts serial issued for the component unless it is older than the last one accepted (the same
+// serial again is accepted), and then keeps it as the last one. False with the reason when it is
+// refused. Checking and keeping happen under one lock. A serial that cannot be kept (the file
+// cannot be written) is still accepted, with the problem traced and logged: refusing a genuine
+// update because of the state file would help nobody.
+bool AcceptIssued(const std::string& upFile, const std::string& issued, std::string& reason);
+
+} // namespace qm
