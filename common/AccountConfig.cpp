@@ -1,7 +1,7 @@
 #include "common/AccountConfig.h"
 
+#include "common/LogChannels.h"
 #include "common/Paths.h"
-#include "common/TaxLog.h"
 #include "common/XmlConfig.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
@@ -74,12 +74,8 @@ bool KeepsPasswordsOffTheWire(const std::string& address) {
 
 [[noreturn]] void RefuseClearAddress() {
     const std::string message = "账户服务地址必须使用 https";
-    try {
-        // The file, not the address: an address may carry user info that is no one's business.
-        TTaxLog::Log(message + "(" + BrandingFile() + ")");
-    } catch (const std::exception&) {
-        // The refusal still reaches the caller.
-    }
+    // The file, not the address: an address may carry user info that is no one's business.
+    LogWarning(lcLogin, message + "(" + BrandingFile() + ")");
     throw corvane::ETax(message, "ReadAccountServiceConfig: TAccountServiceConfig");
 }
 

@@ -1,15 +1,14 @@
 #include "host/ErrorHandler.h"
 
-#include <cxxabi.h>
-
-#include <cstdlib>
-#include <memory>
-#include <typeinfo>
-
+#include "common/LogChannels.h"
 #include "common/MsgDialog.h"
 #include "common/TaxLog.h"
-#include "common/Trace.h"
 #include "corvane/Errors.h"
+
+#include <cstdlib>
+#include <cxxabi.h>
+#include <memory>
+#include <typeinfo>
 
 namespace qm {
 
@@ -18,8 +17,8 @@ namespace {
 std::string ClassNameOf(const std::exception& error) {
     const char* mangled = typeid(error).name();
     int status = 0;
-    std::unique_ptr<char, decltype(&std::free)> readable(abi::__cxa_demangle(mangled, nullptr, nullptr, &status),
-                                                         &std::free);
+    std::unique_ptr<char, decltype(&std::free)> readable(
+        abi::__cxa_demangle(mangled, nullptr, nullptr, &status), &std::free);
     return status == 0 && readable ? readable.get() : mangled;
 }
 
@@ -36,7 +35,7 @@ void HandleDeskException(const std::exception& error) {
         TTaxLog::Log(ErrorLogText(error));
     } catch (const std::exception& logError) {
         // A log that cannot be written must not hide the error itself from the user.
-        Trace("TFrmDesk", std::string("log not written: ") + logError.what());
+        qCWarning(lcHost, "the log cannot be written: %s", logError.what());
     }
     ShowInfo(error.what());
 }

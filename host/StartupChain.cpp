@@ -1,8 +1,8 @@
 #include "host/StartupChain.h"
 
+#include "common/LogChannels.h"
 #include "common/Paths.h"
 #include "common/Routing.h"
-#include "common/Trace.h"
 #include "host/BootList.h"
 #include "host/ErrorHandler.h"
 #include "host/StartupLog.h"
@@ -43,7 +43,7 @@ void TStartupChain::BootScripts() {
             TaxLua().RunFile(script);
         } catch (const std::exception& error) {
             // A failing boot script must not keep the others from building the desk.
-            Trace("TFrmDesk", "boot script " + script + ": " + error.what());
+            qCWarning(lcHost, "boot script %s: %s", script.c_str(), error.what());
         }
     }
     StartupLog("boot scripts finished");

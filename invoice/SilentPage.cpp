@@ -1,6 +1,6 @@
 #include "invoice/SilentPage.h"
 
-#include "common/Trace.h"
+#include "common/LogChannels.h"
 
 #include <QWebEngineSettings>
 
@@ -19,23 +19,23 @@ QWebEnginePage* TSilentPage::createWindow(WebWindowType) {
 }
 
 void TSilentPage::javaScriptAlert(const QUrl&, const QString& msg) {
-    Trace("Verrian.alert", msg.toStdString());
+    qCDebug(lcInvoice).noquote() << "alert:" << msg;
 }
 
 bool TSilentPage::javaScriptConfirm(const QUrl&, const QString& msg) {
-    Trace("Verrian.confirm", msg.toStdString());
+    qCDebug(lcInvoice).noquote() << "confirm:" << msg;
     return false;
 }
 
 bool TSilentPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString&, QString*) {
-    Trace("Verrian.prompt", msg.toStdString());
+    qCDebug(lcInvoice).noquote() << "prompt:" << msg;
     return false;
 }
 
 void TSilentPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message,
                                            int lineNumber, const QString& sourceID) {
-    Trace("Verrian.console",
-          QStringLiteral("%1:%2: %3").arg(sourceID).arg(lineNumber).arg(message).toStdString());
+    qCDebug(lcInvoice).noquote()
+        << QStringLiteral("console: %1:%2: %3").arg(sourceID).arg(lineNumber).arg(message);
 }
 
 } // namespace qm

@@ -1,8 +1,8 @@
 #include "skellow/PluginSkellow.h"
 
 #include "common/AccountService.h"
+#include "common/LogChannels.h"
 #include "common/Paths.h"
-#include "common/TaxLog.h"
 #include "common/XmlConfig.h"
 #include "corvane/Errors.h"
 #include "corvane/Khan.h"
@@ -21,7 +21,7 @@ namespace {
 // to stop counting.
 void WriteLog(std::string_view text) {
     try {
-        TTaxLog::Log(text);
+        LogWarning(lcSkellow, std::string(text));
     } catch (...) {
     }
 }

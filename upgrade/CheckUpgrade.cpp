@@ -2,9 +2,9 @@
 
 #include "common/IniFile.h"
 #include "common/Internet.h"
+#include "common/LogChannels.h"
 #include "common/Paths.h"
 #include "common/Shell.h"
-#include "common/Trace.h"
 #include "upgrade/ReleaseNotes.h"
 #include "upgrade/ResultCodes.h"
 #include "upgrade/SignedDescriptor.h"
@@ -101,7 +101,7 @@ int ForceValue(const std::string& text) {
     const auto [end, error] = std::from_chars(first, last, value);
     if (error != std::errc() || end != last || first == last) {
         // A mistyped value must not end the check without an answer: it simply does not force.
-        Trace("Upgrade", "\"force\" is not an integer (" + trimmed + "): not forced");
+        qCWarning(lcUpgrade, "\"force\" is not an integer (%s): not forced", trimmed.c_str());
         return 0;
     }
     return value;

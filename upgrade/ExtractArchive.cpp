@@ -1,8 +1,7 @@
 #include "upgrade/ExtractArchive.h"
 
+#include "common/LogChannels.h"
 #include "common/Paths.h"
-#include "common/TaxLog.h"
-#include "common/Trace.h"
 #include "corvane/TransferStop.h"
 #include "upgrade/StagedUpdate.h"
 
@@ -38,14 +37,9 @@ std::mutex& WorkMutex() {
     return mutex;
 }
 
-// One line in the installation's log and on the trace channel.
+// One line in the installation's log and a warning.
 void LogFailure(const std::string& text) {
-    Trace("Upgrade", text);
-    try {
-        TTaxLog::Log(text);
-    } catch (const std::exception&) {
-        // A log that cannot be written must not hide the outcome, which the requester still gets.
-    }
+    LogWarning(lcUpgrade, text);
 }
 
 std::string FirstLine(const std::string& text) {
@@ -97,7 +91,7 @@ TExtractOutcome ExtractStaged(const std::string& file) {
     std::string output;
     TExtractOutcome outcome = ExtractOutcomeOf(RunTool(file, folders.Staging, output));
     if (!output.empty())
-        Trace("Upgrade", output);
+        qCDebug(lcUpgrade, "%s", output.c_str());
     detail = FirstLine(output);
     if (outcome.Done()) {
         detail = PlaceStagedTree(folders);

@@ -1,11 +1,9 @@
 #include "upgrade/FailureNotice.h"
 
+#include "common/LogChannels.h"
 #include "common/MsgDialog.h"
-#include "common/TaxLog.h"
-#include "common/Trace.h"
 
 #include <QApplication>
-#include <QLoggingCategory>
 #include <QPointer>
 #include <QWidget>
 #include <memory>
@@ -15,8 +13,6 @@
 namespace qm {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcUpgrade, "quillmere.upgrade")
 
 std::string FileNameOf(const std::string& path) {
     const auto slash = path.find_last_of("/\\");
@@ -42,13 +38,7 @@ std::vector<QPointer<QWidget>>& OpenNotices() {
 } // namespace
 
 void NoticeFailure(const std::string& message, const std::string& detail) {
-    const std::string line = detail.empty() ? message : message + "：" + detail;
-    qCWarning(lcUpgrade, "%s", line.c_str());
-    try {
-        TTaxLog::Log("升级插件：" + line);
-    } catch (const std::exception& error) {
-        Trace("Upgrade", std::string("the log cannot be written: ") + error.what());
-    }
+    LogWarning(lcUpgrade, "升级插件：" + (detail.empty() ? message : message + "：" + detail));
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
         return;
     try {
@@ -63,7 +53,7 @@ void NoticeFailure(const std::string& message, const std::string& detail) {
         std::erase_if(notices, [](const QPointer<QWidget>& notice) { return notice.isNull(); });
         notices.emplace_back(dialog.release()); // freed when closed, or by CloseFailureNotices
     } catch (const std::exception& error) {
-        Trace("Upgrade", std::string("the message cannot be shown: ") + error.what());
+        qCWarning(lcUpgrade, "the message cannot be shown: %s", error.what());
     }
 }
 

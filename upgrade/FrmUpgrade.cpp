@@ -1,9 +1,9 @@
 #include "upgrade/FrmUpgrade.h"
 
 #include "common/CallBack.h"
+#include "common/LogChannels.h"
 #include "common/MsgDialog.h"
 #include "common/Shell.h"
-#include "common/Trace.h"
 #include "upgrade/FrmDownload.h"
 #include "upgrade/ResultCodes.h"
 #include "upgrade/Upthrd.h"
@@ -104,7 +104,7 @@ void TFrmUpgrade::QueueCheck(TDownload_Upfile upfile) {
             try {
                 outcome = CheckUpgrade(check, &stop);
             } catch (const std::exception& error) {
-                Trace("Upgrade", "the check of " + check.UpFile + " failed: " + error.what());
+                LogWarning(lcUpgrade, "升级检查失败：" + check.UpFile + "：" + error.what());
                 outcome = TCheckOutcome{};
                 outcome.State = kStateSkipped;
                 outcome.Reason = error.what();
@@ -123,7 +123,7 @@ void TFrmUpgrade::QueueCheck(TDownload_Upfile upfile) {
     if (Worker->Enqueue(std::move(upfile)))
         ++checksUnderWay_;
     else
-        Trace("Upgrade", "a check of the same file is pending: dropped");
+        qCDebug(lcUpgrade, "a check of the same file is pending: dropped");
 }
 
 void TFrmUpgrade::ApplyCheck(TCheckOutcome outcome) {
@@ -157,7 +157,7 @@ void TFrmUpgrade::UpgradeTaskDone(TTaskObj*, int state, const std::string& reaso
     if (state == kStateNone)
         return;
     if (!reason.empty())
-        Trace("Upgrade", "check ended with " + std::to_string(state) + ": " + reason);
+        qCDebug(lcUpgrade, "check ended with %d: %s", state, reason.c_str());
     // A copy: the callback may send the next check, which replaces Request.
     corvane::TBSONDocument request = Request;
     if (request.HasItem(std::string(kKeyRebackMethod))) {

@@ -1,6 +1,6 @@
 #include "upgrade/MultipartDownloader.h"
 
-#include "common/Trace.h"
+#include "common/LogChannels.h"
 #include "corvane/Errors.h"
 #include "upgrade/CurlMultiDriver.h"
 #include "upgrade/DownloadState.h"
@@ -384,7 +384,7 @@ struct TMultipartHttpDownloader::TState {
         if (file)
             file->flush(); // the counts written must not run ahead of the bytes on disk
         if (!WriteDownloadState(owner.StateFileName, state))
-            Trace("Upgrade", "cannot write the download state " + owner.StateFileName);
+            qCWarning(lcUpgrade, "cannot write the download state %s", owner.StateFileName.c_str());
     }
 
     void RemoveStateFile() {

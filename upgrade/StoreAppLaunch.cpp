@@ -3,10 +3,10 @@
 #include "common/CallBack.h"
 #include "common/IniFile.h"
 #include "common/Internet.h"
+#include "common/LogChannels.h"
 #include "common/MsgDialog.h"
 #include "common/Paths.h"
 #include "common/Routing.h"
-#include "common/Trace.h"
 #include "corvane/Errors.h"
 #include "corvane/Khan.h"
 #include "upgrade/Download_EXE.h"
@@ -59,7 +59,7 @@ void TUpgrade::REQ_3(const corvane::TBSONDocument& req, corvane::TBSONDocument& 
                 else
                     LastResult_ = kStateSkipped;
                 res.SetBoolean("state", LastResult_ == kStateDone);
-                Trace("Upgrade", "应用(" + id + ")更新结果 " + std::to_string(LastResult_));
+                qCDebug(lcUpgrade, "应用(%s)更新结果 %d", id.c_str(), LastResult_);
                 if (LastResult_ == kStateFailed)
                     return;
             }
@@ -72,7 +72,7 @@ void TUpgrade::REQ_3(const corvane::TBSONDocument& req, corvane::TBSONDocument& 
             else
                 ShowInfo("网络已断开，下载安装失败！");
             res.SetBoolean("state", outcome == "3");
-            Trace("Upgrade", "应用(" + id + ")安装结果 " + (outcome.empty() ? "-" : outcome));
+            qCDebug(lcUpgrade, "应用(%s)安装结果 %s", id.c_str(), outcome.empty() ? "-" : outcome.c_str());
             if (outcome != "3")
                 return;
             path = IniReadString(registry, id, "path");
@@ -84,7 +84,7 @@ void TUpgrade::REQ_3(const corvane::TBSONDocument& req, corvane::TBSONDocument& 
     }
     if (!FileExists(script))
         throw corvane::EPlugin(corvane::FormatText("文件(%s)不存在！", script), kLocation);
-    Trace("Upgrade", "应用(" + id + ")运行 " + script);
+    qCDebug(lcUpgrade, "应用(%s)运行 %s", id.c_str(), script.c_str());
     ExecLuaFile(script);
 }
 

@@ -1,9 +1,8 @@
 #include "upgrade/UpdateSignature.h"
 
 #include "common/Internet.h"
+#include "common/LogChannels.h"
 #include "common/Paths.h"
-#include "common/TaxLog.h"
-#include "common/Trace.h"
 #include "common/XmlConfig.h"
 
 #include <QFile>
@@ -108,12 +107,7 @@ bool SignatureMatches(std::string_view message, const TSignature& signature, con
 }
 
 void LogUpdateProblem(const std::string& text) {
-    Trace("Upgrade", text);
-    try {
-        TTaxLog::Log(text);
-    } catch (const std::exception& error) {
-        Trace("Upgrade", std::string("the log cannot be written: ") + error.what());
-    }
+    LogWarning(lcUpgrade, text);
 }
 
 } // namespace qm

@@ -18,7 +18,7 @@ using InvoiceBrowser = TInvoiceTest;
 class TLogCapture {
 public:
     TLogCapture() {
-        QLoggingCategory::setFilterRules(QStringLiteral("quillmere.trace.debug=true"));
+        QLoggingCategory::setFilterRules(QStringLiteral("quillmere.invoice.debug=true"));
         current_ = this;
         previous_ = qInstallMessageHandler(&TLogCapture::Handle);
     }
@@ -96,14 +96,14 @@ TEST_F(InvoiceBrowser, ScriptErrorsAndScriptDialogsNeverReachTheUser) {
 
     // An uncaught error in one of the page's own scripts.
     RunScript(*opened.browser, QStringLiteral("setTimeout(function () { notDefinedAnywhere(); }, 0); 1"));
-    ASSERT_TRUE(WaitFor([&] { return !log.Find("quillmere.trace", "notDefinedAnywhere").isEmpty(); }))
-        << "the script error goes to the developers' trace channel";
-    EXPECT_FALSE(log.Find("quillmere.trace", QStringLiteral("警告一下")).isEmpty());
+    ASSERT_TRUE(WaitFor([&] { return !log.Find("quillmere.invoice", "notDefinedAnywhere").isEmpty(); }))
+        << "the script error goes to the invoice plug-in's debug channel";
+    EXPECT_FALSE(log.Find("quillmere.invoice", QStringLiteral("警告一下")).isEmpty());
 
     // Console output comes in order: once a message written now has arrived, any earlier one has.
     Settle(*opened.browser);
     RunScript(*opened.browser, QStringLiteral("console.log('qm-settled'); 1"));
-    ASSERT_TRUE(WaitFor([&] { return !log.Find("quillmere.trace", "qm-settled").isEmpty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !log.Find("quillmere.invoice", "qm-settled").isEmpty(); }));
     EXPECT_TRUE(modals.Seen().isEmpty()) << modals.Seen().join(' ').toStdString();
     EXPECT_EQ(VisibleTopLevels(), before) << "no message box or dialog appeared";
     EXPECT_TRUE(log.OfCategory("js").isEmpty())
