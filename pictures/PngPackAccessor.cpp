@@ -1,5 +1,5 @@
 #include "common/Paths.h"
-#include "common/PngPack.h"
+#include "pictures/PngPack.h"
 
 #include <memory>
 
