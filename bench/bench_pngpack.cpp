@@ -1,4 +1,4 @@
-#include "common/PngPack.h"
+#include "pictures/PngPack.h"
 #include "tools/pngpack/PackWriter.h"
 
 #include <QBuffer>

@@ -3,7 +3,6 @@
 #include "common/ControlAlign.h"
 #include "common/DefaultBrowser.h"
 #include "common/FileVersion.h"
-#include "common/Rect.h"
 
 #include <string>
 

@@ -1,9 +1,9 @@
 #include "desk/CanvasDrawing.h"
 
-#include "common/PngPack.h"
 #include "desk/AssertionFailed.h"
 #include "desk/DeskFont.h"
 #include "desk/UIAction.h"
+#include "pictures/PngPack.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/Rect.h"
 #include "desk/ColorText.h"
 #include "desk/ObjText.h"
+#include "pictures/Rect.h"
 
 #include <QImage>
 #include <string>

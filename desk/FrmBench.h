@@ -2,9 +2,9 @@
 
 #include "common/Configs.h"
 #include "common/NameValueColl.h"
-#include "common/PngPack.h"
 #include "desk/FrmBase.h"
 #include "desk/UIWizard.h"
+#include "pictures/PngPack.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/PopulatedMemory.h"
+#include "pictures/PopulatedMemory.h"
 
 #include <QImage>
 #include <QSize>

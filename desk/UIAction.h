@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/Rect.h"
 #include "corvane/BsonDocument.h"
+#include "pictures/Rect.h"
 
 #include <QRect>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "common/PngPack.h"
-#include "common/Rect.h"
 #include "desk/DockAnchors.h"
 #include "desk/PixelStore.h"
 #include "desk/UIAction.h"
+#include "pictures/PngPack.h"
+#include "pictures/Rect.h"
 
 #include <QImage>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/PngPack.h"
 #include "desk/UIContainer.h"
+#include "pictures/PngPack.h"
 
 #include <QMetaObject>
 #include <memory>

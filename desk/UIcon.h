@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/Rect.h"
 #include "desk/ObjIcon.h"
 #include "desk/UIAction.h"
+#include "pictures/Rect.h"
 
 namespace qm {
 

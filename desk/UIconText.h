@@ -1,9 +1,9 @@
 #pragma once
 
-#include "common/Rect.h"
 #include "desk/ObjIcon.h"
 #include "desk/ObjText.h"
 #include "desk/UIAction.h"
+#include "pictures/Rect.h"
 
 #include <cstdint>
 

@@ -2,7 +2,6 @@
 
 #include "common/Configs.h"
 #include "common/Paths.h"
-#include "common/PngPack.h"
 #include "common/Shell.h"
 #include "common/Trace.h"
 #include "corvane/Khan.h"
@@ -11,6 +10,7 @@
 #include "host/DockedControlClose.h"
 #include "host/ErrorHandler.h"
 #include "host/WidgetClick.h"
+#include "pictures/PngPack.h"
 
 #include <QCloseEvent>
 #include <QCursor>

@@ -2,7 +2,6 @@
 #include "common/BrowserEngine.h"
 #include "common/Configs.h"
 #include "common/MsgDialog.h"
-#include "common/PictureCache.h"
 #include "corvane/Errors.h"
 #include "corvane/Khan.h"
 #include "corvane/TransferStop.h"
@@ -11,6 +10,7 @@
 #include "host/FrmDesk.h"
 #include "host/InstanceLock.h"
 #include "host/TaxLua.h"
+#include "pictures/PictureCache.h"
 
 #include <string>
 

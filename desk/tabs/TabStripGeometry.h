@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/Rect.h"
+#include "pictures/Rect.h"
 
 #include <optional>
 #include <vector>

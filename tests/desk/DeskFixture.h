@@ -1,9 +1,9 @@
 #pragma once
 
-#include "common/PngPack.h"
 #include "corvane/BsonDocument.h"
 #include "desk/UIDesign.h"
 #include "host/WidgetRequests.h"
+#include "pictures/PngPack.h"
 #include "tests/common/TestFiles.h"
 #include "tests/support/MouseEvents.h"
 

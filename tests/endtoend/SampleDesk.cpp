@@ -1,6 +1,6 @@
 #include "SampleDesk.h"
 
-#include "common/PngPack.h"
+#include "pictures/PngPack.h"
 
 #include <cstdlib>
 #include <regex>

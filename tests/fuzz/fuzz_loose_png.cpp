@@ -1,5 +1,5 @@
-#include "common/PngPack.h"
 #include "corvane/Errors.h"
+#include "pictures/PngPack.h"
 #include "tests/fuzz/FuzzScratchFile.h"
 
 #include <cstdlib>

@@ -4,17 +4,17 @@
 // bench page, and a bench container), the real host plugin in the bus's host slot, and the real
 // script engine running script files from a temporary folder.
 #include "common/ControlAlign.h"
-#include "common/PngPack.h"
+#include "corvane/Errors.h"
+#include "corvane/HandleTable.h"
+#include "corvane/Khan.h"
 #include "desk/UIDesign.h"
 #include "desk/tabs/TaxPageControl.h"
 #include "desk/tabs/TaxTabControlTopPanel.h"
 #include "desk/tabs/TaxTabSheet.h"
-#include "corvane/Errors.h"
-#include "corvane/HandleTable.h"
-#include "corvane/Khan.h"
 #include "host/DeskObjects.h"
 #include "host/TaxLua.h"
 #include "host/UIPlugin.h"
+#include "pictures/PngPack.h"
 #include "tests/desk/DeskFixture.h"
 #include "tests/support/LuaGlobals.h"
 

@@ -1,6 +1,6 @@
 #include "PackFiles.h"
-#include "common/PngPack.h"
 #include "corvane/Errors.h"
+#include "pictures/PngPack.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "PackFiles.h"
-#include "common/PngPack.h"
 #include "common/TextEncoding.h"
 #include "corvane/Errors.h"
+#include "pictures/PngPack.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "PackFiles.h"
-#include "common/PngPack.h"
 #include "common/TextEncoding.h"
+#include "pictures/PngPack.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,8 +1,8 @@
 // The cache of decoded large pictures: what is kept, that a kept picture is what the store hands
 // out on a later start, and that damaged or foreign entries are decoded again.
 #include "PackFiles.h"
-#include "common/PictureCache.h"
-#include "common/PngPack.h"
+#include "pictures/PictureCache.h"
+#include "pictures/PngPack.h"
 
 #include <QBuffer>
 #include <filesystem>

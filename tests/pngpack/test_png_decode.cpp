@@ -1,7 +1,7 @@
 // The desk's decoder gives 8-bit and smaller pictures of every colour type exactly as Qt's own reader
 // does: the short way for 8-bit RGB and RGBA and the general way for the rest agree pixel for pixel.
 // (16-bit pictures differ in rounding: the general way takes their samples as linear light.)
-#include "common/PngDecode.h"
+#include "pictures/PngDecode.h"
 
 #include <QBuffer>
 #include <QColor>

@@ -2,9 +2,9 @@
 
 #include "common/Configs.h"
 #include "common/Paths.h"
-#include "common/PngPack.h"
 #include "corvane/Errors.h"
 #include "host/TaxLua.h"
+#include "pictures/PngPack.h"
 
 #include <QImage>
 

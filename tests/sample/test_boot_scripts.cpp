@@ -7,10 +7,10 @@
 #include "SampleFiles.h"
 #include "common/AccountService.h"
 #include "common/Paths.h"
-#include "common/PngPack.h"
 #include "corvane/Khan.h"
 #include "corvane/TextCase.h"
 #include "host/TaxLua.h"
+#include "pictures/PngPack.h"
 #include "tests/support/ReferenceServer.h"
 #include "tests/support/TestPrograms.h"
 

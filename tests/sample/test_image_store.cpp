@@ -1,7 +1,7 @@
 // The packed image store "pngs.sys" of the sample installation: its format, and the pictures the
 // desk's frame takes from it by name.
 #include "SampleFiles.h"
-#include "common/PngPack.h"
+#include "pictures/PngPack.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,8 +1,8 @@
 #include "tools/pngpack/PackWriter.h"
 
-#include "common/PngPack.h"
 #include "common/TextEncoding.h"
 #include "corvane/TextCase.h"
+#include "pictures/PngPack.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "common/PngDecode.h"
 #include "common/TextEncoding.h"
 #include "corvane/Errors.h"
+#include "pictures/PngDecode.h"
 #include "tools/pngpack/PackWriter.h"
 
 #include <cstdio>

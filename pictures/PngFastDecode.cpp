@@ -1,6 +1,6 @@
-#include "common/PngFastDecode.h"
+#include "pictures/PngFastDecode.h"
 
-#include "common/PopulatedMemory.h"
+#include "pictures/PopulatedMemory.h"
 
 #include <array>
 #include <cstdint>

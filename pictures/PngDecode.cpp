@@ -1,6 +1,6 @@
-#include "common/PngDecode.h"
+#include "pictures/PngDecode.h"
 
-#include "common/PngFastDecode.h"
+#include "pictures/PngFastDecode.h"
 
 #include <cstdint>
 #include <png.h>

@@ -1,4 +1,4 @@
-#include "common/PictureCache.h"
+#include "pictures/PictureCache.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -1,11 +1,11 @@
-#include "common/PngPack.h"
+#include "pictures/PngPack.h"
 
 #include "common/Paths.h"
-#include "common/PictureCache.h"
-#include "common/PngDecode.h"
 #include "common/TextEncoding.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
+#include "pictures/PictureCache.h"
+#include "pictures/PngDecode.h"
 
 #include <algorithm>
 #include <array>

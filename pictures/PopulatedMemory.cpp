@@ -1,4 +1,4 @@
-#include "common/PopulatedMemory.h"
+#include "pictures/PopulatedMemory.h"
 
 #include <memory>
 #include <sys/mman.h>

@@ -1,0 +1,71 @@
+# qm_add_test(NAME name SOURCES source...
+#             [LIBS library...] [LABELS label...] [DEFINITIONS definition...] [INCLUDES folder...]
+#             [DEPENDS target...] [OUTPUT_DIR folder] [QT_MAIN | OWN_MAIN] [STAMP_VERSION]
+#             [OFFSCREEN] [ENVIRONMENT var=value...] [TIMEOUT seconds] [RESOURCE_LOCK name]
+#             [ONE_TEST] [RUNNER program])
+# Builds one GoogleTest program and registers it with CTest.
+# - The main function: GoogleTest's by default; QT_MAIN adds tests/support/QtTestMain.cpp (a Qt
+#   application around the run); OWN_MAIN means SOURCES bring their own.
+# - OUTPUT_DIR puts the program in a folder of its own, its installation folder while it runs;
+#   STAMP_VERSION stamps it with the project version.
+# - Every case becomes a CTest test of its own, unless ONE_TEST: then the program is one test, run
+#   through RUNNER when one is given (a wrapper that gets the program's path as its argument).
+# - OFFSCREEN runs it on Qt's offscreen platform; ENVIRONMENT, LABELS, TIMEOUT and RESOURCE_LOCK go
+#   to every test it registers.
+function(qm_add_test)
+    cmake_parse_arguments(PARSE_ARGV 0 arg "QT_MAIN;OWN_MAIN;STAMP_VERSION;OFFSCREEN;ONE_TEST"
+                          "NAME;OUTPUT_DIR;TIMEOUT;RESOURCE_LOCK;RUNNER"
+                          "SOURCES;LIBS;LABELS;DEFINITIONS;INCLUDES;DEPENDS;ENVIRONMENT")
+    if(NOT arg_NAME OR arg_UNPARSED_ARGUMENTS)
+        message(FATAL_ERROR "qm_add_test: NAME is required; not understood: ${arg_UNPARSED_ARGUMENTS}")
+    endif()
+    set(name ${arg_NAME})
+
+    if(arg_QT_MAIN)
+        add_executable(${name} ${PROJECT_SOURCE_DIR}/tests/support/QtTestMain.cpp ${arg_SOURCES})
+        target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest)
+    elseif(arg_OWN_MAIN)
+        add_executable(${name} ${arg_SOURCES})
+        target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest)
+    else()
+        add_executable(${name} ${arg_SOURCES})
+        target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest_main)
+    endif()
+    if(arg_INCLUDES)
+        target_include_directories(${name} PRIVATE ${arg_INCLUDES})
+    endif()
+    if(arg_DEFINITIONS)
+        target_compile_definitions(${name} PRIVATE ${arg_DEFINITIONS})
+    endif()
+    if(arg_OUTPUT_DIR)
+        set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${arg_OUTPUT_DIR})
+    endif()
+    if(arg_STAMP_VERSION)
+        qm_stamp_version(${name})
+    endif()
+    if(arg_DEPENDS)
+        add_dependencies(${name} ${arg_DEPENDS})
+    endif()
+
+    set(properties)
+    if(arg_OFFSCREEN)
+        list(APPEND arg_ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+    endif()
+    foreach(property LABELS ENVIRONMENT TIMEOUT RESOURCE_LOCK)
+        if(arg_${property})
+            list(JOIN arg_${property} "\\;" value)
+            list(APPEND properties ${property} ${value})
+        endif()
+    endforeach()
+
+    if(arg_ONE_TEST)
+        add_test(NAME ${name} COMMAND ${arg_RUNNER} $<TARGET_FILE:${name}>)
+        if(properties)
+            set_tests_properties(${name} PROPERTIES ${properties})
+        endif()
+    elseif(properties)
+        gtest_discover_tests(${name} PROPERTIES ${properties})
+    else()
+        gtest_discover_tests(${name})
+    endif()
+endfunction()
