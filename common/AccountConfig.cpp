@@ -2,6 +2,7 @@
 
 #include "common/Paths.h"
 #include "common/TaxLog.h"
+#include "common/TextTrim.h"
 #include "common/XmlConfig.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
@@ -14,13 +15,6 @@ namespace qm {
 namespace {
 
 constexpr double kDefaultTimeoutSeconds = 15;
-
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 std::string WithoutTrailingSlashes(std::string address) {
     while (!address.empty() && address.back() == '/')
@@ -92,12 +86,12 @@ std::optional<TAccountServiceConfig> ReadAccountServiceConfig() {
     TXmlConfig branding;
     branding.Open(file);
     TAccountServiceConfig config;
-    config.serviceAddress = WithoutTrailingSlashes(Trimmed(branding.ReadString("accountservice_addr")));
+    config.serviceAddress = WithoutTrailingSlashes(TrimmedCopy(branding.ReadString("accountservice_addr")));
     if (config.serviceAddress.empty())
         return std::nullopt;
     if (!KeepsPasswordsOffTheWire(config.serviceAddress))
         RefuseClearAddress();
-    config.tokenLoginAddress = WithoutTrailingSlashes(Trimmed(branding.ReadString("tokenlogin_addr")));
+    config.tokenLoginAddress = WithoutTrailingSlashes(TrimmedCopy(branding.ReadString("tokenlogin_addr")));
     if (config.tokenLoginAddress.empty())
         config.tokenLoginAddress = config.serviceAddress;
     const double timeout = branding.ReadFloat("accountservice_timeout");

@@ -4,9 +4,9 @@
 #include "common/HttpPolicy.h"
 #include "common/Paths.h"
 #include "common/PercentEncoding.h"
+#include "common/TextTrim.h"
 #include "common/XmlConfig.h"
 #include "corvane/Errors.h"
-
 
 namespace qm::skellow {
 
@@ -106,12 +106,7 @@ std::optional<TLogServiceConfig> ReadLogServiceConfig() {
     TXmlConfig branding;
     branding.Open(file);
     TLogServiceConfig config;
-    std::string address = branding.ReadString("logservice_addr");
-    const auto first = address.find_first_not_of(" \t\r\n");
-    const auto last = address.find_last_not_of(" \t\r\n");
-    config.serviceAddress = first == std::string::npos
-                                ? std::string()
-                                : WithoutTrailingSlashes(address.substr(first, last - first + 1));
+    config.serviceAddress = WithoutTrailingSlashes(TrimmedCopy(branding.ReadString("logservice_addr")));
     if (config.serviceAddress.empty())
         return std::nullopt;
     const double timeout = branding.ReadFloat("logservice_timeout");

@@ -4,6 +4,7 @@
 #include "common/Internet.h"
 #include "common/Paths.h"
 #include "common/Shell.h"
+#include "common/TextTrim.h"
 #include "common/Trace.h"
 #include "upgrade/ReleaseNotes.h"
 #include "upgrade/ResultCodes.h"
@@ -20,13 +21,6 @@ namespace {
 const char* const kDescriptorFailed = "服务器upgrade.zip下载失败了";
 const char* const kAlreadyCurrent = "已经是最新版本";
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                       [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
@@ -34,7 +28,7 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
 
 // Any difference counts as newer; an empty server version offers nothing.
 bool IsNewer(const std::string& localVersion, const std::string& serverVersion) {
-    return !Trimmed(serverVersion).empty() && !SameTextIgnoringCase(serverVersion, localVersion);
+    return !TrimmedCopy(serverVersion).empty() && !SameTextIgnoringCase(serverVersion, localVersion);
 }
 
 // Folder (with its trailing "\") and file name of a "\"-separated address.
@@ -84,7 +78,7 @@ TCheckOutcome Skipped(const char* reason) {
 } // namespace
 
 int ForceValue(const std::string& text) {
-    const std::string trimmed = Trimmed(text);
+    const std::string trimmed = TrimmedCopy(text);
     if (trimmed.empty())
         return 0;
     const char* first = trimmed.data();

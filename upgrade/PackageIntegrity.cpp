@@ -2,6 +2,7 @@
 
 #include "common/Internet.h"
 #include "common/Paths.h"
+#include "common/TextTrim.h"
 #include "common/XmlConfig.h"
 #include "corvane/TransferStop.h"
 
@@ -21,14 +22,6 @@ constexpr qint64 kHashChunk = 1 << 16;
 bool SodiumReady() {
     static const bool ready = sodium_init() >= 0;
     return ready;
-}
-
-std::string_view Trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
 }
 
 // Exactly out.size() bytes written as hex, nothing else.
@@ -61,7 +54,7 @@ TUpdateKey ConfiguredUpdateKey() {
     try {
         TXmlConfig branding;
         branding.Open(file);
-        text = std::string(Trimmed(branding.ReadString(kUpdatePublicKeyElement)));
+        text = std::string(TrimWhitespace(branding.ReadString(kUpdatePublicKeyElement)));
     } catch (const std::exception& error) {
         key.setting = TKeySetting::Broken;
         key.problem = "the branding file cannot be read: " + std::string(error.what());
@@ -98,7 +91,7 @@ bool FetchSignature(const std::string& file, const std::string& url, corvane::TS
         reason = "no signature at " + signatureURL;
         return false;
     }
-    if (!HexToBytes(Trimmed(text), signature)) {
+    if (!HexToBytes(TrimWhitespace(text), signature)) {
         reason = "the signature at " + signatureURL + " is not 128 hex digits";
         return false;
     }
@@ -164,7 +157,7 @@ bool VerifyPackage(const std::string& file, const TPackageCheck& check, std::str
         reason = "the signature library cannot be initialised";
         return false;
     }
-    const std::string_view expected = Trimmed(check.Sha256);
+    const std::string_view expected = TrimWhitespace(check.Sha256);
     if (!expected.empty()) {
         const std::string actual = FileSha256(file, check.Stop);
         if (actual.empty()) {
