@@ -1,6 +1,6 @@
 #include "common/AccountConfig.h"
 
-#include "common/Paths.h"
+#include "common/BrandingFile.h"
 #include "common/TaxLog.h"
 #include "common/TextTrim.h"
 #include "common/XmlConfig.h"
@@ -20,10 +20,6 @@ std::string WithoutTrailingSlashes(std::string address) {
     while (!address.empty() && address.back() == '/')
         address.pop_back();
     return address;
-}
-
-std::string BrandingFile() {
-    return ConfigPath() + "brennik.xml";
 }
 
 bool IsLoopbackHost(const std::string& host) {
@@ -80,11 +76,9 @@ bool KeepsPasswordsOffTheWire(const std::string& address) {
 } // namespace
 
 std::optional<TAccountServiceConfig> ReadAccountServiceConfig() {
-    const std::string file = BrandingFile();
-    if (!FileExists(file))
-        return std::nullopt;
     TXmlConfig branding;
-    branding.Open(file);
+    if (!OpenBrandingFile(branding))
+        return std::nullopt;
     TAccountServiceConfig config;
     config.serviceAddress = WithoutTrailingSlashes(TrimmedCopy(branding.ReadString("accountservice_addr")));
     if (config.serviceAddress.empty())

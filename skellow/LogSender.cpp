@@ -1,8 +1,8 @@
 #include "skellow/LogSender.h"
 
+#include "common/BrandingFile.h"
 #include "common/CurlPerform.h"
 #include "common/HttpPolicy.h"
-#include "common/Paths.h"
 #include "common/PercentEncoding.h"
 #include "common/TextTrim.h"
 #include "common/XmlConfig.h"
@@ -100,11 +100,9 @@ private:
 } // namespace
 
 std::optional<TLogServiceConfig> ReadLogServiceConfig() {
-    const std::string file = ConfigPath() + "brennik.xml";
-    if (!FileExists(file))
-        return std::nullopt;
     TXmlConfig branding;
-    branding.Open(file);
+    if (!OpenBrandingFile(branding))
+        return std::nullopt;
     TLogServiceConfig config;
     config.serviceAddress = WithoutTrailingSlashes(TrimmedCopy(branding.ReadString("logservice_addr")));
     if (config.serviceAddress.empty())

@@ -1,7 +1,7 @@
 #include "upgrade/PackageIntegrity.h"
 
+#include "common/BrandingFile.h"
 #include "common/Internet.h"
-#include "common/Paths.h"
 #include "common/TextTrim.h"
 #include "common/XmlConfig.h"
 #include "corvane/TransferStop.h"
@@ -47,13 +47,11 @@ struct TUpdateKey {
 
 TUpdateKey ConfiguredUpdateKey() {
     TUpdateKey key;
-    const std::string file = ConfigPath() + "brennik.xml";
-    if (!FileExists(file))
-        return key;
     std::string text;
     try {
         TXmlConfig branding;
-        branding.Open(file);
+        if (!OpenBrandingFile(branding))
+            return key;
         text = std::string(TrimWhitespace(branding.ReadString(kUpdatePublicKeyElement)));
     } catch (const std::exception& error) {
         key.setting = TKeySetting::Broken;
