@@ -2,11 +2,10 @@
 #include "common/HttpPolicy.h"
 #include "common/Internet.h"
 #include "tests/internet/InternetFixture.h"
+#include "tests/support/TestPrograms.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -218,39 +217,17 @@ TEST_F(DownloadFileTest, PolicyLimitsShapeEveryTransfer) {
     }
 }
 
-// Sets an environment variable for the scope and restores what was there before.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnvironment() {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 // Proxies come from the environment as libcurl reads it: a proxy that refuses fails the fetch,
 // unless no_proxy exempts the host.
 TEST_F(DownloadFileTest, ProxyFromTheEnvironmentIsUsed) {
     const RefusingPort refusingProxy;
-    const ScopedEnvironment proxy("http_proxy", refusingProxy.URL(""));
+    const TEnvGuard proxy("http_proxy", refusingProxy.URL(""));
     {
-        const ScopedEnvironment direct("no_proxy", "");
+        const TEnvGuard direct("no_proxy", "");
         EXPECT_FALSE(DownloadFile(URL("/page.html"), downloads.File("proxied.html")));
         EXPECT_FALSE(std::filesystem::exists(downloads.File("proxied.html")));
     }
-    const ScopedEnvironment direct("no_proxy", "127.0.0.1");
+    const TEnvGuard direct("no_proxy", "127.0.0.1");
     ASSERT_TRUE(DownloadFile(URL("/page.html"), downloads.File("direct.html")));
     EXPECT_EQ(ReadBytes(downloads.File("direct.html")), Served("page.html"));
 }
