@@ -1,7 +1,7 @@
 #include "common/AccountCall.h"
 
-#include "common/CurlHandles.h"
 #include "common/CurlPerform.h"
+#include "common/HttpPolicy.h"
 #include "corvane/Errors.h"
 
 #include <cmath>
@@ -10,30 +10,6 @@
 namespace qm {
 
 namespace {
-
-constexpr const char* kAgent = "Quillmere/1.0";
-constexpr const char* kWebProtocols = "http,https";
-// No answer of the service comes near this; a larger one is not the service.
-constexpr std::size_t kMaxAnswerBytes = 1024 * 1024;
-
-struct TAnswer {
-    std::string body;
-    bool tooLarge = false;
-};
-
-size_t CollectAnswer(char* data, size_t size, size_t count, void* user) noexcept {
-    try {
-        auto* answer = static_cast<TAnswer*>(user);
-        if (answer->body.size() + size * count > kMaxAnswerBytes) {
-            answer->tooLarge = true;
-            return 0;
-        }
-        answer->body.append(data, size * count);
-        return size * count;
-    } catch (...) {
-        return 0;
-    }
-}
 
 std::string SecondsText(double seconds) {
     if (seconds == std::floor(seconds))
@@ -79,28 +55,16 @@ nlohmann::ordered_json ReadAnswer(long status, const std::string& body, const ch
 
 nlohmann::ordered_json Call(const TAccountServiceConfig& config, const std::string& pathAndQuery,
                             const std::optional<std::string>& postBody, const char* location) {
-    CurlEasy curl = MakeCurlEasy();
+    CurlEasy curl =
+        MakeHttpHandle(config.serviceAddress + pathAndQuery, ServiceCallLimits(config.timeoutSeconds));
     CurlHeaderList headers;
-    if (!curl || !AppendCurlHeader(headers, "Accept: application/json") ||
-        (postBody && !AppendCurlHeader(headers, "Content-Type: application/json; charset=utf-8")))
-        throw corvane::ETax("无法为账户服务准备网络连接", location);
-    TAnswer answer;
-    const std::string url = config.serviceAddress + pathAndQuery;
-    const auto timeoutMs = std::lround(config.timeoutSeconds * 1000);
+    TCappedAnswer answer;
     CURL* handle = curl.get();
     bool configured =
-        curl_easy_setopt(handle, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_USERAGENT, kAgent) == CURLE_OK &&
+        handle != nullptr && AppendCurlHeader(headers, "Accept: application/json") &&
+        (!postBody || AppendCurlHeader(headers, "Content-Type: application/json; charset=utf-8")) &&
         curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, kWebProtocols) == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
-        // No signals: the call may run on any thread, and the time limit must not rely on SIGALRM.
-        curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, timeoutMs) == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectAnswer) == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_WRITEDATA, &answer) == CURLE_OK;
+        CollectAnswer(handle, answer);
     if (configured && postBody)
         configured = curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
                                       static_cast<curl_off_t>(postBody->size())) == CURLE_OK &&
@@ -113,9 +77,7 @@ nlohmann::ordered_json Call(const TAccountServiceConfig& config, const std::stri
         throw corvane::ETax("账户服务的应答过大", location);
     if (result != CURLE_OK)
         RaiseTransferError(result, config, location);
-    long status = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-    return ReadAnswer(status, answer.body, location);
+    return ReadAnswer(AnswerStatus(handle), answer.body, location);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "common/AccountConfig.h"
 
+#include "common/BrandingFile.h"
 #include "common/LogChannels.h"
 #include "common/Paths.h"
+#include "common/TextTrim.h"
 #include "common/XmlConfig.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
@@ -15,21 +17,10 @@ namespace {
 
 constexpr double kDefaultTimeoutSeconds = 15;
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 std::string WithoutTrailingSlashes(std::string address) {
     while (!address.empty() && address.back() == '/')
         address.pop_back();
     return address;
-}
-
-std::string BrandingFile() {
-    return ConfigPath() + "brennik.xml";
 }
 
 bool IsLoopbackHost(const std::string& host) {
@@ -82,18 +73,16 @@ bool KeepsPasswordsOffTheWire(const std::string& address) {
 } // namespace
 
 std::optional<TAccountServiceConfig> ReadAccountServiceConfig() {
-    const std::string file = BrandingFile();
-    if (!FileExists(file))
-        return std::nullopt;
     TXmlConfig branding;
-    branding.Open(file);
+    if (!OpenBrandingFile(branding))
+        return std::nullopt;
     TAccountServiceConfig config;
-    config.serviceAddress = WithoutTrailingSlashes(Trimmed(branding.ReadString("accountservice_addr")));
+    config.serviceAddress = WithoutTrailingSlashes(TrimmedCopy(branding.ReadString("accountservice_addr")));
     if (config.serviceAddress.empty())
         return std::nullopt;
     if (!KeepsPasswordsOffTheWire(config.serviceAddress))
         RefuseClearAddress();
-    config.tokenLoginAddress = WithoutTrailingSlashes(Trimmed(branding.ReadString("tokenlogin_addr")));
+    config.tokenLoginAddress = WithoutTrailingSlashes(TrimmedCopy(branding.ReadString("tokenlogin_addr")));
     if (config.tokenLoginAddress.empty())
         config.tokenLoginAddress = config.serviceAddress;
     const double timeout = branding.ReadFloat("accountservice_timeout");

@@ -48,7 +48,8 @@ std::optional<std::map<std::string, std::string>> FindAppRecord(const std::strin
         catalogueFile.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
     if (doc && DeclaresExternalContent(doc.get()))
         throw corvane::EPlugin(
-            corvane::FormatText("文件(%s)格式错误：%s", catalogueFile, "external content is refused"), location);
+            corvane::FormatText("文件(%s)格式错误：%s", catalogueFile, "external content is refused"),
+            location);
     if (!doc) {
         const xmlError* error = xmlGetLastError();
         throw corvane::EPlugin(corvane::FormatText("文件(%s)格式错误：%s", catalogueFile,

@@ -1,5 +1,7 @@
 #include "common/DefaultBrowser.h"
 
+#include "common/TextTrim.h"
+
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QString>
@@ -15,14 +17,6 @@ namespace qm {
 namespace {
 
 const char* const kDefaultBrowser = "xdg-open";
-
-std::string Trimmed(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    const auto last = s.find_last_not_of(" \t\r\n");
-    return s.substr(first, last - first + 1);
-}
 
 std::string EnvText(const char* name) {
     const char* value = std::getenv(name);
@@ -162,7 +156,7 @@ std::string DesktopEntryProgram(const std::string& desktopFile) {
     std::string line;
     bool inMainGroup = false;
     while (std::getline(in, line)) {
-        line = Trimmed(line);
+        line = TrimmedCopy(line);
         if (line.empty() || line.front() == '#')
             continue;
         if (line.front() == '[') {
@@ -170,9 +164,9 @@ std::string DesktopEntryProgram(const std::string& desktopFile) {
             continue;
         }
         const auto equals = line.find('=');
-        if (!inMainGroup || equals == std::string::npos || Trimmed(line.substr(0, equals)) != "Exec")
+        if (!inMainGroup || equals == std::string::npos || TrimmedCopy(line.substr(0, equals)) != "Exec")
             continue;
-        const std::vector<std::string> words = SplitExec(Trimmed(line.substr(equals + 1)));
+        const std::vector<std::string> words = SplitExec(TrimmedCopy(line.substr(equals + 1)));
         std::size_t first = 0;
         if (!words.empty() && (words[0] == "env" || words[0].ends_with("/env"))) {
             first = 1;
@@ -210,7 +204,7 @@ std::string LookUpBrowserPath() {
     if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
         return kDefaultBrowser;
     const std::string output = query.readAllStandardOutput().toStdString();
-    const std::string desktopId = Trimmed(output.substr(0, output.find('\n')));
+    const std::string desktopId = TrimmedCopy(output.substr(0, output.find('\n')));
     const std::string program = BrowserFromDesktopEntry(desktopId, XdgDataDirs());
     return program.empty() ? kDefaultBrowser : program;
 }

@@ -1,7 +1,7 @@
 #include "common/Internet.h"
 
-#include "common/CurlHandles.h"
 #include "common/CurlPerform.h"
+#include "common/HttpPolicy.h"
 #include "common/Paths.h"
 #include "corvane/OnlineOverride.h"
 
@@ -16,18 +16,6 @@
 namespace qm {
 
 namespace {
-
-constexpr const char* kDownloadAgent = "Quillmere/1.0";
-constexpr const char* kReachabilityAgent = "InetURL:/1.0";
-constexpr const char* kWebProtocols = "http,https";
-constexpr long kConnectTimeoutSeconds = 5;
-// Downloads have no overall time limit; one that moves less than a byte a second for a minute
-// is taken as dead.
-constexpr long kStalledBytesPerSecond = 1;
-constexpr long kStalledSeconds = 60;
-constexpr long kMaxRedirects = 20;
-// A reachability check only waits for the head of the answer.
-constexpr long kReachabilityTimeoutSeconds = 30;
 
 constexpr std::string_view kNotFoundMarker = "404 Not Found";
 // The body is judged as if read in blocks of this size, each taken as text up to its first zero.
@@ -135,13 +123,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-long ResponseCode(CURL* curl) {
-    long code = 0;
-    if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK)
-        return 0;
-    return code;
-}
-
 struct DownloadContext {
     CURL* curl = nullptr;
     DownloadTarget target;
@@ -161,7 +142,7 @@ size_t OnDownloadHeader(char* data, size_t size, size_t count, void* user) noexc
         else if (StartsWithNoCase(line, "location:"))
             context->redirecting = true;
         else if (IsBlankHeaderLine(line)) {
-            const long code = ResponseCode(context->curl);
+            const long code = AnswerStatus(context->curl);
             const bool followed = code >= 300 && code < 400 && context->redirecting;
             if (code >= 200 && !followed && !context->target.Create())
                 return 0;
@@ -190,7 +171,7 @@ size_t OnProbeHeader(char* data, size_t size, size_t count, void* user) noexcept
     try {
         auto* probe = static_cast<HeadProbe*>(user);
         if (IsBlankHeaderLine(std::string_view(data, size * count))) {
-            const long code = ResponseCode(probe->curl);
+            const long code = AnswerStatus(probe->curl);
             if (code >= 200) {
                 probe->status = code;
                 return 0; // the head is all that is wanted: stop before the body
@@ -206,15 +187,11 @@ size_t DiscardBody(char*, size_t size, size_t count, void*) noexcept {
     return size * count;
 }
 
-// Options both helpers share: the address, who is asking, no caches, plain web protocols only,
-// a quick failure for hosts that do not answer, and no signals (the helpers run on any thread).
-bool SetCommonOptions(CURL* curl, const std::string& url, const char* agent, curl_slist* headers) {
-    return curl_easy_setopt(curl, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_USERAGENT, agent) == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kWebProtocols) == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds) == CURLE_OK;
+// Both helpers bypass caches and answer the address given (or the head of its answer).
+bool SetCommonOptions(CURL* curl, curl_slist* headers, curl_write_callback onHeader, void* headerData) {
+    return curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&
+           curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader) == CURLE_OK &&
+           curl_easy_setopt(curl, CURLOPT_HEADERDATA, headerData) == CURLE_OK;
 }
 
 CurlHeaderList NoCacheHeaders() {
@@ -242,27 +219,19 @@ bool SystemHasActiveInterface() {
 
 bool DownloadFile(const std::string& url, const std::string& fileName, corvane::TStopToken* stop) {
     try {
-        CurlEasy curl = MakeCurlEasy();
+        CurlEasy curl = MakeHttpHandle(url, kSmallFileLimits);
         CurlHeaderList headers = NoCacheHeaders();
         if (!curl || !headers)
             return false;
         DownloadContext context{curl.get(), DownloadTarget(ToNativePath(fileName))};
         CURL* handle = curl.get();
-        const bool configured =
-            SetCommonOptions(handle, url, kDownloadAgent, headers.get()) &&
-            curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, kWebProtocols) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kStalledBytesPerSecond) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kStalledSeconds) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, OnDownloadHeader) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_HEADERDATA, &context) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnDownloadBody) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_WRITEDATA, &context) == CURLE_OK;
+        const bool configured = SetCommonOptions(handle, headers.get(), OnDownloadHeader, &context) &&
+                                curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnDownloadBody) == CURLE_OK &&
+                                curl_easy_setopt(handle, CURLOPT_WRITEDATA, &context) == CURLE_OK;
         if (!configured)
             return false;
         const CURLcode result = PerformStoppable(handle, stop);
-        const long status = ResponseCode(handle);
+        const long status = AnswerStatus(handle);
         const bool written = context.target.Close();
         // An error page is a failed download even when it does not carry the not-found text.
         return result == CURLE_OK && written && status >= 200 && status < 300 &&
@@ -285,21 +254,14 @@ std::string ReachabilityURL(const std::string& url) {
 
 bool IsURLReachable(const std::string& url, corvane::TStopToken* stop) {
     try {
-        CurlEasy curl = MakeCurlEasy();
+        CurlEasy curl = MakeHttpHandle(ReachabilityURL(url), kProbeLimits);
         CurlHeaderList headers = NoCacheHeaders();
         if (!curl || !headers)
             return false;
-        const std::string address = ReachabilityURL(url);
         HeadProbe probe{curl.get(), 0};
         CURL* handle = curl.get();
-        // Redirects are not followed, so that a 302 is seen as the 302 it is.
-        const bool configured =
-            SetCommonOptions(handle, address, kReachabilityAgent, headers.get()) &&
-            curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_TIMEOUT, kReachabilityTimeoutSeconds) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, OnProbeHeader) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_HEADERDATA, &probe) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, DiscardBody) == CURLE_OK;
+        const bool configured = SetCommonOptions(handle, headers.get(), OnProbeHeader, &probe) &&
+                                curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, DiscardBody) == CURLE_OK;
         if (!configured)
             return false;
         // Ends with a write error once the head is in: that is the probe stopping it on purpose.

@@ -12,10 +12,11 @@ class TStopToken;
 // or when the given token is stopped (see corvane/TransferStop.h).
 namespace qm {
 
-// Fetches `url` (following redirects, bypassing caches) into `fileName`, which is created or
-// replaced once the server has answered and then written as the body arrives. False when the
-// transfer fails, the final answer is not a 2xx, or the body's text contains "404 Not Found";
-// a file created on the way stays on disk in every case.
+// Fetches the small file at `url` (following redirects, bypassing caches; a minute in all, see
+// common/HttpPolicy.h) into `fileName`, which is created or replaced once the server has answered
+// and then written as the body arrives. False when the transfer fails or takes too long, the final
+// answer is not a 2xx, or the body's text contains "404 Not Found"; a file created on the way stays
+// on disk in every case.
 bool DownloadFile(const std::string& url, const std::string& fileName, corvane::TStopToken* stop = nullptr);
 
 // True when a GET of `url` is answered with HTTP status 200 or 302 (redirects are not followed;

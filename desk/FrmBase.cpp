@@ -1,11 +1,11 @@
 #include "desk/FrmBase.h"
 
+#include "common/FieldKeys.h"
 #include "corvane/HandleTable.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QKeyEvent>
-#include <memory>
 
 namespace qm {
 
@@ -38,25 +38,8 @@ bool TFrmBase::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TFrmBase::HandleNavigationKey(QWidget& activeControl, const QKeyEvent& key) {
-    if ((key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) != 0)
-        return false;
-    switch (key.key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // A Tab key for the control itself, which moves on unless the control has a use for Tab.
-        QCoreApplication::postEvent(
-            &activeControl,
-            std::make_unique<QKeyEvent>(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier).release());
-        return true;
-    case Qt::Key_Up:
-        focusNextPrevChild(false);
-        return true;
-    case Qt::Key_Down:
-        focusNextPrevChild(true);
-        return true;
-    default:
-        return false;
-    }
+    return HandleFieldKey(activeControl, key, [this](bool next) { return focusNextPrevChild(next); }) !=
+           TFieldKey::Other;
 }
 
 } // namespace qm

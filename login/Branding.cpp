@@ -29,10 +29,6 @@ const xmlNode* FindElement(const xmlNode* parent, const char* name) {
 
 } // namespace
 
-std::string BrandingFile() {
-    return ConfigPath() + "brennik.xml";
-}
-
 std::string ExpandAddressEscape(std::string address) {
     const auto escape = address.find("\\yu");
     if (escape == std::string::npos)
@@ -41,23 +37,19 @@ std::string ExpandAddressEscape(std::string address) {
 }
 
 std::string ReadBrandingAddress(const std::string& nodeName) {
-    const std::string file = BrandingFile();
-    if (!FileExists(file))
-        throw corvane::ETax(corvane::FormatText("配置文件(%s)不存在", file), kLocation);
     TXmlConfig branding;
-    branding.Open(file);
+    if (!OpenBrandingFile(branding))
+        throw corvane::ETax(corvane::FormatText("配置文件(%s)不存在", BrandingFile()), kLocation);
     return ExpandAddressEscape(branding.ReadString(nodeName));
 }
 
 std::optional<std::string> FindBrandingAddress(const std::string& nodeName) {
-    const std::string file = BrandingFile();
-    if (!FileExists(file))
-        return std::nullopt;
     TXmlConfig branding;
     try {
-        branding.Open(file);
+        if (!OpenBrandingFile(branding))
+            return std::nullopt;
     } catch (const corvane::ETax&) {
-        return std::nullopt;
+        return std::nullopt; // written to the log by the reader
     }
     const std::string address = branding.ReadString(nodeName);
     if (address.empty())

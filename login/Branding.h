@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/BrandingFile.h"
+
 #include <optional>
 #include <string>
 
@@ -7,8 +9,6 @@
 // account pages (direct children of the root, names compared without regard to case) and the
 // registration source identifier.
 namespace qm {
-
-std::string BrandingFile();
 
 // In an address "\yu" stands for "&"; only the first occurrence is replaced.
 std::string ExpandAddressEscape(std::string address);

@@ -2,6 +2,7 @@
 #include "login/FrmLogin.h"
 
 #include "common/AccountService.h"
+#include "common/FieldKeys.h"
 #include "common/MsgDialog.h"
 #include "common/ServiceCall.h"
 #include "common/Shell.h"
@@ -105,24 +106,12 @@ bool TfrmLogin::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TfrmLogin::FilterKey(QLineEdit* edit, QKeyEvent* event) {
-    if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            QCoreApplication::postEvent(edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier));
-            if (edit == edtUser && layout_ == kLayoutLogin)
-                btnLogin->click();
-            return true;
-        case Qt::Key_Up:
-            focusNextPrevChild(false);
-            return true;
-        case Qt::Key_Down:
-            focusNextPrevChild(true);
-            return true;
-        default:
-            break;
-        }
-    }
+    const TFieldKey moved =
+        HandleFieldKey(*edit, *event, [this](bool next) { return focusNextPrevChild(next); });
+    if (moved == TFieldKey::Enter && edit == edtUser && layout_ == kLayoutLogin)
+        btnLogin->click();
+    if (moved != TFieldKey::Other)
+        return true;
     if (event->text().isEmpty())
         return false;
     if (edit == edtUser || edit == userRow_.edit)

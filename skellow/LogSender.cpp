@@ -1,42 +1,23 @@
 #include "skellow/LogSender.h"
 
-#include "common/CurlHandles.h"
+#include "common/BrandingFile.h"
 #include "common/CurlPerform.h"
-#include "common/Paths.h"
+#include "common/HttpPolicy.h"
 #include "common/PercentEncoding.h"
+#include "common/TextTrim.h"
 #include "common/XmlConfig.h"
 #include "corvane/Errors.h"
-
-#include <cmath>
 
 namespace qm::skellow {
 
 namespace {
 
 constexpr double kDefaultTimeoutSeconds = 5;
-// The service answers a few bytes; anything much larger is not the service.
-constexpr std::size_t kMaxAnswerBytes = 64 * 1024;
 
 std::string WithoutTrailingSlashes(std::string address) {
     while (!address.empty() && address.back() == '/')
         address.pop_back();
     return address;
-}
-
-struct TAnswer {
-    std::string body;
-};
-
-size_t CollectAnswer(char* data, size_t size, size_t count, void* user) noexcept {
-    try {
-        auto* answer = static_cast<TAnswer*>(user);
-        if (answer->body.size() + size * count > kMaxAnswerBytes)
-            return 0;
-        answer->body.append(data, size * count);
-        return size * count;
-    } catch (...) {
-        return 0;
-    }
 }
 
 struct TTransfer {
@@ -46,26 +27,18 @@ struct TTransfer {
     std::string body;
 };
 
-// One blocking call, bounded by the time limit and cut short by stop; no signals, so it may run on
-// any thread.
+// One blocking call, bounded by the time limit and cut short by stop.
 TTransfer Transfer(const TLogServiceConfig& config, const std::string& url, const std::string* postBody,
                    corvane::TStopToken* stop) {
     TTransfer transfer;
-    CurlEasy curl = MakeCurlEasy();
+    CurlEasy curl = MakeHttpHandle(url, ServiceCallLimits(config.timeoutSeconds));
     CurlHeaderList headers;
-    if (!curl || (postBody && !AppendCurlHeader(headers, "Content-Type: application/json; charset=utf-8")))
-        return transfer;
-    TAnswer answer;
+    TCappedAnswer answer;
     CURL* handle = curl.get();
-    bool configured =
-        curl_easy_setopt(handle, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, std::lround(config.timeoutSeconds * 1000)) == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectAnswer) == CURLE_OK &&
-        curl_easy_setopt(handle, CURLOPT_WRITEDATA, &answer) == CURLE_OK;
+    bool configured = handle != nullptr && CollectAnswer(handle, answer);
     if (configured && postBody)
-        configured = curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
+        configured = AppendCurlHeader(headers, "Content-Type: application/json; charset=utf-8") &&
+                     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
                      curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
                                       static_cast<curl_off_t>(postBody->size())) == CURLE_OK &&
                      curl_easy_setopt(handle, CURLOPT_POSTFIELDS, postBody->c_str()) == CURLE_OK;
@@ -73,7 +46,7 @@ TTransfer Transfer(const TLogServiceConfig& config, const std::string& url, cons
         return transfer;
     transfer.prepared = true;
     transfer.result = PerformStoppable(handle, stop);
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &transfer.status);
+    transfer.status = AnswerStatus(handle);
     transfer.body = std::move(answer.body);
     return transfer;
 }
@@ -127,18 +100,11 @@ private:
 } // namespace
 
 std::optional<TLogServiceConfig> ReadLogServiceConfig() {
-    const std::string file = ConfigPath() + "brennik.xml";
-    if (!FileExists(file))
-        return std::nullopt;
     TXmlConfig branding;
-    branding.Open(file);
+    if (!OpenBrandingFile(branding))
+        return std::nullopt;
     TLogServiceConfig config;
-    std::string address = branding.ReadString("logservice_addr");
-    const auto first = address.find_first_not_of(" \t\r\n");
-    const auto last = address.find_last_not_of(" \t\r\n");
-    config.serviceAddress = first == std::string::npos
-                                ? std::string()
-                                : WithoutTrailingSlashes(address.substr(first, last - first + 1));
+    config.serviceAddress = WithoutTrailingSlashes(TrimmedCopy(branding.ReadString("logservice_addr")));
     if (config.serviceAddress.empty())
         return std::nullopt;
     const double timeout = branding.ReadFloat("logservice_timeout");

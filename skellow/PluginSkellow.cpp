@@ -3,6 +3,7 @@
 #include "common/AccountService.h"
 #include "common/LogChannels.h"
 #include "common/Paths.h"
+#include "common/TextTrim.h"
 #include "common/XmlConfig.h"
 #include "corvane/Errors.h"
 #include "corvane/Khan.h"
@@ -42,10 +43,7 @@ bool StatisticsSwitchedOn() {
     try {
         TXmlConfig config;
         config.Open(SysConfigFile());
-        std::string value = config.ReadString("usage_statistics");
-        value.erase(0, value.find_first_not_of(" \t\r\n"));
-        value.erase(value.find_last_not_of(" \t\r\n") + 1);
-        return value != "0";
+        return TrimWhitespace(config.ReadString("usage_statistics")) != "0";
     } catch (const std::exception&) {
         return true;
     }

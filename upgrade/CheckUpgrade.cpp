@@ -5,6 +5,7 @@
 #include "common/LogChannels.h"
 #include "common/Paths.h"
 #include "common/Shell.h"
+#include "common/TextTrim.h"
 #include "upgrade/ReleaseNotes.h"
 #include "upgrade/ResultCodes.h"
 #include "upgrade/SignedDescriptor.h"
@@ -22,13 +23,6 @@ const char* const kDescriptorFailed = "服务器upgrade.zip下载失败了";
 const char* const kAlreadyCurrent = "已经是最新版本";
 const char* const kDescriptorRefused = "服务器upgrade.zip未通过校验：";
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                       [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
@@ -36,7 +30,7 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
 
 // Any difference counts as newer; an empty server version offers nothing.
 bool IsNewer(const std::string& localVersion, const std::string& serverVersion) {
-    return !Trimmed(serverVersion).empty() && !SameTextIgnoringCase(serverVersion, localVersion);
+    return !TrimmedCopy(serverVersion).empty() && !SameTextIgnoringCase(serverVersion, localVersion);
 }
 
 // Folder (with its trailing "\") and file name of a "\"-separated address.
@@ -90,7 +84,7 @@ TCheckOutcome Skipped(const char* reason) {
 } // namespace
 
 int ForceValue(const std::string& text) {
-    const std::string trimmed = Trimmed(text);
+    const std::string trimmed = TrimmedCopy(text);
     if (trimmed.empty())
         return 0;
     const char* first = trimmed.data();

@@ -2,6 +2,7 @@
 
 #include "common/IniFile.h"
 #include "common/Paths.h"
+#include "common/TextTrim.h"
 #include "upgrade/UpdateSignature.h"
 
 #include <exception>
@@ -53,14 +54,14 @@ std::string ComponentKey(const std::string& upFile) {
 } // namespace
 
 bool IsIssueSerial(std::string_view text) {
-    text = TrimmedText(text);
+    text = TrimWhitespace(text);
     return !text.empty() && text.size() <= kMostDigits &&
            text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 int CompareIssued(std::string_view a, std::string_view b) {
-    a = WithoutLeadingZeros(TrimmedText(a));
-    b = WithoutLeadingZeros(TrimmedText(b));
+    a = WithoutLeadingZeros(TrimWhitespace(a));
+    b = WithoutLeadingZeros(TrimWhitespace(b));
     if (a.size() != b.size())
         return a.size() < b.size() ? -1 : 1;
     const int order = a.compare(b);
@@ -81,7 +82,7 @@ bool AcceptIssued(const std::string& upFile, const std::string& issued, std::str
     if (IsIssueSerial(last)) {
         const int order = CompareIssued(issued, last);
         if (order < 0) {
-            reason = "issued " + std::string(TrimmedText(issued)) + " is older than " + last +
+            reason = "issued " + std::string(TrimWhitespace(issued)) + " is older than " + last +
                      ", the last accepted for " + upFile;
             return false;
         }
@@ -90,7 +91,8 @@ bool AcceptIssued(const std::string& upFile, const std::string& issued, std::str
     }
     try {
         EnsureDir(ConfigPath());
-        IniWriteString(IssuedStateFile(), kSection, ComponentKey(upFile), std::string(TrimmedText(issued)));
+        IniWriteString(IssuedStateFile(), kSection, ComponentKey(upFile),
+                       std::string(TrimWhitespace(issued)));
     } catch (const std::exception& error) {
         LogUpdateProblem("升级描述文件的发布序号无法保存(" + IssuedStateFile() + ")：" + error.what());
     }

@@ -1,5 +1,9 @@
 #include "upgrade/PackageIntegrity.h"
 
+#include "common/BrandingFile.h"
+#include "common/Internet.h"
+#include "common/TextTrim.h"
+#include "common/XmlConfig.h"
 #include "corvane/TransferStop.h"
 #include "upgrade/UpdateSignature.h"
 
@@ -47,7 +51,7 @@ bool PackagePasses(const std::string& file, const TPackageCheck& check, std::str
         reason = "the signature library cannot be initialised";
         return false;
     }
-    const std::string_view expected = TrimmedText(check.Sha256);
+    const std::string_view expected = TrimWhitespace(check.Sha256);
     if (!expected.empty()) {
         const std::string actual = FileSha256(file, check.Stop);
         if (actual.empty()) {

@@ -1,5 +1,7 @@
 #include "upgrade/PartRequest.h"
 
+#include "common/HttpPolicy.h"
+
 #include <QFile>
 #include <QTimer>
 #include <algorithm>
@@ -10,16 +12,6 @@
 namespace qm {
 
 namespace {
-
-constexpr const char* kAgent = "Quillmere/1.0";
-constexpr const char* kWebProtocols = "http,https";
-constexpr long kMaxRedirects = 10;
-constexpr long kConnectSeconds = 15;
-// A part that brings less than a byte a second for this long counts as stalled: the network is
-// taken as lost under it.
-constexpr long kStalledSeconds = 30;
-// A HEAD is small; it has no reason to take longer than this.
-constexpr long kHeadSeconds = 30;
 
 // libcurl reads the socket in pieces of this size (instead of 16 KB): fewer system calls per byte.
 constexpr long kReceiveBufferBytes = 256 * 1024;
@@ -34,13 +26,14 @@ constexpr long kStatusPartialContent = 206;
 } // namespace
 
 TPartRequest::TPartRequest(QFile* file, std::int64_t first, std::int64_t last, TEventLoopTurn* turn)
-    : curl_(MakeCurlEasy()), file_(file), first_(first), last_(last), turn_(turn) {}
+    : file_(file), first_(first), last_(last), turn_(turn) {}
 
 TPartRequest::~TPartRequest() = default;
 
 std::unique_ptr<TPartRequest> TPartRequest::MakeHead(const std::string& url) {
     std::unique_ptr<TPartRequest> request(new TPartRequest(nullptr, 0, -1, nullptr));
-    if (!request->Configure(url, true))
+    request->curl_ = MakeHttpHandle(url, kDownloadHeadLimits);
+    if (!request->Configure(true))
         request->curl_.reset();
     return request;
 }
@@ -48,28 +41,17 @@ std::unique_ptr<TPartRequest> TPartRequest::MakeHead(const std::string& url) {
 std::unique_ptr<TPartRequest> TPartRequest::MakeGet(const std::string& url, QFile& file, std::int64_t first,
                                                     std::int64_t last, TEventLoopTurn& turn) {
     std::unique_ptr<TPartRequest> request(new TPartRequest(&file, last < 0 ? 0 : first, last, &turn));
-    if (!request->Configure(url, false))
+    request->curl_ = MakeHttpHandle(url, kDownloadPartLimits);
+    if (!request->Configure(false))
         request->curl_.reset();
     return request;
 }
 
-bool TPartRequest::Configure(const std::string& url, bool headOnly) {
+bool TPartRequest::Configure(bool headOnly) {
     CURL* curl = curl_.get();
     if (!curl)
         return false;
-    bool ok = curl_easy_setopt(curl, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-              curl_easy_setopt(curl, CURLOPT_USERAGENT, kAgent) == CURLE_OK &&
-              curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-              curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kWebProtocols) == CURLE_OK &&
-              curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kWebProtocols) == CURLE_OK &&
-              curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
-              curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK &&
-              curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
-              curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
-              curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectSeconds) == CURLE_OK &&
-              curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
-              curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStalledSeconds) == CURLE_OK &&
-              curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &TPartRequest::OnHeader) == CURLE_OK &&
+    bool ok = curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &TPartRequest::OnHeader) == CURLE_OK &&
               curl_easy_setopt(curl, CURLOPT_HEADERDATA, this) == CURLE_OK &&
               curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &TPartRequest::OnBody) == CURLE_OK &&
               curl_easy_setopt(curl, CURLOPT_WRITEDATA, this) == CURLE_OK &&
@@ -80,8 +62,7 @@ bool TPartRequest::Configure(const std::string& url, bool headOnly) {
     ok = ok && curl_easy_setopt(curl, CURLOPT_QUICK_EXIT, 1L) == CURLE_OK;
 #endif
     if (headOnly) {
-        ok = ok && curl_easy_setopt(curl, CURLOPT_NOBODY, 1L) == CURLE_OK &&
-             curl_easy_setopt(curl, CURLOPT_TIMEOUT, kHeadSeconds) == CURLE_OK;
+        ok = ok && curl_easy_setopt(curl, CURLOPT_NOBODY, 1L) == CURLE_OK;
     } else if (last_ >= 0) {
         range_ = std::to_string(first_) + "-" + std::to_string(last_);
         ok = ok && curl_easy_setopt(curl, CURLOPT_RANGE, range_.c_str()) == CURLE_OK;

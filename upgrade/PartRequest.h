@@ -15,9 +15,10 @@ namespace qm {
 
 // One HTTP request of a multipart download, ready to be added to a TCurlMultiDriver: the HEAD
 // that learns about the file, or the GET of one byte range (or of the whole body) whose bytes go
-// into the shared file at their own offsets. Redirects are followed; certificates are checked;
-// a connection that cannot be made within a few seconds, or that brings no byte for half a
-// minute, ends the request with a libcurl error. Once the event loop's turn in libcurl has lasted
+// into the shared file at their own offsets. The handle follows the download policy of
+// common/HttpPolicy.h: redirects followed, certificates checked, a connection that cannot be made
+// within a few seconds, or that brings no byte for half a minute, ends the request with a libcurl
+// error. Once the event loop's turn in libcurl has lasted
 // its length (see TEventLoopTurn), the request pauses and lets the loop run before it reads on,
 // so that a fast transfer never holds up the UI.
 //
@@ -53,7 +54,8 @@ public:
 
 private:
     TPartRequest(QFile* file, std::int64_t first, std::int64_t last, TEventLoopTurn* turn);
-    bool Configure(const std::string& url, bool headOnly);
+    // Sets up the handle made under the download policy for this request's head, body and range.
+    bool Configure(bool headOnly);
     static size_t OnHeader(char* data, size_t size, size_t count, void* self) noexcept;
     static size_t OnBody(char* data, size_t size, size_t count, void* self) noexcept;
     size_t Write(const char* data, size_t size);

@@ -1,6 +1,7 @@
 #include "upgrade/SignedDescriptor.h"
 
 #include "common/IniFile.h"
+#include "common/TextTrim.h"
 #include "upgrade/IssuedState.h"
 #include "upgrade/UpdateSignature.h"
 
@@ -16,9 +17,9 @@ bool IsSha256(std::string_view text) {
 
 // A section whose package is on offer must name that package's digest.
 bool NamesItsDigest(const std::string& descriptorFile, const char* section, std::string& reason) {
-    if (TrimmedText(IniReadString(descriptorFile, section, "ver")).empty())
+    if (TrimWhitespace(IniReadString(descriptorFile, section, "ver")).empty())
         return true;
-    if (IsSha256(TrimmedText(IniReadString(descriptorFile, section, "sha256"))))
+    if (IsSha256(TrimWhitespace(IniReadString(descriptorFile, section, "sha256"))))
         return true;
     reason = std::string("the package of [") + section + "] is offered without its sha256";
     return false;

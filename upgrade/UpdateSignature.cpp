@@ -1,8 +1,10 @@
 #include "upgrade/UpdateSignature.h"
 
+#include "common/BrandingFile.h"
 #include "common/Internet.h"
 #include "common/LogChannels.h"
 #include "common/Paths.h"
+#include "common/TextTrim.h"
 #include "common/XmlConfig.h"
 
 #include <QFile>
@@ -42,24 +44,14 @@ bool SodiumReady() {
     return ready;
 }
 
-std::string_view TrimmedText(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 TUpdateKey ConfiguredUpdateKey() {
     TUpdateKey key;
-    const std::string file = ConfigPath() + "brennik.xml";
-    if (!FileExists(file))
-        return key;
     std::string text;
     try {
         TXmlConfig branding;
-        branding.Open(file);
-        text = std::string(TrimmedText(branding.ReadString(kUpdatePublicKeyElement)));
+        if (!OpenBrandingFile(branding))
+            return key;
+        text = std::string(TrimWhitespace(branding.ReadString(kUpdatePublicKeyElement)));
     } catch (const std::exception& error) {
         key.setting = TKeySetting::Broken;
         key.problem = "the branding file cannot be read: " + std::string(error.what());
@@ -77,7 +69,7 @@ TUpdateKey ConfiguredUpdateKey() {
 }
 
 bool ParseSignature(std::string_view text, TSignature& signature) {
-    return SodiumReady() && HexToBytes(TrimmedText(text), signature);
+    return SodiumReady() && HexToBytes(TrimWhitespace(text), signature);
 }
 
 bool FetchSignature(const std::string& url, const std::string& scratchFile, corvane::TStopToken* stop,

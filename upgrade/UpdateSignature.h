@@ -40,9 +40,6 @@ TUpdateKey ConfiguredUpdateKey();
 // True once the signature library is initialised (it is on first use).
 bool SodiumReady();
 
-// Text without leading and trailing blanks and line breaks.
-std::string_view TrimmedText(std::string_view text);
-
 // The signature text (128 hex digits, blanks around allowed) as bytes; false when it is not one.
 bool ParseSignature(std::string_view text, TSignature& signature);
 

@@ -2,7 +2,10 @@
 // data folder of their own.
 #include "common/AccountConfig.h"
 #include "common/AccountService.h"
+#include "common/BrandingFile.h"
 #include "common/Paths.h"
+#include "common/TaxLog.h"
+#include "common/XmlConfig.h"
 #include "corvane/Errors.h"
 #include "tests/common/TestFiles.h"
 #include "tests/internet/InternetFixture.h"
@@ -284,6 +287,24 @@ TEST_F(AccountClientTest, PlainHttpIsAllowedOnlyToThisMachine) {
     // An allowed loopback name really reaches the service: its own refusal comes back.
     WriteBranding({{"accountservice_addr", "http://localhost:" + port}});
     EXPECT_EQ(ErrorOf([] { CreateBrennikApi()->LoginIDP("nobody-here", kPassword); }), "用户名或密码错误");
+}
+
+// Every setting comes through the one branding reader: a missing file is no settings, a file that
+// does not parse is an error that also reaches the log.
+TEST_F(AccountClientTest, BrandingFileThatDoesNotParseIsRefusedAndLogged) {
+    std::filesystem::remove(BrandingFile());
+    TXmlConfig branding;
+    EXPECT_FALSE(OpenBrandingFile(branding));
+    EXPECT_FALSE(ReadAccountServiceConfig());
+
+    WriteBytes(BrandingFile(), "<brennik><accountservice_addr>https://x</brennik>");
+    const std::string logBefore =
+        std::filesystem::exists(TTaxLog::LogFileName()) ? ReadBytes(TTaxLog::LogFileName()) : "";
+    EXPECT_THROW(ReadAccountServiceConfig(), corvane::ETax);
+    const std::string logAfter = ReadBytes(TTaxLog::LogFileName());
+    ASSERT_GT(logAfter.size(), logBefore.size());
+    EXPECT_NE(logAfter.substr(logBefore.size()).find("配置文件(" + BrandingFile() + ")无法读取"),
+              std::string::npos);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "TestFiles.h"
 #include "common/Paths.h"
+#include "common/TextTrim.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -130,6 +131,23 @@ TEST(PathDelimiters, AddTrimsAndAppendsTheFormsDelimiter) {
     EXPECT_EQ(qm::AddPathDelim("   ", TPathStyle::Native), "");
     // Bytes of UTF-8 text are not blanks.
     EXPECT_EQ(qm::AddPathDelim("桌面", TPathStyle::Windows), "桌面\\");
+}
+
+// Configuration values lose spaces, tabs and line breaks at their ends, nothing else.
+TEST(TextTrim, DropsWhitespaceAtBothEndsOnly) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {" \t https://host/api \r\n", "https://host/api"},
+        {"a b", "a b"},
+        {" \t\r\n ", ""},
+        {"", ""},
+        {"\vkey\f", "\vkey\f"},
+        {"\n桌面 ", "桌面"},
+        {std::string("\0x ", 3), std::string("\0x", 2)},
+    };
+    for (const auto& [text, trimmed] : cases) {
+        EXPECT_EQ(qm::TrimWhitespace(text), trimmed) << text;
+        EXPECT_EQ(qm::TrimmedCopy(text), trimmed) << text;
+    }
 }
 
 TEST(PathDelimiters, RemoveTrimsAndDropsOneDelimiter) {

@@ -1,5 +1,8 @@
+#include "common/CurlPerform.h"
+#include "common/HttpPolicy.h"
 #include "common/Internet.h"
 #include "tests/internet/InternetFixture.h"
+#include "tests/support/TestPrograms.h"
 
 #include <chrono>
 #include <filesystem>
@@ -170,6 +173,63 @@ TEST_F(DownloadFileTest, WorksFromSeveralWorkerThreadsAtOnce) {
             EXPECT_NE(ReadBytes(file).find("404 Not Found"), std::string::npos);
         }
     }
+}
+
+// Every kind of transfer takes its limits from the one policy: redirects followed or answered, a
+// body too slow for the whole-transfer limit ended, an answer past its cap cut off.
+TEST_F(DownloadFileTest, PolicyLimitsShapeEveryTransfer) {
+    struct TCase {
+        const char* name;
+        THttpLimits limits;
+        std::string path;
+        std::size_t cap;
+        CURLcode result;
+        long status;
+    };
+    const THttpLimits shortTotal{.connectMs = 5'000, .totalMs = 1'000, .maxRedirects = kFileRedirects};
+    const TCase cases[] = {
+        {"file follows", kSmallFileLimits, "/old/package.bin", 1 << 20, CURLE_OK, 200},
+        {"probe answers the redirect", kProbeLimits, "/old/package.bin", 1 << 20, CURLE_OK, 302},
+        {"service call answers the redirect", ServiceCallLimits(5), "/old/package.bin", 1 << 20, CURLE_OK,
+         302},
+        {"part follows", kDownloadPartLimits, "/old/package.bin", 1 << 20, CURLE_OK, 200},
+        {"too slow for the total", shortTotal, "/slow/package.bin?rate=2000", 1 << 20,
+         CURLE_OPERATION_TIMEDOUT, 200},
+        {"service call too slow", ServiceCallLimits(0.5), "/slow/package.bin?rate=2000", 1 << 20,
+         CURLE_OPERATION_TIMEDOUT, 200},
+        {"past the cap", kSmallFileLimits, "/package.bin", 1000, CURLE_WRITE_ERROR, 200},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CurlEasy curl = MakeHttpHandle(URL(c.path), c.limits);
+        ASSERT_TRUE(curl);
+        TCappedAnswer answer;
+        answer.cap = c.cap;
+        ASSERT_TRUE(CollectAnswer(curl.get(), answer));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(PerformStoppable(curl.get()), c.result);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+        EXPECT_EQ(AnswerStatus(curl.get()), c.status);
+        EXPECT_EQ(answer.tooLarge, c.result == CURLE_WRITE_ERROR);
+        if (c.result == CURLE_OK && c.status == 200) {
+            EXPECT_EQ(answer.body, Served("package.bin"));
+        }
+    }
+}
+
+// Proxies come from the environment as libcurl reads it: a proxy that refuses fails the fetch,
+// unless no_proxy exempts the host.
+TEST_F(DownloadFileTest, ProxyFromTheEnvironmentIsUsed) {
+    const RefusingPort refusingProxy;
+    const TEnvGuard proxy("http_proxy", refusingProxy.URL(""));
+    {
+        const TEnvGuard direct("no_proxy", "");
+        EXPECT_FALSE(DownloadFile(URL("/page.html"), downloads.File("proxied.html")));
+        EXPECT_FALSE(std::filesystem::exists(downloads.File("proxied.html")));
+    }
+    const TEnvGuard direct("no_proxy", "127.0.0.1");
+    ASSERT_TRUE(DownloadFile(URL("/page.html"), downloads.File("direct.html")));
+    EXPECT_EQ(ReadBytes(downloads.File("direct.html")), Served("page.html"));
 }
 
 } // namespace

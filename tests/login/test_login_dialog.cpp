@@ -146,6 +146,11 @@ TEST_F(LoginDialogTest, KeyFiltersLimitsAndFocus) {
     EXPECT_EQ(QApplication::focusWidget(), Child("edtPassWord"));
     QTest::keyClick(Child("edtPassWord"), Qt::Key_Up);
     EXPECT_EQ(QApplication::focusWidget(), Child("edtUser"));
+    // With Shift, Ctrl or Alt held the keys are the field's own, as on every data-entry form.
+    for (const Qt::KeyboardModifier held : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier}) {
+        QTest::keyClick(Child("edtUser"), Qt::Key_Down, held);
+        EXPECT_EQ(QApplication::focusWidget(), Child("edtUser")) << held;
+    }
 
     dialog_.ShowLayout(TfrmLogin::kLayoutRegister);
     EXPECT_EQ(dialog_.focusWidget(), Child("edtSignUser"));
