@@ -95,20 +95,14 @@ TFrmDownload::TFrmDownload(QWidget* parent) : QWidget(parent) {
 
     MPHttp = new TMultipartHttpDownloader(this);
     MPHttp->PartCount = kPartCount;
-    // The end of a transfer is handled once the downloader's own notice has returned: the handler
-    // may run an installer in a nested event loop, or end with the window's owner freeing the
-    // window and the downloader with it.
-    QPointer<TFrmDownload> self(this);
-    MPHttp->OnRequestDone = [self](int code, const std::string& reason) {
-        QTimer::singleShot(0, self, [self, code, reason] {
-            if (self)
-                self->MPHttpRequestDone(code, reason);
-        });
-    };
-    MPHttp->OnShowStats = [this](int percent, std::int64_t received) { MPHttpShowStats(percent, received); };
-    MPHttp->OnThreadRequestDone = [this](int partIndex, int code) {
-        MPHttpThreadRequestDone(partIndex, code);
-    };
+    // The downloader's notices come from the event loop, so the end of a transfer may run an
+    // installer in a nested loop, or end with the window's owner freeing the window and the
+    // downloader with it.
+    MPHttp->ReportLostParts = true;
+    connect(MPHttp, &TMultipartHttpDownloader::RequestDone, this, &TFrmDownload::MPHttpRequestDone);
+    connect(MPHttp, &TMultipartHttpDownloader::ShowStats, this, &TFrmDownload::MPHttpShowStats);
+    connect(MPHttp, &TMultipartHttpDownloader::ThreadRequestDone, this,
+            &TFrmDownload::MPHttpThreadRequestDone);
     extractionPoll_ = new QTimer(this);
     extractionPoll_->setInterval(50);
     connect(extractionPoll_, &QTimer::timeout, this, &TFrmDownload::PollExtraction);
@@ -230,7 +224,6 @@ void TFrmDownload::StartTransfer() {
                                          stream_->errorString().toStdString());
             MPHttp->SetFileStream(stream_.get());
             MPHttp->Resume();
-            RemoveFile(StateFileOf(LocalFile));
         }
     } catch (...) {
         MPHttp->SetFileStream(nullptr);
@@ -378,7 +371,6 @@ void TFrmDownload::CheckPackage() {
 void TFrmDownload::PackageChecked(const TVerdict& verdict) {
     if (CurrentTask == nullptr || !finishing_)
         return;
-    RemoveFile(StateFileOf(LocalFile));
     if (!verdict.passed) {
         // Never run or unpacked, and not left where a later start would take it for finished.
         finishing_ = false;
@@ -463,7 +455,7 @@ void TFrmDownload::FailTask(const std::string& why, const std::string& detail) {
     NoticeFailure(FailureText(TaskAction(), why, LocalFile), detail);
     if (claimed_) {
         // Half a file is no use to anyone, and its resume data would only bring it back.
-        RemoveFile(StateFileOf(LocalFile));
+        MPHttp->Discard();
         RemoveFile(LocalFile);
     }
     EndTask(kStateFailed, why, download_claims::TEnd::Failed);
@@ -585,7 +577,7 @@ void TFrmDownload::imgAbortClick() {
     Press->setValue(0);
     if (!LocalFile.empty() && FileExists(LocalFile))
         RemoveFile(LocalFile);
-    RemoveFile(StateFileOf(LocalFile));
+    MPHttp->Discard();
     Queue.clear();
     TaskNumber = 0;
     MPHttp->Tag = 0;

@@ -231,13 +231,12 @@ struct TMultipartHttpDownloader::TState {
 
     void PartFailed(std::size_t index, int code, const std::string& reason, bool networkLoss) {
         TPart& part = parts[index];
-        if (owner.OnThreadRequestDone) {
+        if (owner.ReportLostParts) {
             Stop(part, code, reason);
             ++undeliveredPartNotices;
             Notify([this, index, code] {
                 --undeliveredPartNotices;
-                if (owner.OnThreadRequestDone)
-                    owner.OnThreadRequestDone(static_cast<int>(index), code);
+                emit owner.ThreadRequestDone(static_cast<int>(index), code);
             });
             return;
         }
@@ -327,10 +326,7 @@ struct TMultipartHttpDownloader::TState {
         statsTimer.stop();
         if (file)
             file->flush();
-        Notify([this, code, reason] {
-            if (owner.OnRequestDone)
-                owner.OnRequestDone(code, reason);
-        });
+        Notify([this, code, reason] { emit owner.RequestDone(code, reason); });
     }
 
     // Owner callbacks run from the event loop, so that they may start, stop or free this object.
@@ -408,8 +404,7 @@ struct TMultipartHttpDownloader::TState {
         const std::int64_t length = remote.contentLength;
         const int percent =
             length > 0 ? static_cast<int>(std::clamp<std::int64_t>(received * 100 / length, 0, 100)) : 0;
-        if (owner.OnShowStats)
-            owner.OnShowStats(percent, received);
+        emit owner.ShowStats(percent, received);
     }
 
     TMultipartHttpDownloader& owner;
@@ -466,6 +461,13 @@ void TMultipartHttpDownloader::Resume() {
         throw corvane::ETax("Unreadable state file " + StateFileName, location);
     URL = saved->url;
     state_->Begin(URL, std::move(saved));
+    // Read: from here on the running transfer keeps it.
+    state_->RemoveStateFile();
+}
+
+void TMultipartHttpDownloader::Discard() {
+    if (!state_->running)
+        state_->RemoveStateFile();
 }
 
 void TMultipartHttpDownloader::Abort() {

@@ -13,14 +13,14 @@ class QFile;
 
 namespace qm {
 
-// Codes OnRequestDone reports besides the HTTP status of the transfer.
+// Codes RequestDone reports besides the HTTP status of the transfer.
 inline constexpr int kDownloadFinished = 200; // every part's range came back with 206
 inline constexpr int kDownloadPaused = 204;   // reason "Transfert paused"
 inline constexpr int kDownloadAborted = 503;  // reason "Transfert aborted"
-// What a part reports to OnThreadRequestDone when the network is lost under it (connection refused
+// What a part reports to ThreadRequestDone when the network is lost under it (connection refused
 // or reset, host unreachable, no data within the part's limit).
 inline constexpr int kPartNetworkLost = 10065;
-// When the first request fails on the network, OnRequestDone gets one of these numbers with the
+// When the first request fails on the network, RequestDone gets one of these numbers with the
 // reason "Download failed" (see upgrade/NetworkErrorCode.h): 10061 refused, 10065 unreachable,
 // 10060 timed out, 10054 reset, 11001 host not found, else 12000 + libcurl's error code (12023:
 // the file could not be written).
@@ -34,8 +34,8 @@ inline constexpr int kDownloadWriteFailed = 12023;
 // Start: asks for the content length first, then runs the ranges. Pause: stops every part and
 // writes the resume data to StateFileName (INI: section "GLOBAL" with "Url", "ContentLength",
 // "PartCount"; one section "PART_<index>" per part with "StartOffset", "EndOffset", "DataCount",
-// "URL"); OnRequestDone(204) follows. Resume: reads StateFileName and continues every unfinished
-// part from its offset. Abort: stops every part; OnRequestDone(503) follows.
+// "URL"); RequestDone(204) follows. Resume: reads StateFileName and continues every unfinished
+// part from its offset. Abort: stops every part; RequestDone(503) follows.
 //
 // Besides: while a transfer runs the state file is rewritten (atomically) about once a second, so
 // a process that dies loses at most a second of data; Resume starts over when the server's file
@@ -64,26 +64,22 @@ public:
     // existing file for Resume) and not owned.
     void SetFileStream(QFile* file) noexcept;
 
-    // Once per transfer, when every part has ended (or the first request failed): the code of
-    // the part that ended last, or the network error / HTTP status of the first request with its
-    // reason ("Download failed" or the status text).
-    // Like OnThreadRequestDone, delivered from the event loop, never from inside a call of this
-    // class; a notice still waiting when Start, Resume or Abort is called is dropped.
-    std::function<void(int code, const std::string& reason)> OnRequestDone;
-    // About once a second while running: the percentage done and every byte received so far.
-    std::function<void(int percent, std::int64_t received)> OnShowStats;
-    // One part's request failed with kPartNetworkLost, or ended with an HTTP status other than 206.
-    // While this is set such a part is not restarted; without it the part is restarted (after a
-    // second; a part refused by HTTP only a few times before the transfer ends with its status).
-    std::function<void(int partIndex, int code)> OnThreadRequestDone;
+    // A part whose request failed with kPartNetworkLost, or ended with an HTTP status other than
+    // 206, is left stopped and reported by ThreadRequestDone, for the owner to act on; when false
+    // the downloader restarts it itself (after a second; a part refused by HTTP only a few times
+    // before the transfer ends with its status).
+    bool ReportLostParts = false;
 
     // Raise ETax when the settings do not allow it (no URL, no file, no state file for Pause and
     // Resume, an unreadable state file, Start or Resume while running). Pause without a running
-    // transfer does nothing; Abort always ends with OnRequestDone(503) and deletes the state file.
+    // transfer does nothing; Abort always ends with RequestDone(503) and deletes the state file.
+    // Resume deletes the state file once it has read it (the running transfer writes it anew).
     void Start();
     void Pause();
     void Resume();
     void Abort();
+    // The transfer will not go on: its resume data is deleted. Not while running.
+    void Discard();
 
     bool Running() const noexcept;
     // -1 until the first request has answered, and when the server gives no length.
@@ -93,6 +89,18 @@ public:
     // Bytes written into the file since the last Start or Resume (from 0 again when the transfer
     // has to start over).
     std::int64_t SessionBytes() const noexcept;
+
+signals:
+    // Once per transfer, when every part has ended (or the first request failed): the code of
+    // the part that ended last, or the network error / HTTP status of the first request with its
+    // reason ("Download failed" or the status text). Like ThreadRequestDone, emitted from the
+    // event loop, never from inside a call of this class, so a receiver may start, stop or free
+    // the downloader; a notice still waiting when Start, Resume or Abort is called is dropped.
+    void RequestDone(int code, const std::string& reason);
+    // About once a second while running: the percentage done and every byte received so far.
+    void ShowStats(int percent, std::int64_t received);
+    // A part was lost (see ReportLostParts).
+    void ThreadRequestDone(int partIndex, int code);
 
 private:
     struct TState;

@@ -29,22 +29,25 @@ public:
         downloader->URL = url;
         downloader->StateFileName = target + ".Status";
         downloader->SetFileStream(&file_);
-        downloader->OnRequestDone = [this](int code, const std::string& reason) {
-            done.emplace_back(code, reason);
-            file_.close(); // as the window does
-        };
-        downloader->OnShowStats = [this](int percent, std::int64_t received) {
-            stats.emplace_back(percent, received);
-        };
+        QObject::connect(downloader.get(), &TMultipartHttpDownloader::RequestDone,
+                         [this](int code, const std::string& reason) {
+                             done.emplace_back(code, reason);
+                             file_.close(); // as the window does
+                         });
+        QObject::connect(
+            downloader.get(), &TMultipartHttpDownloader::ShowStats,
+            [this](int percent, std::int64_t received) { stats.emplace_back(percent, received); });
     }
 
     // Also records every part that failed; `then` runs after the record (e.g. a pause).
     void WatchParts(std::function<void()> then = {}) {
-        downloader->OnThreadRequestDone = [this, then](int part, int code) {
-            partEvents.emplace_back(part, code);
-            if (then)
-                then();
-        };
+        downloader->ReportLostParts = true;
+        QObject::connect(downloader.get(), &TMultipartHttpDownloader::ThreadRequestDone,
+                         [this, then](int part, int code) {
+                             partEvents.emplace_back(part, code);
+                             if (then)
+                                 then();
+                         });
     }
 
     // What a process that dies leaves behind: no pause, no notice, only what is on disk.

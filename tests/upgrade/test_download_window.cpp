@@ -299,6 +299,20 @@ TEST_F(DownloadWindowTest, AConnectionThatBringsNothingIsGivenUp) {
     }
 }
 
+TEST_F(DownloadWindowTest, AFailedTransferLeavesNoPartialFileAndTellsTheUser) {
+    // Resume data of an earlier try of the same address would only bring the failure back.
+    WriteBytes(local_.File("missing.run.Status"), "[GLOBAL]\r\nUrl=" + server_.URL("/missing.run") + "\r\n");
+    upgrade_test::TMessageRecorder messages;
+    AddTask("missing.run", "missing.run", true);
+    window_.StartNext();
+    ASSERT_TRUE(WaitUntil([&] { return Reported(); }));
+    EXPECT_EQ(reported_, std::vector<int>{qm::kStateFailed});
+    EXPECT_FALSE(qm::FileExists(local_.File("missing.run")));
+    EXPECT_FALSE(qm::FileExists(local_.File("missing.run.Status")));
+    ASSERT_TRUE(WaitUntil([&] { return !messages.texts.empty(); }));
+    EXPECT_EQ(messages.texts.front(), "下载安装失败：下载服务器应答了错误(HTTP 404)（missing.run）");
+}
+
 TEST_F(DownloadWindowTest, ALostNetworkIsWaitedOutAndTheTransferGoesOnByItself) {
     WriteBytes(served_.File("big.bin"), std::string(400000, 'd'));
     AddTask("drop/big.bin", "big.bin", true);
