@@ -19,7 +19,7 @@ using Json = nlohmann::ordered_json;
 constexpr const char* kJsonType = "application/json; charset=utf-8";
 constexpr const char* kTextType = "text/plain; charset=utf-8";
 constexpr std::size_t kMaxIdLength = 64;
-constexpr int kLongestDelayMs = 30000; // a switched delay holds a worker: keep it short
+constexpr int kLongestDelayMs = 60000; // a switched delay holds a worker: keep it short
 
 void AnswerJson(httplib::Response& response, int status, const Json& body) {
     response.status = status;

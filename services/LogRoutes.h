@@ -21,7 +21,7 @@ struct LogRoutesConfig {
 //   GET  /log/summary            {"files", "total", "counts": [{"user", "day", "functionKey", "count"}]}
 // With testRoutes only:
 //   POST /log/switch             {"mode": "accept"|"refuse"|"away", "note": text, "delayMs": n}
-//                                (delayMs at most 30000)
+//                                (delayMs at most 60000)
 //   GET  /hang/log/ping, POST /hang/log/usage   never answer until the server stops (503)
 // A delay (delayMs) and a hang end early when the server stops, so that stopping never waits.
 // Throws std::runtime_error when the data folder's database cannot be opened.

@@ -68,6 +68,7 @@ protected:
             std::filesystem::create_directories(files->Path() / dataFolder);
             arguments.insert(arguments.begin(), {"--data", (files->Path() / dataFolder).string()});
         }
+        arguments.push_back("--test-routes"); // for the holding routes
         return std::make_unique<ReferenceServer>(files->Path() / "root", arguments);
     }
     static void UseServer(const ReferenceServer& running) {
