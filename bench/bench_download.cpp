@@ -211,7 +211,7 @@ int main(int argc, char** argv) {
     WriteRandomFile(served.File("limited.bin"), limitedSize);
     const QByteArray want = Sha256Of(served.File("package.bin"));
     const QByteArray wantLimited = Sha256Of(served.File("limited.bin"));
-    qm::test::ReferenceServer server(served.Path());
+    qm::test::ReferenceServer server(served.Path(), {"--test-routes"});
     const std::string url = server.URL("/package.bin");
     const std::string target = local.File("package.bin");
 

@@ -228,7 +228,7 @@ int main(int argc, char** argv) {
         } else {
             PrintHeader();
             const qm::bench::TStallGate silent;
-            const qm::test::ReferenceServer server(setup.served);
+            const qm::test::ReferenceServer server(setup.served, {"--test-routes"});
             setup.silentBase = silent.URL("");
             setup.silentAccepted = [&silent] { return silent.Accepted(); };
             setup.serverPort = server.Port();

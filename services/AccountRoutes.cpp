@@ -1,6 +1,8 @@
 #include "services/AccountRoutes.h"
 
+#include "services/AccountFields.h"
 #include "services/AccountStore.h"
+#include "services/LoginThrottle.h"
 #include "services/ServiceCatalogue.h"
 #include "services/SessionBook.h"
 #include "services/TokenLoginPage.h"
@@ -17,6 +19,7 @@ using Json = nlohmann::ordered_json;
 constexpr const char* kJsonType = "application/json; charset=utf-8";
 constexpr const char* kApiPaths = "/account/(register|login|token|checkToken|services)";
 constexpr const char* kTokenLoginPath = R"(/myaccount/loginSend\.do)";
+constexpr std::size_t kMaxSourceIdBytes = 256;
 
 void AnswerJson(httplib::Response& response, int status, const Json& body) {
     response.status = status;
@@ -36,31 +39,47 @@ std::string TextMember(const Json& body, const char* name) {
 class AccountService {
 public:
     explicit AccountService(const AccountRoutesConfig& config)
-        : accounts_(config.dataFolder / "accounts.sqlite"), sessions_(config.tokenLifetime),
+        : accounts_(config.dataFolder / "accounts.sqlite", config.limits.hashSlots),
+          sessions_(config.tokenLifetime, std::chrono::seconds(config.limits.sessionIdleSeconds)),
+          throttle_(config.limits.nameFailures, config.limits.addressFailures,
+                    std::chrono::seconds(config.limits.loginWindowSeconds)),
           catalogue_(config.dataFolder / "services.json") {}
 
     void Register(const Json& body, httplib::Response& response) {
-        const NewAccount account{TextMember(body, "userName"), TextMember(body, "password"),
-                                 TextMember(body, "sourceId"), TextMember(body, "email")};
         // The source identifier may be empty: an installation without one still registers users.
-        const std::pair<const std::string*, const char*> required[] = {
-            {&account.userName, "用户名"}, {&account.password, "密码"}, {&account.email, "电子邮件地址"}};
-        for (const auto& [value, caption] : required) {
-            if (value->empty())
-                return AnswerError(response, 400, std::string(caption) + "不能为空");
-        }
-        if (account.email.find('@') == std::string::npos)
-            return AnswerError(response, 400, "电子邮件地址无效");
+        const NewAccount account{TrimBlank(TextMember(body, "userName")), TextMember(body, "password"),
+                                 TextMember(body, "sourceId"), TrimBlank(TextMember(body, "email"))};
+        if (auto problem = UserNameProblem(account.userName))
+            return AnswerError(response, 400, *problem);
+        if (auto problem = PasswordProblem(account.password))
+            return AnswerError(response, 400, *problem);
+        if (auto problem = EmailProblem(account.email))
+            return AnswerError(response, 400, *problem);
+        if (account.sourceId.size() > kMaxSourceIdBytes)
+            return AnswerError(response, 400, "注册来源过长");
         if (!accounts_.Add(account))
             return AnswerError(response, 409, "用户名已存在");
         AnswerJson(response, 200, Json{{"created", true}});
     }
 
-    void Login(const Json& body, httplib::Response& response) {
-        const std::optional<std::string> user =
-            accounts_.Verify(TextMember(body, "userName"), TextMember(body, "password"));
+    void Login(const Json& body, const std::string& address, httplib::Response& response) {
+        const std::string name = TrimBlank(TextMember(body, "userName"));
+        const std::string password = TextMember(body, "password");
+        if (auto problem = UserNameProblem(name))
+            return AnswerError(response, 400, *problem);
+        if (auto problem = PasswordProblem(password))
+            return AnswerError(response, 400, *problem);
+        const LoginThrottle::Attempt attempt = throttle_.Begin(name, address);
+        if (!attempt.allowed) {
+            response.set_header("Retry-After", std::to_string(attempt.retryAfter.count()));
+            const auto minutes = (attempt.retryAfter.count() + 59) / 60;
+            return AnswerError(response, 429,
+                               "登录失败次数过多，请" + std::to_string(minutes) + "分钟后再试");
+        }
+        const std::optional<std::string> user = accounts_.Verify(name, password);
         if (!user)
             return AnswerError(response, 401, "用户名或密码错误");
+        throttle_.Succeeded(name, address, attempt);
         AnswerJson(response, 200, Json{{"session", sessions_.OpenSession(*user)}, {"userName", *user}});
     }
 
@@ -97,11 +116,16 @@ public:
 private:
     AccountStore accounts_;
     SessionBook sessions_;
+    LoginThrottle throttle_;
     std::filesystem::path catalogue_;
 };
 
 // Sends a POST body to one of the service's JSON operations.
-void DispatchPost(AccountService& service, const httplib::Request& request, httplib::Response& response) {
+void DispatchPost(AccountService& service, std::size_t maxBody, const httplib::Request& request,
+                  httplib::Response& response) {
+    // A body sent in chunks is only measured once it is in.
+    if (request.body.size() > maxBody)
+        return AnswerError(response, 413, "请求内容过大：最多 " + std::to_string(maxBody) + " 字节");
     const Json body = Json::parse(request.body, nullptr, false);
     if (body.is_discarded() || !body.is_object())
         return AnswerError(response, 400, "请求内容不是 JSON 对象");
@@ -109,7 +133,7 @@ void DispatchPost(AccountService& service, const httplib::Request& request, http
     if (operation == "register")
         service.Register(body, response);
     else if (operation == "login")
-        service.Login(body, response);
+        service.Login(body, request.remote_addr, response);
     else if (operation == "token")
         service.Token(body, response);
     else if (operation == "checkToken")
@@ -142,13 +166,15 @@ void AddUnconfiguredRoutes(httplib::Server& server) {
 } // namespace
 
 void AddAccountRoutes(httplib::Server& server, const AccountRoutesConfig& config) {
-    AddHangingRoutes(server, config.stopping);
+    if (config.testRoutes)
+        AddHangingRoutes(server, config.stopping);
     if (config.dataFolder.empty())
         return AddUnconfiguredRoutes(server);
 
     const auto service = std::make_shared<AccountService>(config);
-    server.Post(kApiPaths, [service](const httplib::Request& request, httplib::Response& response) {
-        DispatchPost(*service, request, response);
+    const auto maxBody = static_cast<std::size_t>(config.limits.maxAccountBodyBytes);
+    server.Post(kApiPaths, [service, maxBody](const httplib::Request& request, httplib::Response& response) {
+        DispatchPost(*service, maxBody, request, response);
     });
     server.Get(kApiPaths, [service](const httplib::Request& request, httplib::Response& response) {
         if (request.matches[1] == "services")

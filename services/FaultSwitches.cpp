@@ -4,7 +4,7 @@
 
 namespace qm::server {
 
-FaultedPath SplitFaultPrefixes(std::string_view requestPath) {
+FaultedPath SplitFaultPrefixes(std::string_view requestPath, bool testSwitches) {
     FaultedPath result;
     for (;;) {
         if (requestPath.size() < 2 || requestPath.front() != '/')
@@ -13,13 +13,13 @@ FaultedPath SplitFaultPrefixes(std::string_view requestPath) {
         if (end == std::string_view::npos)
             break; // the last segment is the file itself, never a switch
         const std::string_view segment = requestPath.substr(1, end - 1);
-        if (segment == "slow")
+        if (testSwitches && segment == "slow")
             result.faults.slow = true;
-        else if (segment == "drop")
+        else if (testSwitches && segment == "drop")
             result.faults.drop = true;
         else if (segment == "norange")
             result.faults.noRange = true;
-        else if (segment == "flaky")
+        else if (testSwitches && segment == "flaky")
             result.faults.flaky = true;
         else if (segment == "nolength")
             result.faults.noRange = result.faults.noLength = true;

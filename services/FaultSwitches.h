@@ -17,7 +17,9 @@ namespace qm::server {
 //   /flaky/<path>    like /drop/, but only the first `times` cuts of that path (query "times",
 //                    default 1) happen; later answers go through whole: a network that fails for a
 //                    while and then comes back
-// Prefixes combine in any order, e.g. /slow/norange/<path>.
+// Prefixes combine in any order, e.g. /slow/norange/<path>. /slow/, /drop/ and /flaky/ hold or
+// break connections, so they are switches only on a server started for tests; elsewhere they are
+// ordinary folder names.
 struct FaultSwitches {
     bool slow = false;
     bool drop = false;
@@ -34,8 +36,8 @@ struct FaultedPath {
     std::string path; // the request path with the fault prefixes removed
 };
 
-// Splits the fault prefixes off a request path.
-FaultedPath SplitFaultPrefixes(std::string_view requestPath);
+// Splits the fault prefixes off a request path; /slow/, /drop/ and /flaky/ only with testSwitches.
+FaultedPath SplitFaultPrefixes(std::string_view requestPath, bool testSwitches);
 
 // Reads a non-negative decimal query value; nullopt when it is absent or not a number.
 std::optional<std::uint64_t> ParseCount(std::string_view text);

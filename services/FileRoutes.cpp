@@ -54,11 +54,17 @@ std::string LastModified(const std::filesystem::path& file) {
     return text;
 }
 
-// Only paths on this server may be redirect targets, so the server can never be used to bounce
-// a client somewhere else ("//host" and "/\host" name other hosts in some clients).
+// The longest a slow transfer may take: it holds a worker all the while.
+constexpr std::uint64_t kSlowestSeconds = 60;
+
+// Only plain paths on this server may be redirect targets, so the server can never be used to
+// bounce a client somewhere else: "//host" and "/\host" name other hosts, and browsers drop tabs
+// and line breaks, so "/<TAB>/host" does too. Printable ASCII only, no backslash anywhere.
 bool IsLocalTarget(const std::string& target) {
-    return target.size() >= 1 && target.front() == '/' && target.find("//") != 0 && target.find("/\\") != 0 &&
-           target.find_first_of("\r\n") == std::string::npos;
+    const bool printable =
+        std::all_of(target.begin(), target.end(), [](char c) { return c > ' ' && c < 0x7F; });
+    return printable && !target.empty() && target.front() == '/' && target.find('\\') == std::string::npos &&
+           (target.size() == 1 || target[1] != '/');
 }
 
 class FileRequestHandler {
@@ -89,7 +95,7 @@ public:
 
 private:
     void ServeFile(const httplib::Request& request, httplib::Response& response) const {
-        FaultedPath faulted = SplitFaultPrefixes(request.path);
+        FaultedPath faulted = SplitFaultPrefixes(request.path, config_.testSwitches);
         FaultSwitches& faults = faulted.faults;
         if (const auto rate = ParseCount(request.get_param_value("rate")); rate && *rate > 0)
             faults.bytesPerSecond = *rate;
@@ -98,11 +104,8 @@ private:
             faults.flakyCuts = *times;
 
         const RootedPath target = ResolveUnderRoot(config_.root, faulted.path);
-        if (target.kind == RootedPath::Kind::Forbidden) {
-            response.status = 403;
-            return;
-        }
-        if (target.kind == RootedPath::Kind::Missing) {
+        // Outside the root is answered like nothing there, so nothing can be learnt about outside.
+        if (target.kind != RootedPath::Kind::File) {
             response.status = 404;
             return;
         }
@@ -137,7 +140,8 @@ private:
             response.status = 200;
         }
         if (faults.slow)
-            plan.bytesPerSecond = faults.bytesPerSecond;
+            plan.bytesPerSecond =
+                std::max(faults.bytesPerSecond, (length + kSlowestSeconds - 1) / kSlowestSeconds);
 
         const std::string contentType = ContentTypeFor(target.file);
         if (faults.noLength) {

@@ -2,6 +2,7 @@
 
 #include "services/UsageStore.h"
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -18,6 +19,7 @@ using Json = nlohmann::ordered_json;
 constexpr const char* kJsonType = "application/json; charset=utf-8";
 constexpr const char* kTextType = "text/plain; charset=utf-8";
 constexpr std::size_t kMaxIdLength = 64;
+constexpr int kLongestDelayMs = 60000; // a switched delay holds a worker: keep it short
 
 void AnswerJson(httplib::Response& response, int status, const Json& body) {
     response.status = status;
@@ -61,8 +63,9 @@ private:
 
 class LogService {
 public:
-    LogService(const std::filesystem::path& dataFolder, std::shared_ptr<StopLatch> stopping)
-        : store_(dataFolder / "usage.sqlite"), stopping_(std::move(stopping)) {}
+    LogService(const std::filesystem::path& dataFolder, std::shared_ptr<StopLatch> stopping,
+               std::size_t maxBodyBytes)
+        : store_(dataFolder / "usage.sqlite"), stopping_(std::move(stopping)), maxBodyBytes_(maxBodyBytes) {}
 
     void Ping(httplib::Response& response) {
         if (behaviour_.Get().mode == Behaviour::Mode::Away)
@@ -79,6 +82,11 @@ public:
         const std::string id = request.get_param_value("id");
         if (!ValidId(id)) {
             std::cerr << "log service: refused a text without a valid id\n";
+            return AnswerCode(response, "#03");
+        }
+        if (request.body.size() > maxBodyBytes_) {
+            std::cerr << "log service: refused text " << id << ": larger than " << maxBodyBytes_
+                      << " bytes\n";
             return AnswerCode(response, "#03");
         }
         const UsageShapeResult read = ReadUsageText(request.body);
@@ -129,7 +137,11 @@ public:
         else
             return AnswerJson(response, 400, Json{{"error", "mode 只能是 accept、refuse 或 away"}});
         state.note = body.value("note", std::string());
-        state.delayMs = body.value("delayMs", 0);
+        const auto delay = body.find("delayMs");
+        if (delay != body.end() && !delay->is_number_integer())
+            return AnswerJson(response, 400, Json{{"error", "delayMs 必须是整数"}});
+        state.delayMs = std::clamp(delay == body.end() ? 0 : delay->get<long long>(), 0LL,
+                                   static_cast<long long>(kLongestDelayMs));
         behaviour_.Set(std::move(state));
         AnswerJson(response, 200, Json{{"mode", mode}});
     }
@@ -144,6 +156,7 @@ private:
 
     UsageStore store_;
     std::shared_ptr<StopLatch> stopping_;
+    const std::size_t maxBodyBytes_;
     Behaviour behaviour_;
 };
 
@@ -161,16 +174,18 @@ void AddHangingRoutes(httplib::Server& server, const std::shared_ptr<StopLatch>&
 } // namespace
 
 void AddLogRoutes(httplib::Server& server, const LogRoutesConfig& config) {
-    AddHangingRoutes(server, config.stopping);
+    if (config.testRoutes)
+        AddHangingRoutes(server, config.stopping);
     if (config.dataFolder.empty()) {
         const auto unavailable = [](const httplib::Request&, httplib::Response& response) {
             AnswerJson(response, 503, Json{{"error", "日志服务没有数据目录：启动服务器时请给出 --data DIR"}});
         };
         server.Get("/log/(ping|summary)", unavailable);
-        server.Post("/log/(usage|switch)", unavailable);
+        server.Post(config.testRoutes ? "/log/(usage|switch)" : "/log/usage", unavailable);
         return;
     }
-    const auto service = std::make_shared<LogService>(config.dataFolder, config.stopping);
+    const auto service =
+        std::make_shared<LogService>(config.dataFolder, config.stopping, config.maxBodyBytes);
     server.Get("/log/ping",
                [service](const httplib::Request&, httplib::Response& response) { service->Ping(response); });
     server.Post("/log/usage", [service](const httplib::Request& request, httplib::Response& response) {
@@ -179,9 +194,11 @@ void AddLogRoutes(httplib::Server& server, const LogRoutesConfig& config) {
     server.Get("/log/summary", [service](const httplib::Request&, httplib::Response& response) {
         service->Summary(response);
     });
-    server.Post("/log/switch", [service](const httplib::Request& request, httplib::Response& response) {
-        service->Switch(request, response);
-    });
+    if (config.testRoutes) {
+        server.Post("/log/switch", [service](const httplib::Request& request, httplib::Response& response) {
+            service->Switch(request, response);
+        });
+    }
 }
 
 } // namespace qm::server

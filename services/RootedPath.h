@@ -18,6 +18,8 @@ struct RootedPath {
 
 // Maps a decoded request path ("/a/b.txt") onto a file below `root`. A ".." segment is refused
 // outright, and the file's real location (links followed) must still lie below the real root.
+// Callers answer Forbidden as they answer Missing, so that a link out of the root tells nothing
+// about what lies outside.
 RootedPath ResolveUnderRoot(const std::filesystem::path& root, std::string_view requestPath);
 
 } // namespace qm::server

@@ -31,17 +31,25 @@ std::string RandomSecret() {
 
 std::string SessionBook::OpenSession(const std::string& userName) {
     std::string secret = RandomSecret();
+    const auto now = Clock::now();
     const std::lock_guard lock(mutex_);
-    sessions_[secret] = userName;
+    DropIdleSessions(now);
+    sessions_[secret] = {userName, now};
     return secret;
 }
 
-std::optional<std::string> SessionBook::SessionUser(const std::string& session) const {
+std::optional<std::string> SessionBook::SessionUser(const std::string& session) {
+    const auto now = Clock::now();
     const std::lock_guard lock(mutex_);
     const auto found = sessions_.find(session);
     if (found == sessions_.end())
         return std::nullopt;
-    return found->second;
+    if (now - found->second.lastUse >= sessionIdle_) {
+        sessions_.erase(found);
+        return std::nullopt;
+    }
+    found->second.lastUse = now;
+    return found->second.userName;
 }
 
 std::string SessionBook::IssueToken(const std::string& userName) {
@@ -70,6 +78,10 @@ std::optional<std::string> SessionBook::RedeemToken(const std::string& token) {
     if (Clock::now() >= issued.expires)
         return std::nullopt;
     return issued.userName;
+}
+
+void SessionBook::DropIdleSessions(Clock::time_point now) {
+    std::erase_if(sessions_, [&](const auto& entry) { return now - entry.second.lastUse >= sessionIdle_; });
 }
 
 void SessionBook::DropExpiredTokens(Clock::time_point now) {

@@ -9,16 +9,19 @@
 namespace qm::server {
 
 // Who is logged in to the account service, and the login tokens handed out to them. Kept in
-// memory for the server's lifetime: a restart logs everybody out. Sessions and tokens are 32
-// random bytes written as 64 lower-case hex digits. Safe to use from several threads.
+// memory for the server's lifetime: a restart logs everybody out. A session unused for
+// `sessionIdle` is closed. Sessions and tokens are 32 random bytes written as 64 lower-case hex
+// digits. Safe to use from several threads.
 class SessionBook {
 public:
-    explicit SessionBook(std::chrono::seconds tokenLifetime) : tokenLifetime_(tokenLifetime) {}
+    SessionBook(std::chrono::seconds tokenLifetime, std::chrono::seconds sessionIdle)
+        : tokenLifetime_(tokenLifetime), sessionIdle_(sessionIdle) {}
 
     // A new session secret for the user (the registered spelling of the name).
     std::string OpenSession(const std::string& userName);
-    // The user a session belongs to; nullopt for an unknown one.
-    std::optional<std::string> SessionUser(const std::string& session) const;
+    // The user a session belongs to, which counts as a use of it; nullopt for an unknown or
+    // expired one.
+    std::optional<std::string> SessionUser(const std::string& session);
 
     // A new token for the user, valid for TokenLifetime() from now.
     std::string IssueToken(const std::string& userName);
@@ -37,11 +40,18 @@ private:
         Clock::time_point expires;
     };
 
+    struct OpenedSession {
+        std::string userName;
+        Clock::time_point lastUse;
+    };
+
     void DropExpiredTokens(Clock::time_point now);
+    void DropIdleSessions(Clock::time_point now);
 
     const std::chrono::seconds tokenLifetime_;
+    const std::chrono::seconds sessionIdle_;
     mutable std::mutex mutex_;
-    std::unordered_map<std::string, std::string> sessions_; // secret -> user name
+    std::unordered_map<std::string, OpenedSession> sessions_; // by secret
     std::unordered_map<std::string, IssuedToken> tokens_;
 };
 

@@ -6,7 +6,9 @@
 #include "services/AccountRoutes.h"
 #include "services/ErrorPages.h"
 #include "services/FileRoutes.h"
+#include "services/GuardedServer.h"
 #include "services/LogRoutes.h"
+#include "services/RequestGate.h"
 #include "services/ServerOptions.h"
 
 #include <atomic>
@@ -85,8 +87,11 @@ int main(int argc, char** argv) {
 
     std::signal(SIGPIPE, SIG_IGN);
     StopSignalWatcher stopSignals; // before any thread starts, so that all inherit the mask
+    using qm::server::GuardedServer;
+    using qm::server::InstallRequestGate;
 
-    httplib::Server server;
+    GuardedServer server(options.limits);
+    InstallRequestGate(server, options.limits);
     server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
         std::cerr << request.method << " " << qm::server::LoggedTarget(request.path, request.target) << " -> "
                   << response.status << "\n";
@@ -95,14 +100,16 @@ int main(int argc, char** argv) {
     const auto stopping = std::make_shared<qm::server::StopLatch>();
     // Route groups with fixed paths go here, before the file routes, which match every path.
     try {
-        qm::server::AddAccountRoutes(
-            server, {options.data, std::chrono::seconds(options.tokenLifetimeSeconds), stopping});
-        qm::server::AddLogRoutes(server, {options.data, stopping});
+        qm::server::AddAccountRoutes(server,
+                                     {options.data, std::chrono::seconds(options.tokenLifetimeSeconds),
+                                      stopping, options.testRoutes, options.limits});
+        qm::server::AddLogRoutes(server, {options.data, stopping, options.testRoutes,
+                                          static_cast<std::size_t>(options.limits.maxUsageBodyBytes)});
     } catch (const std::runtime_error& error) {
         std::cerr << "qm-reference-server: " << error.what() << std::endl;
         return 1;
     }
-    qm::server::AddFileRoutes(server, {options.root, options.redirects});
+    qm::server::AddFileRoutes(server, {options.root, options.redirects, options.testRoutes});
 
     int port = options.port;
     if (port == 0) {

@@ -71,6 +71,7 @@ protected:
             std::filesystem::create_directories(files->Path() / dataFolder);
             arguments.insert(arguments.begin(), {"--data", (files->Path() / dataFolder).string()});
         }
+        arguments.push_back("--test-routes"); // for the holding routes
         return std::make_unique<ReferenceServer>(files->Path() / "root", arguments);
     }
     static void UseServer(const ReferenceServer& running) {
@@ -123,6 +124,12 @@ TEST_F(AccountClientTest, RegistersLogsInAndHandsOutTokens) {
 
     // A failed login leaves nobody logged in.
     EXPECT_EQ(ErrorOf([] { CreateBrennikApi()->LoginIDP("Ann", "wrong"); }), "用户名或密码错误");
+    // Too many failures for one name: the service's own message, even for the right password.
+    RegisterAndLogin("Guessed");
+    for (int attempt = 0; attempt < 5; ++attempt)
+        EXPECT_EQ(ErrorOf([] { CreateBrennikApi()->LoginIDP("Guessed", "wrong"); }), "用户名或密码错误");
+    EXPECT_EQ(ErrorOf([] { CreateBrennikApi()->LoginIDP("Guessed", kPassword); }),
+              "登录失败次数过多，请15分钟后再试");
     EXPECT_EQ(CreateBrennikApi()->NewToken().AsString(), "");
     EXPECT_EQ(ErrorOf([] { CreateBrennikApi()->BuildTokenLoginUrl("http://x/?a=1"); }), "未登录");
 

@@ -58,7 +58,8 @@ protected:
         std::string pattern = (fs::temp_directory_path() / "qm-store-site-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         site_ = pattern;
-        server_ = std::make_unique<qm::test::ReferenceServer>(site_);
+        server_ =
+            std::make_unique<qm::test::ReferenceServer>(site_, std::vector<std::string>{"--test-routes"});
         xserver_ = std::make_unique<TXServer>(kScreenWidth, kScreenHeight);
     }
 

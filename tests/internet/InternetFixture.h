@@ -62,8 +62,9 @@ protected:
         WriteBytes(served->File("page.html"), "<html><body>update notes</body></html>\n");
         WriteBytes(served->File("empty.txt"), "");
         server = std::make_unique<ReferenceServer>(
-            served->Path(), std::vector<std::string>{"--redirect", "/old/package.bin=/package.bin",
-                                                     "--redirect", "/old/gone.bin=/gone.bin"});
+            served->Path(),
+            std::vector<std::string>{"--redirect", "/old/package.bin=/package.bin", "--redirect",
+                                     "/old/gone.bin=/gone.bin", "--test-routes"});
     }
     static void TearDownTestSuite() {
         server.reset();

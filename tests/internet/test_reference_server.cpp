@@ -2,11 +2,18 @@
 #include "tests/internet/InternetFixture.h"
 #include "tests/support/ReferenceServer.h"
 
+#include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <nlohmann/json.hpp>
+#include <poll.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace qm::test {
 namespace {
@@ -23,8 +30,9 @@ protected:
         WriteBytes((root / "sub" / "note.txt").string(), "a note");
         WriteBytes((root / "empty.txt").string(), "");
         std::filesystem::create_symlink(outer->Path() / "secret.txt", root / "link.txt");
+        std::filesystem::create_symlink(outer->Path(), root / "outdir");
         server = std::make_unique<ReferenceServer>(
-            root, std::vector<std::string>{"--redirect", "/latest=/sub/note.txt"});
+            root, std::vector<std::string>{"--redirect", "/latest=/sub/note.txt", "--test-routes"});
         data = ReadBytes((root / "data.bin").string());
     }
     static void TearDownTestSuite() {
@@ -141,12 +149,14 @@ TEST_F(ReferenceServerTest, NoLengthSwitchSendsTheWholeFileInChunks) {
 }
 
 TEST_F(ReferenceServerTest, NeverServesFilesOutsideTheRoot) {
-    for (const char* path : {"/../secret.txt", "/sub/../../secret.txt", "/%2e%2e/secret.txt",
-                             "/sub/%2E%2E/../secret.txt", "/link.txt", "/slow/../secret.txt"}) {
+    // A link to an outside folder answers alike whether the file behind it exists or not.
+    for (const char* path :
+         {"/../secret.txt", "/sub/../../secret.txt", "/%2e%2e/secret.txt", "/sub/%2E%2E/../secret.txt",
+          "/link.txt", "/slow/../secret.txt", "/outdir/secret.txt", "/outdir/absent.txt"}) {
         SCOPED_TRACE(path);
         auto refused = Client().Get(path);
         ASSERT_TRUE(refused);
-        EXPECT_EQ(refused->status, 403);
+        EXPECT_EQ(refused->status, 404);
         EXPECT_EQ(refused->body.find("outside the served folder"), std::string::npos);
     }
 }
@@ -173,7 +183,9 @@ TEST_F(ReferenceServerTest, RedirectsToLocalPaths) {
     EXPECT_EQ(requested->get_header_value("Location"), "/data.bin");
 
     for (const char* elsewhere :
-         {"/redirect?to=//other.test/x", "/redirect?to=http://other.test/", "/redirect"}) {
+         {"/redirect?to=//other.test/x", "/redirect?to=http://other.test/", "/redirect",
+          "/redirect?to=/%09/evil.test", "/redirect?to=/%0d%0aSet-Cookie:x", "/redirect?to=/\\evil.test",
+          "/redirect?to=/a\\b"}) {
         SCOPED_TRACE(elsewhere);
         auto refused = Client().Get(elsewhere);
         ASSERT_TRUE(refused);
@@ -233,7 +245,7 @@ TEST_F(ReferenceServerTest, FlakySwitchCutsOnlyTheFirstConnectionsOfAPath) {
 TEST(ReferenceServerLifetimeTest, StopsCleanlyOnTerminateEvenMidTransfer) {
     TTempFolder root;
     WriteBytes(root.File("big.bin"), BinaryBytes(100000, 3));
-    ReferenceServer server(root.Path());
+    ReferenceServer server(root.Path(), {"--test-routes"});
 
     std::atomic<bool> transferStarted{false};
     std::thread reader([&] {
@@ -277,6 +289,290 @@ TEST(ReferenceServerLifetimeTest, RefusesToStartWithoutAFolderToServe) {
     TTempFolder root;
     EXPECT_THROW(ReferenceServer(root.Path() / "missing"), std::runtime_error);
     EXPECT_THROW(ReferenceServer(root.Path(), {"--redirect", "nonsense"}), std::runtime_error);
+}
+
+// A raw connection from a chosen loopback address (any 127.x address reaches 127.0.0.1), for
+// requests no well-behaved client sends.
+class RawConnection {
+public:
+    RawConnection(const char* from, int port) : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &local.sin_addr);
+        sockaddr_in server{};
+        server.sin_family = AF_INET;
+        server.sin_port = htons(static_cast<std::uint16_t>(port));
+        inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
+        if (socket_ < 0 || bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+            connect(socket_, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0)
+            throw std::runtime_error("cannot connect to the reference server");
+    }
+    ~RawConnection() { close(socket_); }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    // False once the server has closed the connection.
+    bool Send(const std::string& bytes) {
+        return send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    }
+    // What the server sends until it closes the connection, or until `longest` has passed.
+    std::string Answer(std::chrono::milliseconds longest = std::chrono::seconds(10)) {
+        std::string answer;
+        const auto deadline = std::chrono::steady_clock::now() + longest;
+        while (std::chrono::steady_clock::now() < deadline) {
+            pollfd waiting{socket_, POLLIN, 0};
+            if (poll(&waiting, 1, 50) <= 0)
+                continue;
+            char buffer[4096];
+            const ssize_t count = recv(socket_, buffer, sizeof buffer, 0);
+            if (count <= 0)
+                break;
+            answer.append(buffer, static_cast<std::size_t>(count));
+        }
+        return answer;
+    }
+    // The status code of the answer's first line; 0 when there is none.
+    int Status(std::chrono::milliseconds longest = std::chrono::seconds(10)) {
+        const std::string answer = Answer(longest);
+        return answer.rfind("HTTP/1.1 ", 0) == 0 ? std::stoi(answer.substr(9, 3)) : 0;
+    }
+
+private:
+    int socket_;
+};
+
+std::string RawRequest(const std::string& method, const std::string& target, const std::string& headers,
+                       const std::string& body = "") {
+    return method + " " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + headers +
+           "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// The account and logging services with small limits, so that their rules show in little time.
+class ReferenceServiceLimitsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(folder.Path() / "data");
+        server = std::make_unique<ReferenceServer>(
+            folder.Path(), std::vector<std::string>{"--data", (folder.Path() / "data").string(),
+                                                    "--header-timeout", "1", "--connections-per-client", "4",
+                                                    "--name-failures", "3", "--address-failures", "5",
+                                                    "--login-window", "3", "--session-idle", "2"});
+    }
+    httplib::Result Post(const std::string& path, const std::string& body,
+                         const char* type = "application/json") {
+        httplib::Client client("127.0.0.1", server->Port());
+        client.set_read_timeout(std::chrono::seconds(20));
+        return client.Post(path.c_str(), body, type);
+    }
+    // The status of a login, and how long it took.
+    std::pair<int, double> Login(const std::string& name, const std::string& password) {
+        const auto start = std::chrono::steady_clock::now();
+        auto answer =
+            Post("/account/login", nlohmann::json{{"userName", name}, {"password", password}}.dump());
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        return {answer ? answer->status : 0, took.count()};
+    }
+    void Register(const std::string& name, const std::string& password) {
+        auto answer =
+            Post("/account/register",
+                 nlohmann::json{{"userName", name}, {"password", password}, {"email", "a@b.test"}}.dump());
+        ASSERT_TRUE(answer);
+        ASSERT_EQ(answer->status, 200) << answer->body;
+    }
+
+    TTempFolder folder;
+    std::unique_ptr<ReferenceServer> server;
+};
+
+TEST(ReferenceServerLifetimeTest, TestRoutesAnswerOnlyWhenSwitchedOn) {
+    TTempFolder root;
+    std::filesystem::create_directories(root.Path() / "data");
+    WriteBytes(root.File("page.txt"), "a page");
+    const std::string data = (root.Path() / "data").string();
+    for (const bool switchedOn : {false, true}) {
+        SCOPED_TRACE(switchedOn ? "with --test-routes" : "without");
+        std::vector<std::string> arguments{"--data", data};
+        if (switchedOn)
+            arguments.push_back("--test-routes");
+        ReferenceServer server(root.Path(), arguments);
+        httplib::Client client("127.0.0.1", server.Port());
+        client.set_read_timeout(std::chrono::seconds(1)); // a held request times out
+        struct Case {
+            bool post;
+            const char* path;
+            int switchedOnStatus; // 0: cut or held, no answer
+        };
+        const Case cases[] = {{false, "/slow/page.txt", 200},
+                              {false, "/drop/page.txt", 0},
+                              {false, "/flaky/page.txt", 0},
+                              {false, "/hang/log/ping", 0},
+                              {false, "/hang/myaccount/loginSend.do", 0},
+                              {true, "/hang/account/login", 0},
+                              {true, "/hang/log/usage", 0},
+                              {true, "/log/switch", 200}};
+        for (const Case& c : cases) {
+            auto answer =
+                c.post ? client.Post(c.path, R"({"mode": "accept", "delayMs": 999999})", "application/json")
+                       : client.Get(c.path);
+            EXPECT_EQ(answer ? answer->status : 0, switchedOn ? c.switchedOnStatus : 404) << c.path;
+        }
+        EXPECT_EQ(client.Get("/norange/page.txt")->status, 200); // harmless: always there
+    }
+}
+
+TEST_F(ReferenceServiceLimitsTest, RefusesOversizedAndMistypedRequests) {
+    const std::string name17k(17 * 1024, 'n');
+    struct Case {
+        const char* what;
+        std::string request;
+        int status;
+    };
+    const Case cases[] = {
+        {"an address of 9 KB", RawRequest("GET", "/x?" + std::string(9 * 1024, 'a'), ""), 414},
+        {"17 KB of header fields", RawRequest("GET", "/x", "X-Filler: " + name17k + "\r\n"), 431},
+        {"a great many header lines",
+         RawRequest("GET", "/x",
+                    [] {
+                        std::string lines;
+                        for (int i = 0; i < 3000; ++i)
+                            lines += "X-A: b\r\n";
+                        return lines;
+                    }()),
+         431},
+        {"an account body of 17 KB",
+         RawRequest("POST", "/account/login", "Content-Type: application/json\r\n",
+                    R"({"userName":")" + name17k + R"("})"),
+         413},
+        {"a statistics text over 1 MB",
+         RawRequest("POST", "/log/usage?id=a", "Content-Type: application/json\r\n",
+                    std::string(1024 * 1024 + 1, ' ')),
+         413},
+        {"a login posted as plain text",
+         RawRequest("POST", "/account/login", "Content-Type: text/plain\r\n",
+                    R"({"userName":"a","password":"b"})"),
+         415},
+        {"a statistics text posted as a form",
+         RawRequest("POST", "/log/usage?id=a", "Content-Type: application/x-www-form-urlencoded\r\n", "{}"),
+         415},
+        {"a login without a content type", RawRequest("POST", "/account/login", "", "{}"), 415},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RawConnection connection("127.0.0.1", server->Port());
+        connection.Send(c.request);
+        EXPECT_EQ(connection.Status(), c.status);
+    }
+}
+
+TEST_F(ReferenceServiceLimitsTest, RegistrationFieldsAreChecked) {
+    Register("  Trimmed  ", "pw");
+    struct Case {
+        nlohmann::json body;
+        int status;
+        const char* error;
+    };
+    const std::string twin = std::string("Trimmed") + '\0' + "x";
+    const Case cases[] = {
+        {{{"userName", " "}, {"password", "p"}, {"email", "@"}}, 400, "用户名不能为空"},
+        {{{"userName", std::string(65, 'n')}, {"password", "p"}, {"email", "a@b.cn"}},
+         400,
+         "用户名不能超过64个字符"},
+        {{{"userName", twin}, {"password", "p"}, {"email", "a@b.cn"}}, 400, "用户名含有无效字符"},
+        {{{"userName", "trimmed"}, {"password", "p"}, {"email", "a@b.cn"}}, 409, "用户名已存在"},
+        {{{"userName", "长名字"}, {"password", std::string(129, 'p')}, {"email", "a@b.cn"}},
+         400,
+         "密码不能超过128个字符"},
+        {{{"userName", "n1"}, {"password", "p"}, {"email", "a@@b.cn"}}, 400, "电子邮件地址无效"},
+        {{{"userName", "n1"}, {"password", "p"}, {"email", "a@bcn"}}, 400, "电子邮件地址无效"},
+        {{{"userName", "n1"}, {"password", "p"}, {"email", std::string(250, 'm') + "@b.cn"}},
+         400,
+         "电子邮件地址不能超过254个字符"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body.dump());
+        auto answer = Post("/account/register", c.body.dump());
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->status, c.status);
+        EXPECT_EQ(nlohmann::json::parse(answer->body).value("error", ""), c.error);
+    }
+    // 64 characters of Chinese are 192 bytes, and allowed.
+    std::string longest;
+    for (int i = 0; i < 64; ++i)
+        longest += "名";
+    Register(longest, std::string(128, 'p'));
+    EXPECT_EQ(Login(" trimmed ", "pw").first, 200);
+}
+
+TEST_F(ReferenceServiceLimitsTest, FailedLoginsLockANameAndAnAddressForTheWindow) {
+    Register("ann", "right");
+    Register("bob", "right");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Login("ann", "wrong").first, 401);
+    auto refused = Post("/account/login", R"({"userName": "ANN", "password": "right"})");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 429);
+    EXPECT_EQ(refused->get_header_value("Retry-After"), "3");
+    EXPECT_EQ(nlohmann::json::parse(refused->body).value("error", ""), "登录失败次数过多，请1分钟后再试");
+    // Another name is still open, until the address has failed 5 times in all.
+    EXPECT_EQ(Login("bob", "right").first, 200);
+    EXPECT_EQ(Login("bob", "wrong").first, 401);
+    EXPECT_EQ(Login("nobody", "wrong").first, 401);
+    EXPECT_EQ(Login("bob", "right").first, 429);
+    // The window slides: once the failures have left it, the right password works and clears them.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+    EXPECT_EQ(Login("ann", "right").first, 200);
+    EXPECT_EQ(Login("ann", "wrong").first, 401);
+    EXPECT_EQ(Login("ann", "wrong").first, 401);
+    EXPECT_EQ(Login("ann", "right").first, 200);
+}
+
+TEST_F(ReferenceServiceLimitsTest, UnknownNamesTakeAsLongAsKnownOnes) {
+    Register("known", "right");
+    std::vector<double> known;
+    std::vector<double> unknown;
+    for (int i = 0; i < 2; ++i) {
+        known.push_back(Login("known", "wrong").second);
+        unknown.push_back(Login("unknown" + std::to_string(i), "wrong").second);
+    }
+    const double fastestKnown = *std::min_element(known.begin(), known.end());
+    const double fastestUnknown = *std::min_element(unknown.begin(), unknown.end());
+    EXPECT_GT(fastestUnknown * 2, fastestKnown) << fastestUnknown << " s against " << fastestKnown << " s";
+}
+
+TEST_F(ReferenceServiceLimitsTest, SessionsEndWhenUnused) {
+    Register("sam", "right");
+    auto login = Post("/account/login", R"({"userName": "sam", "password": "right"})");
+    ASSERT_TRUE(login);
+    const std::string session = nlohmann::json::parse(login->body).value("session", "");
+    const auto token = [&] {
+        return Post("/account/token", nlohmann::json{{"session", session}}.dump())->status;
+    };
+    for (int i = 0; i < 3; ++i) { // each use keeps it open
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        EXPECT_EQ(token(), 200);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    EXPECT_EQ(token(), 401);
+}
+
+TEST_F(ReferenceServiceLimitsTest, SlowClientsAreCutOffAndCappedPerAddress) {
+    std::vector<std::unique_ptr<RawConnection>> slow;
+    for (int i = 0; i < 4; ++i) {
+        slow.push_back(std::make_unique<RawConnection>("127.0.0.1", server->Port()));
+        slow.back()->Send("GET /x HTTP/1.1\r\nHost: x\r\n");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    RawConnection fifth("127.0.0.1", server->Port());
+    fifth.Send(RawRequest("GET", "/x", ""));
+    EXPECT_EQ(fifth.Status(), 503);
+    RawConnection other("127.0.0.2", server->Port());
+    other.Send(RawRequest("GET", "/x", ""));
+    EXPECT_EQ(other.Status(), 404);
+    // The head never ends: the server gives up on it after its deadline of 1 s.
+    for (auto& connection : slow) {
+        connection->Send("X");
+        EXPECT_EQ(connection->Status(std::chrono::seconds(5)), 408);
+    }
 }
 
 } // namespace

@@ -163,7 +163,8 @@ protected:
                       "[Desktop Entry]\nType=Application\nExec=" + recorder.toStdString() + " %u\n");
         server_ = std::make_unique<qm::test::ReferenceServer>(
             dir_.filePath(QStringLiteral("root")).toStdString(),
-            std::vector<std::string>{"--data", dir_.filePath(QStringLiteral("accounts")).toStdString()});
+            std::vector<std::string>{"--data", dir_.filePath(QStringLiteral("accounts")).toStdString(),
+                                     "--test-routes"});
         std::remove(login_test::UsersPath().c_str());
         corvane::Khan().SetHostPlugin(&host_);
     }

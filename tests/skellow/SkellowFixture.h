@@ -54,8 +54,8 @@ protected:
         std::filesystem::create_directories(qm::ConfigPath());
         std::filesystem::create_directories(qm::AppPath() + "Plugins/Appstore");
         std::filesystem::create_directories(Data());
-        server_ =
-            std::make_unique<qm::test::ReferenceServer>(Data(), std::vector<std::string>{"--data", Data()});
+        server_ = std::make_unique<qm::test::ReferenceServer>(
+            Data(), std::vector<std::string>{"--data", Data(), "--test-routes"});
         WriteBranding(server_->BaseURL());
         corvane::Khan().SetHostPlugin(&host_);
     }

@@ -54,7 +54,11 @@ inline std::string Http(const std::string& url, const std::string* postBody = nu
     curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, 20L);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, Collect);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
+    qm::CurlHeaderList headers;
     if (postBody) {
+        if (!qm::AppendCurlHeader(headers, "Content-Type: application/json"))
+            throw std::runtime_error("cannot build the request headers");
+        curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.get());
         curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, postBody->c_str());
         curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE, static_cast<long>(postBody->size()));
     }

@@ -176,7 +176,7 @@ TEST_F(SkellowRequestTest, TheServersAccessLogHoldsNoLoginToken) {
     {
         const TStderrToFile redirect(logFile);
         server = std::make_unique<qm::test::ReferenceServer>(
-            Data(), std::vector<std::string>{"--data", Data() + "/logged"});
+            Data(), std::vector<std::string>{"--data", Data() + "/logged", "--test-routes"});
     }
     WriteBranding(server->BaseURL());
     const std::unique_ptr<qm::IBrennikApi> api = qm::CreateBrennikApi();

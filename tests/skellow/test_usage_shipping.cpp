@@ -20,8 +20,8 @@ protected:
         ASSERT_TRUE(dir_.isValid());
         std::filesystem::create_directories(Folder());
         std::filesystem::create_directories(Data());
-        server_ =
-            std::make_unique<qm::test::ReferenceServer>(Data(), std::vector<std::string>{"--data", Data()});
+        server_ = std::make_unique<qm::test::ReferenceServer>(
+            Data(), std::vector<std::string>{"--data", Data(), "--test-routes"});
     }
 
     std::string Folder() const { return dir_.filePath(QStringLiteral("BKLOG")).toStdString() + "/"; }

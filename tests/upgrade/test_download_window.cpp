@@ -56,7 +56,7 @@ protected:
 
     TTempFolder served_;
     TTempFolder local_;
-    qm::test::ReferenceServer server_{served_.Path()};
+    qm::test::ReferenceServer server_{served_.Path(), {"--test-routes"}};
     std::vector<std::unique_ptr<TTaskObj>> tasks_;
     std::vector<int> reported_;
     TFrmDownload window_;
@@ -350,7 +350,8 @@ TEST_F(DownloadWindowTest, ATransferSurvivesANetworkThatGoesAndComesBack) {
         SCOPED_TRACE(c.name);
         reported_.clear();
         // A server of this case's own, so that it can go away and come back on its port.
-        std::optional<qm::test::ReferenceServer> server(std::in_place, served_.Path());
+        std::optional<qm::test::ReferenceServer> server(std::in_place, served_.Path(),
+                                                        std::vector<std::string>{"--test-routes"});
         const std::string port = std::to_string(server->Port());
         TTaskObj& task = AddTask(c.path, "big.bin", true);
         task.URL = server->URL(std::string("/") + c.path);
@@ -365,7 +366,7 @@ TEST_F(DownloadWindowTest, ATransferSurvivesANetworkThatGoesAndComesBack) {
             QTest::qWait(2500); // the poll finds nobody there
             EXPECT_EQ(Info(), " 网络已断开");
             EXPECT_TRUE(window_.Busy);
-            server.emplace(served_.Path(), std::vector<std::string>{"--port", port});
+            server.emplace(served_.Path(), std::vector<std::string>{"--port", port, "--test-routes"});
         }
         ASSERT_TRUE(WaitUntil([&] { return watchLoss() && Reported(); }, 60000)) << Info();
         EXPECT_TRUE(sawLoss);

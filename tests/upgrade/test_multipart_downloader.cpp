@@ -21,7 +21,7 @@ protected:
         for (const std::size_t size :
              {std::size_t{0}, std::size_t{1}, std::size_t{4}, std::size_t{5}, kLarge})
             Serve("size" + std::to_string(size) + ".bin", BinaryBytes(size, static_cast<unsigned>(size)));
-        server = std::make_unique<ReferenceServer>(served->Path());
+        server = std::make_unique<ReferenceServer>(served->Path(), std::vector<std::string>{"--test-routes"});
     }
     static void TearDownTestSuite() {
         server.reset();

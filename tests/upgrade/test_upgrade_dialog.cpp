@@ -130,7 +130,7 @@ protected:
     TOnline online_{true};
     TTempFolder served_;
     TTempFolder local_;
-    qm::test::ReferenceServer server_{served_.Path()};
+    qm::test::ReferenceServer server_{served_.Path(), {"--test-routes"}};
 };
 
 TEST_F(UpgradeDialogTest, OnlyTheSilentPackageNewerDownloadsHiddenWithoutADialog) {

@@ -57,7 +57,7 @@ protected:
 
     TTempFolder served_;
     TTempFolder local_;
-    qm::test::ReferenceServer server_{served_.Path()};
+    qm::test::ReferenceServer server_{served_.Path(), {"--test-routes"}};
 };
 
 TEST_F(UpgradeRequestTest, OfflineRequestsDoNothingAtAll) {
