@@ -63,17 +63,13 @@ bool PackagePasses(const std::string& file, const TPackageCheck& check, std::str
             return false;
         }
     }
-    const TUpdateKey key = ConfiguredUpdateKey();
-    if (key.setting == TKeySetting::Absent)
-        return true;
-    if (key.setting == TKeySetting::Broken) {
-        reason = key.problem;
-        return false;
-    }
+    const std::optional<TPublicKey> key = UpdateKeyToCheck(reason);
+    if (!key)
+        return reason.empty();
     TSignature signature{};
     if (!FetchSignature(check.URL, file + ".sig", check.Stop, signature, reason))
         return false;
-    if (!FileSignatureMatches(file, signature, key.bytes)) {
+    if (!FileSignatureMatches(file, signature, *key)) {
         reason = "the signature at " + check.URL + ".sig does not match the package";
         return false;
     }

@@ -27,13 +27,9 @@ bool NamesItsDigest(const std::string& descriptorFile, const char* section, std:
 
 bool DescriptorPasses(const std::string& upFile, const std::string& descriptorFile,
                       const std::string& descriptorURL, std::string& reason, corvane::TStopToken* stop) {
-    const TUpdateKey key = ConfiguredUpdateKey();
-    if (key.setting == TKeySetting::Absent)
-        return true;
-    if (key.setting == TKeySetting::Broken) {
-        reason = key.problem;
-        return false;
-    }
+    const std::optional<TPublicKey> key = UpdateKeyToCheck(reason);
+    if (!key)
+        return reason.empty();
     TSignature signature{};
     if (!FetchSignature(descriptorURL, descriptorFile + ".sig", stop, signature, reason))
         return false;
@@ -44,7 +40,7 @@ bool DescriptorPasses(const std::string& upFile, const std::string& descriptorFi
     }
     const QByteArray bytes = input.readAll();
     if (!SignatureMatches(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                          signature, key.bytes)) {
+                          signature, *key)) {
         reason = "the signature at " + descriptorURL + ".sig does not match the descriptor";
         return false;
     }

@@ -18,13 +18,9 @@ constexpr const char* kLocation = "TUIPlugin.REQ_3(const req, res: TBSONDocument
 // With an update key configured, the list's signed text must carry the publisher's signature in
 // the file beside it; false with the reason otherwise (always true without a key).
 bool StoreListSigned(const std::string& file, const std::vector<TStoreEntry>& entries, std::string& reason) {
-    const TUpdateKey key = ConfiguredUpdateKey();
-    if (key.setting == TKeySetting::Absent)
-        return true;
-    if (key.setting == TKeySetting::Broken) {
-        reason = key.problem;
-        return false;
-    }
+    const std::optional<TPublicKey> key = UpdateKeyToCheck(reason);
+    if (!key)
+        return reason.empty();
     const std::string signatureFile = file + ".sig";
     QFile input(QString::fromStdString(signatureFile));
     if (!input.open(QIODevice::ReadOnly)) {
@@ -36,7 +32,7 @@ bool StoreListSigned(const std::string& file, const std::vector<TStoreEntry>& en
         reason = "the signature in " + signatureFile + " is not 128 hex digits";
         return false;
     }
-    if (!SignatureMatches(StoreSignedText(entries), signature, key.bytes)) {
+    if (!SignatureMatches(StoreSignedText(entries), signature, *key)) {
         reason = "the signature in " + signatureFile + " does not match the store list";
         return false;
     }

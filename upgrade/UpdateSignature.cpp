@@ -68,6 +68,15 @@ TUpdateKey ConfiguredUpdateKey() {
     return key;
 }
 
+std::optional<TPublicKey> UpdateKeyToCheck(std::string& refusal) {
+    TUpdateKey key = ConfiguredUpdateKey();
+    if (key.setting == TKeySetting::Broken)
+        refusal = key.problem;
+    if (key.setting != TKeySetting::Valid)
+        return std::nullopt;
+    return key.bytes;
+}
+
 bool ParseSignature(std::string_view text, TSignature& signature) {
     return SodiumReady() && HexToBytes(TrimWhitespace(text), signature);
 }

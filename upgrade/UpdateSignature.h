@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,10 @@ inline constexpr char kUpdatePublicKeyElement[] = "update_publickey";
 
 // Reads the key setting afresh from the branding file. Never throws.
 TUpdateKey ConfiguredUpdateKey();
+
+// The key a signed file must be checked against: nullopt when none is configured (nothing to
+// check: refusal stays empty) or when the setting is broken (refusal says why: refuse the file).
+std::optional<TPublicKey> UpdateKeyToCheck(std::string& refusal);
 
 // True once the signature library is initialised (it is on first use).
 bool SodiumReady();
