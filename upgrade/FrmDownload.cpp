@@ -15,7 +15,6 @@
 #include "upgrade/ResultCodes.h"
 #include "upgrade/RunInstaller.h"
 
-#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
@@ -200,35 +199,20 @@ void TFrmDownload::StartOrFail(const std::string& why) {
 void TFrmDownload::StartTransfer() {
     Busy = true;
     ++transferSerial_;
-    stream_.reset();
     MPHttp->StateFileName = StateFileOf(LocalFile);
+    MPHttp->FileName = LocalFile;
     MPHttp->URL = URL;
     speedClock_.start();
     speedBytes_ = 0;
-    try {
-        // Resume data of the same address beside the partial file (a desk that was closed
-        // mid-transfer) is worth more than starting over.
-        if (MPHttp->Tag == 0 && FileExists(LocalFile) && MPHttp->HasResumableState())
-            MPHttp->Tag = 1;
-        stream_ = std::make_unique<QFile>(QString::fromStdString(LocalFile));
-        if (MPHttp->Tag == 0) {
-            SetInfo(Prefix + "正在创建连接");
-            if (!stream_->open(QIODevice::WriteOnly | QIODevice::Truncate))
-                throw std::runtime_error("cannot create " + LocalFile + ": " +
-                                         stream_->errorString().toStdString());
-            MPHttp->SetFileStream(stream_.get());
-            MPHttp->Start();
-        } else {
-            if (!stream_->open(QIODevice::ReadWrite))
-                throw std::runtime_error("cannot open " + LocalFile + ": " +
-                                         stream_->errorString().toStdString());
-            MPHttp->SetFileStream(stream_.get());
-            MPHttp->Resume();
-        }
-    } catch (...) {
-        MPHttp->SetFileStream(nullptr);
-        stream_.reset();
-        throw;
+    // Resume data of the same address beside the partial file (a desk that was closed
+    // mid-transfer) is worth more than starting over.
+    if (MPHttp->Tag == 0 && FileExists(LocalFile) && MPHttp->HasResumableState())
+        MPHttp->Tag = 1;
+    if (MPHttp->Tag == 0) {
+        SetInfo(Prefix + "正在创建连接");
+        MPHttp->Start();
+    } else {
+        MPHttp->Resume();
     }
 }
 
@@ -242,8 +226,6 @@ void TFrmDownload::AbortQuietly() {
         return;
     }
     MPHttp->Abort();
-    MPHttp->SetFileStream(nullptr);
-    stream_.reset();
 }
 
 void TFrmDownload::ShowProgressTip(std::int64_t received) {
@@ -310,8 +292,6 @@ bool TFrmDownload::RunInstaller(const std::string& file, const std::string& para
 }
 
 void TFrmDownload::MPHttpRequestDone(int code, const std::string& reason) {
-    MPHttp->SetFileStream(nullptr);
-    stream_.reset();
     if (CurrentTask == nullptr || finishing_)
         return;
     if (joined_) {
@@ -569,8 +549,6 @@ void TFrmDownload::imgAbortClick() {
         MPHttp->Abort();
     Busy = false;
     tmr1->stop();
-    MPHttp->SetFileStream(nullptr);
-    stream_.reset();
     for (TTaskObj* task : Queue)
         if (task->IsAppInstall)
             RemoveFile(task->LocalFile);

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-class QFile;
 class QFrame;
 class QLabel;
 class QProgressBar;
@@ -139,7 +138,6 @@ private:
     // "更新" or "下载安装": what the current task does, in failure messages.
     std::string TaskAction() const;
 
-    std::unique_ptr<QFile> stream_;
     QElapsedTimer speedClock_;
     std::int64_t speedBytes_ = 0;
     bool installing_ = false;

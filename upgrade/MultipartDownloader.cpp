@@ -80,21 +80,6 @@ struct TMultipartHttpDownloader::TState {
             Finish(NetworkErrorCode(CURLE_FAILED_INIT, 0), kFailed);
             return;
         }
-        if (resumeFrom)
-            KeepResumeDataWhileAsking();
-    }
-
-    // The owner removes the state file once Resume has read it; until the parts run again, a
-    // process that dies must still find what it held.
-    void KeepResumeDataWhileAsking() {
-        const std::uint64_t startedIn = generation;
-        QMetaObject::invokeMethod(
-            &owner,
-            [this, startedIn] {
-                if (running && generation == startedIn && parts.empty() && resumeFrom)
-                    Save(*resumeFrom);
-            },
-            Qt::QueuedConnection);
     }
 
     void OnFinished(CURL* handle, CURLcode result) {
@@ -321,11 +306,19 @@ struct TMultipartHttpDownloader::TState {
         EndTransfer(kDownloadAborted, kAborted);
     }
 
+    // Opens FileName for a transfer; raises when it cannot be opened.
+    void OpenFile(const char* location) {
+        auto opened = std::make_unique<QFile>(QString::fromStdString(owner.FileName));
+        if (!opened->open(QIODevice::ReadWrite))
+            throw corvane::ETax("Cannot open " + owner.FileName + ": " + opened->errorString().toStdString(),
+                                location);
+        file = std::move(opened);
+    }
+
     void EndTransfer(int code, const std::string& reason) {
         running = false;
         statsTimer.stop();
-        if (file)
-            file->flush();
+        file.reset(); // flushed and closed: the parts have stopped
         Notify([this, code, reason] { emit owner.RequestDone(code, reason); });
     }
 
@@ -408,7 +401,7 @@ struct TMultipartHttpDownloader::TState {
     }
 
     TMultipartHttpDownloader& owner;
-    QFile* file = nullptr; // the caller's; not owned
+    std::unique_ptr<QFile> file; // open while a transfer runs
     TCurlMultiDriver multi;
     QTimer statsTimer;
     std::unique_ptr<TPartRequest> probe; // the first request, while it runs
@@ -427,18 +420,15 @@ TMultipartHttpDownloader::TMultipartHttpDownloader(QObject* parent)
 
 TMultipartHttpDownloader::~TMultipartHttpDownloader() = default;
 
-void TMultipartHttpDownloader::SetFileStream(QFile* file) noexcept {
-    state_->file = file;
-}
-
 void TMultipartHttpDownloader::Start() {
     constexpr const char* location = "TMultipartHttpDownloader.Start";
     if (URL.empty())
         throw corvane::ETax("No URL to download", location);
-    if (!state_->file)
+    if (FileName.empty())
         throw corvane::ETax("No file to download into", location);
     if (state_->running)
         throw corvane::ETax("A transfer is running", location);
+    state_->OpenFile(location);
     state_->Begin(URL, std::nullopt);
 }
 
@@ -452,17 +442,18 @@ void TMultipartHttpDownloader::Resume() {
     constexpr const char* location = "TMultipartHttpDownloader.Resume";
     if (StateFileName.empty())
         throw corvane::ETax("No state file to resume from", location);
-    if (!state_->file)
+    if (FileName.empty())
         throw corvane::ETax("No file to download into", location);
     if (state_->running)
         throw corvane::ETax("A transfer is running", location);
     std::optional<TDownloadState> saved = ReadDownloadState(StateFileName);
     if (!saved)
         throw corvane::ETax("Unreadable state file " + StateFileName, location);
+    state_->OpenFile(location);
     URL = saved->url;
+    // The state file stays until the running transfer writes it anew: a process that dies before
+    // the parts run again must still find what it held.
     state_->Begin(URL, std::move(saved));
-    // Read: from here on the running transfer keeps it.
-    state_->RemoveStateFile();
 }
 
 void TMultipartHttpDownloader::Discard() {

@@ -60,9 +60,10 @@ public:
     // The caller's note of how the next start behaves (0 fresh, 1 resume); the downloader keeps it
     // and never reads it.
     int Tag = 0;
-    // The file the parts write into; opened by the caller (truncated for Start, for writing on the
-    // existing file for Resume) and not owned.
-    void SetFileStream(QFile* file) noexcept;
+    // The file the parts write into. The downloader opens it itself for each transfer (Start
+    // creates it, or empties what it held once the server has answered; Resume writes into what is
+    // there) and closes it when the transfer ends.
+    std::string FileName;
 
     // A part whose request failed with kPartNetworkLost, or ended with an HTTP status other than
     // 206, is left stopped and reported by ThreadRequestDone, for the owner to act on; when false
@@ -73,7 +74,8 @@ public:
     // Raise ETax when the settings do not allow it (no URL, no file, no state file for Pause and
     // Resume, an unreadable state file, Start or Resume while running). Pause without a running
     // transfer does nothing; Abort always ends with RequestDone(503) and deletes the state file.
-    // Resume deletes the state file once it has read it (the running transfer writes it anew).
+    // The state file belongs to the downloader: the running transfer rewrites it, a finished one
+    // deletes it.
     void Start();
     void Pause();
     void Resume();

@@ -3,7 +3,6 @@
 #include "upgrade/MultipartDownloader.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QTimer>
 #include <chrono>
 #include <cstdint>
@@ -18,22 +17,15 @@ namespace qm::test {
 // One transfer driven the way the download window drives it: the caller's file, the downloader
 // and everything it reported. The event loop runs only inside the Wait calls.
 class TDownloadRun {
-    QFile file_; // first, so the downloader goes before it
-
 public:
-    // A fresh file (truncated) for Start, or the existing one opened for writing for Resume.
-    TDownloadRun(const std::string& url, const std::string& target, bool forResume = false)
-        : file_(QString::fromStdString(target)) {
-        file_.open(forResume ? QIODevice::ReadWrite : QIODevice::ReadWrite | QIODevice::Truncate);
+    // The downloader opens target itself: Start makes it anew, Resume writes into what is there.
+    TDownloadRun(const std::string& url, const std::string& target) {
         downloader = std::make_unique<TMultipartHttpDownloader>();
         downloader->URL = url;
         downloader->StateFileName = target + ".Status";
-        downloader->SetFileStream(&file_);
+        downloader->FileName = target;
         QObject::connect(downloader.get(), &TMultipartHttpDownloader::RequestDone,
-                         [this](int code, const std::string& reason) {
-                             done.emplace_back(code, reason);
-                             file_.close(); // as the window does
-                         });
+                         [this](int code, const std::string& reason) { done.emplace_back(code, reason); });
         QObject::connect(
             downloader.get(), &TMultipartHttpDownloader::ShowStats,
             [this](int percent, std::int64_t received) { stats.emplace_back(percent, received); });
@@ -51,10 +43,7 @@ public:
     }
 
     // What a process that dies leaves behind: no pause, no notice, only what is on disk.
-    void Kill() {
-        downloader.reset();
-        file_.close();
-    }
+    void Kill() { downloader.reset(); }
 
     // Runs the event loop until `ready` holds; false when it still does not after `seconds`.
     static bool WaitFor(const std::function<bool()>& ready, int seconds = 60) {

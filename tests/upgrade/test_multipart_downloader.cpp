@@ -142,7 +142,7 @@ TEST_F(DownloaderTest, PauseWritesTheStateAndResumeContinuesFromIt) {
     const std::int64_t saved = SavedBytes(stateFile);
     ASSERT_GT(saved, 0);
 
-    TDownloadRun resumed("", target, true);
+    TDownloadRun resumed("", target);
     resumed.downloader->Resume();
     ASSERT_TRUE(resumed.WaitDone());
     EXPECT_EQ(resumed.done[0].first, kDownloadFinished);
@@ -166,9 +166,9 @@ TEST_F(DownloaderTest, AKilledTransferResumesFromTheStateItWroteWhileRunning) {
     }
     const std::int64_t saved = SavedBytes(stateFile);
 
-    TDownloadRun other(URL("/slow/other.bin"), target, true);
+    TDownloadRun other(URL("/slow/other.bin"), target);
     EXPECT_FALSE(other.downloader->HasResumableState());
-    TDownloadRun resumed(url, target, true);
+    TDownloadRun resumed(url, target);
     ASSERT_TRUE(resumed.downloader->HasResumableState());
     resumed.downloader->Resume();
     ASSERT_TRUE(resumed.WaitDone());
@@ -199,7 +199,7 @@ TEST_F(DownloaderTest, ResumeStartsOverWhenTheServersFileChanged) {
             std::filesystem::last_write_time(served->File("changing.bin")) + std::chrono::hours(1);
         std::filesystem::last_write_time(served->File("changing.bin"), later);
 
-        TDownloadRun resumed("", target, true);
+        TDownloadRun resumed("", target);
         resumed.downloader->Resume();
         ASSERT_TRUE(resumed.WaitDone());
         EXPECT_EQ(resumed.done[0].first, kDownloadFinished);
