@@ -66,7 +66,7 @@ public:
     // cannot be created, another address is being fetched into it) ends at once with state 4.
     void StartNext();
     // Starts (tag 0) or resumes (tag 1) the current transfer; a fresh start that finds resume data
-    // of the same address resumes. Errors close the file again and propagate.
+    // of the same address resumes. Errors (the file cannot be opened) propagate.
     void StartTransfer();
     // Stops the transfer without touching the queue; its end (aborted) is still reported. A task
     // whose file is already being checked or applied is left to end by itself.
