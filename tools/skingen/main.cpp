@@ -1,3 +1,4 @@
+#include "AppIcon.h"
 #include "Backgrounds.h"
 #include "BmpFile.h"
 #include "DeskIcons.h"
@@ -10,6 +11,8 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -78,13 +81,25 @@ void WriteDownloadPictures(const fs::path& folder) {
     SavePng(DrawAbortPicture(), folder / "dl_abort.png");
 }
 
+// The program's icon for the desktop: PNG pictures in the sizes the package installs, and the SVG.
+void WriteAppIcons(const fs::path& folder) {
+    for (const int size : {48, 128, 256}) {
+        SavePng(DrawAppIcon(size), folder / ("quillmere-" + std::to_string(size) + ".png"));
+    }
+    std::ofstream svg(folder / "quillmere.svg", std::ios::binary);
+    svg << AppIconSvg();
+    if (!svg.flush()) {
+        throw std::runtime_error("cannot write " + (folder / "quillmere.svg").string());
+    }
+}
+
 } // namespace
 
 // qm-skingen OUTDIR: draws the sample installation's pictures. OUTDIR/pack receives the pictures
 // for the packed image store, OUTDIR/Pictures those installed as files in the Pictures folder
 // (the tab strip skin, the bench background and the pictures the boot scripts name), and
 // OUTDIR/Plugins/Login/Pictures those of the login dialog, OUTDIR/Plugins/Upgrade/Pictures those of
-// the download window.
+// the download window, OUTDIR/AppIcon the program's icon for the desktop's menus.
 int main(int argc, char* argv[]) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: qm-skingen OUTDIR\n"
@@ -92,7 +107,7 @@ int main(int argc, char* argv[]) {
                              "and OUTDIR/Pictures (loose pictures: PgSkin.bmp, bench.png, icons,\n"
                              "store application icons), OUTDIR/Plugins/Login/Pictures (the login\n"
                              "dialog's pictures) and OUTDIR/Plugins/Upgrade/Pictures (the download\n"
-                             "window's pictures).\n");
+                             "window's pictures), OUTDIR/AppIcon (the program's icon).\n");
         return 2;
     }
     try {
@@ -105,6 +120,8 @@ int main(int argc, char* argv[]) {
         fs::create_directories(loginPictures);
         const fs::path downloadPictures = out / "Plugins" / "Upgrade" / "Pictures";
         fs::create_directories(downloadPictures);
+        const fs::path appIcon = out / "AppIcon";
+        fs::create_directories(appIcon);
 
         WritePackedPictures(pack);
         WriteScriptPictures(pack);
@@ -114,6 +131,7 @@ int main(int argc, char* argv[]) {
         SavePng(DrawBenchBackground(), pictures / "bench.png");
         WriteLoginPictures(loginPictures);
         WriteDownloadPictures(downloadPictures);
+        WriteAppIcons(appIcon);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "qm-skingen: %s\n", error.what());

@@ -1,0 +1,111 @@
+#!/bin/sh
+# Starts the desk from this user's own installation folder, $XDG_DATA_HOME/quillmere (by default
+# ~/.local/share/quillmere). The packaged installation under /opt is not writable by its users, and
+# the desk keeps its configuration, statistics, downloads, logs and store applications beside the
+# program, so each user runs a copy of it:
+# - the first start copies the packaged installation there;
+# - after the package changed (its list of files with their SHA-256 differs from the list the
+#   user's folder was last brought up to date with), every packaged file the user has not changed
+#   is replaced by the new one and missing ones are added. Files the user's own updates changed
+#   (their hash is neither the old nor the new packaged one) are kept, and so is everything that is
+#   the user's own: the settings, the remembered users and the store applications, wherever they are.
+# QUILLMERE_PACKAGE_DIR names another packaged installation (for tests).
+set -u
+
+packaged="${QUILLMERE_PACKAGE_DIR:-/opt/quillmere}"
+case "${XDG_DATA_HOME:-}" in
+/*) data="$XDG_DATA_HOME" ;;
+*) data="${HOME:?}/.local/share" ;; # a relative or empty value is to be ignored
+esac
+installation="$data/quillmere"
+manifest=".package-files"
+
+# fail MESSAGE: tells the user on the terminal and, where a dialog program is at hand, in a dialog
+# (the desk itself cannot show it: it is the desk's folder that is missing).
+fail() {
+    echo "quillmere: $1" >&2
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        if command -v zenity >/dev/null 2>&1; then
+            zenity --error --title="税务工作台" --text="$1" >/dev/null 2>&1
+        elif command -v xmessage >/dev/null 2>&1; then
+            xmessage -center "$1" >/dev/null 2>&1
+        fi
+    fi
+    exit 1
+}
+
+# is_users_own PATH: files the desk writes for its user, never replaced by a package.
+is_users_own() {
+    case "$1" in
+    Config/UserConfig.Xml | Config/AppInstall.sys | Plugins/Login/Porlock.xml) return 0 ;;
+    BKLOG/* | Log/* | Download/* | Apps/*) return 0 ;;
+    esac
+    return 1
+}
+
+# install_file PATH: the packaged file in place of the user's, through a temporary file beside it,
+# so that an interrupted copy never leaves half a program behind.
+install_file() {
+    target="$installation/$1"
+    if ! { mkdir -p "$(dirname "$target")" && cp -p "$packaged/$1" "$target.qm-new.$$" &&
+        mv -f "$target.qm-new.$$" "$target"; } 2>/dev/null; then
+        rm -f "$target.qm-new.$$"
+        fail "无法更新用户安装目录 $installation 中的文件 $1，请检查磁盘空间和目录权限。"
+    fi
+}
+
+# The first start: the whole packaged installation, copied to a temporary folder and renamed, so
+# that a failed copy leaves no half-made installation that a later start would take for complete.
+first_start() {
+    mkdir -p "$data" 2>/dev/null || fail "无法创建用户安装目录 $installation：无法创建 $data，请检查磁盘空间和目录权限。"
+    staging="$(mktemp -d "$data/.quillmere.XXXXXX" 2>/dev/null)" ||
+        fail "无法创建用户安装目录 $installation：$data 不可写，请检查磁盘空间和目录权限。"
+    if ! cp -pR "$packaged/." "$staging/" 2>/dev/null || ! mv "$staging" "$installation" 2>/dev/null; then
+        rm -rf "$staging"
+        fail "无法创建用户安装目录 $installation，请检查磁盘空间和目录权限。"
+    fi
+}
+
+# Brings the user's installation up to the packaged one; the recorded list is written last, so an
+# interrupted run is simply repeated at the next start.
+bring_up_to_date() {
+    recorded="$installation/$manifest"
+    [ -f "$recorded" ] || recorded=/dev/null
+    # One line per packaged file: its new hash, its hash in the recorded list ("-" if none) and its
+    # path (sha256sum's "HASH  PATH" lines, so the path starts at column 67).
+    awk 'FILENAME == ARGV[1] { old[substr($0, 67)] = $1; next }
+         { path = substr($0, 67); print $1, (path in old ? old[path] : "-"), path }' \
+        "$recorded" "$packaged/$manifest" |
+        while read -r new old path; do
+            is_users_own "$path" && continue
+            if [ -f "$installation/$path" ]; then
+                current="$(sha256sum <"$installation/$path" | cut -d' ' -f1)"
+                [ "$current" = "$new" ] && continue
+                [ "$current" = "$old" ] || continue # changed by the user's own update: theirs
+            fi
+            install_file "$path"
+        done || exit 1
+    install_file "$manifest"
+}
+
+if [ ! -x "$packaged/Quillmere" ] || [ ! -f "$packaged/$manifest" ]; then
+    fail "找不到程序安装目录 $packaged，请重新安装 quillmere。"
+fi
+
+# One launcher at a time brings a user's folder up to date; the lock is let go before the desk
+# starts, which has its own single-instance rule.
+lock="$data/.quillmere-launcher.lock"
+if command -v flock >/dev/null 2>&1 && mkdir -p "$data" 2>/dev/null && (: >>"$lock") 2>/dev/null; then
+    exec 9>>"$lock"
+    flock 9
+fi
+if [ ! -e "$installation" ]; then
+    first_start
+elif [ ! -d "$installation" ] || [ ! -w "$installation" ]; then
+    fail "用户安装目录 $installation 不是可写的目录，请检查目录权限。"
+elif ! cmp -s "$packaged/$manifest" "$installation/$manifest"; then
+    bring_up_to_date
+fi
+exec 9>&-
+
+exec "$installation/Quillmere" "$@"
