@@ -37,8 +37,13 @@ TPngPicture::TPngPicture(std::string name, std::string source, QImage decoded)
 
 const QImage& TPngPicture::Pixels() const {
     if (!decoded_) {
-        pixels_ = DecodeForDesk(source_, name_);
+        // A picture that cannot be decoded is told once and then drawn as nothing: the error
+        // reaches the user from a paint, and a second one from the repaint under the message
+        // would stack messages without end.
         decoded_ = true;
+        pixels_ = QImage(size_, QImage::Format_ARGB32);
+        pixels_.fill(Qt::transparent);
+        pixels_ = DecodeForDesk(source_, name_);
     }
     return pixels_;
 }

@@ -26,7 +26,7 @@ public:
     QSize size() const noexcept { return size_; }
 
     // The pixels (Format_ARGB32), decoded now on their first use. Raises EUI for broken compressed
-    // data, and again on every later use.
+    // data, once: later uses answer a transparent picture of the same size.
     const QImage& Pixels() const;
     bool IsDecoded() const noexcept { return decoded_; }
 
