@@ -28,8 +28,8 @@ void DrawCaption(QImage& canvas, const TRect& cell, const TObjText& text, TColor
                      QString::fromStdString(text.Text));
 }
 
-const QImage& TakeNormalImage(TPngPack& pngs, const std::string& name, int sourceLine) {
-    const QImage* image = pngs.TakePNG(name);
+const TPngPicture& TakeNormalImage(TPngPack& pngs, const std::string& name, int sourceLine) {
+    const TPngPicture* image = pngs.TakePNG(name);
     if (image == nullptr)
         throw EAssertionFailed("NorPngFile must exist", "Common\\UIDesign", sourceLine);
     return *image;

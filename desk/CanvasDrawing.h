@@ -10,6 +10,7 @@
 namespace qm {
 
 class TPngPack;
+class TPngPicture;
 
 // Draws image into target on canvas, blending its transparent parts over what is there.
 void DrawImageInto(QImage& canvas, const TRect& target, const QImage& image);
@@ -19,8 +20,8 @@ void DrawImageInto(QImage& canvas, const TRect& target, const QImage& image);
 // and painting again gives the same pixels. Nothing for an empty text.
 void DrawCaption(QImage& canvas, const TRect& cell, const TObjText& text, TColor color);
 
-// The normal image of a widget from pngs. A blank name is a programming error of the widget's
-// creator, reported as an assertion of sourceLine.
-const QImage& TakeNormalImage(TPngPack& pngs, const std::string& name, int sourceLine);
+// The normal picture of a widget from pngs (decoded when drawn). A blank name is a programming error of the
+// widget's creator, reported as an assertion of sourceLine.
+const TPngPicture& TakeNormalImage(TPngPack& pngs, const std::string& name, int sourceLine);
 
 } // namespace qm

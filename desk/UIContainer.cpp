@@ -122,7 +122,7 @@ void TUIContainer::Compose() {
         QPainter background(&backgroundBitmap_);
         const bool ownPicture = FileExists(backgroundFile_) && corvane::EndsWithText(backgroundFile_, ".png");
         const QImage& picture =
-            *pngs_.TakePNG(ownPicture ? backgroundFile_ : std::string(kDefaultBackground), true);
+            pngs_.TakePNG(ownPicture ? backgroundFile_ : std::string(kDefaultBackground), true)->Pixels();
         // The picture replaces what lies under it, which is what drawing it over a cleared bitmap
         // gives; only the border strips around it are cleared.
         ClearOutside(background, ToQRect(backgroundArea_));
@@ -130,9 +130,9 @@ void TUIContainer::Compose() {
         background.drawImage(ToQRect(backgroundArea_), picture);
         background.setCompositionMode(QPainter::CompositionMode_SourceOver);
         if (!PointsEqual(titleArea_))
-            background.drawImage(ToQRect(titleArea_), *pngs_.TakePNG(kTitleImage));
+            background.drawImage(ToQRect(titleArea_), pngs_.TakePNG(kTitleImage)->Pixels());
         if (!PointsEqual(statusArea_))
-            background.drawImage(ToQRect(statusArea_), *pngs_.TakePNG(kStatusImage));
+            background.drawImage(ToQRect(statusArea_), pngs_.TakePNG(kStatusImage)->Pixels());
     }
     // The canvas starts as a copy of it; the border strips, transparent there, lie outside the
     // background area, so drawing the border now gives the same pixels as drawing it first.
@@ -143,7 +143,7 @@ void TUIContainer::Compose() {
         const int w = canvasBitmap_.width();
         const int h = canvasBitmap_.height();
         const int b = borderWidth_;
-        const QImage& border = *pngs_.TakePNG(kBorderImage);
+        const QImage& border = pngs_.TakePNG(kBorderImage)->Pixels();
         canvas.drawImage(QRect(0, 0, w, b), border);
         canvas.drawImage(QRect(0, 0, b, h), border);
         canvas.drawImage(QRect(w - b, 0, b, h), border);

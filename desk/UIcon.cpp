@@ -11,11 +11,11 @@ constexpr int kNormalImageAssertLine = 403;
 
 void TUIcon::CalcBounds() {
     TPngPack& pngs = Container->Pngs();
-    const QImage& normal = TakeNormalImage(pngs, Icon.NorPngFile, kNormalImageAssertLine);
+    const TPngPicture& normal = TakeNormalImage(pngs, Icon.NorPngFile, kNormalImageAssertLine);
     const int x = X();
     const int y = Y();
     NormalRect = TRect{x, y, x + normal.width(), y + normal.height()};
-    const QImage* hover = pngs.TakePNG(Icon.MovPngFile);
+    const TPngPicture* hover = pngs.TakePNG(Icon.MovPngFile);
     if (hover == nullptr) {
         HoverRect = TRect{};
         Bounds = NormalRect;
@@ -28,16 +28,16 @@ void TUIcon::CalcBounds() {
 void TUIcon::PaintNormal() {
     RestoreBackground();
     DrawImageInto(Container->CanvasBitmap(), NormalRect,
-                  TakeNormalImage(Container->Pngs(), Icon.NorPngFile, kNormalImageAssertLine));
+                  TakeNormalImage(Container->Pngs(), Icon.NorPngFile, kNormalImageAssertLine).Pixels());
 }
 
 void TUIcon::PaintHover() {
     // Without a hover image the normal look stays.
-    const QImage* hover = Container->Pngs().TakePNG(Icon.MovPngFile);
+    const TPngPicture* hover = Container->Pngs().TakePNG(Icon.MovPngFile);
     if (hover == nullptr)
         return;
     RestoreBackground();
-    DrawImageInto(Container->CanvasBitmap(), HoverRect, *hover);
+    DrawImageInto(Container->CanvasBitmap(), HoverRect, hover->Pixels());
 }
 
 } // namespace qm

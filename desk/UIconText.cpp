@@ -14,7 +14,7 @@ constexpr int kCaptionGapBelow = 3;
 
 void TUIconText::CalcBounds() {
     TPngPack& pngs = Container->Pngs();
-    const QImage& normal = TakeNormalImage(pngs, Icon.NorPngFile, kNormalImageAssertLine);
+    const TPngPicture& normal = TakeNormalImage(pngs, Icon.NorPngFile, kNormalImageAssertLine);
     const int x = X();
     const int y = Y();
     NormalIconRect = TRect{x, y, x + normal.width(), y + normal.height()};
@@ -22,7 +22,7 @@ void TUIconText::CalcBounds() {
     const QSize extent = MeasureDeskText(Text, Container->CanvasBitmap());
     NormalTextRect = PlaceCaption(NormalIconRect, extent.width(), extent.height());
 
-    if (const QImage* hover = pngs.TakePNG(Icon.MovPngFile)) {
+    if (const TPngPicture* hover = pngs.TakePNG(Icon.MovPngFile)) {
         HoverIconRect = TRect{x, y, x + hover->width(), y + hover->height()};
         HoverTextRect = PlaceCaption(HoverIconRect, extent.width(), extent.height());
     } else {
@@ -52,17 +52,17 @@ void TUIconText::PaintNormal() {
     RestoreBackground();
     QImage& canvas = Container->CanvasBitmap();
     DrawImageInto(canvas, NormalIconRect,
-                  TakeNormalImage(Container->Pngs(), Icon.NorPngFile, kNormalImageAssertLine));
+                  TakeNormalImage(Container->Pngs(), Icon.NorPngFile, kNormalImageAssertLine).Pixels());
     DrawCaption(canvas, NormalTextRect, Text, Text.ColorNormal);
 }
 
 void TUIconText::PaintHover() {
-    const QImage* hover = Container->Pngs().TakePNG(Icon.MovPngFile);
+    const TPngPicture* hover = Container->Pngs().TakePNG(Icon.MovPngFile);
     if (hover == nullptr)
         return;
     RestoreBackground();
     QImage& canvas = Container->CanvasBitmap();
-    DrawImageInto(canvas, HoverIconRect, *hover);
+    DrawImageInto(canvas, HoverIconRect, hover->Pixels());
     DrawCaption(canvas, HoverTextRect, Text, Text.ColorHover);
 }
 

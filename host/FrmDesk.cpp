@@ -25,7 +25,7 @@ namespace qm {
 namespace {
 
 int ImageWidth(const char* name) {
-    const QImage* image = PngPack().TakePNG(name);
+    const TPngPicture* image = PngPack().TakePNG(name);
     return image != nullptr ? image->width() : 0;
 }
 

@@ -87,9 +87,13 @@ bool CheckChunks(std::string_view data, std::string& error) {
 
 } // namespace
 
-bool CheckPng(std::string_view data, std::string& error) {
+bool CheckPng(std::string_view data, QSize& size, std::string& error) {
     TPngImage png;
-    return BeginRead(data, png, error) && CheckChunks(data, error);
+    if (!BeginRead(data, png, error) || !CheckChunks(data, error))
+        return false;
+    // BeginRead has held the size against the pixel limit, far below what an int holds.
+    size = QSize(static_cast<int>(png->width), static_cast<int>(png->height));
+    return true;
 }
 
 bool DecodePng(std::string_view data, QImage& image, std::string& error) {

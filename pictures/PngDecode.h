@@ -15,6 +15,7 @@ bool DecodePng(std::string_view data, QImage& image, std::string& error);
 // Checks without decoding the pixels what DecodePng checks first (signature, header, size against
 // data) and that every chunk up to IEND is complete with a matching checksum. Cheap next to a
 // decode; a picture that passes can still fail DecodePng only with a broken compressed stream.
-bool CheckPng(std::string_view data, std::string& error);
+// Size receives the picture's size from its header.
+bool CheckPng(std::string_view data, QSize& size, std::string& error);
 
 } // namespace qm

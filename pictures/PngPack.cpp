@@ -4,7 +4,6 @@
 #include "common/TextEncoding.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
-#include "pictures/PictureCache.h"
 #include "pictures/PngDecode.h"
 
 #include <algorithm>
@@ -14,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <zlib.h>
 
 namespace qm {
@@ -139,18 +137,6 @@ std::string ReadLooseFile(const std::string& fullName) {
     return bytes;
 }
 
-// The picture of PNG bytes taken from name; a failure is the desk's (EUI).
-QImage DecodeForDesk(std::string_view bytes, const std::string& name) {
-    if (std::optional<QImage> cached = FindCachedPicture(bytes))
-        return std::move(*cached);
-    QImage image;
-    std::string error;
-    if (!DecodePng(bytes, image, error))
-        throw corvane::EUI(corvane::FormatText(kImageMalformed, name, error), kTakePngLocation);
-    KeepCachedPicture(bytes, image);
-    return image;
-}
-
 } // namespace
 
 TPngPack::TPngPack(const std::string& baseDir)
@@ -202,11 +188,13 @@ void TPngPack::ReadIndex(std::string_view payload, const std::string& file) {
             RaiseMalformed(file);
         // Names are written in GBK; inside the program they are UTF-8.
         std::string utf8Name = DecodeText(name);
-        // Decoding waits for the first use; what can be checked cheaply is checked here.
+        // Decoding waits until the picture is drawn; what can be checked cheaply is checked here.
         std::string error;
-        if (!CheckPng(data, error))
+        QSize size;
+        if (!CheckPng(data, size, error))
             throw corvane::ETax(corvane::FormatText(kImageMalformed, utf8Name, error), kLoadFileLocation);
-        Append(std::move(utf8Name), std::string(data), QImage(), false);
+        auto picture = std::make_unique<TPngPicture>(utf8Name, std::string(data), size);
+        Append(std::move(utf8Name), std::move(picture));
     }
 }
 
@@ -223,9 +211,8 @@ TPngPack::TEntry* TPngPack::Find(std::string_view name) {
     return found == firstByName_.end() ? nullptr : &images_[found->second];
 }
 
-void TPngPack::Append(std::string name, std::string source, QImage image, bool decoded) {
-    images_.push_back(
-        {std::move(name), std::make_unique<QImage>(std::move(image)), std::move(source), decoded});
+void TPngPack::Append(std::string name, std::unique_ptr<TPngPicture> picture) {
+    images_.push_back({std::move(name), std::move(picture)});
     try {
         firstByName_.try_emplace(FoldedName(images_.back().name), images_.size() - 1);
     } catch (...) {
@@ -234,42 +221,30 @@ void TPngPack::Append(std::string name, std::string source, QImage image, bool d
     }
 }
 
-void TPngPack::EnsureDecoded(TEntry& entry) {
-    if (entry.decoded)
-        return;
-    *entry.image = DecodeForDesk(entry.source, entry.name);
-    entry.decoded = true;
-}
-
 void TPngPack::Reload(TEntry& entry, const std::string& fullName) {
     std::string bytes = ReadLooseFile(fullName);
-    if (bytes == entry.source) {
-        EnsureDecoded(entry);
-        return;
-    }
-    // In place: whoever holds the image sees the new picture.
-    *entry.image = DecodeForDesk(bytes, fullName);
-    entry.source = std::move(bytes);
-    entry.decoded = true;
+    if (bytes == entry.picture->Source())
+        return; // the same picture, decoded when it is drawn
+    // In place: whoever holds the picture sees the new one.
+    QImage image = DecodeForDesk(bytes, fullName);
+    entry.picture->Replace(fullName, std::move(bytes), std::move(image));
 }
 
-const QImage* TPngPack::TakePNG(const std::string& relaFile, bool reload) {
+const TPngPicture* TPngPack::TakePNG(const std::string& relaFile, bool reload) {
     if (IsBlank(relaFile))
         return nullptr;
     const std::string fullName = ExpandPath(baseDir_, relaFile);
     if (TEntry* entry = Find(relaFile)) {
         if (reload && FileExists(fullName))
             Reload(*entry, fullName);
-        else
-            EnsureDecoded(*entry);
-        return entry->image.get();
+        return entry->picture.get();
     }
     if (!FileExists(fullName))
         throw corvane::EUI(corvane::FormatText(kFileMissing, fullName), kTakePngLocation);
     std::string bytes = ReadLooseFile(fullName);
     QImage image = DecodeForDesk(bytes, fullName);
-    Append(relaFile, std::move(bytes), std::move(image), true);
-    return images_.back().image.get();
+    Append(relaFile, std::make_unique<TPngPicture>(fullName, std::move(bytes), std::move(image)));
+    return images_.back().picture.get();
 }
 
 } // namespace qm

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QImage>
+#include "pictures/PngPicture.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,10 +15,11 @@ inline constexpr std::string_view kPngPackMagic = "Velmora-Tax";
 
 // Serves the desk's PNG images by relative name: from one packed file (many PNG files in one zlib
 // block) and from loose files under a base folder. A packed picture is checked when the pack is
-// loaded but decoded only when it is first taken; every picture is decoded once and kept, and
-// callers get a pointer to an image the store owns. A reload replaces the picture in place, so
-// holders of the pointer see the new picture; a loose file that still holds the bytes the picture
-// came from is not decoded again.
+// loaded, and taking it gives its size; its pixels are decoded only when they are first drawn, then
+// kept. A loose picture is decoded when it is first taken. Callers get a pointer to a picture the
+// store owns. A reload replaces the picture in place, so holders of the pointer see the new
+// picture; a loose file that still holds the bytes the picture came from is not decoded again.
+// Used from the desk's thread only.
 class TPngPack {
 public:
     // BaseDir is kept only when that folder exists.
@@ -30,7 +32,7 @@ public:
     // Replaces the content with the images of a packed file.
     void LoadFile(const std::string& file);
     // nullptr for a blank name.
-    const QImage* TakePNG(const std::string& relaFile, bool reload = false);
+    const TPngPicture* TakePNG(const std::string& relaFile, bool reload = false);
 
     const std::string& BaseDir() const noexcept { return baseDir_; }
     int Count() const noexcept { return static_cast<int>(images_.size()); }
@@ -40,11 +42,8 @@ public:
 private:
     struct TEntry {
         std::string name; // UTF-8
-        // Keeps its address for the store's life; a null picture until it is decoded.
-        std::unique_ptr<QImage> image;
-        // The PNG file the picture is, or is to be, decoded from.
-        std::string source;
-        bool decoded = false;
+        // Keeps its address for the store's life.
+        std::unique_ptr<TPngPicture> picture;
     };
     // The first entry whose name matches, ignoring ASCII case and the kind of folder delimiter.
     TEntry* Find(std::string_view name);
@@ -52,9 +51,7 @@ private:
     void ReadIndex(std::string_view payload, const std::string& file);
 
     // An entry behind earlier ones of the same name stays in the list but is never found.
-    void Append(std::string name, std::string source, QImage image, bool decoded);
-    // Decodes a packed picture on its first use.
-    static void EnsureDecoded(TEntry& entry);
+    void Append(std::string name, std::unique_ptr<TPngPicture> picture);
     // Takes the loose file's picture into the entry, unless the entry already came from these bytes.
     static void Reload(TEntry& entry, const std::string& fullName);
 

@@ -76,8 +76,8 @@ QImage TSampleDesk::Picture(const std::string& name) const {
         return QImage(QString::fromStdString((Dir() / "Pictures" / name).string()));
     qm::TPngPack pack((Dir() / "Pictures").string());
     pack.LoadFile((Dir() / "Config/pngs.sys").string());
-    const QImage* image = pack.TakePNG(name.substr(packed.size()));
-    return image != nullptr ? *image : QImage();
+    const qm::TPngPicture* image = pack.TakePNG(name.substr(packed.size()));
+    return image != nullptr ? image->Pixels() : QImage();
 }
 
 std::unique_ptr<THostProcess> TSampleDesk::Start(const std::string& name) const {

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qm::TPngPack store(folder.Path());
     for (const bool reload : {false, true}) {
         try {
-            const QImage* picture = store.TakePNG("picture.png", reload);
+            const qm::TPngPicture* picture = store.TakePNG("picture.png", reload);
             if (picture == nullptr)
                 std::abort();
         } catch (const corvane::ETax&) {

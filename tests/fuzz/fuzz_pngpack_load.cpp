@@ -60,10 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const corvane::ETax&) {
         // Refusing the input is a correct answer.
     }
-    // Pictures are decoded when first taken; a picture the desk cannot use raises EUI.
+    // Pictures are decoded when first drawn; a picture the desk cannot use raises EUI.
     for (const std::string& name : store.Names()) {
         try {
-            store.TakePNG(name);
+            if (const qm::TPngPicture* picture = store.TakePNG(name);
+                picture != nullptr && picture->Pixels().size() != picture->size())
+                std::abort();
         } catch (const corvane::ETax&) {
         }
     }

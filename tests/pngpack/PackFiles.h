@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../common/TestFiles.h"
+#include "pictures/PngPicture.h"
 #include "tools/pngpack/PackWriter.h"
 
 #include <QBuffer>
@@ -57,9 +58,12 @@ inline std::string MakePack(const std::vector<TPackEntry>& entries) {
     return EncodePackFile(EncodePackPayload(entries));
 }
 
-// Same size, format with alpha, and every pixel equal.
-inline void ExpectSamePicture(const QImage* actual, const QImage& expected) {
-    ASSERT_NE(actual, nullptr);
+// Same size, format with alpha, and every pixel equal once drawn; the size known before drawing
+// is the drawn one.
+inline void ExpectSamePicture(const TPngPicture* picture, const QImage& expected) {
+    ASSERT_NE(picture, nullptr);
+    ASSERT_EQ(picture->size(), expected.size());
+    const QImage* actual = &picture->Pixels();
     ASSERT_EQ(actual->size(), expected.size());
     EXPECT_EQ(actual->format(), QImage::Format_ARGB32);
     for (int y = 0; y < expected.height(); ++y)

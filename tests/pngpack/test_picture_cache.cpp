@@ -49,7 +49,7 @@ protected:
     QImage Take(const std::string& png) {
         WriteBytes(pictures.File("bg.png"), png);
         qm::TPngPack store(pictures.Path().string());
-        return *store.TakePNG("bg.png");
+        return store.TakePNG("bg.png")->Pixels();
     }
 
     TTempFolder cache;

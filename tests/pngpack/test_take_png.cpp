@@ -67,7 +67,7 @@ TEST_F(TakePng, BlankNamesGiveNothingWithoutTouchingTheDisk) {
 TEST_F(TakePng, LooseFileIsLoadedOnceAndCachedUnderTheNameUsed) {
     const QImage pattern = qm::test::PatternImage(9, 4);
     WriteLoose("desk/icons/mail.png", qm::test::EncodePng(pattern));
-    const QImage* mail = store.TakePNG("desk\\icons\\mail.png");
+    const qm::TPngPicture* mail = store.TakePNG("desk\\icons\\mail.png");
     ExpectSamePicture(mail, pattern);
     EXPECT_EQ(store.Count(), 1);
 
@@ -82,7 +82,7 @@ TEST_F(TakePng, LooseFileIsLoadedOnceAndCachedUnderTheNameUsed) {
 TEST_F(TakePng, PackedPictureWinsOverALooseFileUntilAReload) {
     LoadPack({{"bg.png", SolidPng(kRed)}});
     WriteLoose("bg.png", SolidPng(kBlue, 6, 2));
-    const QImage* bg = store.TakePNG("bg.png");
+    const qm::TPngPicture* bg = store.TakePNG("bg.png");
     ExpectSamePicture(bg, SolidImage(kRed));
 
     EXPECT_EQ(store.TakePNG("bg.png", true), bg);
@@ -93,14 +93,14 @@ TEST_F(TakePng, PackedPictureWinsOverALooseFileUntilAReload) {
 
 TEST_F(TakePng, ReloadWithoutALooseFileKeepsThePackedPicture) {
     LoadPack({{"skin\\close.png", SolidPng(kGrey, 5, 5)}});
-    const QImage* close = store.TakePNG("skin\\close.png");
+    const qm::TPngPicture* close = store.TakePNG("skin\\close.png");
     EXPECT_EQ(store.TakePNG("skin\\close.png", true), close);
     ExpectSamePicture(close, SolidImage(kGrey, 5, 5));
 }
 
 TEST_F(TakePng, ReloadOfALooseFileReadsItAgain) {
     WriteLoose("logo.png", SolidPng(kRed));
-    const QImage* logo = store.TakePNG("logo.png");
+    const qm::TPngPicture* logo = store.TakePNG("logo.png");
     WriteLoose("logo.png", SolidPng(kGrey, 2, 7));
     ExpectSamePicture(store.TakePNG("logo.png"), SolidImage(kRed));
     EXPECT_EQ(store.TakePNG("logo.png", true), logo);
@@ -112,19 +112,20 @@ TEST_F(TakePng, ReloadDecodesOnlyWhenTheFileHoldsOtherBytes) {
     const std::string red = SolidPng(kRed, 5, 5);
     LoadPack({{"bg.png", red}});
     WriteLoose("bg.png", red);
-    const QImage* bg = store.TakePNG("bg.png", true);
-    const qint64 packed = bg->cacheKey();
+    const qm::TPngPicture* bg = store.TakePNG("bg.png", true);
+    EXPECT_FALSE(bg->IsDecoded()) << "a reload of the same bytes decodes nothing before drawing";
+    const qint64 packed = bg->Pixels().cacheKey();
     ExpectSamePicture(store.TakePNG("bg.png", true), SolidImage(kRed, 5, 5));
-    EXPECT_EQ(bg->cacheKey(), packed) << "the loose file holds the packed bytes";
+    EXPECT_EQ(bg->Pixels().cacheKey(), packed) << "the loose file holds the packed bytes";
 
     // Same size, other pixels: read again, in place.
     WriteLoose("bg.png", SolidPng(kBlue, 5, 5));
     EXPECT_EQ(store.TakePNG("bg.png", true), bg);
     ExpectSamePicture(bg, SolidImage(kBlue, 5, 5));
-    const qint64 blue = bg->cacheKey();
+    const qint64 blue = bg->Pixels().cacheKey();
     EXPECT_NE(blue, packed);
     store.TakePNG("bg.png", true);
-    EXPECT_EQ(bg->cacheKey(), blue);
+    EXPECT_EQ(bg->Pixels().cacheKey(), blue);
 }
 
 TEST_F(TakePng, MissingLooseFileRaisesWithTheFullName) {
@@ -147,7 +148,7 @@ TEST_F(TakePng, CorruptLooseFileRaisesAndIsNotKept) {
 
 TEST_F(TakePng, FailedReloadKeepsThePicture) {
     LoadPack({{"bg.png", SolidPng(kRed)}});
-    const QImage* bg = store.TakePNG("bg.png");
+    const qm::TPngPicture* bg = store.TakePNG("bg.png");
     WriteLoose("bg.png", "not a picture");
     TakeError("bg.png", true);
     ExpectSamePicture(bg, SolidImage(kRed));

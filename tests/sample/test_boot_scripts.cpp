@@ -219,7 +219,7 @@ protected:
             placed.boxes.push_back(QRectF(at, EstimatedTextSize(doc)));
             return placed;
         }
-        const QImage* picture = qm::PngPack().TakePNG(Text(doc, "png_nor"));
+        const qm::TPngPicture* picture = qm::PngPack().TakePNG(Text(doc, "png_nor"));
         const QRectF icon(at, QSizeF(picture->size()));
         placed.boxes.push_back(icon);
         if (widget.number == 6) {
@@ -293,7 +293,7 @@ TEST_P(SampleBootScripts, NamePicturesFoundInTheInstallation) {
             EXPECT_FALSE(QImage(QString::fromStdString(picture)).isNull()) << picture;
             EXPECT_TRUE(packed.count(fs::path(picture).filename().string())) << picture << " is not packed";
         }
-        const QImage* normal = qm::PngPack().TakePNG(Text(widget.doc, "png_nor"));
+        const qm::TPngPicture* normal = qm::PngPack().TakePNG(Text(widget.doc, "png_nor"));
         if (!Text(widget.doc, "png_mov").empty()) {
             EXPECT_EQ(qm::PngPack().TakePNG(Text(widget.doc, "png_mov"))->size(), normal->size())
                 << "hover picture of " << Text(widget.doc, "png_nor") << " has another size";

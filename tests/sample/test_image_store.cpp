@@ -61,9 +61,10 @@ TEST_F(SampleImageStore, TheStoreOfTheDeskServesEveryEntry) {
     store.LoadFile(file_.string());
     EXPECT_EQ(store.Count(), entryCount_);
     for (const auto& [name, image] : images_) {
-        const QImage* served = store.TakePNG(name);
+        const qm::TPngPicture* served = store.TakePNG(name);
         ASSERT_NE(served, nullptr) << name;
         EXPECT_EQ(served->size(), image.size()) << name;
+        EXPECT_EQ(served->Pixels().size(), image.size()) << name;
     }
 }
 
