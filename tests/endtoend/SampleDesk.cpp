@@ -1,5 +1,6 @@
 #include "SampleDesk.h"
 
+#include "desk/tabs/TaxTabControlTopPanel.h"
 #include "pictures/PngPack.h"
 
 #include <cstdlib>
@@ -25,7 +26,25 @@ std::string RetitledSysConfig(const std::string& title) {
     return std::regex_replace(sample, titleElement, "<app_title>" + title + "</app_title>");
 }
 
+// Where the desk frame puts its page control in the desk container, and how it sets up the strip.
+const QPoint kPageControlAt(3, 18);
+constexpr int kMaxTabLength = 128;
+constexpr int kRightMargin = 2;
+
 } // namespace
+
+qm::test::TStripLayout DeskStrip(const QRect& window) {
+    return {window.width() - 2 * kPageControlAt.x(),
+            qm::TTaxTabControlTopPanel::kHeight,
+            qm::TTaxTabControlTopPanel::kListButtonWidth,
+            kRightMargin,
+            kMaxTabLength,
+            0};
+}
+
+QPoint OnDeskStrip(const QRect& window, QPoint at) {
+    return window.topLeft() + kPageControlAt + at;
+}
 
 TSampleDesk::TSampleDesk(const TXServer& server, const std::string& extraScript,
                          const std::function<void(const fs::path&)>& prepare, bool watchDialogs)

@@ -3,6 +3,7 @@
 #include "HostProcess.h"
 #include "TestInstallation.h"
 #include "XServer.h"
+#include "tests/support/TabStripPoints.h"
 
 #include <QImage>
 #include <QPoint>
@@ -24,6 +25,11 @@ namespace qmtest {
 // they are installed. prepare, when given, sees the installation folder before the host starts.
 // Modal dialogs are recorded and clicked away, unless watchDialogs is false: then they stay up for
 // the test to answer.
+// The desk frame's tab strip as it sets it up in a desk window at window, not scrolled.
+qm::test::TStripLayout DeskStrip(const QRect& window);
+// A point of that strip (strip coordinates) on the screen.
+QPoint OnDeskStrip(const QRect& window, QPoint at);
+
 class TSampleDesk {
 public:
     explicit TSampleDesk(const TXServer& server, const std::string& extraScript = "",

@@ -17,12 +17,7 @@ namespace {
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 800;
 
-// Where the desk frame puts its page control in the desk container, and how it sets up the strip.
-const QPoint kPageControlAt(3, 18);
-constexpr int kMaxTabLength = 128;
-constexpr int kRightMargin = 2;
 constexpr int kStripHeight = qm::TTaxTabControlTopPanel::kHeight;
-constexpr int kListButtonWidth = qm::TTaxTabControlTopPanel::kListButtonWidth;
 // The strip's background column in the skin bitmap.
 constexpr int kSkinBackgroundColumn = 295;
 
@@ -50,11 +45,11 @@ protected:
 
     // The tab strip of the desk's page control in column x of the strip, on screen now.
     bool StripBackgroundAt(const QImage& screen, int x) const {
-        return ShowsColumn(screen, window_.topLeft() + kPageControlAt + QPoint(x, 0), skin_,
-                           kSkinBackgroundColumn, kStripHeight);
+        return ShowsColumn(screen, OnDeskStrip(window_, QPoint(x, 0)), skin_, kSkinBackgroundColumn,
+                           kStripHeight);
     }
     // Halfway along the strip, where no tab reaches while only a few pages are open.
-    int FreeStripX() const { return (window_.width() - 2 * kPageControlAt.x()) / 2; }
+    int FreeStripX() const { return DeskStrip(window_).width / 2; }
     bool StripShown() const { return StripBackgroundAt(server_->Screenshot(), FreeStripX()); }
 
     // The centre of a bench icon, found on the screen by its picture.
@@ -67,17 +62,10 @@ protected:
     }
 
     // The strip as the desk frame sets it up, not scrolled.
-    qm::test::TStripLayout Strip() const {
-        return {window_.width() - 2 * kPageControlAt.x(),
-                kStripHeight,
-                kListButtonWidth,
-                kRightMargin,
-                kMaxTabLength,
-                0};
-    }
+    qm::test::TStripLayout Strip() const { return DeskStrip(window_); }
 
     // A point of the strip (strip coordinates) on the screen.
-    QPoint OnStrip(QPoint at) const { return window_.topLeft() + kPageControlAt + at; }
+    QPoint OnStrip(QPoint at) const { return OnDeskStrip(window_, at); }
     // The middle of visible tab k while the row is not scrolled.
     QPoint TabCentre(int k) const { return OnStrip(qm::test::TabMiddle(Strip(), k)); }
     // Waits until the bench shows the icon again (the bench is the page shown).
@@ -237,7 +225,8 @@ TEST_F(DeskSession, HoverLookEndsWhenThePointerMovesFromATitleButtonOntoThePageC
         const QPoint centre = TitleButtonCentre(window_, button);
         const QRect area =
             QRect(centre - QPoint(picture.width() / 2, picture.height() / 2), picture.size())
-                .intersected(QRect(window_.topLeft(), QSize(window_.width(), kPageControlAt.y())));
+                .intersected(QRect(window_.topLeft(),
+                                   QSize(window_.width(), OnDeskStrip(window_, {}).y() - window_.top())));
         ASSERT_FALSE(area.isEmpty());
         const QImage normal = server_->Screenshot().copy(area);
 

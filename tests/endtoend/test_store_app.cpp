@@ -7,11 +7,14 @@
 #include "ScreenSearch.h"
 #include "tests/support/ReferenceServer.h"
 
+#include <QDate>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <regex>
 #include <thread>
+#include <unistd.h>
 
 namespace qmtest {
 namespace {
@@ -83,7 +86,7 @@ protected:
                     fs::copy_file(fs::path(QM_SAMPLE_IMAGE_DIR) / "Config/brennik.xml",
                                   dir / "Config/brennik.xml");
                 RunShell(std::string(QM_PUBLISH_SCRIPT) + " " + server_->BaseURL() + " " + Quoted(site_) +
-                         " " + Quoted(dir) +
+                         " " + Quoted(dir) + " " + Quoted(QM_TAXNOTES_DIR) +
                          (signedPackages ? " " + std::string(QM_SIGN_FILE) : std::string()) + " >/dev/null");
                 if (!deskUpdateSource)
                     fs::remove(dir / "Upgrade.txt");
@@ -164,17 +167,21 @@ TEST_F(StoreSession, NotInstalledIsInstalledRegisteredAndStartedAndThenRemembere
     ASSERT_TRUE(WaitUntil([&] { return Runs() == "1.0\n"; }, kTimeout)) << Output();
     EXPECT_TRUE(desk_->Host().WaitForOutput("应用(3001)安装结果 3")) << Output();
     EXPECT_TRUE(desk_->Host().WaitForOutput("税务便签 1.0 已启动"));
+    EXPECT_TRUE(desk_->Host().WaitForOutput("税务便签: 便签页面")) << "the installer brought the plug-in";
     EXPECT_NE(ReadWholeFile(desk_->Dir() / "Config/AppInstall.sys").find("[3001]"), std::string::npos);
     EXPECT_FALSE(fs::exists(desk_->Dir() / "Download/3001.run")) << "the installer is deleted after its run";
     EXPECT_TRUE(
         WaitUntil([&] { return xserver_->WindowNamed("正在下载安装\"税务便签\"").isEmpty(); }, kTimeout));
 
-    // The second start runs the remembered script: the registry is not read again.
+    // The second start runs the remembered script: the registry is not read again. The notes page
+    // covers the bench; the bench's tab brings it back.
     fs::remove(desk_->Dir() / "Config/AppInstall.sys");
+    xserver_->Click(OnDeskStrip(window_, qm::test::TabMiddle(DeskStrip(window_), 0)));
     ClickStore();
     ASSERT_TRUE(WaitUntil([&] { return Runs() == "1.0\n1.0\n"; }, kTimeout)) << Output();
     EXPECT_EQ(desk_->Count("应用(3001)运行"), 2);
     EXPECT_EQ(desk_->Count("应用(3001)安装结果"), 1);
+    EXPECT_TRUE(WaitUntil([&] { return desk_->Count("税务便签: 便签页面") == 2; }, kTimeout)) << Output();
 }
 
 TEST_F(StoreSession, UpdateOfferedAsZipReplacesTheFilesAndTheNewMainLuaRuns) {
@@ -185,6 +192,10 @@ TEST_F(StoreSession, UpdateOfferedAsZipReplacesTheFilesAndTheNewMainLuaRuns) {
     EXPECT_TRUE(desk_->Host().WaitForOutput("应用(3001)更新结果 3")) << Output();
     EXPECT_NE(ReadWholeFile(AppFolder() / "main.lua").find("税务便签 1.1 已启动"), std::string::npos);
     EXPECT_NE(ReadWholeFile(AppFolder() / "Upgrade.txt").find("ver=1.1"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(AppFolder() / "TaxNotes.so"),
+              ReadWholeFile(fs::path(QM_TAXNOTES_DIR) / "1.1/TaxNotes.so"))
+        << "the update carries the plug-in with the search box";
+    EXPECT_TRUE(desk_->Host().WaitForOutput("税务便签: 便签页面")) << Output();
     EXPECT_FALSE(fs::exists(desk_->Dir() / "Download/taxnotes.zip")) << "the archive goes after extraction";
     EXPECT_TRUE(DialogGone());
 }
@@ -201,6 +212,36 @@ TEST_F(StoreSession, VersionsThatDifferOnlyInLetterCaseStartWithoutAnyNetworkAcc
     ASSERT_TRUE(WaitUntil([&] { return Runs() == "1.0\n"; }, kTimeout)) << Output();
     EXPECT_FALSE(desk_->Host().OutputContains("更新结果")) << "no update was attempted";
     EXPECT_TRUE(xserver_->WindowNamed(kUpgradeDialog).isEmpty());
+}
+
+// The notes page reads the user's notes kept in the application's folder, and saves a note typed
+// into it at once, beside the ones it read.
+TEST_F(StoreSession, NotesPageRestoresTheSavedNotesAndSavesANoteAdded) {
+    const fs::path notes =
+        fs::path("Apps/3001/Notes") / (std::string(getpwuid(geteuid())->pw_name) + ".json");
+    Start([&](const fs::path& dir) {
+        Install(dir);
+        // The store offers the installed version: no update check.
+        ReplaceInFile(dir / "Plugins/Appstore/Issue.xml", std::regex("ver=\"1\\.1\""), "ver=\"1.0\"");
+        fs::create_directories((dir / notes).parent_path());
+        WriteWholeFile(dir / notes, R"({"notes": [{"date": "2026-05-31", "text": "annual return"}]})");
+    });
+    ClickStore();
+    ASSERT_TRUE(desk_->Host().WaitForOutput("，1 条便签", kTimeout)) << Output();
+
+    xserver_->MoveMouse(window_.center());
+    xserver_->Run("xdotool type --delay 40 'pay VAT'");
+    xserver_->Run("xdotool key Return");
+    const fs::path file = desk_->Dir() / notes;
+    ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(file).find("pay VAT") != std::string::npos; }, kTimeout))
+        << ReadWholeFile(file) << Output();
+    const std::string saved = ReadWholeFile(file);
+    EXPECT_NE(saved.find("\"annual return\""), std::string::npos) << saved;
+    // The new note has the date field's first date: today.
+    EXPECT_NE(saved.find("\"date\": \"" + QDate::currentDate().toString(Qt::ISODate).toStdString()),
+              std::string::npos)
+        << saved;
+    EXPECT_FALSE(fs::exists(file.string() + ".damaged"));
 }
 
 struct TRefusal {
