@@ -10,7 +10,6 @@
 #include "corvane/Errors.h"
 #include "corvane/Khan.h"
 #include "upgrade/Download_EXE.h"
-#include "upgrade/ExtractArchive.h"
 #include "upgrade/FrmDownload.h"
 #include "upgrade/FrmUpgrade.h"
 #include "upgrade/InstallMyappFrm.h"
@@ -98,10 +97,8 @@ int TUpgrade::UpgradeApp(const std::string& id, const std::string& path, const s
     SetCallBackTarget(request, *this);
     corvane::TBSONDocument unused;
     REQ_1(request, unused);
-    int result = WaitForResult(LastResult_, [this] { return ResultMayStillCome(); });
-    // An update unpacked in the background must be complete before the application runs from it.
-    if (result == kStateDone)
-        PumpWhile(ExtractionsPending);
+    // Done (3) is reported only once an unpacked update is wholly in place.
+    const int result = WaitForResult(LastResult_, [this] { return ResultMayStillCome(); });
     std::remove(stateFile.c_str());
     LastResult_ = result;
     return result;

@@ -38,9 +38,4 @@ int WaitForResult(const int& lastResult, const std::function<bool()>& busy,
     }
 }
 
-void PumpWhile(const std::function<bool()>& condition) {
-    while (condition())
-        PumpOnce();
-}
-
 } // namespace qm

@@ -16,7 +16,4 @@ inline constexpr std::chrono::milliseconds kResultIdleLimit{10000};
 int WaitForResult(const int& lastResult, const std::function<bool()>& busy,
                   std::chrono::milliseconds idleLimit = kResultIdleLimit);
 
-// Lets pending UI messages run, 10 ms at a time, while condition() holds.
-void PumpWhile(const std::function<bool()>& condition);
-
 } // namespace qm
