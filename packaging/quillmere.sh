@@ -7,9 +7,11 @@
 # - after the package changed (its list of files with their SHA-256 differs from the list the
 #   user's folder was last brought up to date with), every packaged file the user has not changed
 #   is replaced by the new one and missing ones are added. Files the user's own updates changed
-#   (their hash is neither the old nor the new packaged one) are kept, and so is everything that is
-#   the user's own: the settings, the remembered users and the store applications, wherever they are.
-# QUILLMERE_PACKAGE_DIR names another packaged installation (for tests).
+#   (their hash is neither the old nor the new packaged one) are kept, unless the package is newer
+#   than the version the user's folder has reached; everything that is the user's own (the
+#   settings, the remembered users, the statistics, the store applications) is always kept.
+# QUILLMERE_PACKAGE_DIR names another packaged installation and QUILLMERE_VERSION_READER another
+# reader of program versions (for tests).
 set -u
 
 packaged="${QUILLMERE_PACKAGE_DIR:-/opt/quillmere}"
@@ -19,6 +21,7 @@ case "${XDG_DATA_HOME:-}" in
 esac
 installation="$data/quillmere"
 manifest=".package-files"
+version_reader="${QUILLMERE_VERSION_READER:-/usr/lib/quillmere/qm-file-version}"
 
 # fail MESSAGE: tells the user on the terminal and, where a dialog program is at hand, in a dialog
 # (the desk itself cannot show it: it is the desk's folder that is missing).
@@ -66,14 +69,50 @@ first_start() {
     fi
 }
 
+# recorded_version LIST: the package version a file list records ("" when it records none).
+recorded_version() { sed -n '1s/^#version //p' "$1" 2>/dev/null; }
+
+# version_newer A B: whether the dotted version A is above B, part by part as numbers (0.10 is
+# above 0.9; a missing part counts as 0).
+version_newer() {
+    awk -v a="$1" -v b="$2" 'BEGIN {
+        n = split(a, x, "."); m = split(b, y, "."); if (m > n) n = m
+        for (i = 1; i <= n; i++) if (x[i] + 0 != y[i] + 0) exit !(x[i] + 0 > y[i] + 0)
+        exit 1 }'
+}
+
+# users_version: the version the user's folder has reached: that of the package it was last brought
+# up to, or the one stamped into its program when the user's own update brought a newer program;
+# "" when neither is known (a folder made by hand).
+users_version() {
+    from_package="$(recorded_version "$installation/$manifest")"
+    from_program=""
+    if [ -x "$version_reader" ] && [ -f "$installation/Quillmere" ]; then
+        from_program="$("$version_reader" "$installation/Quillmere" 2>/dev/null)"
+    fi
+    if version_newer "$from_program" "$from_package"; then
+        echo "$from_program"
+    else
+        echo "$from_package"
+    fi
+}
+
 # Brings the user's installation up to the packaged one; the recorded list is written last, so an
 # interrupted run is simply repeated at the next start.
 bring_up_to_date() {
     recorded="$installation/$manifest"
     [ -f "$recorded" ] || recorded=/dev/null
+    # A package newer than what the user's folder has reached brings all of its files; an older or
+    # equal one does not undo the user's own updates. An unknown version never loses the user's files.
+    package_wins=0
+    reached="$(users_version)"
+    if [ -n "$reached" ] && version_newer "$(recorded_version "$packaged/$manifest")" "$reached"; then
+        package_wins=1
+    fi
     # One line per packaged file: its new hash, its hash in the recorded list ("-" if none) and its
     # path (sha256sum's "HASH  PATH" lines, so the path starts at column 67).
-    awk 'FILENAME == ARGV[1] { old[substr($0, 67)] = $1; next }
+    awk '/^#/ { next }
+         FILENAME == ARGV[1] { old[substr($0, 67)] = $1; next }
          { path = substr($0, 67); print $1, (path in old ? old[path] : "-"), path }' \
         "$recorded" "$packaged/$manifest" |
         while read -r new old path; do
@@ -81,7 +120,8 @@ bring_up_to_date() {
             if [ -f "$installation/$path" ]; then
                 current="$(sha256sum <"$installation/$path" | cut -d' ' -f1)"
                 [ "$current" = "$new" ] && continue
-                [ "$current" = "$old" ] || continue # changed by the user's own update: theirs
+                # Changed by the user's own update: theirs, unless the package is newer.
+                [ "$current" = "$old" ] || [ "$package_wins" = 1 ] || continue
             fi
             install_file "$path"
         done || exit 1
