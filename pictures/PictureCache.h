@@ -10,9 +10,10 @@
 // what showing the desk costs. From the cache the pixels are mapped straight from the file, which
 // the system usually still holds in memory.
 //
-// Entries are named by a SHA-256 of the PNG file's bytes, so a changed picture never meets an old
-// entry. A missing, short or foreign entry is simply decoded again; writing one that fails is not
-// an error. The cache is off until a folder is set (the desk program sets one).
+// Entries are named by a digest of the PNG file's chunk table (lengths, types and the CRC each
+// chunk carries), so a changed picture meets no old entry, and naming one never reads the whole
+// file on the desk's thread. A missing, short or foreign entry is simply decoded again; writing one that
+// fails is not an error. The cache is off until a folder is set (the desk program sets one).
 namespace qm {
 
 // Pictures with fewer pixels are decoded as before: they cost less than a file.
