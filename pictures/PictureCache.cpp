@@ -176,6 +176,28 @@ void WriteEntry(const std::string& target, const QImage& decoded) {
 
 } // namespace
 
+namespace {
+
+thread_local TCollectedCacheWrites* collecting = nullptr;
+
+} // namespace
+
+TCollectedCacheWrites::TCollectedCacheWrites() : outer_(std::exchange(collecting, this)) {}
+
+TCollectedCacheWrites::~TCollectedCacheWrites() {
+    collecting = outer_;
+}
+
+void TCollectedCacheWrites::Collect(std::string target, QImage decoded) {
+    entries_.emplace_back(std::move(target), std::move(decoded));
+}
+
+void TCollectedCacheWrites::Write() {
+    for (const auto& [target, decoded] : entries_)
+        WriteEntry(target, decoded);
+    entries_.clear();
+}
+
 void KeepCachedPicture(std::string_view png, const QImage& decoded) {
     if (Folder().empty() || decoded.format() != QImage::Format_ARGB32 ||
         qsizetype{decoded.width()} * decoded.height() < kMinCachedPixels)
@@ -183,6 +205,10 @@ void KeepCachedPicture(std::string_view png, const QImage& decoded) {
     const std::string target = EntryFile(png);
     if (target.empty())
         return;
+    if (collecting != nullptr) {
+        collecting->Collect(target, decoded);
+        return;
+    }
     // Writing megabytes is nothing the user waits for: in a running program it waits until the
     // start is over (an entry not written by then is written on a later start).
     if (QCoreApplication::instance() == nullptr) {

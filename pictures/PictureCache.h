@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Decoded large pictures kept on disk between starts. A desk background is a few dozen kilobytes
 // of PNG but megabytes of pixels: inflating them and touching fresh memory for them is most of
@@ -32,5 +34,23 @@ std::optional<QImage> FindCachedPicture(std::string_view png);
 
 // Keeps the decoded picture of these PNG bytes, when the cache is on and the picture is large.
 void KeepCachedPicture(std::string_view png, const QImage& decoded);
+
+// While one lives, the entries its thread keeps are collected instead of waiting for the desk's
+// timer, and Write() writes them on that thread: a worker decoding pictures hands them over first
+// and writes afterwards. Destroyed unwritten, it drops them (a later start writes them).
+class TCollectedCacheWrites {
+public:
+    TCollectedCacheWrites();
+    ~TCollectedCacheWrites();
+    TCollectedCacheWrites(const TCollectedCacheWrites&) = delete;
+    TCollectedCacheWrites& operator=(const TCollectedCacheWrites&) = delete;
+
+    void Collect(std::string target, QImage decoded);
+    void Write();
+
+private:
+    std::vector<std::pair<std::string, QImage>> entries_;
+    TCollectedCacheWrites* outer_;
+};
 
 } // namespace qm
