@@ -41,7 +41,11 @@ void TFrmBench::FormDestroy() {
 }
 
 std::string TFrmBench::ConfiguredBackground() const {
-    for (TNameValueColl* config : {&userConfig_, &sysConfig_}) {
+    return ConfiguredBenchBackground(userConfig_, sysConfig_);
+}
+
+std::string ConfiguredBenchBackground(TNameValueColl& userConfig, TNameValueColl& sysConfig) {
+    for (TNameValueColl* config : {&userConfig, &sysConfig}) {
         const std::string file = ExpandPath(PicturesPath(), config->ReadString(ConfigKey::BenchBg));
         if (FileExists(file))
             return file;

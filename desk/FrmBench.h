@@ -10,6 +10,10 @@
 
 namespace qm {
 
+// The bench background the configurations name: the user's "bench_bg" when that file exists, else
+// the system's; "" when neither exists.
+std::string ConfiguredBenchBackground(TNameValueColl& userConfig, TNameValueColl& sysConfig);
+
 // The workbench: a painted container without border, title bar or status bar that fills the form,
 // with its background picture taken from the configuration ("bench_bg").
 class TFrmBench : public TFrmBase {

@@ -19,7 +19,6 @@ namespace qm {
 namespace {
 
 constexpr const char* kBorderImage = "border_dot.png";
-constexpr const char* kDefaultBackground = "bg.png";
 constexpr const char* kTitleImage = "top_c.png";
 constexpr const char* kStatusImage = "bottom_c.png";
 
@@ -122,7 +121,7 @@ void TUIContainer::Compose() {
         QPainter background(&backgroundBitmap_);
         const bool ownPicture = FileExists(backgroundFile_) && corvane::EndsWithText(backgroundFile_, ".png");
         const QImage& picture =
-            pngs_.TakePNG(ownPicture ? backgroundFile_ : std::string(kDefaultBackground), true)->Pixels();
+            pngs_.TakePNG(ownPicture ? backgroundFile_ : std::string(kDeskBackground), true)->Pixels();
         // The picture replaces what lies under it, which is what drawing it over a cleared bitmap
         // gives; only the border strips around it are cleared.
         ClearOutside(background, ToQRect(backgroundArea_));

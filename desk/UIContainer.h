@@ -24,6 +24,9 @@ using TUIMouseButtonHandler =
 using TUIMouseMoveHandler = std::function<void(Qt::KeyboardModifiers modifiers, int x, int y)>;
 using TUIDblClickHandler = std::function<void(int x, int y)>;
 
+// The background a container draws when it names no picture of its own.
+inline constexpr char kDeskBackground[] = "bg.png";
+
 // A painted panel: border, stretched background picture, title bar and status bar are composed into
 // an off-screen canvas bitmap, the widgets paint themselves into it, and the panel shows the
 // canvas. The container tracks the widget under the mouse (hover look, hand cursor) and runs a

@@ -9,6 +9,7 @@
 #include "host/ErrorHandler.h"
 #include "host/FrmDesk.h"
 #include "host/InstanceLock.h"
+#include "host/StartupPreload.h"
 #include "host/TaxLua.h"
 #include "pictures/PictureCache.h"
 
@@ -33,8 +34,10 @@ int main(int argc, char** argv) {
     // The invoice plug-in brings the browser engine in later, but the engine's settings must be in
     // place before the application object exists.
     qm::PrepareBrowserEngine();
-    qm::TDeskApplication application(argc, argv);
+    // The cache folder is set before the worker that starts decoding looks into it.
     qm::SetPictureCacheFolder(qm::DefaultPictureCacheFolder());
+    qm::StartStartupPreload();
+    qm::TDeskApplication application(argc, argv);
     qm::TInstanceLock instance(InstanceName());
     if (!instance.Acquired()) {
         qm::ShowInfo("程序已经运行!");

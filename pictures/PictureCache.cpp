@@ -31,10 +31,40 @@ std::string& Folder() {
     return folder;
 }
 
+std::uint32_t BigEndian32(const char* bytes) noexcept {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
+    return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
+}
+
+// The entry of a picture is named by a digest of its chunk table: the file's length and, for every
+// chunk, its length, type and stored CRC (and the header's fields). Each CRC covers its chunk, so a
+// changed picture meets another entry, yet naming it reads a few bytes per chunk instead of the
+// whole file. "" for bytes that are no complete chunk list: such a picture is not cached.
 std::string EntryFile(std::string_view png) {
-    const QByteArray digest = QCryptographicHash::hash(
-        QByteArrayView(png.data(), static_cast<qsizetype>(png.size())), QCryptographicHash::Sha256);
-    return Folder() + "/" + digest.toHex().toStdString() + ".argb";
+    constexpr std::size_t kSignatureSize = 8;
+    constexpr std::size_t kHeaderBodySize = 13;
+    if (png.size() < kSignatureSize)
+        return {};
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    const std::uint64_t total = png.size();
+    digest.addData(QByteArrayView(reinterpret_cast<const char*>(&total), sizeof total));
+    std::size_t at = kSignatureSize;
+    bool ended = false;
+    while (!ended) {
+        if (png.size() - at < 12)
+            return {};
+        const std::uint32_t length = BigEndian32(png.data() + at);
+        if (length > png.size() - at - 12)
+            return {};
+        const std::string_view type = png.substr(at + 4, 4);
+        digest.addData(QByteArrayView(png.data() + at, 8));
+        if (type == "IHDR" && length == kHeaderBodySize)
+            digest.addData(QByteArrayView(png.data() + at + 8, kHeaderBodySize));
+        digest.addData(QByteArrayView(png.data() + at + 8 + length, 4));
+        ended = type == "IEND";
+        at += 12 + std::size_t{length};
+    }
+    return Folder() + "/" + digest.result().toHex().toStdString() + ".argb";
 }
 
 std::size_t EntrySize(std::uint64_t width, std::uint64_t height) {
@@ -100,7 +130,10 @@ std::string DefaultPictureCacheFolder() {
 std::optional<QImage> FindCachedPicture(std::string_view png) {
     if (Folder().empty())
         return std::nullopt;
-    const TFileDescriptor file(open(EntryFile(png).c_str(), O_RDONLY | O_CLOEXEC));
+    const std::string entry = EntryFile(png);
+    if (entry.empty())
+        return std::nullopt;
+    const TFileDescriptor file(open(entry.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
     if (file.Get() < 0 || fstat(file.Get(), &status) != 0 ||
         static_cast<std::size_t>(status.st_size) < sizeof(TEntryHeader))
@@ -143,11 +176,39 @@ void WriteEntry(const std::string& target, const QImage& decoded) {
 
 } // namespace
 
+namespace {
+
+thread_local TCollectedCacheWrites* collecting = nullptr;
+
+} // namespace
+
+TCollectedCacheWrites::TCollectedCacheWrites() : outer_(std::exchange(collecting, this)) {}
+
+TCollectedCacheWrites::~TCollectedCacheWrites() {
+    collecting = outer_;
+}
+
+void TCollectedCacheWrites::Collect(std::string target, QImage decoded) {
+    entries_.emplace_back(std::move(target), std::move(decoded));
+}
+
+void TCollectedCacheWrites::Write() {
+    for (const auto& [target, decoded] : entries_)
+        WriteEntry(target, decoded);
+    entries_.clear();
+}
+
 void KeepCachedPicture(std::string_view png, const QImage& decoded) {
     if (Folder().empty() || decoded.format() != QImage::Format_ARGB32 ||
         qsizetype{decoded.width()} * decoded.height() < kMinCachedPixels)
         return;
     const std::string target = EntryFile(png);
+    if (target.empty())
+        return;
+    if (collecting != nullptr) {
+        collecting->Collect(target, decoded);
+        return;
+    }
     // Writing megabytes is nothing the user waits for: in a running program it waits until the
     // start is over (an entry not written by then is written on a later start).
     if (QCoreApplication::instance() == nullptr) {

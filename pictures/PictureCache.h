@@ -4,15 +4,18 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Decoded large pictures kept on disk between starts. A desk background is a few dozen kilobytes
 // of PNG but megabytes of pixels: inflating them and touching fresh memory for them is most of
 // what showing the desk costs. From the cache the pixels are mapped straight from the file, which
 // the system usually still holds in memory.
 //
-// Entries are named by a SHA-256 of the PNG file's bytes, so a changed picture never meets an old
-// entry. A missing, short or foreign entry is simply decoded again; writing one that fails is not
-// an error. The cache is off until a folder is set (the desk program sets one).
+// Entries are named by a digest of the PNG file's chunk table (lengths, types and the CRC each
+// chunk carries), so a changed picture meets no old entry, and naming one never reads the whole
+// file on the desk's thread. A missing, short or foreign entry is simply decoded again; writing one that
+// fails is not an error. The cache is off until a folder is set (the desk program sets one).
 namespace qm {
 
 // Pictures with fewer pixels are decoded as before: they cost less than a file.
@@ -31,5 +34,23 @@ std::optional<QImage> FindCachedPicture(std::string_view png);
 
 // Keeps the decoded picture of these PNG bytes, when the cache is on and the picture is large.
 void KeepCachedPicture(std::string_view png, const QImage& decoded);
+
+// While one lives, the entries its thread keeps are collected instead of waiting for the desk's
+// timer, and Write() writes them on that thread: a worker decoding pictures hands them over first
+// and writes afterwards. Destroyed unwritten, it drops them (a later start writes them).
+class TCollectedCacheWrites {
+public:
+    TCollectedCacheWrites();
+    ~TCollectedCacheWrites();
+    TCollectedCacheWrites(const TCollectedCacheWrites&) = delete;
+    TCollectedCacheWrites& operator=(const TCollectedCacheWrites&) = delete;
+
+    void Collect(std::string target, QImage decoded);
+    void Write();
+
+private:
+    std::vector<std::pair<std::string, QImage>> entries_;
+    TCollectedCacheWrites* outer_;
+};
 
 } // namespace qm

@@ -230,6 +230,18 @@ void TPngPack::Reload(TEntry& entry, const std::string& fullName) {
     entry.picture->Replace(fullName, std::move(bytes), std::move(image));
 }
 
+void TPngPack::Prepare(const std::string& relaFile) {
+    if (TEntry* entry = Find(relaFile)) {
+        entry->picture->Prepare();
+        return;
+    }
+    try {
+        TakePNG(relaFile);
+    } catch (const std::exception&) {
+        // Nothing was kept: the desk's own TakePNG meets the failure and reports it.
+    }
+}
+
 const TPngPicture* TPngPack::TakePNG(const std::string& relaFile, bool reload) {
     if (IsBlank(relaFile))
         return nullptr;

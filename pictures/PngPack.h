@@ -2,6 +2,7 @@
 
 #include "pictures/PngPicture.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,6 +34,9 @@ public:
     void LoadFile(const std::string& file);
     // nullptr for a blank name.
     const TPngPicture* TakePNG(const std::string& relaFile, bool reload = false);
+    // Decodes now the picture TakePNG(relaFile) would give, so that drawing it later finds its
+    // pixels; a failure is not raised here but when the picture is taken or drawn.
+    void Prepare(const std::string& relaFile);
 
     const std::string& BaseDir() const noexcept { return baseDir_; }
     int Count() const noexcept { return static_cast<int>(images_.size()); }
@@ -66,5 +70,10 @@ private:
 // that cannot be loaded raises to the first caller only; later calls return the store (serving
 // loose files) without loading again.
 TPngPack& PngPack();
+
+// Loads the deliverable's store on a worker thread and prepares there the pictures named in
+// firstDrawn (as TakePNG takes them), then runs afterwards on that thread; PngPack() waits for the
+// store and raises its load failure as it would have. Called once, before the first PngPack().
+void PreloadPngPack(std::vector<std::string> firstDrawn, std::function<void()> afterwards = {});
 
 } // namespace qm

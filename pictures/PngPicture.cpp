@@ -48,6 +48,17 @@ const QImage& TPngPicture::Pixels() const {
     return pixels_;
 }
 
+void TPngPicture::Prepare() const {
+    if (decoded_)
+        return;
+    try {
+        pixels_ = DecodeForDesk(source_, name_);
+        decoded_ = true;
+    } catch (const std::exception&) {
+        // Raised to the desk when it draws the picture.
+    }
+}
+
 void TPngPicture::Replace(std::string name, std::string source, QImage decoded) {
     name_ = std::move(name);
     source_ = std::move(source);

@@ -29,6 +29,9 @@ public:
     // data, once: later uses answer a transparent picture of the same size.
     const QImage& Pixels() const;
     bool IsDecoded() const noexcept { return decoded_; }
+    // Decodes the pixels ahead of their first use (on a worker thread that owns the picture for
+    // now); a failure is left for Pixels() to raise.
+    void Prepare() const;
 
     // The PNG file the picture is, or is to be, decoded from.
     const std::string& Source() const noexcept { return source_; }

@@ -72,6 +72,30 @@ TEST_F(PictureCache, AKeptPictureIsTheOneALaterStartShowsAndOnlyForTheSameBytes)
     EXPECT_EQ(Take(png).pixel(0, 0), (decoded.pixel(0, 0) & 0xFFFFFF00u) | 0x11u) << "blue, the first byte";
     EXPECT_EQ(Take(Encode(LargePicture(8))).pixel(0, 0), LargePicture(8).pixel(0, 0));
     EXPECT_EQ(Entries(cache.Path()).size(), 2u);
+
+    // Entries are named without reading the pixel data, from the chunks' CRCs: pictures of the same
+    // size and file length, whose chunks differ only in their data, still meet entries of their own.
+    const std::string sameLength = Encode(LargePicture(9));
+    ASSERT_EQ(sameLength.size(), Encode(LargePicture(8)).size());
+    EXPECT_EQ(Take(sameLength).pixel(5, 3), LargePicture(9).pixel(5, 3));
+    EXPECT_EQ(Entries(cache.Path()).size(), 3u);
+}
+
+TEST_F(PictureCache, BytesThatAreNoCompleteChunkListAreNeverLookedUpNorKept) {
+    const std::string png = Encode(LargePicture(11));
+    const QImage decoded = Take(png);
+    ASSERT_EQ(Entries(cache.Path()).size(), 1u);
+    const std::pair<const char*, std::string> cases[] = {
+        {"a chunk length beyond the end",
+         png.substr(0, 8) + std::string("\x7f\xff\xff\xff", 4) + png.substr(12)},
+        {"no IEND", png.substr(0, png.size() - 12)},
+    };
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(qm::FindCachedPicture(bytes), std::nullopt);
+        qm::KeepCachedPicture(bytes, decoded);
+        EXPECT_EQ(Entries(cache.Path()).size(), 1u);
+    }
 }
 
 TEST_F(PictureCache, DamagedOrForeignEntriesAreDecodedAgainAndSmallPicturesAreNotKept) {
