@@ -230,6 +230,10 @@ void TPngPack::Reload(TEntry& entry, const std::string& fullName) {
     entry.picture->Replace(fullName, std::move(bytes), std::move(image));
 }
 
+bool TPngPack::Holds(const std::string& relaFile) {
+    return !IsBlank(relaFile) && (Find(relaFile) != nullptr || FileExists(ExpandPath(baseDir_, relaFile)));
+}
+
 const TPngPicture* TPngPack::TakePNG(const std::string& relaFile, bool reload) {
     if (IsBlank(relaFile))
         return nullptr;

@@ -33,6 +33,8 @@ public:
     void LoadFile(const std::string& file);
     // nullptr for a blank name.
     const TPngPicture* TakePNG(const std::string& relaFile, bool reload = false);
+    // Whether TakePNG finds relaFile without raising: a packed or taken entry, or a loose file.
+    bool Holds(const std::string& relaFile);
 
     const std::string& BaseDir() const noexcept { return baseDir_; }
     int Count() const noexcept { return static_cast<int>(images_.size()); }
