@@ -195,8 +195,8 @@ TEST_P(TaxNotesPlugin, SearchOfVersionOneOneNarrowsTheListAndChangesTheNoteFound
 }
 
 INSTANTIATE_TEST_SUITE_P(PublishedVersions, TaxNotesPlugin, ::testing::ValuesIn(kVersions),
-                         [](const ::testing::TestParamInfo<TVersion>& info) {
-                             return std::string("v") + (info.param.search ? "1_1" : "1_0");
+                         [](const ::testing::TestParamInfo<TVersion>& row) {
+                             return std::string("v") + (row.param.search ? "1_1" : "1_0");
                          });
 
 } // namespace
