@@ -4,6 +4,7 @@
 #include "desk/DeskFont.h"
 #include "desk/UIAction.h"
 #include "pictures/PngPack.h"
+#include "pictures/PngPackRatio.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -15,6 +16,22 @@ void DrawImageInto(QImage& canvas, const TRect& target, const QImage& image) {
         return;
     QPainter painter(&canvas);
     painter.drawImage(ToQRect(target), image);
+}
+
+QRect LogicalRect(const QImage& canvas) {
+    return QRect(QPoint(0, 0), canvas.deviceIndependentSize().toSize());
+}
+
+void DrawSameArea(QPainter& painter, const QImage& source, const QRect& area) {
+    const qreal ratio = source.devicePixelRatio();
+    painter.drawImage(
+        QPointF(area.topLeft()), source,
+        QRectF(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio));
+}
+
+void DrawPictureInto(QImage& canvas, const TRect& target, TPngPack& pngs, const std::string& name,
+                     const TPngPicture& picture) {
+    DrawImageInto(canvas, target, PixelsForRatio(pngs, name, picture, canvas.devicePixelRatio()));
 }
 
 void DrawCaption(QImage& canvas, const TRect& cell, const TObjText& text, TColor color) {

@@ -5,7 +5,10 @@
 #include "pictures/Rect.h"
 
 #include <QImage>
+#include <QRect>
 #include <string>
+
+class QPainter;
 
 namespace qm {
 
@@ -14,6 +17,16 @@ class TPngPicture;
 
 // Draws image into target on canvas, blending its transparent parts over what is there.
 void DrawImageInto(QImage& canvas, const TRect& target, const QImage& image);
+
+// The whole canvas in the desk's pixels, which are its device pixels divided by its pixel ratio.
+QRect LogicalRect(const QImage& canvas);
+// Draws the part of source at area (the desk's pixels) to the same place of painter's device;
+// source has the device's pixel ratio.
+void DrawSameArea(QPainter& painter, const QImage& source, const QRect& area);
+
+// Draws the normal picture of a widget, or its double size picture on a canvas of that ratio.
+void DrawPictureInto(QImage& canvas, const TRect& target, TPngPack& pngs, const std::string& name,
+                     const TPngPicture& picture);
 
 // Draws the text of `text` in its font and colour into its measured cell, with a transparent
 // background. Ink that a glyph would put outside the cell is clipped, so that restoring the cell

@@ -1,5 +1,6 @@
 #include "desk/UIAction.h"
 
+#include "desk/CanvasDrawing.h"
 #include "desk/DeskPosition.h"
 #include "desk/UIContainer.h"
 
@@ -24,12 +25,12 @@ void TUIAction::PaintHover() {}
 
 void TUIAction::RestoreBackground() {
     QImage& canvas = Container->CanvasBitmap();
-    const QRect area = ToQRect(Bounds).intersected(canvas.rect());
+    const QRect area = ToQRect(Bounds).intersected(LogicalRect(canvas));
     if (area.isEmpty())
         return;
     QPainter painter(&canvas);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(area.topLeft(), Container->BackgroundBitmap(), area);
+    DrawSameArea(painter, Container->BackgroundBitmap(), area);
 }
 
 void TUIAction::SetState(std::uint8_t state) {

@@ -3,7 +3,9 @@
 #include "common/Paths.h"
 #include "corvane/HandleTable.h"
 #include "corvane/TextCase.h"
+#include "desk/CanvasDrawing.h"
 #include "desk/DeskPosition.h"
+#include "pictures/PngPackRatio.h"
 
 #include <QChildEvent>
 #include <QMouseEvent>
@@ -11,6 +13,8 @@
 #include <QPainter>
 #include <QRegion>
 #include <QResizeEvent>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <exception>
 
@@ -91,19 +95,30 @@ void TUIContainer::CalcAreas() {
     backgroundArea_ = TRect{b, b, w - b, h - b};
 }
 
+int TUIContainer::CanvasRatio() const {
+    // Whole device pixels to the desk's pixel: pictures come at one or two times their size, and a
+    // fractional canvas would blur every edge.
+    return std::max(1, static_cast<int>(std::lround(devicePixelRatioF())));
+}
+
 void TUIContainer::PrepareBitmaps() {
-    const QSize size(width(), height());
+    const int ratio = CanvasRatio();
+    const QSize size = QSize(width(), height()) * ratio;
     // The canvas needs no clearing: composing starts by copying the background over all of it.
-    if (canvasBitmap_.size() != size) {
-        canvasBitmap_ = canvasPixels_.Image(size, QImage::Format_ARGB32_Premultiplied);
-        backgroundBitmap_ = backgroundPixels_.Image(size, QImage::Format_ARGB32_Premultiplied);
+    if (canvasBitmap_.size() != size || canvasBitmap_.devicePixelRatio() != ratio) {
+        // The ratio is set while each new bitmap is its memory's only holder, so nothing is copied.
+        QImage canvas = canvasPixels_.Image(size, QImage::Format_ARGB32_Premultiplied);
+        canvas.setDevicePixelRatio(ratio);
+        canvasBitmap_ = std::move(canvas);
+        QImage background = backgroundPixels_.Image(size, QImage::Format_ARGB32_Premultiplied);
+        background.setDevicePixelRatio(ratio);
+        backgroundBitmap_ = std::move(background);
     }
 }
 
 namespace {
 
-void ClearOutside(QPainter& painter, const QRect& kept) {
-    const QRect all(0, 0, painter.device()->width(), painter.device()->height());
+void ClearOutside(QPainter& painter, const QRect& all, const QRect& kept) {
     const QRegion outside = QRegion(all).subtracted(QRegion(kept));
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     for (const QRect& strip : outside)
@@ -116,22 +131,26 @@ void ClearOutside(QPainter& painter, const QRect& kept) {
 void TUIContainer::Compose() {
     if (canvasBitmap_.width() == 0 || canvasBitmap_.height() == 0)
         return;
+    const double ratio = canvasBitmap_.devicePixelRatio();
+    const auto pixels = [&](const char* name) -> const QImage& {
+        return PixelsForRatio(pngs_, name, *pngs_.TakePNG(name), ratio);
+    };
     {
         // The background, title and status bars are drawn once, into the background bitmap.
         QPainter background(&backgroundBitmap_);
         const bool ownPicture = FileExists(backgroundFile_) && corvane::EndsWithText(backgroundFile_, ".png");
-        const QImage& picture =
-            pngs_.TakePNG(ownPicture ? backgroundFile_ : std::string(kDeskBackground), true)->Pixels();
+        const std::string pictureName = ownPicture ? backgroundFile_ : std::string(kDeskBackground);
+        const QImage& picture = PixelsForRatio(pngs_, pictureName, *pngs_.TakePNG(pictureName, true), ratio);
         // The picture replaces what lies under it, which is what drawing it over a cleared bitmap
         // gives; only the border strips around it are cleared.
-        ClearOutside(background, ToQRect(backgroundArea_));
+        ClearOutside(background, LogicalRect(backgroundBitmap_), ToQRect(backgroundArea_));
         background.setCompositionMode(QPainter::CompositionMode_Source);
         background.drawImage(ToQRect(backgroundArea_), picture);
         background.setCompositionMode(QPainter::CompositionMode_SourceOver);
         if (!PointsEqual(titleArea_))
-            background.drawImage(ToQRect(titleArea_), pngs_.TakePNG(kTitleImage)->Pixels());
+            background.drawImage(ToQRect(titleArea_), pixels(kTitleImage));
         if (!PointsEqual(statusArea_))
-            background.drawImage(ToQRect(statusArea_), pngs_.TakePNG(kStatusImage)->Pixels());
+            background.drawImage(ToQRect(statusArea_), pixels(kStatusImage));
     }
     // The canvas starts as a copy of it; the border strips, transparent there, lie outside the
     // background area, so drawing the border now gives the same pixels as drawing it first.
@@ -139,10 +158,10 @@ void TUIContainer::Compose() {
                 static_cast<std::size_t>(backgroundBitmap_.sizeInBytes()));
     if (showBorder_) {
         QPainter canvas(&canvasBitmap_);
-        const int w = canvasBitmap_.width();
-        const int h = canvasBitmap_.height();
+        const int w = LogicalRect(canvasBitmap_).width();
+        const int h = LogicalRect(canvasBitmap_).height();
         const int b = borderWidth_;
-        const QImage& border = pngs_.TakePNG(kBorderImage)->Pixels();
+        const QImage& border = pixels(kBorderImage);
         canvas.drawImage(QRect(0, 0, w, b), border);
         canvas.drawImage(QRect(0, 0, b, h), border);
         canvas.drawImage(QRect(w - b, 0, b, h), border);
@@ -202,11 +221,13 @@ void TUIContainer::SetHover(TUIAction* widget) {
 }
 
 void TUIContainer::paintEvent(QPaintEvent* event) {
+    // Moved to a screen of another pixel ratio: the canvas is made again for it.
+    if (!canvasBitmap_.isNull() && canvasBitmap_.devicePixelRatio() != CanvasRatio())
+        Rebuild();
     if (canvasBitmap_.isNull())
         return;
     QPainter painter(this);
-    const QRect area = event->rect();
-    painter.drawImage(area.topLeft(), canvasBitmap_, area);
+    DrawSameArea(painter, canvasBitmap_, event->rect());
 }
 
 void TUIContainer::showEvent(QShowEvent* event) {

@@ -66,8 +66,11 @@ public:
     // hidden container only computes its areas and composes when it is shown.
     void Rebuild();
     void CalcAreas();
-    // Makes both bitmaps the container's size, the background one cleared.
+    // Makes both bitmaps the container's size in device pixels (CanvasRatio() to the container's
+    // pixel); their contents are undefined until composed.
     void PrepareBitmaps();
+    // Device pixels of the canvas to one pixel of the container: the screen's ratio, rounded.
+    int CanvasRatio() const;
     void Compose();
     void PaintWidgets();
 
@@ -101,8 +104,9 @@ public:
     const TRect& BackgroundArea() const noexcept { return backgroundArea_; }
     const TRect& ClientArea() const noexcept { return clientArea_; }
 
-    // The complete picture, and the background with title and status bars only. Both objects keep
-    // their address for the container's life (requests hand the background out by handle).
+    // The complete picture, and the background with title and status bars only, in device pixels
+    // with CanvasRatio() as their device pixel ratio, so painters on them use the container's pixels. Both
+    // objects keep their address for the container's life (requests hand the background out by handle).
     QImage& CanvasBitmap() noexcept { return canvasBitmap_; }
     const QImage& CanvasBitmap() const noexcept { return canvasBitmap_; }
     QImage& BackgroundBitmap() noexcept { return backgroundBitmap_; }

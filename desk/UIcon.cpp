@@ -27,8 +27,9 @@ void TUIcon::CalcBounds() {
 
 void TUIcon::PaintNormal() {
     RestoreBackground();
-    DrawImageInto(Container->CanvasBitmap(), NormalRect,
-                  TakeNormalImage(Container->Pngs(), Icon.NorPngFile, kNormalImageAssertLine).Pixels());
+    TPngPack& pngs = Container->Pngs();
+    DrawPictureInto(Container->CanvasBitmap(), NormalRect, pngs, Icon.NorPngFile,
+                    TakeNormalImage(pngs, Icon.NorPngFile, kNormalImageAssertLine));
 }
 
 void TUIcon::PaintHover() {
@@ -37,7 +38,7 @@ void TUIcon::PaintHover() {
     if (hover == nullptr)
         return;
     RestoreBackground();
-    DrawImageInto(Container->CanvasBitmap(), HoverRect, hover->Pixels());
+    DrawPictureInto(Container->CanvasBitmap(), HoverRect, Container->Pngs(), Icon.MovPngFile, *hover);
 }
 
 } // namespace qm

@@ -51,8 +51,9 @@ TRect TUIconText::PlaceCaption(const TRect& iconRect, int textWidth, int textHei
 void TUIconText::PaintNormal() {
     RestoreBackground();
     QImage& canvas = Container->CanvasBitmap();
-    DrawImageInto(canvas, NormalIconRect,
-                  TakeNormalImage(Container->Pngs(), Icon.NorPngFile, kNormalImageAssertLine).Pixels());
+    TPngPack& pngs = Container->Pngs();
+    DrawPictureInto(canvas, NormalIconRect, pngs, Icon.NorPngFile,
+                    TakeNormalImage(pngs, Icon.NorPngFile, kNormalImageAssertLine));
     DrawCaption(canvas, NormalTextRect, Text, Text.ColorNormal);
 }
 
@@ -62,7 +63,7 @@ void TUIconText::PaintHover() {
         return;
     RestoreBackground();
     QImage& canvas = Container->CanvasBitmap();
-    DrawImageInto(canvas, HoverIconRect, hover->Pixels());
+    DrawPictureInto(canvas, HoverIconRect, Container->Pngs(), Icon.MovPngFile, *hover);
     DrawCaption(canvas, HoverTextRect, Text, Text.ColorHover);
 }
 

@@ -1,5 +1,6 @@
 #include "invoice/PluginInvoice.h"
 
+#include "common/BrowserEngine.h"
 #include "corvane/Errors.h"
 #include "corvane/HandleTable.h"
 #include "invoice/FrmInvoice.h"
@@ -29,8 +30,11 @@ TfrmInvoice& TPluginInvoice::Window() {
         throw corvane::EPlugin("发票窗口需要图形界面程序",
                                "TPluginInvoice.REQ_1(const req, res: TBSONDocument)");
     KeepBrowserEngineLoaded();
-    if (!profile_)
+    if (!profile_) {
         profile_ = std::make_unique<QWebEngineProfile>(QStringLiteral("Invoice"));
+        // Servers answer in the desk's language, not the session's.
+        profile_->setHttpAcceptLanguage(QString::fromLatin1(kDeskBrowserLocale));
+    }
     // Until a desk page takes the window in, it belongs to this object (see the destructor).
     auto window = std::make_unique<TfrmInvoice>(*profile_);
     window_ = window.release();

@@ -242,6 +242,10 @@ void TPngPack::Prepare(const std::string& relaFile) {
     }
 }
 
+bool TPngPack::Holds(const std::string& relaFile) {
+    return !IsBlank(relaFile) && (Find(relaFile) != nullptr || FileExists(ExpandPath(baseDir_, relaFile)));
+}
+
 const TPngPicture* TPngPack::TakePNG(const std::string& relaFile, bool reload) {
     if (IsBlank(relaFile))
         return nullptr;

@@ -37,6 +37,8 @@ public:
     // Decodes now the picture TakePNG(relaFile) would give, so that drawing it later finds its
     // pixels; a failure is not raised here but when the picture is taken or drawn.
     void Prepare(const std::string& relaFile);
+    // Whether TakePNG finds relaFile without raising: a packed or taken entry, or a loose file.
+    bool Holds(const std::string& relaFile);
 
     const std::string& BaseDir() const noexcept { return baseDir_; }
     int Count() const noexcept { return static_cast<int>(images_.size()); }

@@ -70,7 +70,8 @@ std::string ServerUsage() {
         "                             (accounts.sqlite, services.json, usage.sqlite); without it\n"
         "                             their routes answer 503\n"
         "  --test-routes              install the routes for tests: /hang/, /slow/, /drop/,\n"
-        "                             /flaky/ and /log/switch (otherwise they answer 404)\n";
+        "                             /flaky/, /log/switch and /echo/headers (otherwise they\n"
+        "                             answer 404)\n";
     for (const NumberOption& option : kNumberOptions) {
         std::string name = std::string("  ") + option.name + " N";
         name.resize(29, ' ');

@@ -4,6 +4,7 @@
 // cleanly on SIGTERM or SIGINT.
 #include "services/AccessLog.h"
 #include "services/AccountRoutes.h"
+#include "services/EchoRoute.h"
 #include "services/ErrorPages.h"
 #include "services/FileRoutes.h"
 #include "services/GuardedServer.h"
@@ -109,6 +110,8 @@ int main(int argc, char** argv) {
         std::cerr << "qm-reference-server: " << error.what() << std::endl;
         return 1;
     }
+    if (options.testRoutes)
+        qm::server::AddEchoRoute(server);
     qm::server::AddFileRoutes(server, {options.root, options.redirects, options.testRoutes});
 
     int port = options.port;

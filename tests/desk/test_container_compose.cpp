@@ -175,5 +175,55 @@ TEST_F(ContainerCompose, HandedOutBitmapsAndTheContainerLeaveTheHandleTableWithI
     EXPECT_FALSE(handles.IsLive(control));
 }
 
+// Run as it is and again with QT_SCALE_FACTOR=2 (see CMakeLists.txt): the canvas follows the screen's
+// pixel ratio, layout stays in the container's pixels, and pictures drawn at twice the size are
+// drawn where they exist.
+TEST_F(ContainerCompose, CanvasFollowsThePixelRatioAndTakesDoubleSizePictures) {
+    WritePng(pictures.File("tile.png"), 20, 10, kRed);
+    WritePng(pictures.File("tile@2x.png"), 40, 20, kBlue);
+    WritePng(pictures.File("tile_mov.png"), 20, 10, kYellow);
+    WritePng(pictures.File("tile_mov@2x.png"), 40, 20, kGreen);
+    auto container = ShownContainer(200, 150);
+    const int ratio = qRound(container->devicePixelRatioF());
+    const bool doubled = ratio >= 2;
+    ASSERT_EQ(ratio, qEnvironmentVariableIntValue("QT_SCALE_FACTOR") >= 2 ? 2 : 1)
+        << "the screen the run asked for";
+    EXPECT_EQ(container->CanvasRatio(), ratio);
+
+    TUIcon& icon = AddIcon(*container, IconDoc(10, 40, "tile.png", "tile_mov.png"), true);
+    AddIconText(*container, IconTextDoc(60, 40, "tile.png", "", 1, ""), true);
+    AddIcon(*container, IconDoc(110, 40, "purple_16x16.png", ""), true); // no double size picture
+    EXPECT_EQ(icon.Bounds, (TRect{10, 40, 30, 50})) << "layout keeps the ordinary picture's size";
+    EXPECT_EQ(container->TitleHeight(), kTitleHeight);
+
+    const QImage& canvas = container->CanvasBitmap();
+    ASSERT_EQ(canvas.size(), QSize(200, 150) * ratio);
+    EXPECT_EQ(canvas.devicePixelRatio(), ratio);
+    EXPECT_EQ(container->BackgroundBitmap().size(), canvas.size());
+    const auto devicePixels = [&](int left, int top, int width, int height) {
+        return QRect(left * ratio, top * ratio, width * ratio, height * ratio);
+    };
+    const auto allOf = [&](const QImage& image, const QRect& area, const QColor& colour) {
+        return CountPixels(image, area, [&](QColor c) { return c != colour; }) == 0;
+    };
+    const QColor normal = doubled ? kBlue : kRed;
+    EXPECT_TRUE(allOf(canvas, devicePixels(10, 40, 20, 10), normal));
+    EXPECT_TRUE(allOf(canvas, devicePixels(60, 40, 20, 10), normal)) << "icons with captions too";
+    EXPECT_TRUE(allOf(canvas, devicePixels(110, 40, 16, 16), kPurple)) << "old pictures are stretched";
+    EXPECT_EQ(canvas.pixelColor(devicePixels(30, 40, 1, 1).topLeft()), kBackgroundColor);
+    EXPECT_TRUE(allOf(canvas, QRect(0, 0, canvas.width(), kBorderWidth * ratio), kBorderColor));
+
+    // Hovering restores the background under the icon in device pixels and draws its hover picture.
+    icon.SetState(1);
+    EXPECT_TRUE(allOf(canvas, devicePixels(10, 40, 20, 10), doubled ? kGreen : kYellow));
+    icon.SetState(0);
+    EXPECT_TRUE(allOf(canvas, devicePixels(10, 40, 20, 10), normal));
+
+    // What the screen gets: the canvas one to one, the bottom right corner included.
+    const QImage shown = container->grab().toImage();
+    ASSERT_EQ(shown.size(), canvas.size());
+    EXPECT_TRUE(DifferingArea(shown.convertToFormat(canvas.format()), canvas).isEmpty());
+}
+
 } // namespace
 } // namespace qm::test

@@ -1,7 +1,12 @@
-// The browser settings of the invoice window: silent mode, no context menus, no new windows.
+// The browser settings of the invoice window: silent mode, no context menus, no new windows, the
+// desk's language.
 #include "InvoiceFixture.h"
+#include "tests/common/TestFiles.h"
+#include "tests/support/ReferenceServer.h"
 
 #include <QApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QStringList>
@@ -186,6 +191,40 @@ TEST_F(InvoiceBrowser, RequestsForNewBrowserWindowsAreRefused) {
     Settle(*opened.browser);
     EXPECT_EQ(VisibleTopLevels(), before);
     EXPECT_EQ(opened.browser->url(), pageUrl) << "the window itself stays on its page";
+}
+
+TEST_F(InvoiceBrowser, SpeaksTheDesksLanguageToPagesAndServers) {
+    TOpened opened = OpenWindow();
+    ASSERT_TRUE(FirstLoadSucceeded(opened));
+
+    // The page's own view of its language, and the formats its date fields are shown in.
+    EXPECT_EQ(RunScript(*opened.browser, QStringLiteral("navigator.language")).toString(),
+              QStringLiteral("zh-CN"));
+    EXPECT_EQ(RunScript(*opened.browser, QStringLiteral("Intl.DateTimeFormat().resolvedOptions().locale"))
+                  .toString(),
+              QStringLiteral("zh-CN"));
+    EXPECT_EQ(RunScript(*opened.browser, QStringLiteral("new Intl.DateTimeFormat(undefined, {year: 'numeric',"
+                                                        " month: '2-digit', day: '2-digit'})"
+                                                        ".format(new Date(2026, 0, 5))"))
+                  .toString(),
+              QStringLiteral("2026/01/05"));
+    EXPECT_EQ(
+        RunScript(*opened.browser, QStringLiteral("document.getElementById('dateFrom').type")).toString(),
+        QStringLiteral("date"))
+        << "the search page's date fields are the browser's own";
+
+    // What a server really receives from the window.
+    qm::test::TTempFolder root;
+    qm::test::ReferenceServer server(root.Path(), {"--test-routes"});
+    QSignalSpy loads(opened.browser, &QWebEngineView::loadFinished);
+    opened.browser->setUrl(QUrl(QString::fromStdString(server.URL("/echo/headers"))));
+    ASSERT_TRUE(loads.wait(30000));
+    ASSERT_TRUE(loads.first().first().toBool());
+    const QString body = RunScript(*opened.browser, QStringLiteral("document.body.innerText")).toString();
+    const QJsonObject headers = QJsonDocument::fromJson(body.toUtf8()).object();
+    ASSERT_FALSE(headers.isEmpty()) << body.toStdString();
+    const QString accepted = headers.value(QStringLiteral("Accept-Language")).toString();
+    EXPECT_TRUE(accepted.startsWith(QStringLiteral("zh-CN"))) << accepted.toStdString();
 }
 
 } // namespace

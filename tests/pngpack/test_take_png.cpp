@@ -1,12 +1,14 @@
 #include "PackFiles.h"
 #include "corvane/Errors.h"
 #include "pictures/PngPack.h"
+#include "pictures/PngPackRatio.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 
-// TakePNG: the packed pictures first, loose files under the base folder for the rest, and reloads.
+// TakePNG: the packed pictures first, loose files under the base folder for the rest, and reloads;
+// the pictures drawn at twice the size for screens of a higher pixel ratio.
 namespace {
 
 using qm::TPngPack;
@@ -166,6 +168,80 @@ TEST_F(TakePng, MissingBaseFolderIsNotKept) {
     } catch (const corvane::EUI& error) {
         EXPECT_EQ(error.Message(), "文件(skin/none.png)不存在！");
     }
+}
+
+struct TDoubleSizeNameCase {
+    const char* name;
+    const char* doubled;
+};
+
+const TDoubleSizeNameCase kDoubleSizeNames[] = {
+    {"close_01.png", "close_01@2x.png"},
+    {"Skin\\Icons\\tax_nor.PNG", "Skin\\Icons\\tax_nor@2x.PNG"},
+    {"/opt/desk/Pictures/help_mov.png", "/opt/desk/Pictures/help_mov@2x.png"},
+    {"archive.v2\\logo", "archive.v2\\logo@2x"}, // the dot is in a folder's name
+    {"noextension", "noextension@2x"},
+    {"a.b.png", "a.b@2x.png"},
+    {"", ""},
+    {"  ", ""},
+};
+
+TEST(DoubleSizeName, MarksTheLastPartBeforeItsExtension) {
+    for (const TDoubleSizeNameCase& row : kDoubleSizeNames) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(qm::DoubleSizeName(row.name), row.doubled);
+    }
+}
+
+// Which picture is drawn for "icon.png": the packed or loose double size one, at which ratio.
+struct TRatioCase {
+    const char* what;
+    bool packedDouble; // the pack holds "icon@2x.png"
+    bool looseDouble;  // the pictures folder holds "icon@2x.png"
+    double ratio;
+    bool doubleDrawn;
+};
+
+const TRatioCase kRatioCases[] = {
+    {"an old pack at ratio 2", false, false, 2.0, false},
+    {"a packed double picture at ratio 2", true, false, 2.0, true},
+    {"a packed double picture at ratio 1.5", true, false, 1.5, true},
+    {"a packed double picture at ratio 1.25", true, false, 1.25, false},
+    {"a packed double picture at ratio 1", true, false, 1.0, false},
+    {"a loose double picture at ratio 2", false, true, 2.0, true},
+    {"a loose double picture at ratio 1", false, true, 1.0, false},
+};
+
+TEST_F(TakePng, DoubleSizePictureIsDrawnOnlyWhereTheRatioCallsForIt) {
+    const QImage normal = SolidImage(kRed, 4, 3);
+    const QImage doubled = SolidImage(kBlue, 8, 6);
+    for (const TRatioCase& row : kRatioCases) {
+        SCOPED_TRACE(row.what);
+        std::filesystem::remove(pictures.File("icon@2x.png"));
+        std::vector<qm::TPackEntry> entries{{"icon.png", qm::test::EncodePng(normal)}};
+        if (row.packedDouble)
+            entries.push_back({"icon@2x.png", qm::test::EncodePng(doubled)});
+        LoadPack(entries);
+        if (row.looseDouble)
+            WriteLoose("icon@2x.png", qm::test::EncodePng(doubled));
+
+        const qm::TPngPicture* picture = store.TakePNG("icon.png");
+        ASSERT_NE(picture, nullptr);
+        const QImage& drawn = qm::PixelsForRatio(store, "icon.png", *picture, row.ratio);
+        EXPECT_EQ(picture->size(), normal.size()) << "layout keeps the ordinary size";
+        EXPECT_EQ(drawn.size(), row.doubleDrawn ? doubled.size() : normal.size());
+        EXPECT_EQ(drawn.pixel(0, 0), row.doubleDrawn ? kBlue : kRed);
+    }
+}
+
+TEST_F(TakePng, HoldsAnswersWithoutRaisingOrKeepingAnything) {
+    LoadPack({{"packed.png", SolidPng(kRed)}});
+    WriteLoose("skin/loose.png", SolidPng(kBlue));
+    EXPECT_TRUE(store.Holds("PACKED.png"));
+    EXPECT_TRUE(store.Holds("skin\\loose.png"));
+    EXPECT_FALSE(store.Holds("absent.png"));
+    EXPECT_FALSE(store.Holds("  "));
+    EXPECT_EQ(store.Count(), 1) << "asking takes nothing in";
 }
 
 } // namespace

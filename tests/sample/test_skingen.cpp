@@ -92,6 +92,29 @@ TEST(SkinGenerator, DrawsEveryPictureTheDeskNamesAtTheSizeItsLayoutGives) {
     }
 }
 
+// Pictures drawn at twice the size sit beside their ordinary picture, with exactly twice its pixels
+// each way, so that the desk can put them where the ordinary one's size says.
+TEST(SkinGenerator, DoubleSizePicturesAreTwiceTheirOrdinaryPicture) {
+    sample::TTempFolder folder;
+    Generate(folder.Path());
+    int doubled = 0;
+    for (const fs::path& file : sample::FilesBelow(folder.Path())) {
+        const std::string name = file.filename().string();
+        const std::size_t mark = name.rfind("@2x.png");
+        if (mark == std::string::npos)
+            continue;
+        SCOPED_TRACE(file.string());
+        ++doubled;
+        const fs::path ordinary = folder.Path() / file.parent_path() / (name.substr(0, mark) + ".png");
+        const QImage large(QString::fromStdString((folder.Path() / file).string()));
+        const QImage normal(QString::fromStdString(ordinary.string()));
+        ASSERT_FALSE(normal.isNull()) << "no ordinary picture beside it";
+        EXPECT_EQ(large.size(), normal.size() * 2);
+    }
+    // The title buttons (8), the logo and the desk and status bar icons, in the pack and as files.
+    EXPECT_GE(doubled, 2 * (1 + 2 * 13 + 2 * 3) + 8);
+}
+
 TEST(SkinGenerator, RefusesAMissingOutputFolderArgument) {
     EXPECT_NE(RunSkinGenerator({}), 0);
 }

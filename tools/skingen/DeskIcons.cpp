@@ -369,8 +369,8 @@ void Shadow(QPainter& painter, const QRectF& tile, double drop, int layers) {
 }
 
 // A rounded tile in its colour with the white symbol on it.
-QImage DrawTile(TDeskIcon symbol, const QColor& tileColour, bool hovered) {
-    QImage icon = NewCanvas(kIconSize, kIconSize);
+QImage DrawTile(TDeskIcon symbol, const QColor& tileColour, bool hovered, int scale = 1) {
+    QImage icon = NewCanvas(kIconSize, kIconSize, scale);
     QPainter painter(&icon);
     painter.setRenderHint(QPainter::Antialiasing);
 
@@ -408,8 +408,8 @@ std::span<const TStatusIconInfo> StatusIcons() {
     return kStatusIcons;
 }
 
-QImage DrawDeskIcon(const TDeskIconInfo& info, bool hovered) {
-    return DrawTile(info.icon, info.tile, hovered);
+QImage DrawDeskIcon(const TDeskIconInfo& info, bool hovered, int scale) {
+    return DrawTile(info.icon, info.tile, hovered, scale);
 }
 
 QImage DrawStoreAppIcon(const TStoreAppIconInfo& info, TStoreAppLook look) {
@@ -425,8 +425,8 @@ QImage DrawStoreAppIcon(const TStoreAppIconInfo& info, TStoreAppLook look) {
     return DrawTile(info.symbol, info.tile, false);
 }
 
-QImage DrawStatusIcon(const TStatusIconInfo& info, bool hovered) {
-    QImage icon = NewCanvas(16, 16);
+QImage DrawStatusIcon(const TStatusIconInfo& info, bool hovered, int scale) {
+    QImage icon = NewCanvas(16, 16, scale);
     QPainter painter(&icon);
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor ink = hovered ? kGlyphStrong : kGlyph;

@@ -33,8 +33,8 @@ struct TDeskIconInfo {
 
 std::span<const TDeskIconInfo> DeskIcons();
 
-// 64 x 64 pixels; the hovered look lifts the tile a little and lightens it.
-QImage DrawDeskIcon(const TDeskIconInfo& info, bool hovered);
+// 64 x 64 pixels (times scale); the hovered look lifts the tile a little and lightens it.
+QImage DrawDeskIcon(const TDeskIconInfo& info, bool hovered, int scale = 1);
 
 // Pictures of the applications in the sample app-store catalogue: a small (32 x 32) and a large
 // (64 x 64) icon, and a greyed large one shown while the application is not installed.
@@ -60,7 +60,7 @@ struct TStatusIconInfo {
 
 std::span<const TStatusIconInfo> StatusIcons();
 
-// 16 x 16 pixels: a line drawing on a transparent ground, darker when hovered.
-QImage DrawStatusIcon(const TStatusIconInfo& info, bool hovered);
+// 16 x 16 pixels (times scale): a line drawing on a transparent ground, darker when hovered.
+QImage DrawStatusIcon(const TStatusIconInfo& info, bool hovered, int scale = 1);
 
 } // namespace skingen

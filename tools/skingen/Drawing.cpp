@@ -26,9 +26,11 @@ QColor WithAlpha(QColor colour, int alpha) {
     return colour;
 }
 
-QImage NewCanvas(int width, int height) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+QImage NewCanvas(int width, int height, int scale) {
+    QImage image(width * scale, height * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
+    if (scale != 1)
+        image.setDevicePixelRatio(scale);
     return image;
 }
 

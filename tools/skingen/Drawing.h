@@ -16,8 +16,10 @@ QColor Mix(const QColor& a, const QColor& b, double t);
 // The colour with its alpha replaced.
 QColor WithAlpha(QColor colour, int alpha);
 
-// A transparent picture ready for QPainter.
-QImage NewCanvas(int width, int height);
+// A transparent picture ready for QPainter, width x height in drawing units. At scale 2 it has
+// twice the pixels each way and a device pixel ratio of 2, so the same drawing code gives the
+// picture for screens of two device pixels to the pixel.
+QImage NewCanvas(int width, int height, int scale = 1);
 // A picture filled row by row with a vertical gradient from top to bottom.
 QImage VerticalGradient(int width, int height, const QColor& top, const QColor& bottom);
 

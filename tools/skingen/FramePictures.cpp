@@ -48,8 +48,8 @@ QImage DrawStatusBar() {
     return bar;
 }
 
-QImage DrawTitleButton(TTitleButton button, bool hovered) {
-    QImage picture = NewCanvas(kButtonWidth, kButtonHeight);
+QImage DrawTitleButton(TTitleButton button, bool hovered, int scale) {
+    QImage picture = NewCanvas(kButtonWidth, kButtonHeight, scale);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
 
@@ -95,8 +95,8 @@ QImage DrawTitleButton(TTitleButton button, bool hovered) {
     return picture;
 }
 
-QImage DrawLogo() {
-    QImage logo = NewCanvas(16, 16);
+QImage DrawLogo(int scale) {
+    QImage logo = NewCanvas(16, 16, scale);
     QPainter painter(&logo);
     painter.setRenderHint(QPainter::Antialiasing);
     // A feather leaning to the right, its quill ending in the lower left corner.

@@ -16,10 +16,10 @@ QImage DrawStatusBar();
 
 enum class TTitleButton { Close, Maximize, Restore, Minimize };
 // The title-bar buttons ("close", "max", "nor", "min"; "_01" normal, "_02" hovered), all of one
-// size, drawn on a transparent ground over the title band.
-QImage DrawTitleButton(TTitleButton button, bool hovered);
+// size, drawn on a transparent ground over the title band; scale times the pixels each way.
+QImage DrawTitleButton(TTitleButton button, bool hovered, int scale = 1);
 
-// A small quill on the title band, in front of the desk's title.
-QImage DrawLogo();
+// A small quill on the title band, in front of the desk's title (16 x 16 pixels, times scale).
+QImage DrawLogo(int scale = 1);
 
 } // namespace skingen

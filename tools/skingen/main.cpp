@@ -20,7 +20,14 @@ namespace {
 namespace fs = std::filesystem;
 using namespace skingen;
 
-// Pictures the desk takes by name from the packed image store: the frame and the icons.
+// The picture's file for screens of two device pixels to the pixel: "@2x" before the extension.
+fs::path DoubleSizeFile(const fs::path& folder, const std::string& stem) {
+    return folder / (stem + "@2x.png");
+}
+
+// Pictures the desk takes by name from the packed image store: the frame and the icons. Those drawn
+// in strokes and curves come at twice the size as well; the frame's bands and backgrounds are
+// stretched smooth colour and gain nothing from more pixels.
 void WritePackedPictures(const fs::path& folder) {
     SavePng(DrawDeskBackground(), folder / "bg.png");
     SavePng(DrawTitleBar(), folder / "top_c.png");
@@ -36,8 +43,13 @@ void WritePackedPictures(const fs::path& folder) {
     for (const auto& entry : buttons) {
         SavePng(DrawTitleButton(entry.button, false), folder / (std::string(entry.name) + "_01.png"));
         SavePng(DrawTitleButton(entry.button, true), folder / (std::string(entry.name) + "_02.png"));
+        SavePng(DrawTitleButton(entry.button, false, 2),
+                DoubleSizeFile(folder, std::string(entry.name) + "_01"));
+        SavePng(DrawTitleButton(entry.button, true, 2),
+                DoubleSizeFile(folder, std::string(entry.name) + "_02"));
     }
     SavePng(DrawLogo(), folder / "logo.png");
+    SavePng(DrawLogo(2), DoubleSizeFile(folder, "logo"));
 }
 
 // Icons and the logo named by the boot scripts. The scripts' picture names become full paths
@@ -46,12 +58,17 @@ void WriteScriptPictures(const fs::path& folder) {
     for (const TDeskIconInfo& info : DeskIcons()) {
         SavePng(DrawDeskIcon(info, false), folder / (std::string(info.name) + "_nor.png"));
         SavePng(DrawDeskIcon(info, true), folder / (std::string(info.name) + "_mov.png"));
+        SavePng(DrawDeskIcon(info, false, 2), DoubleSizeFile(folder, std::string(info.name) + "_nor"));
+        SavePng(DrawDeskIcon(info, true, 2), DoubleSizeFile(folder, std::string(info.name) + "_mov"));
     }
     for (const TStatusIconInfo& info : StatusIcons()) {
         SavePng(DrawStatusIcon(info, false), folder / (std::string(info.name) + "_nor.png"));
         SavePng(DrawStatusIcon(info, true), folder / (std::string(info.name) + "_mov.png"));
+        SavePng(DrawStatusIcon(info, false, 2), DoubleSizeFile(folder, std::string(info.name) + "_nor"));
+        SavePng(DrawStatusIcon(info, true, 2), DoubleSizeFile(folder, std::string(info.name) + "_mov"));
     }
     SavePng(DrawLogo(), folder / "logo.png");
+    SavePng(DrawLogo(2), DoubleSizeFile(folder, "logo"));
 }
 
 // Icons of the applications listed in the sample app-store catalogue, named by it.
