@@ -251,6 +251,11 @@ struct TRefusal {
     std::function<void(const fs::path&)> spoil;
 };
 
+// Names the refusal in test listings instead of dumping the struct's bytes.
+void PrintTo(const TRefusal& refusal, std::ostream* out) {
+    *out << refusal.name;
+}
+
 class StoreRefusal : public StoreSession, public ::testing::WithParamInterface<TRefusal> {};
 
 TEST_P(StoreRefusal, UpdateIsRefusedTheApplicationDoesNotStartAndItsFilesStayAsTheyWere) {

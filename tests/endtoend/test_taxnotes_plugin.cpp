@@ -30,6 +30,11 @@ struct TVersion {
     bool search; // the search box and the count of notes, new in 1.1
 };
 
+// Names the version in test listings instead of dumping the struct's bytes.
+void PrintTo(const TVersion& version, std::ostream* out) {
+    *out << version.version;
+}
+
 const TVersion kVersions[] = {{"1.0", QM_TAXNOTES_1_0_FILE, false}, {"1.1", QM_TAXNOTES_1_1_FILE, true}};
 
 // The controls of a notes window.
