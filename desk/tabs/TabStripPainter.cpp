@@ -26,10 +26,9 @@ public:
         : scene_(scene), g_(*scene.geometry), m_(g_.Metrics()), skin_(scene.skin) {}
 
     QImage Paint() const {
-        QImage strip(std::max(m_.width, 1), std::max(m_.height, 1), QImage::Format_RGB32);
-        strip.fill(Qt::white);
         if (m_.width <= 0 || m_.height <= 0)
-            return strip.copy(0, 0, std::max(m_.width, 0), std::max(m_.height, 0));
+            return QImage(std::max(m_.width, 0), std::max(m_.height, 0), QImage::Format_RGB32);
+        QImage strip = NewImage(m_.width, m_.height);
         QPainter painter(&strip);
         Draw(painter, QRect(0, 0, m_.width, m_.height), skin::ColumnRect(skin::kBackgroundColumnX));
         PaintListButton(painter);
@@ -38,6 +37,15 @@ public:
     }
 
 private:
+    // A white picture of width x height strip pixels at the scene's ratio.
+    QImage NewImage(int width, int height) const {
+        const int ratio = std::max(1, scene_.ratio);
+        QImage image(width * ratio, height * ratio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::white);
+        return image;
+    }
+
     void Draw(QPainter& painter, const QRect& target, const QRect& source) const {
         if (!skin_.isNull() && target.width() > 0 && target.height() > 0)
             painter.drawImage(target, skin_, source);
@@ -146,14 +154,15 @@ private:
         const int shown = std::min(g_.VisibleRowWidth(), rowWidth - m_.scrollOffset);
         if (rowWidth <= 0 || shown <= 0)
             return;
-        QImage row(rowWidth, m_.height, QImage::Format_RGB32);
-        row.fill(Qt::white);
+        QImage row = NewImage(rowWidth, m_.height);
         {
             QPainter rowPainter(&row);
             for (int k = 0; k < g_.VisibleCount(); ++k)
                 PaintTab(rowPainter, k);
         }
-        painter.drawImage(QPoint(m_.listButtonWidth, 0), row, QRect(m_.scrollOffset, 0, shown, m_.height));
+        const int ratio = std::max(1, scene_.ratio);
+        painter.drawImage(QRect(m_.listButtonWidth, 0, shown, m_.height), row,
+                          QRect(m_.scrollOffset * ratio, 0, shown * ratio, m_.height * ratio));
     }
 
     const TTabStripScene& scene_;

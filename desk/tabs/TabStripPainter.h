@@ -20,11 +20,13 @@ struct TTabStripScene {
     int pressState = 0;
     QFont font;
     QColor textColor;
+    int ratio = 1; // device pixels per strip pixel: captions are drawn at the screen's resolution
 };
 
 // Paints the strip from its skin: the stretched background, the list button, then the row of tabs
 // (end pieces, stretched middles, captions, junctions, close buttons) copied in at x = T from the
-// scroll offset on. Returns a picture of the strip's size.
+// scroll offset on. Returns a picture of the strip's size in strip pixels, ratio times as many
+// device pixels (the skin's pieces are stretched, the text is drawn sharp).
 QImage PaintTabStrip(const TTabStripScene& scene);
 
 } // namespace qm

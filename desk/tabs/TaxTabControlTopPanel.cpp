@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QToolTip>
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace qm {
@@ -165,6 +167,8 @@ QImage TTaxTabControlTopPanel::Render() const {
     scene.pressState = pressState_;
     scene.font = font();
     scene.textColor = palette().color(QPalette::WindowText);
+    // Whole device pixels, as the desk's canvas: the skin's pieces stay crisp-edged.
+    scene.ratio = std::max(1, static_cast<int>(std::lround(devicePixelRatioF())));
     return PaintTabStrip(scene);
 }
 

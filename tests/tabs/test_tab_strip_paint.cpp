@@ -2,10 +2,11 @@
 // pieces all have colours of their own.
 
 #include "SkinFixture.h"
+#include "corvane/Errors.h"
 #include "desk/tabs/TabCaptionFit.h"
+#include "desk/tabs/TabStripPainter.h"
 #include "desk/tabs/TaxTab.h"
 #include "desk/tabs/TaxTabControlTopPanel.h"
-#include "corvane/Errors.h"
 
 #include <QFontMetrics>
 #include <cstdio>
@@ -196,6 +197,37 @@ TEST_F(TabStripPaint, CaptionTooNarrowEvenForDotsIsLeftOut) {
     Strip().SetMaxTabLength(200);
     Strip().SetTabs({"ab"});
     EXPECT_GT(CaptionPixels(Shot(), 200), 0);
+}
+
+// On a screen of twice the pixels the skin's pieces are stretched exactly and the caption is
+// drawn at the screen's resolution, not enlarged from a picture of the strip's size.
+TEST_F(TabStripPaint, AtRatioTwoPiecesAreDoubledAndTheCaptionIsDrawnSharp) {
+    Strip().SetMaxTabLength(200);
+    Strip().SetTabs({"纳税申报"});
+    const TTabStripGeometry geometry = Strip().Geometry();
+    TTabStripScene scene;
+    scene.geometry = &geometry;
+    scene.skin = Strip().SkinBitmap();
+    scene.captions = {QStringLiteral("纳税申报")};
+    scene.font = tab_->Font();
+    scene.textColor = Qt::black;
+    const QImage one = PaintTabStrip(scene);
+    scene.ratio = 2;
+    const QImage two = PaintTabStrip(scene);
+    ASSERT_EQ(two.size(), one.size() * 2);
+    EXPECT_EQ(two.devicePixelRatio(), 2.0);
+
+    const QRect caption(40, 0, 200 - 40, one.height()); // tab 0's caption room, list button 20
+    int captionDifferences = 0;
+    for (int y = 0; y < two.height(); ++y)
+        for (int x = 0; x < two.width(); ++x) {
+            const bool same = two.pixel(x, y) == one.pixel(x / 2, y / 2);
+            if (caption.contains(x / 2, y / 2))
+                captionDifferences += same ? 0 : 1;
+            else if (!same)
+                FAIL() << "outside the caption at " << x << "," << y;
+        }
+    EXPECT_GT(captionDifferences, 20) << "the caption is the small one enlarged";
 }
 
 TEST(TabCaptionFit, ShortensFromTheEndWithDots) {
