@@ -270,7 +270,8 @@ TEST_F(InvoiceDesk, HelpIconAndStatusBarLinkOpenOneGuidePageWhoseSearchFindsChin
     };
     EXPECT_TRUE(TInvoiceTest::WaitFor([&] { return results().contains(QStringLiteral("data.html")); }))
         << results().toStdString();
-    EXPECT_TRUE(browser->url().fileName() == QStringLiteral("search.html")) << browser->url().toString().toStdString();
+    EXPECT_TRUE(browser->url().fileName() == QStringLiteral("search.html"))
+        << browser->url().toString().toStdString();
     EXPECT_FALSE(results().contains(QStringLiteral("icons.html"))) << "a page without the word was listed";
     EXPECT_EQ(TInvoiceTest::RunScript(*browser, QStringLiteral("document.querySelectorAll('#results mark')"
                                                                ".length > 0"))
