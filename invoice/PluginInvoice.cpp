@@ -3,6 +3,7 @@
 #include "common/BrowserEngine.h"
 #include "corvane/Errors.h"
 #include "corvane/HandleTable.h"
+#include "invoice/FrmHelp.h"
 #include "invoice/FrmInvoice.h"
 #include "invoice/KeepEngineLoaded.h"
 
@@ -17,6 +18,7 @@ TPluginInvoice::~TPluginInvoice() {
     // The window's code lives in this library, so it goes with it, even when a desk page holds it;
     // the page then finds its control gone. The profile must outlive its pages.
     delete window_.data();
+    delete help_.data();
 }
 
 void TPluginInvoice::REQ_1(const corvane::TBSONDocument&, corvane::TBSONDocument& res) {
@@ -42,7 +44,8 @@ TfrmInvoice& TPluginInvoice::Window() {
 }
 
 std::span<const corvane::TPublishedMethod> TPluginInvoice::PublishedMethods() const noexcept {
-    static const corvane::TPublishedMethod methods[] = {CORVANE_PUBLISH(TPluginInvoice, REQ_1)};
+    static const corvane::TPublishedMethod methods[] = {CORVANE_PUBLISH(TPluginInvoice, REQ_1),
+                                                        CORVANE_PUBLISH(TPluginInvoice, REQ_2)};
     return methods;
 }
 

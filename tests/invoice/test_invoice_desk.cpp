@@ -2,6 +2,7 @@
 // the test program, its boot scripts run, and a mouse click on the bench's invoice icon, whose
 // action script asks the invoice plug-in for its window and docks it in a desk page.
 #include "InvoiceFixture.h"
+#include "common/Paths.h"
 #include "corvane/HandleTable.h"
 #include "corvane/Khan.h"
 #include "desk/tabs/TaxPageControl.h"
@@ -38,26 +39,26 @@ protected:
 
     qm::TTaxPageControl& Pages() const { return desk_->PageControl(); }
 
-    // The bench widget that runs the invoice action when clicked.
-    qm::TUIAction* FindInvoiceIcon() const {
-        for (const auto& widget : desk_->BenchContainer().Widgets()) {
+    // The widget of container that runs the action script when clicked.
+    static qm::TUIAction* FindAction(qm::TUIContainer& container, const std::string& script) {
+        for (const auto& widget : container.Widgets()) {
             const corvane::TBSONDocument& params = widget->Params;
-            if (params.HasItem("luaf") &&
-                params.GetValue("luaf").AsString().ends_with("/actions/invoice.lua"))
+            if (params.HasItem("luaf") && params.GetValue("luaf").AsString().ends_with("/actions/" + script))
                 return widget.get();
         }
         return nullptr;
     }
+    qm::TUIAction* FindInvoiceIcon() const { return FindAction(desk_->BenchContainer(), "invoice.lua"); }
 
-    // Brings the bench to the front and clicks the invoice icon with the mouse, in its middle.
-    void ClickInvoiceIcon() {
+    // Brings the bench to the front and clicks the widget with the mouse, in its middle.
+    void ClickAction(qm::TUIContainer& container, qm::TUIAction& widget) {
         Pages().SetActivePage(&desk_->BenchPage());
-        qm::TUIContainer& bench = desk_->BenchContainer();
-        ASSERT_TRUE(bench.isVisible());
-        const QPoint middle = qm::ToQRect(invoiceIcon_->Bounds).center();
-        QTest::mouseMove(&bench, middle);
-        QTest::mouseClick(&bench, Qt::LeftButton, {}, middle);
+        ASSERT_TRUE(container.isVisible());
+        const QPoint middle = qm::ToQRect(widget.Bounds).center();
+        QTest::mouseMove(&container, middle);
+        QTest::mouseClick(&container, Qt::LeftButton, {}, middle);
     }
+    void ClickInvoiceIcon() { ClickAction(desk_->BenchContainer(), *invoiceIcon_); }
 
     // The page holding the invoice window, with the window and its browser, after one click.
     struct TInvoicePage {
@@ -83,14 +84,14 @@ protected:
         return opened;
     }
 
-    // Waits until the search page in browser has loaded; whether it loaded without error.
-    static bool Loaded(QWebEngineView& browser) {
+    // Waits until file (the search page unless named) has loaded in browser; whether it loaded
+    // without error.
+    static bool Loaded(QWebEngineView& browser, const std::string& file = TInvoiceTest::PageFile()) {
         // The load may have finished before anyone listened; then the page itself tells. Until the
         // navigation commits, the browser shows an empty document that is "complete" as well.
         QSignalSpy loads(&browser, &QWebEngineView::loadFinished);
         const QString wanted =
-            QUrl::fromLocalFile(QString::fromStdString(TInvoiceTest::PageFile())).toString() +
-            QStringLiteral(" complete");
+            QUrl::fromLocalFile(QString::fromStdString(file)).toString() + QStringLiteral(" complete");
         const bool ready = TInvoiceTest::WaitFor([&] {
             return !loads.isEmpty() ||
                    TInvoiceTest::RunScript(browser,
@@ -229,6 +230,65 @@ TEST_F(InvoiceDesk, ScriptErrorsAlertsRightClicksAndCtrlNInTheDockedPageShowNoth
     EXPECT_EQ(Pages().PageCount(), pages) << "no page was opened either";
     EXPECT_EQ(Pages().ActivePage(), opened.page);
     EXPECT_EQ(opened.browser->url(), QUrl::fromLocalFile(QString::fromStdString(TInvoiceTest::PageFile())));
+}
+
+// The guide behind 使用帮助 on the bench and 帮助 in the status bar: one page, the installed guide
+// in it, its search finding Chinese words in the other pages, and no way out to the network.
+TEST_F(InvoiceDesk, HelpIconAndStatusBarLinkOpenOneGuidePageWhoseSearchFindsChineseWords) {
+    qm::TUIAction* helpIcon = FindAction(desk_->BenchContainer(), "help.lua");
+    qm::TUIAction* helpLink = FindAction(desk_->DeskContainer(), "help.lua");
+    ASSERT_NE(helpIcon, nullptr);
+    ASSERT_NE(helpLink, nullptr);
+    const int pagesBefore = Pages().PageCount();
+    ClickAction(desk_->BenchContainer(), *helpIcon);
+    ASSERT_EQ(Pages().PageCount(), pagesBefore + 1);
+    qm::TTaxTabSheet* page = Pages().ActivePage();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->Caption(), "使用帮助");
+    EXPECT_TRUE(page->BtnCloseVisible());
+    QWidget* window = TInvoiceTest::WindowOf(page->Tag());
+    EXPECT_EQ(window->objectName(), QStringLiteral("frmHelp"));
+    EXPECT_EQ(window->parentWidget(), page);
+    auto* browser = window->findChild<QWebEngineView*>(QStringLiteral("wbHelp"));
+    ASSERT_NE(browser, nullptr);
+    const std::string index = qm::AppPath() + "Help/index.html";
+    ASSERT_TRUE(Loaded(*browser, index));
+    EXPECT_EQ(browser->url(), QUrl::fromLocalFile(QString::fromStdString(index)));
+    EXPECT_EQ(TInvoiceTest::RunScript(*browser, QStringLiteral("document.title")).toString(),
+              QStringLiteral("使用帮助"));
+
+    // A search typed into the page's box: the results page lists the pages holding the word.
+    TInvoiceTest::RunScript(*browser, QStringLiteral("var box = document.querySelector('input[name=q]');"
+                                                     "box.value = '备份'; box.form.submit(); 1"));
+    const auto results = [&] {
+        return TInvoiceTest::RunScript(
+                   *browser,
+                   QStringLiteral("Array.prototype.map.call(document.querySelectorAll("
+                                  "'#results li a'), function (a) { return a.getAttribute('href'); })"
+                                  ".join(' ')"))
+            .toString();
+    };
+    EXPECT_TRUE(TInvoiceTest::WaitFor([&] { return results().contains(QStringLiteral("data.html")); }))
+        << results().toStdString();
+    EXPECT_TRUE(browser->url().fileName() == QStringLiteral("search.html"))
+        << browser->url().toString().toStdString();
+    EXPECT_FALSE(results().contains(QStringLiteral("icons.html"))) << "a page without the word was listed";
+    EXPECT_EQ(TInvoiceTest::RunScript(*browser, QStringLiteral("document.querySelectorAll('#results mark')"
+                                                               ".length > 0"))
+                  .toBool(),
+              true)
+        << "the word is marked in the results";
+
+    // The guide stays local: an address on the network is not followed.
+    TInvoiceTest::RunScript(*browser, QStringLiteral("location.href = 'http://127.0.0.1:9/'; 1"));
+    TInvoiceTest::Settle(*browser);
+    EXPECT_TRUE(browser->url().isLocalFile()) << browser->url().toString().toStdString();
+
+    // The status bar's 帮助 brings the same page back, as the user left it.
+    ClickAction(desk_->DeskContainer(), *helpLink);
+    EXPECT_EQ(Pages().PageCount(), pagesBefore + 1) << "the second click opened no page";
+    EXPECT_EQ(Pages().ActivePage(), page);
+    EXPECT_EQ(browser->url().fileName(), QStringLiteral("search.html"));
 }
 
 } // namespace

@@ -1,7 +1,11 @@
-// An installation whose invoice page is missing: the window still comes, blank and quiet.
+// An installation without the invoice page and the user guide: the invoice window still comes,
+// blank and quiet; a request for the guide fails.
 #include "InvoiceFixture.h"
 #include "common/Paths.h"
+#include "corvane/Errors.h"
+#include "corvane/Khan.h"
 
+#include <QApplication>
 #include <QTest>
 #include <QWebEnginePage>
 
@@ -31,3 +35,20 @@ TEST_F(InvoiceWithoutPage, WindowStaysBlankAndSendsNoUsageEvent) {
 }
 
 } // namespace
+
+// Unlike the invoice page, a missing guide is told: the error reaches the script that asked, and
+// the desk shows and logs it. No window is made for it.
+TEST_F(InvoiceWithoutPage, GuideRequestForAMissingPageFailsNamingTheFile) {
+    const std::string page = qm::AppPath() + "Help/index.html";
+    ASSERT_FALSE(qm::FileExists(page));
+    auto request = corvane::TakeDataDocument(2, 0);
+    request->SetString("Page", "Help\\index.html");
+    try {
+        corvane::Khan().Invoke(InvoicePlugin(), *request);
+        ADD_FAILURE() << "the request succeeded";
+    } catch (const corvane::EPlugin& error) {
+        EXPECT_EQ(std::string(error.what()), "帮助文件(" + page + ")不存在");
+    }
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        EXPECT_NE(widget->objectName(), QStringLiteral("frmHelp")) << "a guide window was made";
+}

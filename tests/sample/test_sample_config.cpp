@@ -6,8 +6,10 @@
 
 #include <QImage>
 #include <gtest/gtest.h>
+#include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <map>
 #include <memory>
 #include <regex>
 #include <set>
@@ -172,6 +174,95 @@ TEST(SampleInstallation, CarriesTheStartUpFiles) {
     for (const char* name :
          {"Config/Skin.Sys", "Config/Upgrade.lua", "Config/pngs.sys", "Pictures/PgSkin.bmp"})
         EXPECT_TRUE(fs::is_regular_file(sample::ImageDir() / name)) << name;
+}
+
+namespace help {
+
+struct THtmlDeleter {
+    void operator()(htmlDocPtr doc) const noexcept { xmlFreeDoc(doc); }
+};
+
+// Every address a guide page refers to (links, pictures, style sheets, scripts).
+void CollectAddresses(xmlNode* node, std::vector<std::string>& addresses) {
+    for (; node != nullptr; node = node->next) {
+        if (node->type == XML_ELEMENT_NODE)
+            for (const char* name : {"href", "src", "action"})
+                if (xmlHasProp(node, reinterpret_cast<const xmlChar*>(name)))
+                    addresses.push_back(Attribute(node, name));
+        CollectAddresses(node->children, addresses);
+    }
+}
+
+std::vector<fs::path> Pages() {
+    std::vector<fs::path> pages;
+    for (const fs::path& file : sample::FilesBelow(sample::ImageDir() / "Help"))
+        if (file.extension() == ".html")
+            pages.push_back(file);
+    return pages;
+}
+
+} // namespace help
+
+// The user guide works from the installation alone: whatever a page refers to is a file shipped
+// beside it, never an address on the network.
+TEST(SampleHelp, EveryAddressInTheGuideIsAShippedFile) {
+    const fs::path folder = sample::ImageDir() / "Help";
+    const std::vector<fs::path> pages = help::Pages();
+    ASSERT_GE(pages.size(), 9u);
+    std::set<fs::path> referred;
+    for (const fs::path& page : pages) {
+        SCOPED_TRACE(page.string());
+        std::unique_ptr<xmlDoc, help::THtmlDeleter> doc(
+            htmlReadFile((folder / page).c_str(), "UTF-8", HTML_PARSE_NONET | HTML_PARSE_NOERROR));
+        ASSERT_NE(doc, nullptr);
+        std::vector<std::string> addresses;
+        help::CollectAddresses(xmlDocGetRootElement(doc.get()), addresses);
+        EXPECT_FALSE(addresses.empty());
+        for (const std::string& address : addresses) {
+            const std::string file = address.substr(0, address.find_first_of("?#"));
+            ASSERT_FALSE(file.empty()) << address;
+            EXPECT_EQ(file.find(':'), std::string::npos) << "not a local file: " << address;
+            EXPECT_NE(file.front(), '/') << address;
+            EXPECT_TRUE(fs::is_regular_file(folder / page.parent_path() / file)) << address;
+            referred.insert((page.parent_path() / file).lexically_normal());
+        }
+    }
+    for (const fs::path& page : pages)
+        EXPECT_TRUE(referred.count(page) || page == "index.html") << page << " is reached by no link";
+}
+
+// The search index names every page but the search page with its title and the text of its main
+// part, so a word on any page is found.
+TEST(SampleHelp, SearchIndexCoversEveryPage) {
+    const std::string index = sample::ReadBytes(sample::ImageDir() / "Help" / "search-index.js");
+    const std::regex entry(R"re(\{page: "([^"]+)", title: "([^"]*)", text: "((?:[^"\\]|\\.)*)"\})re");
+    std::map<std::string, std::pair<std::string, std::string>> entries;
+    for (auto match = std::sregex_iterator(index.begin(), index.end(), entry);
+         match != std::sregex_iterator(); ++match)
+        entries[(*match)[1].str()] = {(*match)[2].str(), (*match)[3].str()};
+    const std::regex title("<title>([^<]*)</title>");
+    const std::regex heading("<h2>([^<]*)</h2>");
+    // Tags, not the angle brackets a page shows as text (&lt;params&gt;).
+    const std::regex markup(R"re(<\\?/?(p|li|a|ul|ol|code|strong|pre|h[1-6]|t[rdh]|table|img)[ >])re");
+    for (const fs::path& page : help::Pages()) {
+        if (page == "search.html")
+            continue;
+        SCOPED_TRACE(page.string());
+        const std::string html = sample::ReadBytes(sample::ImageDir() / "Help" / page);
+        std::smatch found;
+        ASSERT_TRUE(std::regex_search(html, found, title));
+        const auto indexed = entries.find(page.string());
+        ASSERT_NE(indexed, entries.end()) << "not in the index";
+        EXPECT_EQ(indexed->second.first, found[1].str());
+        // The text runs to the end of the page: its last section heading is in it.
+        std::string last;
+        for (auto match = std::sregex_iterator(html.begin(), html.end(), heading);
+             match != std::sregex_iterator(); ++match)
+            last = (*match)[1].str();
+        EXPECT_NE(indexed->second.second.find(last), std::string::npos) << last;
+        EXPECT_FALSE(std::regex_search(indexed->second.second, markup)) << "markup left in the text";
+    }
+    EXPECT_EQ(entries.size() + 1, help::Pages().size());
 }
 
 } // namespace

@@ -1,0 +1,37 @@
+# Writes the user guide's search index: a script that sets QM_HELP_INDEX to one entry per page,
+# its file name, its <title> and the plain text of its <main>. The search page finds words in it
+# without any server, so it is made again whenever a page changes.
+#   cmake -DPAGES="a.html|b.html" -DSOURCE=<folder of the pages> -DTARGET=<index file> -P HelpIndex.cmake
+set(entries "")
+string(REPLACE "|" ";" PAGES "${PAGES}")
+foreach(page IN LISTS PAGES)
+    file(READ ${SOURCE}/${page} html)
+    string(REGEX MATCH "<title>([^<]*)</title>" ignored "${html}")
+    set(title "${CMAKE_MATCH_1}")
+    string(FIND "${html}" "<main" start)
+    string(FIND "${html}" "</main>" end)
+    if(title STREQUAL "" OR start EQUAL -1 OR end LESS start)
+        message(FATAL_ERROR "${page}: a guide page needs a <title> and a <main>")
+    endif()
+    math(EXPR length "${end} - ${start}")
+    string(SUBSTRING "${html}" ${start} ${length} text)
+    string(REGEX REPLACE "<script[^>]*>.*</script>" " " text "${text}")
+    # Words inside a line keep their neighbours, so that a phrase across a link or a bold word is
+    # found; every other tag ends a word.
+    string(REGEX REPLACE "</?(a|strong|em|b|code|span)( [^>]*)?>" "" text "${text}")
+    string(REGEX REPLACE "<[^>]*>" " " text "${text}")
+    string(REPLACE "&lt;" "<" text "${text}")
+    string(REPLACE "&gt;" ">" text "${text}")
+    string(REPLACE "&quot;" "'" text "${text}")
+    string(REPLACE "&nbsp;" " " text "${text}")
+    string(REPLACE "&amp;" "&" text "${text}")
+    string(REGEX REPLACE "[ \t\r\n]+" " " text "${text}")
+    string(STRIP "${text}" text)
+    foreach(field title text)
+        string(REPLACE "\\" "\\\\" ${field} "${${field}}")
+        string(REPLACE "\"" "\\\"" ${field} "${${field}}")
+        string(REPLACE "</" "<\\/" ${field} "${${field}}")
+    endforeach()
+    string(APPEND entries "  {page: \"${page}\", title: \"${title}\", text: \"${text}\"},\n")
+endforeach()
+file(WRITE ${TARGET} "// Made at build time from the guide's pages; do not edit.\nvar QM_HELP_INDEX = [\n${entries}];\n")
