@@ -33,8 +33,9 @@ void PrepopulateMemory(std::size_t bytes, int count);
 // then makes its own rather than wait. Blocks left when the first one does not fit are freed.
 TPopulatedMemory TakePrepopulatedMemory(std::size_t bytes);
 
-// A new image of a 32-bit format over populated memory of its own (freed with the image's last
-// copy); a null image when there is no memory for it.
+// A new image of a 32-bit format (contents undefined) over populated memory of its own (freed with
+// the image's last copy) when it is large, from the heap when small; a null image when there is no
+// memory for it.
 QImage NewPopulatedImage(int width, int height, QImage::Format format);
 
 } // namespace qm
