@@ -143,6 +143,17 @@ std::optional<TClick> FirstClick(const fs::path& installation, const TIcon& icon
     return click;
 }
 
+// Prints a caption padded to `columns` terminal columns (Chinese characters take two).
+void PrintPadded(const char* caption, int columns) {
+    int width = 0;
+    for (const char* c = caption; *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if ((byte & 0xC0) != 0x80)
+            width += byte >= 0xE0 ? 2 : 1;
+    }
+    std::printf("%s%*s", caption, std::max(0, columns - width), "");
+}
+
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t middle = values.size() / 2;
@@ -199,7 +210,7 @@ int main(int argc, char** argv) {
         std::printf(" %10s", "2 - 1");
     std::printf("  outcome (desk 1 | desk 2 ...)\n");
     for (std::size_t icon = 0; icon < std::size(kIcons); ++icon) {
-        std::printf("%-14s", kIcons[icon].caption);
+        PrintPadded(kIcons[icon].caption, 14);
         std::vector<double> medians;
         for (std::size_t i = 0; i < installations.size(); ++i) {
             medians.push_back(seconds[i][icon].empty() ? -1 : Median(seconds[i][icon]));
