@@ -10,9 +10,7 @@ QImage TPixelStore::Image(QSize size, QImage::Format format) {
     const auto bytes = static_cast<std::size_t>(bytesPerLine) * static_cast<std::size_t>(size.height());
     if (bytes > current_.Size()) {
         previous_ = std::move(current_);
-        current_ = TakePrepopulatedMemory(bytes);
-        if (current_.Data() == nullptr)
-            current_ = TPopulatedMemory(bytes);
+        current_ = TPopulatedMemory(bytes);
         if (current_.Data() == nullptr)
             return QImage(size, format);
     }

@@ -4,10 +4,7 @@
 #include "desk/FrmBench.h"
 #include "desk/UIContainer.h"
 #include "pictures/PngPack.h"
-#include "pictures/PopulatedMemory.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <exception>
 #include <fontconfig/fontconfig.h>
 #include <string>
@@ -27,17 +24,6 @@ void StartStartupPreload() {
     // The font configuration is read once per process; whoever asks first pays for it, and the
     // desk's first text comes only after its frame is built.
     PreloadPngPack(std::move(firstDrawn), [] { FcInit(); });
-}
-
-void StartWindowBitmapPreload() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return;
-    // The desk opens as wide as the screen; 32 bits a pixel.
-    const QSize size = screen->size();
-    constexpr int kWindowBitmaps = 4;
-    PrepopulateMemory(static_cast<std::size_t>(size.width()) * static_cast<std::size_t>(size.height()) * 4,
-                      kWindowBitmaps);
 }
 
 } // namespace qm

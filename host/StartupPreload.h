@@ -7,8 +7,4 @@ namespace qm {
 // and the bench draw first, then reading the font configuration.
 void StartStartupPreload();
 
-// Once the application object knows the screen: starts populating, on another thread, the memory of
-// the desk's and the bench's whole-window bitmaps (a background and a canvas each).
-void StartWindowBitmapPreload();
-
 } // namespace qm

@@ -1,11 +1,8 @@
 #include "pictures/PopulatedMemory.h"
 
 #include <memory>
-#include <mutex>
 #include <sys/mman.h>
-#include <thread>
 #include <utility>
-#include <vector>
 
 namespace qm {
 
@@ -35,54 +32,6 @@ TPopulatedMemory& TPopulatedMemory::operator=(TPopulatedMemory&& other) noexcept
         size_ = std::exchange(other.size_, 0);
     }
     return *this;
-}
-
-namespace {
-
-// The blocks populated ahead of time, handed out once each; the thread is joined at exit.
-struct TPrepopulated {
-    std::mutex lock;
-    std::vector<TPopulatedMemory> blocks;
-    bool ready = false;
-    std::jthread worker;
-};
-
-TPrepopulated& Prepopulated() {
-    static TPrepopulated prepopulated;
-    return prepopulated;
-}
-
-} // namespace
-
-void PrepopulateMemory(std::size_t bytes, int count) {
-    Prepopulated().worker = std::jthread([bytes, count] {
-        std::vector<TPopulatedMemory> blocks;
-        for (int i = 0; i < count; ++i) {
-            TPopulatedMemory block(bytes);
-            if (block.Data() == nullptr)
-                break;
-            blocks.push_back(std::move(block));
-        }
-        TPrepopulated& prepopulated = Prepopulated();
-        const std::lock_guard<std::mutex> guard(prepopulated.lock);
-        prepopulated.blocks = std::move(blocks);
-        prepopulated.ready = true;
-    });
-}
-
-TPopulatedMemory TakePrepopulatedMemory(std::size_t bytes) {
-    TPrepopulated& prepopulated = Prepopulated();
-    const std::unique_lock<std::mutex> guard(prepopulated.lock, std::try_to_lock);
-    if (!guard.owns_lock() || !prepopulated.ready || prepopulated.blocks.empty())
-        return TPopulatedMemory(0);
-    if (prepopulated.blocks.back().Size() < bytes) {
-        // The window is larger than the screen was: nothing here will fit.
-        prepopulated.blocks.clear();
-        return TPopulatedMemory(0);
-    }
-    TPopulatedMemory block = std::move(prepopulated.blocks.back());
-    prepopulated.blocks.pop_back();
-    return block;
 }
 
 namespace {

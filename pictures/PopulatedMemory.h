@@ -25,14 +25,6 @@ private:
     std::size_t size_ = 0;
 };
 
-// Starts populating, on a thread of its own, `count` blocks of `bytes` each for whole-window bitmaps
-// the desk is about to make, so that the desk's thread does not pay for the fresh pages. Called once.
-void PrepopulateMemory(std::size_t bytes, int count);
-
-// One of those blocks when it is ready and holds at least `bytes`, else an empty block: the caller
-// then makes its own rather than wait. Blocks left when the first one does not fit are freed.
-TPopulatedMemory TakePrepopulatedMemory(std::size_t bytes);
-
 // A new image of a 32-bit format (contents undefined) over populated memory of its own (freed with
 // the image's last copy) when it is large, from the heap when small; a null image when there is no
 // memory for it.

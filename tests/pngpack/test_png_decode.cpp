@@ -2,17 +2,13 @@
 // does: the short way for 8-bit RGB and RGBA and the general way for the rest agree pixel for pixel.
 // (16-bit pictures differ in rounding: the general way takes their samples as linear light.)
 #include "pictures/PngDecode.h"
-#include "pictures/PopulatedMemory.h"
 
 #include <QBuffer>
 #include <QColor>
 #include <QRandomGenerator>
-#include <algorithm>
-#include <chrono>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
-#include <thread>
 #include <zlib.h>
 
 namespace {
@@ -153,39 +149,6 @@ TEST(PngDecode, PictureCutShortOrWithBrokenRowsIsAnErrorWithAReason) {
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(decoded.size(), QSize(1, 1)) << "the image is left untouched";
     }
-}
-
-// Memory populated ahead of time for whole-window bitmaps: handed out once each, only when ready and
-// large enough, fresh (zeroed) and writable; a request larger than the blocks drops them all.
-TEST(PrepopulatedMemory, BlocksAreHandedOutOnceAndOnlyWhenTheyFit) {
-    EXPECT_EQ(qm::TakePrepopulatedMemory(16).Data(), nullptr) << "nothing before it was started";
-    constexpr std::size_t kBlock = 64 * 1024;
-    qm::PrepopulateMemory(kBlock, 2);
-    qm::TPopulatedMemory first(0);
-    for (int tries = 0; first.Data() == nullptr && tries < 5000; ++tries) {
-        first = qm::TakePrepopulatedMemory(kBlock);
-        if (first.Data() == nullptr)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_NE(first.Data(), nullptr) << "the worker populated its blocks";
-    EXPECT_EQ(first.Size(), kBlock);
-    EXPECT_EQ(std::count(first.Data(), first.Data() + kBlock, uchar{0}), static_cast<long>(kBlock));
-    first.Data()[kBlock - 1] = 7;
-    const qm::TPopulatedMemory second = qm::TakePrepopulatedMemory(100);
-    ASSERT_NE(second.Data(), nullptr) << "a smaller request takes a whole block";
-    EXPECT_NE(second.Data(), first.Data());
-    EXPECT_EQ(qm::TakePrepopulatedMemory(100).Data(), nullptr) << "two blocks, two takers";
-
-    qm::PrepopulateMemory(kBlock, 3);
-    qm::TPopulatedMemory again(0);
-    for (int tries = 0; again.Data() == nullptr && tries < 5000; ++tries) {
-        again = qm::TakePrepopulatedMemory(kBlock);
-        if (again.Data() == nullptr)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_NE(again.Data(), nullptr);
-    EXPECT_EQ(qm::TakePrepopulatedMemory(kBlock + 1).Data(), nullptr) << "a larger window makes its own";
-    EXPECT_EQ(qm::TakePrepopulatedMemory(16).Data(), nullptr) << "and the blocks that cannot fit are freed";
 }
 
 } // namespace
