@@ -2,6 +2,7 @@
 // "boot scripts finished" milestone on standard error), in a copy of the sample installation,
 // against the time a bare frameless Qt window takes from process start to its first paint. Both run
 // under the offscreen platform, alternately, several times; the medians and their ratio are printed.
+// A first start is one with an empty picture cache, as after installing.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -171,8 +172,8 @@ void PrintRow(const char* what, const std::vector<double>& seconds) {
 
 } // namespace
 
-// With an argument, the installed desk in that folder (an earlier build, say) is measured in the same
-// runs, so that a change is compared side by side on an equally loaded machine. The desk is measured
+// With arguments, the installed desks in those folders (earlier builds, say) are measured in the same
+// runs, so that a change is compared side by side on an equally loaded machine. Each desk is measured
 // as it usually starts, with the pictures it decoded before in its cache, and as on its very first
 // start, with an empty cache.
 int main(int argc, char** argv) {
@@ -183,36 +184,47 @@ int main(int argc, char** argv) {
         return 1;
     }
     const fs::path bareWindow = QM_BARE_WINDOW_FILE;
-    const std::optional<fs::path> other =
-        argc > 1 ? std::optional<fs::path>(fs::absolute(argv[1])) : std::nullopt;
+    std::vector<fs::path> others;
+    for (int i = 1; i < argc; ++i)
+        others.push_back(fs::absolute(argv[i]));
     const fs::path cache = temp.Path() / "cache";
     int emptyCaches = 0;
     const auto emptyCache = [&] { return temp.Path() / ("empty-cache-" + std::to_string(++emptyCaches)); };
 
-    // One run of each first, so that all start from a warm file cache; the desk runs on for a while,
-    // as a desk in use does, so that it fills its picture cache.
+    // One run of each first, so that all start from a warm file cache; the desks run on for a while,
+    // as a desk in use does, so that they fill their picture caches.
     if (!SecondsUntil(desk / "Quillmere", "boot scripts finished", desk, cache, std::chrono::seconds(5)) ||
-        !SecondsUntil(bareWindow, "first paint", desk, cache) ||
-        (other && !SecondsUntil(*other / "Quillmere", "boot scripts finished", *other, cache)))
+        !SecondsUntil(bareWindow, "first paint", desk, cache))
         return 1;
+    for (const fs::path& other : others)
+        if (!SecondsUntil(other / "Quillmere", "boot scripts finished", other, cache,
+                          std::chrono::seconds(5)))
+            return 1;
 
     std::vector<double> deskSeconds;
     std::vector<double> firstStartSeconds;
     std::vector<double> windowSeconds;
-    std::vector<double> otherSeconds;
+    std::vector<std::vector<double>> otherSeconds(others.size());
+    std::vector<std::vector<double>> otherFirstStartSeconds(others.size());
     for (int run = 0; run < kRuns; ++run) {
         const auto deskRun = SecondsUntil(desk / "Quillmere", "boot scripts finished", desk, cache);
         const auto firstStart = SecondsUntil(desk / "Quillmere", "boot scripts finished", desk, emptyCache());
         const auto windowRun = SecondsUntil(bareWindow, "first paint", desk, cache);
-        const auto otherRun = other
-                                  ? SecondsUntil(*other / "Quillmere", "boot scripts finished", *other, cache)
-                                  : std::optional<double>(0);
-        if (!deskRun || !firstStart || !windowRun || !otherRun)
+        if (!deskRun || !firstStart || !windowRun)
             return 1;
         deskSeconds.push_back(*deskRun);
         firstStartSeconds.push_back(*firstStart);
         windowSeconds.push_back(*windowRun);
-        otherSeconds.push_back(*otherRun);
+        for (std::size_t i = 0; i < others.size(); ++i) {
+            const auto otherRun =
+                SecondsUntil(others[i] / "Quillmere", "boot scripts finished", others[i], cache);
+            const auto otherFirstStart =
+                SecondsUntil(others[i] / "Quillmere", "boot scripts finished", others[i], emptyCache());
+            if (!otherRun || !otherFirstStart)
+                return 1;
+            otherSeconds[i].push_back(*otherRun);
+            otherFirstStartSeconds[i].push_back(*otherFirstStart);
+        }
     }
     PrintRow("desk: process start to \"boot scripts finished\"", deskSeconds);
     PrintRow("desk, first start (empty picture cache)", firstStartSeconds);
@@ -221,10 +233,13 @@ int main(int argc, char** argv) {
                 Median(deskSeconds) / Median(windowSeconds));
     std::printf("%-52s %8.2f\n", "ratio first start / bare window (medians)",
                 Median(firstStartSeconds) / Median(windowSeconds));
-    if (other) {
-        PrintRow(("desk in " + other->string()).c_str(), otherSeconds);
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        PrintRow(("desk in " + others[i].string()).c_str(), otherSeconds[i]);
         std::printf("%-52s %8.2f\n", "ratio that desk / bare window (medians)",
-                    Median(otherSeconds) / Median(windowSeconds));
+                    Median(otherSeconds[i]) / Median(windowSeconds));
+        PrintRow("that desk, first start (empty picture cache)", otherFirstStartSeconds[i]);
+        std::printf("%-52s %8.2f\n", "ratio that first start / bare window (medians)",
+                    Median(otherFirstStartSeconds[i]) / Median(windowSeconds));
     }
     return 0;
 }

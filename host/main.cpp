@@ -2,6 +2,7 @@
 #include "common/BrowserEngine.h"
 #include "common/Configs.h"
 #include "common/MsgDialog.h"
+#include "common/Paths.h"
 #include "corvane/Errors.h"
 #include "corvane/Khan.h"
 #include "corvane/TransferStop.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     qm::PrepareBrowserEngine();
     // The cache folder is set before the worker that starts decoding looks into it.
     qm::SetPictureCacheFolder(qm::DefaultPictureCacheFolder());
+    qm::SetShippedPictureFolder(qm::ShippedPictureFolderOf(qm::PngPackFile()));
     qm::StartStartupPreload();
     qm::TDeskApplication application(argc, argv);
     qm::TInstanceLock instance(InstanceName());

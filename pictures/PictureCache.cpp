@@ -31,6 +31,11 @@ std::string& Folder() {
     return folder;
 }
 
+std::string& ShippedFolder() {
+    static std::string folder;
+    return folder;
+}
+
 std::uint32_t BigEndian32(const char* bytes) noexcept {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes);
     return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
@@ -40,7 +45,7 @@ std::uint32_t BigEndian32(const char* bytes) noexcept {
 // chunk, its length, type and stored CRC (and the header's fields). Each CRC covers its chunk, so a
 // changed picture meets another entry, yet naming it reads a few bytes per chunk instead of the
 // whole file. "" for bytes that are no complete chunk list: such a picture is not cached.
-std::string EntryFile(std::string_view png) {
+std::string EntryName(std::string_view png) {
     constexpr std::size_t kSignatureSize = 8;
     constexpr std::size_t kHeaderBodySize = 13;
     if (png.size() < kSignatureSize)
@@ -64,7 +69,7 @@ std::string EntryFile(std::string_view png) {
         ended = type == "IEND";
         at += 12 + std::size_t{length};
     }
-    return Folder() + "/" + digest.result().toHex().toStdString() + ".argb";
+    return digest.result().toHex().toStdString() + ".argb";
 }
 
 std::size_t EntrySize(std::uint64_t width, std::uint64_t height) {
@@ -127,12 +132,11 @@ std::string DefaultPictureCacheFolder() {
     return {};
 }
 
-std::optional<QImage> FindCachedPicture(std::string_view png) {
-    if (Folder().empty())
-        return std::nullopt;
-    const std::string entry = EntryFile(png);
-    if (entry.empty())
-        return std::nullopt;
+namespace {
+
+// The picture of a sound entry file, its pixels mapped from the file; nothing for a missing, short
+// or foreign one.
+std::optional<QImage> MapEntry(const std::string& entry) {
     const TFileDescriptor file(open(entry.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
     if (file.Get() < 0 || fstat(file.Get(), &status) != 0 ||
@@ -154,14 +158,44 @@ std::optional<QImage> FindCachedPicture(std::string_view png) {
                   static_cast<qsizetype>(header.width) * 4, QImage::Format_ARGB32, UnmapEntry, mapping);
 }
 
+} // namespace
+
+void SetShippedPictureFolder(const std::string& folder) {
+    ShippedFolder() = folder;
+}
+
+const std::string& ShippedPictureFolder() {
+    return ShippedFolder();
+}
+
+std::string ShippedPictureFolderOf(const std::string& packFile) {
+    std::filesystem::path folder(packFile);
+    folder.replace_extension(".decoded");
+    return folder.string();
+}
+
+std::optional<QImage> FindCachedPicture(std::string_view png) {
+    if (Folder().empty() && ShippedFolder().empty())
+        return std::nullopt;
+    const std::string name = EntryName(png);
+    if (name.empty())
+        return std::nullopt;
+    if (!Folder().empty())
+        if (std::optional<QImage> cached = MapEntry(Folder() + "/" + name))
+            return cached;
+    if (!ShippedFolder().empty())
+        return MapEntry(ShippedFolder() + "/" + name);
+    return std::nullopt;
+}
+
 namespace {
 
-void WriteEntry(const std::string& target, const QImage& decoded) {
+bool WriteEntry(const std::string& target, const QImage& decoded) {
     // Written aside and renamed, so that a reader never maps a half-written entry.
     std::string temporary = target + ".XXXXXX";
     const TFileDescriptor file(mkstemp(temporary.data()));
     if (file.Get() < 0)
-        return;
+        return false;
     TEntryHeader header{};
     std::memcpy(header.magic, kMagic, sizeof kMagic);
     header.width = static_cast<std::uint32_t>(decoded.width());
@@ -170,8 +204,11 @@ void WriteEntry(const std::string& target, const QImage& decoded) {
     for (int y = 0; written && y < decoded.height(); ++y)
         written =
             WriteAll(file.Get(), decoded.constScanLine(y), static_cast<std::size_t>(decoded.width()) * 4);
-    if (!written || rename(temporary.c_str(), target.c_str()) != 0)
+    if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
         unlink(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -198,13 +235,28 @@ void TCollectedCacheWrites::Write() {
     entries_.clear();
 }
 
+bool IsKeptPicture(const QImage& decoded) {
+    // Smaller pictures cost less to decode than to map.
+    return decoded.format() == QImage::Format_ARGB32 &&
+           qsizetype{decoded.width()} * decoded.height() >= kMinCachedPixels;
+}
+
+bool WriteShippedPicture(const std::string& folder, std::string_view png, const QImage& decoded) {
+    const std::string name = EntryName(png);
+    if (folder.empty() || name.empty() || !IsKeptPicture(decoded))
+        return false;
+    const std::string target = folder + "/" + name;
+    // Installed for every user of the installation, while the private cache's entries are the user's.
+    return WriteEntry(target, decoded) && chmod(target.c_str(), 0644) == 0;
+}
+
 void KeepCachedPicture(std::string_view png, const QImage& decoded) {
-    if (Folder().empty() || decoded.format() != QImage::Format_ARGB32 ||
-        qsizetype{decoded.width()} * decoded.height() < kMinCachedPixels)
+    if (Folder().empty() || !IsKeptPicture(decoded))
         return;
-    const std::string target = EntryFile(png);
-    if (target.empty())
+    const std::string name = EntryName(png);
+    if (name.empty())
         return;
+    std::string target = Folder() + "/" + name;
     if (collecting != nullptr) {
         collecting->Collect(target, decoded);
         return;

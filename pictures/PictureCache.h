@@ -28,9 +28,27 @@ const std::string& PictureCacheFolder();
 // The folder the desk uses: $XDG_CACHE_HOME/quillmere/pictures, else ~/.cache/quillmere/pictures.
 std::string DefaultPictureCacheFolder();
 
-// The decoded picture of these PNG bytes from the cache (Format_ARGB32, read-only pixels), or
-// nothing when the cache is off or holds no sound entry for them.
+// Turns on, or off with "", a read-only folder of entries made when the installation was built: it
+// is looked in when the cache has no entry, so the first start after installing maps the large
+// pictures instead of decoding them.
+void SetShippedPictureFolder(const std::string& folder);
+const std::string& ShippedPictureFolder();
+
+// Where the entries for the pictures of the pack `packFile` are shipped: beside it, its name with
+// ".decoded" for its extension ("Config/pngs.decoded" for "Config/pngs.sys").
+std::string ShippedPictureFolderOf(const std::string& packFile);
+
+// The decoded picture of these PNG bytes from the cache or, failing that, the shipped folder
+// (Format_ARGB32, read-only pixels), or nothing when neither holds a sound entry for them.
 std::optional<QImage> FindCachedPicture(std::string_view png);
+
+// Whether the cache keeps a decoded picture: a large one as the decoder gives it (Format_ARGB32).
+bool IsKeptPicture(const QImage& decoded);
+
+// Writes now, into `folder`, the entry a later FindCachedPicture finds for these PNG bytes; false
+// when the picture is not one that is kept, its bytes are no complete chunk list, or the entry
+// could not be written.
+bool WriteShippedPicture(const std::string& folder, std::string_view png, const QImage& decoded);
 
 // Keeps the decoded picture of these PNG bytes, when the cache is on and the picture is large.
 void KeepCachedPicture(std::string_view png, const QImage& decoded);

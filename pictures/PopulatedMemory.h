@@ -25,8 +25,9 @@ private:
     std::size_t size_ = 0;
 };
 
-// A new image of a 32-bit format over populated memory of its own (freed with the image's last
-// copy); a null image when there is no memory for it.
+// A new image of a 32-bit format (contents undefined) over populated memory of its own (freed with
+// the image's last copy) when it is large, from the heap when small; a null image when there is no
+// memory for it.
 QImage NewPopulatedImage(int width, int height, QImage::Format format);
 
 } // namespace qm

@@ -1,5 +1,6 @@
 #include "PackFiles.h"
 #include "common/TextEncoding.h"
+#include "pictures/PictureCache.h"
 #include "pictures/PngPack.h"
 
 #include <cstdlib>
@@ -85,6 +86,43 @@ TEST_F(PackWriter, ProgramRefusesAFolderWithAnUnusablePicture) {
     EXPECT_NE(Run(pack + " " + source.Path().string()), 0);
     EXPECT_EQ(qm::test::ReadBytes(pack), "the pack of yesterday");
     EXPECT_EQ(output.EntryCount(), 1u);
+}
+
+// With a folder for decoded pictures the program writes there the large pictures of the pack and of
+// the loose folders, as the desk's first start finds them, and nothing of an earlier run stays.
+TEST_F(PackWriter, ProgramShipsTheLargePicturesDecoded) {
+    WriteTree();
+    Write("big.png", SolidPng(kGreen, 640, 420));
+    const TTempFolder loose;
+    WriteBytes(loose.File("bench.png"), SolidPng(kBlue, 700, 400));
+    WriteBytes(loose.File("small.png"), SolidPng(kBlue, 40, 40));
+    const std::filesystem::path decoded = output.Path() / "pngs.decoded";
+    std::filesystem::create_directories(decoded);
+    WriteBytes((decoded / "old.argb").string(), "an entry of yesterday");
+    const std::string pack = output.File("pngs.sys");
+    ASSERT_EQ(Run(pack + " " + source.Path().string() + " " + decoded.string() + " " + loose.Path().string()),
+              0);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(decoded), std::filesystem::directory_iterator()), 2)
+        << "the two large pictures only";
+    EXPECT_FALSE(std::filesystem::exists(decoded / "old.argb"));
+
+    // A store that maps the entries shows what decoding shows; a changed entry proves they are used.
+    qm::SetShippedPictureFolder(decoded.string());
+    TPngPack store(loose.Path().string());
+    store.LoadFile(pack);
+    ExpectSamePicture(store.TakePNG("big.png"), SolidImage(kGreen, 640, 420));
+    ExpectSamePicture(store.TakePNG("bench.png"), SolidImage(kBlue, 700, 400));
+    for (const auto& entry : std::filesystem::directory_iterator(decoded)) {
+        std::string bytes = qm::test::ReadBytes(entry.path().string());
+        bytes[16] = static_cast<char>(0x22);
+        WriteBytes(entry.path().string(), bytes);
+    }
+    TPngPack again(loose.Path().string());
+    again.LoadFile(pack);
+    EXPECT_EQ(again.TakePNG("big.png")->Pixels().pixel(0, 0) & 0xFFu, 0x22u);
+    EXPECT_EQ(again.TakePNG("bench.png")->Pixels().pixel(0, 0) & 0xFFu, 0x22u);
+    qm::SetShippedPictureFolder("");
 }
 
 TEST_F(PackWriter, ProgramRefusesWrongArguments) {

@@ -127,4 +127,45 @@ TEST_F(PictureCache, DamagedOrForeignEntriesAreDecodedAgainAndSmallPicturesAreNo
     EXPECT_EQ(Entries(cache.Path()).size(), 1u) << "nothing is kept while the cache is off";
 }
 
+// Entries made when the installation is built: found when the user's cache has none (and then not
+// copied into it), the user's own entry first, and only for the bytes they were made from.
+TEST_F(PictureCache, ShippedEntriesServeAFirstStartAndTheUsersOwnEntriesComeFirst) {
+    const TTempFolder shipped;
+    qm::SetShippedPictureFolder(shipped.Path().string());
+    const std::string png = Encode(LargePicture(21));
+    QImage original = LargePicture(21).convertToFormat(QImage::Format_ARGB32);
+    // Shipped pixels that differ from the decoder's show which source the store used.
+    QImage marked = original;
+    marked.setPixel(0, 0, qRgb(1, 2, 3));
+    ASSERT_TRUE(qm::IsKeptPicture(marked));
+    ASSERT_TRUE(qm::WriteShippedPicture(shipped.Path().string(), png, marked));
+    const std::vector<fs::path> written = Entries(shipped.Path());
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(fs::status(written.front()).permissions() & fs::perms::others_read, fs::perms::others_read)
+        << "every user of the installation reads it";
+
+    EXPECT_EQ(Take(png), marked) << "a first start maps the shipped entry";
+    EXPECT_TRUE(Entries(cache.Path()).empty()) << "what is shipped is not copied into the user's cache";
+    EXPECT_EQ(Take(Encode(LargePicture(22))).pixel(0, 0), LargePicture(22).pixel(0, 0))
+        << "other bytes meet no shipped entry";
+    ASSERT_EQ(Entries(cache.Path()).size(), 1u);
+
+    // The user's own entry for the same bytes wins; a damaged shipped one is decoded again.
+    qm::KeepCachedPicture(png, original);
+    ASSERT_EQ(Entries(cache.Path()).size(), 2u);
+    EXPECT_EQ(Take(png), original);
+    fs::remove_all(cache.Path());
+    fs::create_directories(cache.Path());
+    WriteBytes(written.front().string(), "QMPIXv1");
+    EXPECT_EQ(Take(png), original);
+
+    EXPECT_FALSE(qm::WriteShippedPicture(shipped.Path().string(),
+                                         Encode(QImage(64, 64, QImage::Format_RGB32)),
+                                         QImage(64, 64, QImage::Format_ARGB32)))
+        << "small pictures are not shipped";
+    EXPECT_FALSE(qm::WriteShippedPicture((shipped.Path() / "missing").string(), png, original));
+    qm::SetShippedPictureFolder("");
+    EXPECT_EQ(qm::ShippedPictureFolderOf("/opt/q/Config/pngs.sys"), "/opt/q/Config/pngs.decoded");
+}
+
 } // namespace

@@ -1,0 +1,231 @@
+// How long the first click on each sample bench icon takes, from the press until the page or dialog
+// it opens is shown and painted (or, for an icon that shows nothing, until the click is handled), in
+// a desk that has just started as it usually does (its picture cache filled). Every click is the
+// first of its desk: each runs in a desk started for it, under the offscreen platform, with the
+// timer library preloaded. Given installation folders, each is measured in turn in every round, so
+// that desks are compared side by side on an equally loaded machine; medians are printed per icon.
+//     bench_first_click INSTALLATION [INSTALLATION...]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using TClock = std::chrono::steady_clock;
+
+constexpr int kRounds = 5;
+constexpr auto kTimeout = std::chrono::seconds(30);
+
+// The sample bench's icons and where they are on an 800 x 600 desk (the offscreen screen): columns
+// 112 pixels apart from x 107, the rows of the three groups at y 216, 368 and 520.
+struct TIcon {
+    const char* caption;
+    int x;
+    int y;
+};
+constexpr TIcon kIcons[] = {
+    {"发票查询", 107, 216}, {"应用商店", 219, 216}, {"检查更新", 331, 216}, {"计算器", 443, 216},
+    {"日历", 555, 216},     {"用户论坛", 107, 368}, {"产品官网", 219, 368}, {"使用帮助", 331, 368},
+    {"登录", 107, 520},     {"注册", 219, 520},     {"账户资料", 331, 520}, {"修改密码", 443, 520},
+    {"退出登录", 555, 520},
+};
+
+class TFd {
+public:
+    explicit TFd(int fd = -1) : fd_(fd) {}
+    ~TFd() { Reset(); }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return fd_; }
+    void Reset() {
+        if (fd_ >= 0)
+            close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
+
+// One measured click, or nothing when the desk did not report one in time.
+struct TClick {
+    double ms = 0;
+    std::string what;
+};
+
+// Starts the desk of `installation` with the timer preloaded, clicking at `icon`; answers what the
+// timer reported. The desk is killed then. Home, cache and configuration folders are the run's own.
+std::optional<TClick> FirstClick(const fs::path& installation, const TIcon& icon, const fs::path& home,
+                                 int delayMs) {
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view e(*entry);
+        if (e.rfind("QT_QPA_PLATFORM=", 0) != 0 && e.rfind("LD_LIBRARY_PATH=", 0) != 0 &&
+            e.rfind("LD_PRELOAD=", 0) != 0 && e.rfind("XDG_", 0) != 0 && e.rfind("HOME=", 0) != 0 &&
+            e.rfind("BROWSER=", 0) != 0 && e.rfind("DISPLAY=", 0) != 0)
+            env.emplace_back(e);
+    }
+    env.emplace_back("QT_QPA_PLATFORM=offscreen");
+    env.emplace_back("LD_LIBRARY_PATH=" + installation.string());
+    env.emplace_back(std::string("LD_PRELOAD=") + QM_CLICK_TIMER_FILE);
+    env.emplace_back("QM_BENCH_CLICK=" + std::to_string(icon.x) + "," + std::to_string(icon.y));
+    env.emplace_back("QM_BENCH_CLICK_DELAY_MS=" + std::to_string(delayMs));
+    env.emplace_back("HOME=" + home.string());
+    env.emplace_back("XDG_CACHE_HOME=" + (home / "cache").string());
+    env.emplace_back("XDG_CONFIG_HOME=" + (home / "config").string());
+    env.emplace_back("XDG_DATA_HOME=" + (home / "data").string());
+    // Pages meant for the web browser go nowhere.
+    env.emplace_back("BROWSER=true");
+    std::vector<char*> envp;
+    for (std::string& entry : env)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program = (installation / "Quillmere").string();
+    std::vector<char*> argv = {program.data(), nullptr};
+
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        return std::nullopt;
+    TFd readEnd(ends[0]);
+    TFd writeEnd(ends[1]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, "/");
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    writeEnd.Reset();
+    if (error != 0)
+        return std::nullopt;
+
+    const std::string marker = "first click: ";
+    const auto start = TClock::now();
+    std::string text;
+    std::optional<TClick> click;
+    while (!click && TClock::now() - start < kTimeout) {
+        pollfd waiting{readEnd.Get(), POLLIN, 0};
+        if (poll(&waiting, 1, 100) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t got = read(readEnd.Get(), buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(got));
+        const std::size_t at = text.find(marker);
+        const std::size_t end = at == std::string::npos ? at : text.find('\n', at);
+        if (end != std::string::npos) {
+            const std::string line = text.substr(at + marker.size(), end - at - marker.size());
+            click = TClick{std::strtod(line.c_str(), nullptr), line.substr(line.find(" ms ") + 4)};
+        }
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    if (!click)
+        std::fprintf(stderr, "%s, %s: no click reported; it wrote:\n%s\n", program.c_str(), icon.caption,
+                     text.c_str());
+    return click;
+}
+
+// Prints a caption padded to `columns` terminal columns (Chinese characters take two).
+void PrintPadded(const char* caption, int columns) {
+    int width = 0;
+    for (const char* c = caption; *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if ((byte & 0xC0) != 0x80)
+            width += byte >= 0xE0 ? 2 : 1;
+    }
+    std::printf("%s%*s", caption, std::max(0, columns - width), "");
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_first_click INSTALLATION [INSTALLATION...]\n");
+        return 2;
+    }
+    std::vector<fs::path> installations;
+    for (int i = 1; i < argc; ++i)
+        installations.push_back(fs::absolute(argv[i]));
+    std::string pattern = (fs::temp_directory_path() / "qm-bench-click-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        return 1;
+    const fs::path scratch = pattern;
+
+    // seconds[installation][icon] over the rounds; what[...] the last outcome's description.
+    std::vector<std::vector<std::vector<double>>> seconds(
+        installations.size(), std::vector<std::vector<double>>(std::size(kIcons)));
+    std::vector<std::vector<std::string>> what(installations.size(),
+                                               std::vector<std::string>(std::size(kIcons)));
+    int failures = 0;
+    // Round 0 fills each desk's picture cache, as a desk in use has it; it is not counted.
+    for (int round = 0; round <= kRounds; ++round) {
+        for (std::size_t icon = 0; icon < std::size(kIcons); ++icon) {
+            for (std::size_t i = 0; i < installations.size(); ++i) {
+                const fs::path home = scratch / ("home-" + std::to_string(i));
+                // Each run has the folders its desk wrote before (the cache) but no login of earlier runs.
+                std::error_code ignored;
+                fs::remove_all(installations[i] / "Plugins" / "Login" / "Porlock.xml", ignored);
+                // The warm-up's desks live past the moment the decoded pictures are written.
+                const std::optional<TClick> click =
+                    FirstClick(installations[i], kIcons[icon], home, round == 0 ? 4000 : 1500);
+                if (!click) {
+                    ++failures;
+                    continue;
+                }
+                if (round > 0)
+                    seconds[i][icon].push_back(click->ms);
+                what[i][icon] = click->what;
+            }
+        }
+    }
+    std::printf("first click, press to shown and painted (ms, median of %d)\n", kRounds);
+    std::printf("%-14s", "icon");
+    for (std::size_t i = 0; i < installations.size(); ++i)
+        std::printf(" %10s", ("desk " + std::to_string(i + 1)).c_str());
+    if (installations.size() == 2)
+        std::printf(" %10s", "2 - 1");
+    std::printf("  outcome (desk 1 | desk 2 ...)\n");
+    for (std::size_t icon = 0; icon < std::size(kIcons); ++icon) {
+        PrintPadded(kIcons[icon].caption, 14);
+        std::vector<double> medians;
+        for (std::size_t i = 0; i < installations.size(); ++i) {
+            medians.push_back(seconds[i][icon].empty() ? -1 : Median(seconds[i][icon]));
+            std::printf(" %10.2f", medians.back());
+        }
+        if (installations.size() == 2)
+            std::printf(" %+10.2f", medians[1] - medians[0]);
+        std::printf(" ");
+        for (std::size_t i = 0; i < installations.size(); ++i)
+            std::printf(" %s%s", i == 0 ? "" : "| ", what[i][icon].c_str());
+        std::printf("\n");
+    }
+    for (std::size_t i = 0; i < installations.size(); ++i)
+        std::printf("desk %zu: %s\n", i + 1, installations[i].c_str());
+    std::error_code ignored;
+    fs::remove_all(scratch, ignored);
+    return failures == 0 ? 0 : 1;
+}
