@@ -1,14 +1,62 @@
 #include "pictures/PopulatedMemory.h"
 
+#include <cstdint>
 #include <memory>
 #include <sys/mman.h>
+#include <unistd.h>
 #include <utility>
 
 namespace qm {
 
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+// A mapping of `bytes` that starts on a huge-page boundary, the slack around it unmapped; nullptr
+// when there is no such mapping.
+void* MapHugeAligned(std::size_t bytes) {
+    // Whole pages, so that the slack after the block starts on a page and can be unmapped.
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    bytes = (bytes + page - 1) / page * page;
+    const std::size_t reserved = bytes + kHugePage;
+    void* mapped = mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (start + kHugePage - 1) & ~(std::uintptr_t{kHugePage} - 1);
+    const std::size_t before = aligned - start;
+    if (before != 0)
+        munmap(mapped, before);
+    munmap(reinterpret_cast<void*>(aligned + bytes), reserved - before - bytes);
+    return reinterpret_cast<void*>(aligned);
+}
+
+// Large blocks on huge pages, mapped in one go: a whole-window bitmap then costs a few page
+// allocations instead of a thousand 4 KB ones. nullptr when the system will not do it (no
+// transparent huge pages, an older kernel); the memory is gone again then.
+uchar* MapPopulatedHuge(std::size_t bytes) {
+    if (bytes < kHugePage)
+        return nullptr;
+    void* mapped = MapHugeAligned(bytes);
+    if (mapped == nullptr)
+        return nullptr;
+    if (madvise(mapped, bytes, MADV_HUGEPAGE) != 0 || madvise(mapped, bytes, MADV_POPULATE_WRITE) != 0) {
+        munmap(mapped, bytes);
+        return nullptr;
+    }
+    return static_cast<uchar*>(mapped);
+}
+
+} // namespace
+
 TPopulatedMemory::TPopulatedMemory(std::size_t bytes) {
     if (bytes == 0)
         return;
+    if (uchar* huge = MapPopulatedHuge(bytes)) {
+        data_ = huge;
+        size_ = bytes;
+        return;
+    }
     void* mapped =
         mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (mapped == MAP_FAILED)

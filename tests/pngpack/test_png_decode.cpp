@@ -2,10 +2,14 @@
 // does: the short way for 8-bit RGB and RGBA and the general way for the rest agree pixel for pixel.
 // (16-bit pictures differ in rounding: the general way takes their samples as linear light.)
 #include "pictures/PngDecode.h"
+#include "pictures/PopulatedMemory.h"
 
 #include <QBuffer>
 #include <QColor>
 #include <QRandomGenerator>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -152,3 +156,45 @@ TEST(PngDecode, PictureCutShortOrWithBrokenRowsIsAnErrorWithAReason) {
 }
 
 } // namespace
+
+namespace {
+
+// The process's mapped address space in kB, from /proc/self/status.
+long MappedKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word)
+        if (word == "VmSize:") {
+            long kilobytes = 0;
+            status >> kilobytes;
+            return kilobytes;
+        }
+    return -1;
+}
+
+} // namespace
+
+TEST(PopulatedMemory, BlocksOfEverySizeAreWholeWritableAndGiveBackAllTheyMapped) {
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    const std::size_t sizes[] = {1,         4095,          4096,          256 * 1024,       kHugePage - 1,
+                                 kHugePage, 2382336 + 100, kHugePage * 2, kHugePage * 2 + 1};
+    for (const std::size_t bytes : sizes) {
+        SCOPED_TRACE(bytes);
+        qm::TPopulatedMemory memory(bytes);
+        ASSERT_NE(memory.Data(), nullptr);
+        EXPECT_EQ(memory.Size(), bytes);
+        std::memset(memory.Data(), 0xA5, bytes);
+        EXPECT_EQ(memory.Data()[0], 0xA5);
+        EXPECT_EQ(memory.Data()[bytes - 1], 0xA5);
+        if (bytes >= kHugePage) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(memory.Data()) % kHugePage, 0u);
+        }
+    }
+    // Blocks made and freed many times leave no mapping behind (the slack around an aligned block
+    // included).
+    const long before = MappedKilobytes();
+    for (int round = 0; round < 8; ++round)
+        for (const std::size_t bytes : sizes)
+            qm::TPopulatedMemory{bytes};
+    EXPECT_LT(MappedKilobytes() - before, 1024);
+}
