@@ -5,28 +5,21 @@
 // timer library preloaded. Given installation folders, each is measured in turn in every round, so
 // that desks are compared side by side on an equally loaded machine; medians are printed per icon.
 //     bench_first_click INSTALLATION [INSTALLATION...]
+#include "bench/ProgramRun.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <optional>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-using TClock = std::chrono::steady_clock;
 
 constexpr int kRounds = 5;
 constexpr auto kTimeout = std::chrono::seconds(30);
@@ -45,23 +38,6 @@ constexpr TIcon kIcons[] = {
     {"退出登录", 555, 520},
 };
 
-class TFd {
-public:
-    explicit TFd(int fd = -1) : fd_(fd) {}
-    ~TFd() { Reset(); }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return fd_; }
-    void Reset() {
-        if (fd_ >= 0)
-            close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
-
 // One measured click, or nothing when the desk did not report one in time.
 struct TClick {
     double ms = 0;
@@ -72,75 +48,31 @@ struct TClick {
 // timer reported. The desk is killed then. Home, cache and configuration folders are the run's own.
 std::optional<TClick> FirstClick(const fs::path& installation, const TIcon& icon, const fs::path& home,
                                  int delayMs) {
-    std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string_view e(*entry);
-        if (e.rfind("QT_QPA_PLATFORM=", 0) != 0 && e.rfind("LD_LIBRARY_PATH=", 0) != 0 &&
-            e.rfind("LD_PRELOAD=", 0) != 0 && e.rfind("XDG_", 0) != 0 && e.rfind("HOME=", 0) != 0 &&
-            e.rfind("BROWSER=", 0) != 0 && e.rfind("DISPLAY=", 0) != 0)
-            env.emplace_back(e);
-    }
-    env.emplace_back("QT_QPA_PLATFORM=offscreen");
-    env.emplace_back("LD_LIBRARY_PATH=" + installation.string());
-    env.emplace_back(std::string("LD_PRELOAD=") + QM_CLICK_TIMER_FILE);
-    env.emplace_back("QM_BENCH_CLICK=" + std::to_string(icon.x) + "," + std::to_string(icon.y));
-    env.emplace_back("QM_BENCH_CLICK_DELAY_MS=" + std::to_string(delayMs));
-    env.emplace_back("HOME=" + home.string());
-    env.emplace_back("XDG_CACHE_HOME=" + (home / "cache").string());
-    env.emplace_back("XDG_CONFIG_HOME=" + (home / "config").string());
-    env.emplace_back("XDG_DATA_HOME=" + (home / "data").string());
-    // Pages meant for the web browser go nowhere.
-    env.emplace_back("BROWSER=true");
-    std::vector<char*> envp;
-    for (std::string& entry : env)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string program = (installation / "Quillmere").string();
-    std::vector<char*> argv = {program.data(), nullptr};
-
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0)
-        return std::nullopt;
-    TFd readEnd(ends[0]);
-    TFd writeEnd(ends[1]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), STDERR_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addchdir_np(&actions, "/");
-    pid_t pid = -1;
-    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    writeEnd.Reset();
-    if (error != 0)
-        return std::nullopt;
-
+    std::vector<std::string> environment = qm::bench::EnvironmentWithout(
+        {"QT_QPA_PLATFORM=", "LD_LIBRARY_PATH=", "LD_PRELOAD=", "XDG_", "HOME=", "BROWSER=", "DISPLAY="},
+        {"QT_QPA_PLATFORM=offscreen", "LD_LIBRARY_PATH=" + installation.string(),
+         std::string("LD_PRELOAD=") + QM_CLICK_TIMER_FILE,
+         "QM_BENCH_CLICK=" + std::to_string(icon.x) + "," + std::to_string(icon.y),
+         "QM_BENCH_CLICK_DELAY_MS=" + std::to_string(delayMs), "HOME=" + home.string(),
+         "XDG_CACHE_HOME=" + (home / "cache").string(), "XDG_CONFIG_HOME=" + (home / "config").string(),
+         "XDG_DATA_HOME=" + (home / "data").string(),
+         // Pages meant for the web browser go nowhere.
+         "BROWSER=true"});
     const std::string marker = "first click: ";
-    const auto start = TClock::now();
-    std::string text;
-    std::optional<TClick> click;
-    while (!click && TClock::now() - start < kTimeout) {
-        pollfd waiting{readEnd.Get(), POLLIN, 0};
-        if (poll(&waiting, 1, 100) <= 0)
-            continue;
-        char buffer[4096];
-        const ssize_t got = read(readEnd.Get(), buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(got));
+    const auto lineAt = [&](const std::string& text) {
         const std::size_t at = text.find(marker);
-        const std::size_t end = at == std::string::npos ? at : text.find('\n', at);
-        if (end != std::string::npos) {
-            const std::string line = text.substr(at + marker.size(), end - at - marker.size());
-            click = TClick{std::strtod(line.c_str(), nullptr), line.substr(line.find(" ms ") + 4)};
-        }
+        return at == std::string::npos ? at : text.find('\n', at);
+    };
+    const auto run = qm::bench::RunUntil(
+        installation / "Quillmere", std::move(environment),
+        [&](const std::string& text) { return lineAt(text) != std::string::npos; }, kTimeout);
+    if (!run) {
+        std::fprintf(stderr, "%s: no click reported\n", icon.caption);
+        return std::nullopt;
     }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    if (!click)
-        std::fprintf(stderr, "%s, %s: no click reported; it wrote:\n%s\n", program.c_str(), icon.caption,
-                     text.c_str());
-    return click;
+    const std::size_t at = run->errorText.find(marker) + marker.size();
+    const std::string line = run->errorText.substr(at, lineAt(run->errorText) - at);
+    return TClick{std::strtod(line.c_str(), nullptr), line.substr(line.find(" ms ") + 4)};
 }
 
 // Prints a caption padded to `columns` terminal columns (Chinese characters take two).
@@ -152,12 +84,6 @@ void PrintPadded(const char* caption, int columns) {
             width += byte >= 0xE0 ? 2 : 1;
     }
     std::printf("%s%*s", caption, std::max(0, columns - width), "");
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 } // namespace
@@ -213,7 +139,7 @@ int main(int argc, char** argv) {
         PrintPadded(kIcons[icon].caption, 14);
         std::vector<double> medians;
         for (std::size_t i = 0; i < installations.size(); ++i) {
-            medians.push_back(seconds[i][icon].empty() ? -1 : Median(seconds[i][icon]));
+            medians.push_back(seconds[i][icon].empty() ? -1 : qm::bench::Median(seconds[i][icon]));
             std::printf(" %10.2f", medians.back());
         }
         if (installations.size() == 2)

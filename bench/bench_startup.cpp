@@ -6,30 +6,21 @@
 // go the CPU time (user + system, all threads) and minor page faults the process had used when it
 // was killed at its milestone: they swing far less than wall time between identical runs, so a
 // change of a millisecond or two shows in them.
+#include "bench/ProgramRun.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-using TClock = std::chrono::steady_clock;
 
 constexpr int kRuns = 11;
 constexpr auto kTimeout = std::chrono::seconds(60);
@@ -79,23 +70,6 @@ bool LayOutInstallation(const fs::path& dir) {
     return true;
 }
 
-class TFd {
-public:
-    explicit TFd(int fd = -1) : fd_(fd) {}
-    ~TFd() { Reset(); }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return fd_; }
-    void Reset() {
-        if (fd_ >= 0)
-            close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
-
 // What one start cost: wall time until the milestone, and the CPU time and minor page faults of the
 // process until it was killed right after it.
 struct TStartFigures {
@@ -111,81 +85,21 @@ struct TStartFigures {
 std::optional<TStartFigures> SecondsUntil(const fs::path& program, const std::string& marker,
                                           const fs::path& libraryDir, const fs::path& cacheHome,
                                           std::chrono::milliseconds linger = std::chrono::milliseconds(0)) {
-    std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry)
-        if (std::strncmp(*entry, "QT_QPA_PLATFORM=", 16) != 0 &&
-            std::strncmp(*entry, "LD_LIBRARY_PATH=", 16) != 0 &&
-            std::strncmp(*entry, "XDG_CACHE_HOME=", 15) != 0)
-            env.emplace_back(*entry);
-    env.emplace_back("QT_QPA_PLATFORM=offscreen");
-    env.emplace_back("LD_LIBRARY_PATH=" + libraryDir.string());
-    env.emplace_back("XDG_CACHE_HOME=" + cacheHome.string());
-    std::vector<char*> envp;
-    for (std::string& entry : env)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string path = program.string();
-    std::vector<char*> argv = {path.data(), nullptr};
-
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0)
+    const auto run = qm::bench::RunUntil(
+        program,
+        qm::bench::EnvironmentWithout({"QT_QPA_PLATFORM=", "LD_LIBRARY_PATH=", "XDG_CACHE_HOME="},
+                                      {"QT_QPA_PLATFORM=offscreen", "LD_LIBRARY_PATH=" + libraryDir.string(),
+                                       "XDG_CACHE_HOME=" + cacheHome.string()}),
+        [&](const std::string& text) { return text.find(marker) != std::string::npos; }, kTimeout, linger);
+    if (!run)
         return std::nullopt;
-    TFd readEnd(ends[0]);
-    TFd writeEnd(ends[1]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), STDERR_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addchdir_np(&actions, "/");
-
-    const auto start = TClock::now();
-    pid_t pid = -1;
-    const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    writeEnd.Reset();
-    if (error != 0)
-        return std::nullopt;
-
-    std::optional<double> seconds;
-    std::string text;
-    while (!seconds && TClock::now() - start < kTimeout) {
-        pollfd waiting{readEnd.Get(), POLLIN, 0};
-        if (poll(&waiting, 1, 100) <= 0)
-            continue;
-        char buffer[4096];
-        const ssize_t got = read(readEnd.Get(), buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(got));
-        if (text.find(marker) != std::string::npos)
-            seconds = std::chrono::duration<double>(TClock::now() - start).count();
-    }
-    if (seconds)
-        std::this_thread::sleep_for(linger);
-    kill(pid, SIGKILL);
-    rusage usage{};
-    wait4(pid, nullptr, 0, &usage);
-    if (!seconds) {
-        std::fprintf(stderr, "%s: no \"%s\" within %lld s; it wrote:\n%s\n", path.c_str(), marker.c_str(),
-                     static_cast<long long>(kTimeout.count()), text.c_str());
-        return std::nullopt;
-    }
-    const auto toSeconds = [](const timeval& time) {
-        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-    };
-    return TStartFigures{*seconds, toSeconds(usage.ru_utime) + toSeconds(usage.ru_stime), usage.ru_minflt};
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    return TStartFigures{run->seconds, run->cpuSeconds, run->minorFaults};
 }
 
 // A row of figures in milliseconds (or, with `scale` 1 and no decimals, counts) and their median.
 void PrintFigures(const char* what, const std::vector<double>& values, double scale, const char* unit,
                   int decimals) {
-    std::printf("%-52s median %8.*f %s  (", what, decimals, Median(values) * scale, unit);
+    std::printf("%-52s median %8.*f %s  (", what, decimals, qm::bench::Median(values) * scale, unit);
     for (std::size_t i = 0; i < values.size(); ++i)
         std::printf("%s%.*f", i == 0 ? "" : " ", decimals, values[i] * scale);
     std::printf(")\n");
@@ -210,7 +124,7 @@ double MedianSeconds(const std::vector<TStartFigures>& starts) {
     std::vector<double> seconds;
     for (const TStartFigures& start : starts)
         seconds.push_back(start.seconds);
-    return Median(seconds);
+    return qm::bench::Median(seconds);
 }
 
 } // namespace
