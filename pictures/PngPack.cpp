@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <libdeflate.h>
 #include <memory>
-#include <zlib.h>
 
 namespace qm {
 namespace {
@@ -95,6 +95,12 @@ bool ReadWholeFile(const std::string& fileName, std::string& bytes, std::string&
     return true;
 }
 
+struct TDecompressorDeleter {
+    void operator()(libdeflate_decompressor* inflater) const noexcept {
+        libdeflate_free_decompressor(inflater);
+    }
+};
+
 // The compressed block: U, then a zlib stream that must inflate to exactly U bytes.
 bool DecompressBlock(std::string_view block, std::string& payload) {
     TFieldReader reader(block);
@@ -105,11 +111,13 @@ bool DecompressBlock(std::string_view block, std::string& payload) {
     if (size > kMaxPayloadSize || size > kMaxInflateRatio * stream.size() + kInflateSlack)
         return false;
     payload.assign(size, '\0');
-    uLongf produced = size;
-    // Z_OK only when the stream ends, with its checksum verified, inside the U bytes.
-    const int result = uncompress(reinterpret_cast<Bytef*>(payload.data()), &produced,
-                                  reinterpret_cast<const Bytef*>(stream.data()), stream.size());
-    return result == Z_OK && produced == size;
+    const std::unique_ptr<libdeflate_decompressor, TDecompressorDeleter> inflater(
+        libdeflate_alloc_decompressor());
+    if (!inflater)
+        return false;
+    // Success only when the stream ends, with its checksum verified, after exactly U bytes.
+    return libdeflate_zlib_decompress(inflater.get(), stream.data(), stream.size(), payload.data(), size,
+                                      nullptr) == LIBDEFLATE_SUCCESS;
 }
 
 bool IsBlank(std::string_view text) {

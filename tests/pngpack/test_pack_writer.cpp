@@ -78,6 +78,38 @@ TEST_F(PackWriter, ProgramPacksAFolderTheStoreReadsBack) {
     EXPECT_EQ(output.EntryCount(), 1u);
 }
 
+// Deflating PNG files again saves next to nothing but costs every start an inflate; a payload that
+// does shrink (here long runs of one byte) is still deflated. Either way the store reads it back.
+TEST_F(PackWriter, PicturesAreStoredUnlessDeflatingSavesATenth) {
+    const std::string noise = qm::test::EncodePng(qm::test::PatternImage(120, 90));
+    const struct {
+        const char* what;
+        std::vector<qm::TPackEntry> entries;
+        bool stored;
+    } cases[] = {
+        {"pictures", {{"a.png", noise}, {"b.png", SolidPng(kRed)}}, true},
+        {"a payload that shrinks", {{std::string(4000, 'n') + ".png", noise}}, false},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.what);
+        const std::string payload = qm::EncodePackPayload(each.entries);
+        const std::string pack = qm::EncodePackFile(payload);
+        // Magic, block length C, payload length U, the zlib header, then the first deflate block's
+        // header, whose bits 1-2 are 00 for a stored block.
+        const std::size_t firstBlock = std::string(qm::kPngPackMagic).size() + 4 + 4 + 2;
+        ASSERT_GT(pack.size(), firstBlock);
+        EXPECT_EQ((static_cast<unsigned char>(pack[firstBlock]) >> 1 & 3) == 0, each.stored);
+        EXPECT_EQ(pack.size() < payload.size(), !each.stored);
+
+        const std::string file = output.File("pngs.sys");
+        WriteBytes(file, pack);
+        TPngPack store(pictures.Path().string());
+        store.LoadFile(file);
+        EXPECT_EQ(store.Count(), static_cast<int>(each.entries.size()));
+        ExpectSamePicture(store.TakePNG(each.entries[0].name), qm::test::PatternImage(120, 90));
+    }
+}
+
 TEST_F(PackWriter, ProgramRefusesAFolderWithAnUnusablePicture) {
     WriteTree();
     Write("a/broken.png", "not a picture");

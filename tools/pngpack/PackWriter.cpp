@@ -67,13 +67,27 @@ std::string EncodePackPayload(const std::vector<TPackEntry>& entries) {
     return payload;
 }
 
-std::string EncodePackFile(std::string_view payload) {
+namespace {
+
+std::string ZlibStream(std::string_view payload, int level) {
     std::string stream(compressBound(payload.size()), '\0');
     uLongf streamSize = stream.size();
     if (compress2(reinterpret_cast<Bytef*>(stream.data()), &streamSize,
-                  reinterpret_cast<const Bytef*>(payload.data()), payload.size(), Z_BEST_COMPRESSION) != Z_OK)
+                  reinterpret_cast<const Bytef*>(payload.data()), payload.size(), level) != Z_OK)
         throw std::runtime_error("the payload cannot be compressed");
     stream.resize(streamSize);
+    return stream;
+}
+
+} // namespace
+
+std::string EncodePackFile(std::string_view payload) {
+    // PNG files are compressed already, so deflating them again rarely saves anything, while every
+    // start of the desk pays for inflating the pack. Unless it saves a tenth, the stream keeps the
+    // payload in stored blocks, which any zlib reader takes and inflates at the speed of a copy.
+    std::string stream = ZlibStream(payload, Z_BEST_COMPRESSION);
+    if (stream.size() > payload.size() / 10 * 9)
+        stream = ZlibStream(payload, Z_NO_COMPRESSION);
 
     std::string block;
     AppendLength(block, payload.size());
