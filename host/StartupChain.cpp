@@ -6,6 +6,7 @@
 #include "host/BootList.h"
 #include "host/ErrorHandler.h"
 #include "host/StartupLog.h"
+#include "host/StartupPreload.h"
 #include "host/TaxLua.h"
 
 namespace qm {
@@ -36,6 +37,7 @@ void TStartupChain::BootScripts() {
         // The user sees why the desk stays empty; the rest of the start goes on.
         HandleDeskException(error);
     }
+    WaitForFontConfiguration();
     for (const std::string& script : scripts) {
         if (!FileExists(script))
             continue;

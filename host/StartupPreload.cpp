@@ -7,10 +7,28 @@
 
 #include <exception>
 #include <fontconfig/fontconfig.h>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qm {
+
+namespace {
+
+struct TFontConfiguration {
+    std::promise<void> read;
+    std::shared_future<void> done = read.get_future().share();
+    // Last, so that it is joined before the rest goes.
+    std::jthread worker;
+};
+
+TFontConfiguration& FontConfiguration() {
+    static TFontConfiguration configuration;
+    return configuration;
+}
+
+} // namespace
 
 void StartStartupPreload() {
     std::vector<std::string> firstDrawn = {kDeskBackground};
@@ -21,9 +39,18 @@ void StartStartupPreload() {
     } catch (const std::exception&) {
         // A damaged configuration is reported when the desk reads it.
     }
-    // The font configuration is read once per process; whoever asks first pays for it, and the
-    // desk's first text comes only after its frame is built.
-    PreloadPngPack(std::move(firstDrawn), [] { FcInit(); });
+    PreloadPngPack(std::move(firstDrawn));
+    // The font configuration is read once per process, by whoever asks first, and takes as long as
+    // the image store: on a thread of its own it is ready before the desk's first text.
+    FontConfiguration().worker = std::jthread([] {
+        FcInit();
+        FontConfiguration().read.set_value();
+    });
+}
+
+void WaitForFontConfiguration() {
+    if (FontConfiguration().worker.joinable())
+        FontConfiguration().done.wait();
 }
 
 } // namespace qm
