@@ -8,6 +8,8 @@
 #include "host/StartupLog.h"
 #include "host/StartupPreload.h"
 #include "host/TaxLua.h"
+#include "pictures/PngPack.h"
+#include "pictures/StartupPictures.h"
 
 namespace qm {
 
@@ -47,6 +49,12 @@ void TStartupChain::BootScripts() {
             // A failing boot script must not keep the others from building the desk.
             qCWarning(lcHost, "boot script %s: %s", script.c_str(), error.what());
         }
+    }
+    try {
+        RememberStartupPictures(PicturesPath(), PngPack().SmallLooseTaken());
+    } catch (const std::exception& error) {
+        // The next start decodes its icons itself.
+        qCWarning(lcHost, "startup pictures: %s", error.what());
     }
     StartupLog("boot scripts finished");
     upgradeTimer_.start();

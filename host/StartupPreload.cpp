@@ -1,9 +1,11 @@
 #include "host/StartupPreload.h"
 
 #include "common/Configs.h"
+#include "common/Paths.h"
 #include "desk/FrmBench.h"
 #include "desk/UIContainer.h"
 #include "pictures/PngPack.h"
+#include "pictures/StartupPictures.h"
 
 #include <exception>
 #include <fontconfig/fontconfig.h>
@@ -39,7 +41,8 @@ void StartStartupPreload() {
     } catch (const std::exception&) {
         // A damaged configuration is reported when the desk reads it.
     }
-    PreloadPngPack(std::move(firstDrawn));
+    // Once the desk has the store, the worker decodes the icons the boot scripts took last time.
+    PreloadPngPack(std::move(firstDrawn), [] { DecodeStartupPictures(PicturesPath()); });
     // The font configuration is read once per process, by whoever asks first, and takes as long as
     // the image store: on a thread of its own it is ready before the desk's first text.
     FontConfiguration().worker = std::jthread([] {

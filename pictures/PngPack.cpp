@@ -4,7 +4,9 @@
 #include "common/TextEncoding.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
+#include "pictures/PictureCache.h"
 #include "pictures/PngDecode.h"
+#include "pictures/StartupPictures.h"
 
 #include <algorithm>
 #include <array>
@@ -155,6 +157,7 @@ TPngPack::~TPngPack() = default;
 void TPngPack::ClearImages() {
     firstByName_.clear();
     images_.clear();
+    smallLooseTaken_.clear();
 }
 
 void TPngPack::LoadFile(const std::string& file) {
@@ -263,10 +266,20 @@ const TPngPicture* TPngPack::TakePNG(const std::string& relaFile, bool reload) {
             Reload(*entry, fullName);
         return entry->picture.get();
     }
-    if (!FileExists(fullName))
-        throw corvane::EUI(corvane::FormatText(kFileMissing, fullName), kTakePngLocation);
-    std::string bytes = ReadLooseFile(fullName);
-    QImage image = DecodeForDesk(bytes, fullName);
+    std::string bytes;
+    QImage image;
+    if (std::optional<TDecodedLoosePicture> ahead = TakeDecodedStartupPicture(fullName)) {
+        bytes = std::move(ahead->bytes);
+        image = std::move(ahead->image);
+    } else {
+        if (!FileExists(fullName))
+            throw corvane::EUI(corvane::FormatText(kFileMissing, fullName), kTakePngLocation);
+        bytes = ReadLooseFile(fullName);
+        image = DecodeForDesk(bytes, fullName);
+    }
+    // Large pictures come from the picture cache, mapped, at no cost worth taking ahead.
+    if (!IsKeptPicture(image))
+        smallLooseTaken_.push_back(fullName);
     Append(relaFile, std::make_unique<TPngPicture>(fullName, std::move(bytes), std::move(image)));
     return images_.back().picture.get();
 }

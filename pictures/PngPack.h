@@ -44,6 +44,8 @@ public:
     int Count() const noexcept { return static_cast<int>(images_.size()); }
     // The names of the entries in list order, found or not.
     std::vector<std::string> Names() const;
+    // The full names of the small loose pictures taken so far, in the order they were first taken.
+    const std::vector<std::string>& SmallLooseTaken() const noexcept { return smallLooseTaken_; }
 
 private:
     struct TEntry {
@@ -63,6 +65,7 @@ private:
 
     std::string baseDir_;
     std::vector<TEntry> images_;
+    std::vector<std::string> smallLooseTaken_;
     // Folded name -> position of the first entry of that name, so that the desk's paint calls
     // find their pictures without walking the list.
     std::unordered_map<std::string, std::size_t> firstByName_;

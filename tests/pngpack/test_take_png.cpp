@@ -1,10 +1,14 @@
 #include "PackFiles.h"
 #include "corvane/Errors.h"
+#include "pictures/PictureCache.h"
 #include "pictures/PngPack.h"
 #include "pictures/PngPackRatio.h"
+#include "pictures/StartupPictures.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <string>
 
 // TakePNG: the packed pictures first, loose files under the base folder for the rest, and reloads;
@@ -245,3 +249,87 @@ TEST_F(TakePng, HoldsAnswersWithoutRaisingOrKeepingAnything) {
 }
 
 } // namespace
+
+// The small loose pictures a start took are listed for the next one, whose worker decodes them
+// ahead; the desk's thread then takes them without reading or decoding.
+class StartupPictures : public TakePng {
+protected:
+    TTempFolder cache;
+    void SetUp() override { qm::SetPictureCacheFolder(cache.Path().string()); }
+    void TearDown() override { qm::SetPictureCacheFolder(""); }
+    std::string Full(const std::string& relative) { return (pictures.Path() / relative).string(); }
+};
+
+TEST_F(StartupPictures, TheNextStartTakesTheListedIconsDecodedAheadAndOnlyOnce) {
+    const QImage pattern = qm::test::PatternImage(9, 4);
+    WriteLoose("icons/a.png", qm::test::EncodePng(pattern));
+    WriteLoose("b.png", SolidPng(kBlue));
+    LoadPack({{"packed.png", SolidPng(kRed)}});
+    // Packed pictures are not loose ones; a name taken again, or spelt otherwise, is not a new one.
+    store.TakePNG("packed.png");
+    store.TakePNG(Full("icons/a.png"));
+    store.TakePNG("b.png");
+    store.TakePNG("b.png");
+    store.TakePNG("icons/a.png");
+    qm::RememberStartupPictures(pictures.Path().string(), store.SmallLooseTaken());
+    EXPECT_EQ(qm::test::ReadBytes(qm::StartupPictureListFile(pictures.Path().string())),
+              Full("icons/a.png") + "\n" + Full("b.png") + "\n");
+
+    qm::DecodeStartupPictures(pictures.Path().string());
+    // Changed on disk after the worker read it: the desk shows the picture as the start found it,
+    // which proves it was not read again.
+    WriteLoose("b.png", SolidPng(kRed));
+    TPngPack next(pictures.Path().string());
+    ExpectSamePicture(next.TakePNG("icons/a.png"), pattern);
+    ExpectSamePicture(next.TakePNG("b.png"), SolidImage(kBlue));
+    EXPECT_FALSE(qm::TakeDecodedStartupPicture(Full("b.png")).has_value());
+    // A reload still reads the file.
+    ExpectSamePicture(next.TakePNG("b.png", true), SolidImage(kRed));
+}
+
+TEST_F(StartupPictures, OnlySoundSmallPicturesBelowThePicturesFolderAreDecodedAhead) {
+    TTempFolder elsewhere;
+    WriteBytes(elsewhere.File("outside.png"), SolidPng(kRed));
+    WriteLoose("sub/ok.png", SolidPng(kGrey));
+    WriteLoose("broken.png", "\x89PNG not really");
+    WriteLoose("huge.png", SolidPng(kRed) + std::string(qm::kMaxStartupPictureBytes, '\0'));
+    const std::string root = pictures.Path().string();
+    const std::vector<std::string> listed = {
+        elsewhere.File("outside.png"),
+        root + "/sub/../../" + elsewhere.Path().filename().string() + "/outside.png",
+        root,
+        root + "/",
+        Full("missing.png"),
+        Full("broken.png"),
+        Full("huge.png"),
+        Full("sub/ok.png"),
+    };
+    qm::RememberStartupPictures(root + "/", listed);
+    qm::DecodeStartupPictures(root);
+    for (const std::string& name : listed) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(qm::TakeDecodedStartupPicture(name).has_value(), name == Full("sub/ok.png"));
+    }
+    // What was not decoded ahead is the desk thread's, with its usual errors.
+    EXPECT_NE(TakeError("broken.png").Message().find("broken.png"), std::string::npos);
+}
+
+TEST_F(StartupPictures, AListIsWrittenOnlyWhenItChangesAndNeverWithoutACache) {
+    const std::string root = pictures.Path().string();
+    const std::string listFile = qm::StartupPictureListFile(root);
+    ASSERT_FALSE(listFile.empty());
+    EXPECT_NE(listFile, qm::StartupPictureListFile(root + "/other"));
+    qm::RememberStartupPictures(root, {Full("a.png")});
+    ASSERT_TRUE(std::filesystem::exists(listFile));
+    std::filesystem::remove(listFile);
+    qm::RememberStartupPictures(root, {Full("a.png")});
+    EXPECT_FALSE(std::filesystem::exists(listFile)) << "the same list was written again";
+    qm::RememberStartupPictures(root, {Full("a.png"), Full("b.png")});
+    EXPECT_TRUE(std::filesystem::exists(listFile));
+
+    qm::SetPictureCacheFolder("");
+    EXPECT_EQ(qm::StartupPictureListFile(root), "");
+    qm::RememberStartupPictures(root, {Full("c.png")});
+    qm::DecodeStartupPictures(root);
+    EXPECT_EQ(cache.EntryCount(), 1u);
+}
