@@ -11,7 +11,6 @@
 #include <fontconfig/fontconfig.h>
 #include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace qm {
@@ -19,10 +18,9 @@ namespace qm {
 namespace {
 
 struct TFontConfiguration {
+    bool reading = false;
     std::promise<void> read;
     std::shared_future<void> done = read.get_future().share();
-    // Last, so that it is joined before the rest goes.
-    std::jthread worker;
 };
 
 TFontConfiguration& FontConfiguration() {
@@ -41,18 +39,19 @@ void StartStartupPreload() {
     } catch (const std::exception&) {
         // A damaged configuration is reported when the desk reads it.
     }
-    // Once the desk has the store, the worker decodes the icons the boot scripts took last time.
-    PreloadPngPack(std::move(firstDrawn), [] { DecodeStartupPictures(PicturesPath()); });
-    // The font configuration is read once per process, by whoever asks first, and takes as long as
-    // the image store: on a thread of its own it is ready before the desk's first text.
-    FontConfiguration().worker = std::jthread([] {
+    // Once the desk has the store, the worker reads the font configuration, which is read once per
+    // process by whoever asks first, then decodes the icons the boot scripts took last time. One
+    // worker, not two: the desk's own thread needs the second processor meanwhile.
+    FontConfiguration().reading = true;
+    PreloadPngPack(std::move(firstDrawn), [] {
         FcInit();
         FontConfiguration().read.set_value();
+        DecodeStartupPictures(PicturesPath());
     });
 }
 
 void WaitForFontConfiguration() {
-    if (FontConfiguration().worker.joinable())
+    if (FontConfiguration().reading)
         FontConfiguration().done.wait();
 }
 
