@@ -7,9 +7,11 @@
 #include <QCryptographicHash>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <string_view>
+#include <system_error>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -52,16 +54,15 @@ bool BelowFolder(const std::string& name, std::string_view folder) {
 }
 
 std::optional<std::string> ReadSmallFile(const std::string& name) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(name, error);
+    if (error || size > kMaxStartupPictureBytes)
+        return std::nullopt;
     std::ifstream in(name, std::ios::binary);
-    if (!in)
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    // A file that grew since is taken as far as its size then; the decoder judges the bytes.
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
         return std::nullopt;
-    std::string bytes;
-    bytes.resize(kMaxStartupPictureBytes + 1);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    const auto read = static_cast<std::size_t>(in.gcount());
-    if (read > kMaxStartupPictureBytes || in.bad())
-        return std::nullopt;
-    bytes.resize(read);
     return bytes;
 }
 
