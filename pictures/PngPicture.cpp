@@ -4,7 +4,9 @@
 #include "pictures/PictureCache.h"
 #include "pictures/PngDecode.h"
 
+#include <cstdint>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 namespace qm {
@@ -14,6 +16,49 @@ namespace {
 constexpr const char* kTakePngLocation =
     "TPngPack.TakePNG(ARelaFile: string; bReload: Boolean = False): TPNGObject";
 constexpr const char* kImageMalformed = "图片(%s)格式错误: %s";
+
+} // namespace
+
+namespace {
+
+std::uint32_t BigEndian32(std::string_view bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+// Whether every pixel of a PNG file is opaque by its header alone: grey, truecolour or palette
+// pictures without a transparency chunk, which has to come before the image data.
+bool OpaqueByHeader(std::string_view png) {
+    constexpr std::size_t kColourTypeAt = 8 + 8 + 9;
+    if (png.size() <= kColourTypeAt)
+        return false;
+    const auto colourType = static_cast<unsigned char>(png[kColourTypeAt]);
+    if (colourType != 0 && colourType != 2 && colourType != 3)
+        return false;
+    for (std::size_t at = 8; at + 8 <= png.size();) {
+        const std::string_view type = png.substr(at + 4, 4);
+        if (type == "tRNS")
+            return false;
+        if (type == "IDAT" || type == "IEND")
+            return true;
+        const std::uint64_t next = std::uint64_t{at} + 12 + BigEndian32(png, at);
+        if (next > png.size())
+            return false;
+        at = static_cast<std::size_t>(next);
+    }
+    return false;
+}
+
+// An opaque picture's straight and premultiplied pixels are the same bytes. Saying so lets the
+// painter draw it as it is, where it would first convert a copy of it: about 2 ms for a
+// whole-window background at start.
+QImage AsDrawn(QImage decoded, std::string_view png) {
+    if (decoded.format() == QImage::Format_ARGB32 && OpaqueByHeader(png))
+        decoded.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+    return decoded;
+}
 
 } // namespace
 
@@ -32,8 +77,8 @@ TPngPicture::TPngPicture(std::string name, std::string source, QSize size)
     : name_(std::move(name)), source_(std::move(source)), size_(size) {}
 
 TPngPicture::TPngPicture(std::string name, std::string source, QImage decoded)
-    : name_(std::move(name)), source_(std::move(source)), size_(decoded.size()), pixels_(std::move(decoded)),
-      decoded_(true) {}
+    : name_(std::move(name)), source_(std::move(source)), size_(decoded.size()),
+      pixels_(AsDrawn(std::move(decoded), source_)), decoded_(true) {}
 
 const QImage& TPngPicture::Pixels() const {
     if (!decoded_) {
@@ -43,7 +88,7 @@ const QImage& TPngPicture::Pixels() const {
         decoded_ = true;
         pixels_ = QImage(size_, QImage::Format_ARGB32);
         pixels_.fill(Qt::transparent);
-        pixels_ = DecodeForDesk(source_, name_);
+        pixels_ = AsDrawn(DecodeForDesk(source_, name_), source_);
     }
     return pixels_;
 }
@@ -52,7 +97,7 @@ void TPngPicture::Prepare() const {
     if (decoded_)
         return;
     try {
-        pixels_ = DecodeForDesk(source_, name_);
+        pixels_ = AsDrawn(DecodeForDesk(source_, name_), source_);
         decoded_ = true;
     } catch (const std::exception&) {
         // Raised to the desk when it draws the picture.
@@ -63,7 +108,7 @@ void TPngPicture::Replace(std::string name, std::string source, QImage decoded) 
     name_ = std::move(name);
     source_ = std::move(source);
     size_ = decoded.size();
-    pixels_ = std::move(decoded);
+    pixels_ = AsDrawn(std::move(decoded), source_);
     decoded_ = true;
 }
 

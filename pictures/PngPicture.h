@@ -25,8 +25,9 @@ public:
     int height() const noexcept { return size_.height(); }
     QSize size() const noexcept { return size_; }
 
-    // The pixels (Format_ARGB32), decoded now on their first use. Raises EUI for broken compressed
-    // data, once: later uses answer a transparent picture of the same size.
+    // The pixels (Format_ARGB32, or, for a PNG without alpha, the same bytes as
+    // Format_ARGB32_Premultiplied), decoded now on their first use. Raises EUI for broken
+    // compressed data, once: later uses answer a transparent picture of the same size.
     const QImage& Pixels() const;
     bool IsDecoded() const noexcept { return decoded_; }
     // Decodes the pixels ahead of their first use (on a worker thread that owns the picture for

@@ -49,7 +49,8 @@ protected:
     QImage Take(const std::string& png) {
         WriteBytes(pictures.File("bg.png"), png);
         qm::TPngPack store(pictures.Path().string());
-        return store.TakePNG("bg.png")->Pixels();
+        // Opaque pictures come out as premultiplied pixels, the same bytes; compared as decoded.
+        return store.TakePNG("bg.png")->Pixels().convertToFormat(QImage::Format_ARGB32);
     }
 
     TTempFolder cache;

@@ -2,10 +2,12 @@
 // does: the short way for 8-bit RGB and RGBA and the general way for the rest agree pixel for pixel.
 // (16-bit pictures differ in rounding: the general way takes their samples as linear light.)
 #include "pictures/PngDecode.h"
+#include "pictures/PngPicture.h"
 #include "pictures/PopulatedMemory.h"
 
 #include <QBuffer>
 #include <QColor>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <cstdint>
 #include <cstring>
@@ -137,6 +139,54 @@ TEST(PngDecode, EveryKindOfPictureDecodesAsQtsOwnReaderReadsIt) {
     for (const auto& [name, format] : kinds) {
         SCOPED_TRACE(name);
         ExpectAsQtReadsIt(Encode(Pattern(format)));
+    }
+}
+
+// A picture whose PNG has no alpha is handed out as premultiplied pixels, the same bytes, so that
+// the painter draws it without converting a copy; drawn, it gives exactly the pixels the straight
+// one gives. Anything that may hold transparency stays as decoded.
+TEST(PngPicture, OpaquePicturesAreHandedOutPremultipliedAndDrawTheSame) {
+    const std::string rgb = Encode(Pattern(QImage::Format_RGB32));
+    // A transparency chunk right after the header: one RGB colour made transparent.
+    const std::string rgbWithTrns =
+        rgb.substr(0, 33) + Chunk("tRNS", std::string("\0\7\0\11\0\0", 6)) + rgb.substr(33);
+    const struct {
+        const char* kind;
+        std::string png;
+        QImage::Format handedOut;
+    } kinds[] = {
+        {"8-bit RGB", rgb, QImage::Format_ARGB32_Premultiplied},
+        {"grey", Encode(Pattern(QImage::Format_Grayscale8)), QImage::Format_ARGB32_Premultiplied},
+        {"opaque palette", Encode(Pattern(QImage::Format_RGB32).convertToFormat(QImage::Format_Indexed8)),
+         QImage::Format_ARGB32_Premultiplied},
+        {"palette with alpha", Encode(Pattern(QImage::Format_Indexed8)), QImage::Format_ARGB32},
+        {"8-bit RGBA", Encode(Pattern(QImage::Format_ARGB32)), QImage::Format_ARGB32},
+        {"RGB with a transparent colour", rgbWithTrns, QImage::Format_ARGB32},
+    };
+    for (const auto& each : kinds) {
+        SCOPED_TRACE(each.kind);
+        const QImage qtReads = QImage::fromData(QByteArray::fromStdString(each.png), "PNG")
+                                   .convertToFormat(QImage::Format_ARGB32);
+        ASSERT_FALSE(qtReads.isNull());
+        const qm::TPngPicture picture("p.png", each.png, qtReads.size());
+        const QImage& pixels = picture.Pixels();
+        EXPECT_EQ(pixels.format(), each.handedOut);
+        EXPECT_EQ(pixels.convertToFormat(QImage::Format_ARGB32), qtReads);
+        // Scaled both ways, over a background, as the desk draws its backgrounds and icons.
+        for (const QPainter::CompositionMode mode :
+             {QPainter::CompositionMode_Source, QPainter::CompositionMode_SourceOver}) {
+            QImage fromStraight(50, 30, QImage::Format_ARGB32_Premultiplied);
+            fromStraight.fill(0xFF336699);
+            QImage fromHandedOut = fromStraight.copy();
+            for (const auto& [target, source] :
+                 {std::pair{&fromStraight, &qtReads}, std::pair{&fromHandedOut, &pixels}}) {
+                QPainter painter(target);
+                painter.setCompositionMode(mode);
+                painter.drawImage(QRect(1, 2, 48, 26), *source);
+                painter.drawImage(QRect(0, 0, 20, 12), *source);
+            }
+            EXPECT_EQ(fromHandedOut, fromStraight) << "composition mode " << mode;
+        }
     }
 }
 
