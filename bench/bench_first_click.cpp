@@ -5,6 +5,7 @@
 // timer library preloaded. Given installation folders, each is measured in turn in every round, so
 // that desks are compared side by side on an equally loaded machine; medians are printed per icon.
 //     bench_first_click INSTALLATION [INSTALLATION...]
+// QM_BENCH_ICONS picks icons by caption (comma-separated), QM_BENCH_ROUNDS sets the rounds (5).
 #include "bench/ProgramRun.h"
 
 #include <algorithm>
@@ -86,6 +87,15 @@ void PrintPadded(const char* caption, int columns) {
     std::printf("%s%*s", caption, std::max(0, columns - width), "");
 }
 
+// QM_BENCH_ICONS="日历,产品官网" measures only those icons; all of them without it.
+bool Chosen(const char* caption) {
+    const char* wanted = std::getenv("QM_BENCH_ICONS");
+    if (wanted == nullptr || *wanted == '\0')
+        return true;
+    const std::string list = std::string(",") + wanted + ",";
+    return list.find(std::string(",") + caption + ",") != std::string::npos;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -100,6 +110,9 @@ int main(int argc, char** argv) {
     if (mkdtemp(pattern.data()) == nullptr)
         return 1;
     const fs::path scratch = pattern;
+    const char* roundsWanted = std::getenv("QM_BENCH_ROUNDS");
+    const int rounds =
+        roundsWanted != nullptr && std::atoi(roundsWanted) > 0 ? std::atoi(roundsWanted) : kRounds;
 
     // seconds[installation][icon] over the rounds; what[...] the last outcome's description.
     std::vector<std::vector<std::vector<double>>> seconds(
@@ -108,8 +121,10 @@ int main(int argc, char** argv) {
                                                std::vector<std::string>(std::size(kIcons)));
     int failures = 0;
     // Round 0 fills each desk's picture cache, as a desk in use has it; it is not counted.
-    for (int round = 0; round <= kRounds; ++round) {
+    for (int round = 0; round <= rounds; ++round) {
         for (std::size_t icon = 0; icon < std::size(kIcons); ++icon) {
+            if (!Chosen(kIcons[icon].caption))
+                continue;
             for (std::size_t i = 0; i < installations.size(); ++i) {
                 const fs::path home = scratch / ("home-" + std::to_string(i));
                 // Each run has the folders its desk wrote before (the cache) but no login of earlier runs.
@@ -128,7 +143,7 @@ int main(int argc, char** argv) {
             }
         }
     }
-    std::printf("first click, press to shown and painted (ms, median of %d)\n", kRounds);
+    std::printf("first click, press to shown and painted (ms, median of %d)\n", rounds);
     std::printf("%-14s", "icon");
     for (std::size_t i = 0; i < installations.size(); ++i)
         std::printf(" %10s", ("desk " + std::to_string(i + 1)).c_str());
@@ -136,6 +151,8 @@ int main(int argc, char** argv) {
         std::printf(" %10s", "2 - 1");
     std::printf("  outcome (desk 1 | desk 2 ...)\n");
     for (std::size_t icon = 0; icon < std::size(kIcons); ++icon) {
+        if (!Chosen(kIcons[icon].caption))
+            continue;
         PrintPadded(kIcons[icon].caption, 14);
         std::vector<double> medians;
         for (std::size_t i = 0; i < installations.size(); ++i) {
