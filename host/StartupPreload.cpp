@@ -42,12 +42,13 @@ void StartStartupPreload() {
     // Once the desk has the store, the worker reads the font configuration, which is read once per
     // process by whoever asks first, then decodes the icons the boot scripts took last time. One
     // worker, not two: the desk's own thread needs the second processor meanwhile.
-    FontConfiguration().reading = true;
     PreloadPngPack(std::move(firstDrawn), [] {
         FcInit();
         FontConfiguration().read.set_value();
         DecodeStartupPictures(PicturesPath());
     });
+    // Only once the worker runs: the desk must never wait for a reading nobody does.
+    FontConfiguration().reading = true;
 }
 
 void WaitForFontConfiguration() {
