@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -303,6 +304,10 @@ TEST_F(UpgradeDialogTest, ASecondCheckOfAPendingFileIsDropped) {
     const std::string other = Component("other", "[upgrade]\nver=1\n");
     TThreadRequester requester;
     Check(late, requester);
+    // Only once the worker is inside the first check, its copy of the descriptor begun: a worker that
+    // woke late would take the first two checks together, and the third would then find nothing
+    // pending and rightly be checked.
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(local_.File("late/Upgrade.ini")); }));
     Check(other, requester);
     Check(other, requester);
     ASSERT_TRUE(WaitUntil([&] { return requester.results.size() >= 2; }));
