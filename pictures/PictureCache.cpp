@@ -1,5 +1,7 @@
 #include "pictures/PictureCache.h"
 
+#include "pictures/BigEndian.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QTimer>
@@ -34,11 +36,6 @@ std::string& Folder() {
 std::string& ShippedFolder() {
     static std::string folder;
     return folder;
-}
-
-std::uint32_t BigEndian32(const char* bytes) noexcept {
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
-    return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
 }
 
 // The entry of a picture is named by a digest of its chunk table: the file's length and, for every

@@ -1,5 +1,6 @@
 #include "pictures/PngDecode.h"
 
+#include "pictures/BigEndian.h"
 #include "pictures/PngFastDecode.h"
 
 #include <cstdint>
@@ -54,26 +55,19 @@ bool BeginRead(std::string_view data, TPngImage& png, std::string& error) {
     return true;
 }
 
-std::uint32_t BigEndian32(std::string_view bytes) noexcept {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[i]);
-    return value;
-}
-
 // Walks the chunks after the signature: length, type, data, CRC over type and data.
 bool CheckChunks(std::string_view data, std::string& error) {
     constexpr std::size_t kSignatureSize = 8;
     constexpr std::size_t kChunkFrameSize = 12;
     std::string_view rest = data.substr(kSignatureSize);
     while (rest.size() >= kChunkFrameSize) {
-        const std::uint32_t length = BigEndian32(rest);
+        const std::uint32_t length = BigEndian32(rest.data());
         if (length > rest.size() - kChunkFrameSize)
             break;
         const std::string_view typeAndData = rest.substr(4, 4 + std::size_t{length});
         const auto crc = static_cast<std::uint32_t>(crc32(
             0, reinterpret_cast<const Bytef*>(typeAndData.data()), static_cast<uInt>(typeAndData.size())));
-        if (crc != BigEndian32(rest.substr(8 + std::size_t{length}))) {
+        if (crc != BigEndian32(rest.data() + 8 + std::size_t{length})) {
             error = "CRC error in chunk " + std::string(typeAndData.substr(0, 4));
             return false;
         }

@@ -1,5 +1,6 @@
 #include "pictures/PngFastDecode.h"
 
+#include "pictures/BigEndian.h"
 #include "pictures/PopulatedMemory.h"
 
 #include <array>
@@ -16,11 +17,6 @@ namespace qm {
 namespace {
 
 constexpr std::string_view kSignature("\x89PNG\r\n\x1a\n", 8);
-
-std::uint32_t BigEndian32(const char* bytes) noexcept {
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
-    return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
-}
 
 bool IsCritical(std::string_view type) noexcept {
     return (type[0] & 0x20) == 0;

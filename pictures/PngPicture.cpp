@@ -1,6 +1,7 @@
 #include "pictures/PngPicture.h"
 
 #include "corvane/Errors.h"
+#include "pictures/BigEndian.h"
 #include "pictures/PictureCache.h"
 #include "pictures/PngDecode.h"
 
@@ -21,13 +22,6 @@ constexpr const char* kImageMalformed = "图片(%s)格式错误: %s";
 
 namespace {
 
-std::uint32_t BigEndian32(std::string_view bytes, std::size_t at) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return value;
-}
-
 // Whether every pixel of a PNG file is opaque by its header alone: grey, truecolour or palette
 // pictures without a transparency chunk, which has to come before the image data.
 bool OpaqueByHeader(std::string_view png) {
@@ -43,7 +37,7 @@ bool OpaqueByHeader(std::string_view png) {
             return false;
         if (type == "IDAT" || type == "IEND")
             return true;
-        const std::uint64_t next = std::uint64_t{at} + 12 + BigEndian32(png, at);
+        const std::uint64_t next = std::uint64_t{at} + 12 + BigEndian32(png.data() + at);
         if (next > png.size())
             return false;
         at = static_cast<std::size_t>(next);
