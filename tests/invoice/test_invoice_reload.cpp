@@ -38,6 +38,8 @@ QWidget* OpenAndLoad() {
 // First in this program, so that it sees the process as the desk has it at start.
 TEST(InvoiceReload, PagesAreDrawnOnTheScreenWithoutOpenGL) {
     EXPECT_EQ(qm::test::JoinedLibraries(qm::test::OpenGlLibrariesMapped()), "") << "before any page";
+    // What kept OpenGL out is not handed on to programs the desk starts (a web browser of its own).
+    EXPECT_FALSE(qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"));
     qm::TUIPlugin host;
     corvane::Khan().SetHostPlugin(&host);
     QWidget* window = OpenAndLoad();
