@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
     qm::SetShippedPictureFolder(qm::ShippedPictureFolderOf(qm::PngPackFile()));
     qm::StartStartupPreload();
     qm::TDeskApplication application(argc, argv);
+    qm::FinishBrowserEnginePreparation();
     qm::TInstanceLock instance(InstanceName());
     if (!instance.Acquired()) {
         qm::ShowInfo("程序已经运行!");
