@@ -242,6 +242,20 @@ std::string PostgresCluster::NewDatabase() {
     return Address(port_, name);
 }
 
+std::string QueryText(const std::string& databaseUrl, const std::string& sql) {
+    std::unique_ptr<PGconn, decltype(&PQfinish)> connection(PQconnectdb(databaseUrl.c_str()), &PQfinish);
+    std::unique_ptr<PGresult, decltype(&PQclear)> result(PQexec(connection.get(), sql.c_str()), &PQclear);
+    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
+        throw std::runtime_error(std::string("query failed: ") + PQerrorMessage(connection.get()));
+    std::string text;
+    for (int row = 0; row < PQntuples(result.get()); ++row) {
+        for (int column = 0; column < PQnfields(result.get()); ++column)
+            text += std::string(column ? "|" : "") + PQgetvalue(result.get(), row, column);
+        text += "\n";
+    }
+    return text;
+}
+
 PostgresCluster& PostgresCluster::Shared() {
     static PostgresCluster cluster;
     return cluster;

@@ -44,6 +44,10 @@ private:
     int databases_ = 0;
 };
 
+// The rows a query answers, every column as text, columns separated by "|" and rows by "\n".
+// Throws std::runtime_error when the query fails.
+std::string QueryText(const std::string& databaseUrl, const std::string& sql);
+
 // True when reference servers with a data folder should keep their state in PostgreSQL
 // (QM_TEST_DATABASE=postgresql), false for SQLite (unset or "sqlite").
 bool TestsUsePostgres();

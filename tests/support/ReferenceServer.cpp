@@ -63,6 +63,9 @@ ReferenceServer::ReferenceServer(const std::filesystem::path& root, std::vector<
     // The same tests against the other back end: a database of its own in the shared cluster.
     if (TestsUsePostgres() && given("--data") && !given("--database"))
         arguments.insert(arguments.end(), {"--database", PostgresCluster::Shared().NewDatabase()});
+    if (const auto database = std::find(arguments.begin(), arguments.end(), "--database");
+        database != arguments.end() && database + 1 != arguments.end() && *(database + 1) != "sqlite:")
+        databaseUrl_ = *(database + 1);
     std::vector<char*> argv;
     for (std::string& argument : arguments)
         argv.push_back(argument.data());

@@ -31,6 +31,8 @@ public:
     // BaseURL() followed by `path`, which starts with "/".
     std::string URL(std::string_view path) const { return baseURL_ + std::string(path); }
     pid_t ProcessId() const { return pid_; }
+    // The PostgreSQL database the server keeps its state in; "" when it uses SQLite files.
+    const std::string& DatabaseUrl() const { return databaseUrl_; }
 
     // Sends SIGTERM and waits for the server to end (SIGKILL after a few seconds). Returns its
     // exit code, or -1 when it did not exit by itself. Later calls return the same result.
@@ -45,6 +47,7 @@ private:
     int port_ = 0;
     int exitCode_ = -1;
     std::string baseURL_;
+    std::string databaseUrl_;
 };
 
 } // namespace qm::test
