@@ -1,9 +1,9 @@
 #include "upgrade/PartRequest.h"
 
+#include "common/AsyncTask.h"
 #include "common/HttpPolicy.h"
 
 #include <QFile>
-#include <QTimer>
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -146,7 +146,7 @@ bool TPartRequest::Flush() {
 }
 
 void TPartRequest::ContinueLater() {
-    QTimer::singleShot(0, &turns_, [this] {
+    CallBackOn(&turns_, [this] {
         turn_->Begin(); // libcurl hands the held bytes over from inside this call
         curl_easy_pause(curl_.get(), CURLPAUSE_CONT);
     });
