@@ -1,9 +1,10 @@
 #include "upgrade/ExtractArchive.h"
 
-#include "common/LogChannels.h"
+#include "common/AsyncTask.h"
 #include "common/Paths.h"
 #include "corvane/TransferStop.h"
 #include "upgrade/StagedUpdate.h"
+#include "upgrade/UpgradeLog.h"
 
 #include <QProcess>
 #include <QString>
@@ -35,11 +36,6 @@ std::chrono::milliseconds TimeLimit() {
 std::mutex& WorkMutex() {
     static std::mutex mutex;
     return mutex;
-}
-
-// One line in the installation's log and a warning.
-void LogFailure(const std::string& text) {
-    LogWarning(lcUpgrade, text);
 }
 
 std::string FirstLine(const std::string& text) {
@@ -83,27 +79,28 @@ int RunTool(const std::string& archive, const fs::path& folder, std::string& out
 TExtractOutcome ExtractStaged(const std::string& file) {
     const std::lock_guard work(WorkMutex());
     const TUpdateFolders folders = UpdateFolders(AppPath());
-    std::string detail = RecoverUpdateFolders(folders);
+    const TResult<> recovered = RecoverUpdateFolders(folders);
     std::error_code error;
     fs::create_directories(folders.Staging, error);
-    if (!detail.empty() || error)
+    if (!recovered || error)
         return ExtractOutcomeOf(kExtractNoStaging);
+    std::string detail;
     std::string output;
-    TExtractOutcome outcome = ExtractOutcomeOf(RunTool(file, folders.Staging, output));
+    int code = RunTool(file, folders.Staging, output);
     if (!output.empty())
         qCDebug(lcUpgrade, "%s", output.c_str());
     detail = FirstLine(output);
-    if (outcome.Done()) {
-        detail = PlaceStagedTree(folders);
-        if (!detail.empty())
-            outcome = ExtractOutcomeOf(kExtractNotPlaced);
+    if (code == 0) {
+        const TResult<> placed = PlaceStagedTree(folders);
+        if (!placed) {
+            code = kExtractNotPlaced;
+            detail = placed.Reason();
+        }
     }
     fs::remove_all(folders.Staging, error);
     // The requester tells the user and writes the log line, with this detail in it.
-    if (!outcome.Done())
-        outcome.Detail =
-            file + " (" + std::to_string(outcome.ExitCode) + (detail.empty() ? "" : ": " + detail) + ")";
-    return outcome;
+    return ExtractOutcomeOf(code,
+                            file + " (" + std::to_string(code) + (detail.empty() ? "" : ": " + detail) + ")");
 }
 
 // The newest extraction thread. Each new thread first joins the one before it, so they run one
@@ -112,20 +109,24 @@ class TExtractionChain {
 public:
     ~TExtractionChain() { Wait(); }
 
-    std::shared_future<TExtractOutcome> Add(const std::string& file) {
+    // then(outcome) runs on the extraction's thread once the archive is gone.
+    std::shared_future<TExtractOutcome> Add(const std::string& file,
+                                            std::function<void(const TExtractOutcome&)> then) {
         std::lock_guard lock(mutex_);
         std::promise<TExtractOutcome> promise;
         std::shared_future<TExtractOutcome> result = promise.get_future().share();
         ++pending_;
-        latest_ =
-            std::thread([this, previous = std::move(latest_), file, promise = std::move(promise)]() mutable {
-                if (previous.joinable())
-                    previous.join();
-                const TExtractOutcome outcome = ExtractStaged(file);
-                std::remove(file.c_str());
-                --pending_;
-                promise.set_value(outcome);
-            });
+        latest_ = std::thread([this, previous = std::move(latest_), file, promise = std::move(promise),
+                               then = std::move(then)]() mutable {
+            if (previous.joinable())
+                previous.join();
+            const TExtractOutcome outcome = ExtractStaged(file);
+            std::remove(file.c_str());
+            --pending_;
+            promise.set_value(outcome);
+            if (then)
+                then(outcome);
+        });
         return result;
     }
 
@@ -155,11 +156,27 @@ bool ExtractionsPending() {
     return Chain().Pending();
 }
 
-std::shared_future<TExtractOutcome> ExtractArchive(const std::string& file) {
+namespace {
+
+std::shared_future<TExtractOutcome> AddToChain(const std::string& file,
+                                               std::function<void(const TExtractOutcome&)> then) {
     // The tool runs in another folder: a relative name is taken from where the caller is now.
     std::error_code error;
     const fs::path absolute = fs::absolute(ToNativePath(file), error);
-    return Chain().Add(error ? ToNativePath(file) : absolute.string());
+    return Chain().Add(error ? ToNativePath(file) : absolute.string(), std::move(then));
+}
+
+} // namespace
+
+std::shared_future<TExtractOutcome> ExtractArchive(const std::string& file) {
+    return AddToChain(file, {});
+}
+
+void ExtractArchive(const std::string& file, std::shared_ptr<TCallBackGate> gate,
+                    std::function<void(TExtractOutcome)> done) {
+    AddToChain(file, [gate = std::move(gate), done = std::move(done)](const TExtractOutcome& outcome) {
+        gate->Post([done, outcome] { done(outcome); });
+    });
 }
 
 void WaitForExtractions() {
@@ -170,9 +187,9 @@ void RecoverInterruptedExtraction() {
     const std::unique_lock work(WorkMutex(), std::try_to_lock);
     if (!work.owns_lock())
         return;
-    const std::string why = RecoverUpdateFolders(UpdateFolders(AppPath()));
-    if (!why.empty())
-        LogFailure("未完成的更新无法恢复: " + why);
+    const TResult<> recovered = RecoverUpdateFolders(UpdateFolders(AppPath()));
+    if (!recovered)
+        LogWarning(lcUpgrade, "未完成的更新无法恢复: " + recovered.Reason());
 }
 
 void SetExtractionTimeLimitForTesting(std::chrono::milliseconds limit) {

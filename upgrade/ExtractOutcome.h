@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <string>
 
 namespace qm {
@@ -12,18 +14,12 @@ constexpr int kExtractStopped = -4;    // the program is ending; the tool was ki
 constexpr int kExtractNotPlaced = -5;  // extracted, but moving it into place failed and was undone
 constexpr int kExtractNoStaging = -6;  // the staging folder could not be made
 
-// How one extraction ended: the tool's exit code (0 done, see tools/tolva/Limits.h) or one of the
-// codes above, and the reason in plain words for the user ("" when done).
-struct TExtractOutcome {
-    int ExitCode = 0;
-    std::string Reason;
-    // For the log: the archive, the code and the tool's first line of output.
-    std::string Detail;
+// How one extraction ended: done, or failed with the tool's exit code (see tools/tolva/Limits.h) or
+// one of the codes above as its Code(), the reason in plain words for the user, and for the log
+// the archive, the code and the tool's first line of output as its Detail().
+using TExtractOutcome = TResult<>;
 
-    bool Done() const noexcept { return ExitCode == 0; }
-};
-
-// The outcome for an exit code, with its reason.
-TExtractOutcome ExtractOutcomeOf(int exitCode);
+// The outcome for an exit code (0: done), with its reason.
+TExtractOutcome ExtractOutcomeOf(int exitCode, std::string detail = {});
 
 } // namespace qm

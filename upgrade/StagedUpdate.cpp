@@ -93,8 +93,8 @@ std::vector<fs::path> ReadAddedList(const fs::path& backup) {
 }
 
 // Removes what the move added, then puts every replaced item back. Safe to run again after an
-// interruption. "" when done.
-std::string RollBack(const TUpdateFolders& folders) {
+// interruption.
+TResult<> RollBack(const TUpdateFolders& folders) {
     std::error_code error;
     const std::vector<fs::path> added = ReadAddedList(folders.Backup);
     for (auto at = added.rbegin(); at != added.rend(); ++at)
@@ -113,25 +113,25 @@ std::string RollBack(const TUpdateFolders& folders) {
             failures += " " + item.string() + ": " + error.message() + ";";
     }
     if (!failures.empty())
-        return "could not put back" + failures;
+        return Failure("could not put back" + failures);
     fs::remove_all(folders.Backup, error);
-    return "";
+    return Success();
 }
 
-// One rename, keeping what it replaces. "" when done.
-std::string Move(const TUpdateFolders& folders, const TMove& move) {
+// One rename, keeping what it replaces.
+TResult<> Move(const TUpdateFolders& folders, const TMove& move) {
     std::error_code error;
     if (move.Replaces) {
         const fs::path kept = folders.Backup / kReplacedFolder / move.Relative;
         fs::create_directories(kept.parent_path(), error);
         fs::rename(folders.Target / move.Relative, kept, error);
         if (error)
-            return move.Relative.string() + ": cannot be set aside: " + error.message();
+            return Failure(move.Relative.string() + ": cannot be set aside: " + error.message());
     }
     fs::rename(folders.Staging / move.Relative, folders.Target / move.Relative, error);
     if (error)
-        return move.Relative.string() + ": cannot be moved into place: " + error.message();
-    return "";
+        return Failure(move.Relative.string() + ": cannot be moved into place: " + error.message());
+    return Success();
 }
 
 } // namespace
@@ -141,38 +141,38 @@ TUpdateFolders UpdateFolders(const fs::path& target) {
     return {target, work, work / "Staging", work / "Backup", work / "Discard"};
 }
 
-std::string PlaceStagedTree(const TUpdateFolders& folders) {
+TResult<> PlaceStagedTree(const TUpdateFolders& folders) {
     std::vector<TMove> moves;
     if (!PlanFolder(folders, {}, moves))
-        return "the update would overwrite the extraction folder";
+        return Failure("the update would overwrite the extraction folder");
     std::error_code error;
     fs::remove_all(folders.Backup, error);
     fs::create_directories(folders.Backup, error);
     if (error || !WriteAddedList(folders.Backup, Joined(moves)))
-        return "cannot write the backup list in " + folders.Backup.string();
+        return Failure("cannot write the backup list in " + folders.Backup.string());
     for (const TMove& move : moves) {
-        std::string why = Move(folders, move);
-        if (why.empty())
+        const TResult<> moved = Move(folders, move);
+        if (moved)
             continue;
-        const std::string undo = RollBack(folders);
-        return undo.empty() ? why : why + "; " + undo;
+        const TResult<> undone = RollBack(folders);
+        return undone ? moved : Failure(moved.Reason() + "; " + undone.Reason());
     }
     // Done: the backup goes, first out of the way in one rename, so a killed program cannot undo
     // a finished move.
     fs::remove_all(folders.Discard, error);
     fs::rename(folders.Backup, folders.Discard, error);
     fs::remove_all(folders.Discard, error);
-    return "";
+    return Success();
 }
 
-std::string RecoverUpdateFolders(const TUpdateFolders& folders) {
+TResult<> RecoverUpdateFolders(const TUpdateFolders& folders) {
     std::error_code error;
-    std::string why;
+    TResult<> recovered;
     if (fs::exists(folders.Backup, error))
-        why = RollBack(folders);
+        recovered = RollBack(folders);
     fs::remove_all(folders.Staging, error);
     fs::remove_all(folders.Discard, error);
-    return why;
+    return recovered;
 }
 
 } // namespace qm

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <filesystem>
 #include <string>
 
@@ -22,12 +24,13 @@ TUpdateFolders UpdateFolders(const std::filesystem::path& target);
 
 // Moves everything in Staging into Target, file by file (a link as a link, a folder that is new in
 // one rename), replacing what is there. What is replaced is kept in Backup until every move is
-// done, and put back, with what was added removed, if one fails. "" when placed, else why not
-// (the installation is then as it was, unless even the undo failed, which the text says).
-std::string PlaceStagedTree(const TUpdateFolders& folders);
+// done, and put back, with what was added removed, if one fails. A failure says why (the
+// installation is then as it was, unless even the undo failed, which the reason says).
+TResult<> PlaceStagedTree(const TUpdateFolders& folders);
 
 // Undoes a move that did not finish (Backup present: a killed program), then clears Staging and
-// Discard. "" when the installation is in order, else why not (Backup is then kept for the next try).
-std::string RecoverUpdateFolders(const TUpdateFolders& folders);
+// Discard. Fails with the reason when the installation is not in order (Backup is then kept for
+// the next try).
+TResult<> RecoverUpdateFolders(const TUpdateFolders& folders);
 
 } // namespace qm

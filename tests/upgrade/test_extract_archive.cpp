@@ -369,8 +369,8 @@ TEST(ExtractArchiveTest, ExtractsIntoTheInstallationFolderAndDeletesTheArchive) 
     const TExtractOutcome outcome = ExtractArchive(archive).get();
     fs::current_path(before);
 
-    EXPECT_EQ(outcome.ExitCode, 0);
-    EXPECT_EQ(outcome.Reason, "");
+    EXPECT_EQ(outcome.Code(), 0);
+    EXPECT_EQ(outcome.Reason(), "");
     EXPECT_EQ(Snapshot(installed), (std::map<std::string, std::string>{{"New", "<folder>"},
                                                                        {"New/deep", "<folder>"},
                                                                        {"New/deep/file.txt", "deep"},
@@ -435,14 +435,14 @@ TEST(ExtractArchiveTest, AFailureLeavesTheInstallationAsItWas) {
         fs::copy_file(temp.File(c.archive), copy, fs::copy_options::overwrite_existing);
 
         const TExtractOutcome outcome = ExtractArchive(copy.string()).get();
-        EXPECT_EQ(outcome.ExitCode, c.exitCode);
-        EXPECT_EQ(outcome.Reason, c.reason);
+        EXPECT_EQ(outcome.Code(), c.exitCode);
+        EXPECT_EQ(outcome.Reason(), c.reason);
         EXPECT_EQ(Snapshot(installed), before);
         EXPECT_FALSE(fs::exists(copy));
         EXPECT_FALSE(fs::exists(AppPath() + "Download/Extraction/Staging"));
         EXPECT_FALSE(fs::exists(AppPath() + "Download/Extraction/Backup"));
-        EXPECT_EQ(outcome.Detail.rfind(copy.string() + " (" + std::to_string(c.exitCode), 0), 0u)
-            << outcome.Detail;
+        EXPECT_EQ(outcome.Detail().rfind(copy.string() + " (" + std::to_string(c.exitCode), 0), 0u)
+            << outcome.Detail();
     }
     fs::remove_all(installed);
 }
@@ -481,8 +481,8 @@ TEST(ExtractArchiveTest, TheToolIsKilledAtTheTimeLimit) {
     const auto started = std::chrono::steady_clock::now();
     const TExtractOutcome outcome = ExtractArchive(temp.File("never.zip")).get();
     SetExtractionTimeLimitForTesting(std::chrono::milliseconds(0));
-    EXPECT_EQ(outcome.ExitCode, kExtractTimedOut);
-    EXPECT_EQ(outcome.Reason, "解压超时");
+    EXPECT_EQ(outcome.Code(), kExtractTimedOut);
+    EXPECT_EQ(outcome.Reason(), "解压超时");
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
 }
 
@@ -499,7 +499,7 @@ TEST(ExtractArchiveTest, RunsOneExtractionAfterAnother) {
     WaitForExtractions();
     for (auto& result : results) {
         ASSERT_EQ(result.wait_for(std::chrono::seconds(0)), std::future_status::ready);
-        EXPECT_EQ(result.get().ExitCode, 0);
+        EXPECT_EQ(result.get().Code(), 0);
     }
     // The last one asked for wrote last.
     EXPECT_EQ(ReadBytes((installed / "same.txt").string()), "round 2");
