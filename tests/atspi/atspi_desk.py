@@ -116,7 +116,7 @@ def main():
     dump(app)
     frame = next((n for n, _ in walk(app) if role(n) == "frame"), None)
     check(frame is not None, "the desk window is a frame")
-    window = extents(frame)
+    window = extents(frame) if frame is not None else None
 
     benches = named(app, "工作台", ("panel", "filler"))
     bench = next((b for b in benches if any(n.name == "发票查询" for n, _ in walk(b))), None)
@@ -125,7 +125,7 @@ def main():
         found = named(bench or app, name, ("push button",))
         if check(len(found) == 1, "bench icon %s is one push button" % name):
             box = extents(found[0])
-            check(box.width > 0 and box.height > 0 and window.x <= box.x and
+            check(window is not None and box.width > 0 and box.height > 0 and window.x <= box.x and
                   box.x + box.width <= window.x + window.width and window.y <= box.y and
                   box.y + box.height <= window.y + window.height,
                   "bench icon %s lies on the window (%d,%d %dx%d)" % (name, box.x, box.y, box.width, box.height))
@@ -138,6 +138,9 @@ def main():
     tabs = [n.name for n in lists[0]] if lists else []
     check(tabs == ["工作台"], "its tabs: %s" % tabs)
 
+    if not lists or not named(app, "计算器", ("push button",)):
+        print("%d failed" % len(failures))
+        return 1
     press(named(app, "计算器", ("push button",))[0])
     check(wait_for(lambda: [n.name for n in lists[0]] == ["工作台", "税额计算器"]) is not None,
           "after 计算器 the tabs are 工作台 and 税额计算器")
