@@ -4,6 +4,7 @@
 #include "corvane/HandleTable.h"
 #include "corvane/TextCase.h"
 #include "desk/CanvasDrawing.h"
+#include "desk/DeskAccessible.h"
 #include "desk/DeskPosition.h"
 #include "pictures/PngPackRatio.h"
 
@@ -29,6 +30,7 @@ constexpr const char* kStatusImage = "bottom_c.png";
 } // namespace
 
 TUIContainer::TUIContainer(QWidget* parent, TPngPack& pngs) : QWidget(parent), pngs_(pngs) {
+    InstallDeskAccessibility();
     setMouseTracking(true);
 }
 
@@ -38,6 +40,7 @@ TUIContainer::~TUIContainer() {
     handles.Unregister(&canvasBitmap_);
     handles.Unregister(&backgroundBitmap_);
     hoverWidget_ = nullptr;
+    focusWidget_ = nullptr;
     widgets_.clear();
     // Docked controls belong to whoever created them; showing them here did not make them ours.
     for (QWidget* control : dockAnchors_.Controls(*this)) {
@@ -198,16 +201,25 @@ bool TUIContainer::HitTest(int x, int y, int kind) {
             setCursor(Qt::PointingHandCursor);
             SetHover(widget);
         } else if (kind == kHitPress) {
-            // A copy: the handler may replace the widget's handler, or add widgets to this list.
-            const TUIClickHandler click = widget->OnClick ? widget->OnClick : widgetClick_;
-            if (click)
-                click(*widget);
+            ClickWidget(*widget);
         }
         return true;
     }
     SetHover(nullptr);
     setCursor(Qt::ArrowCursor);
     return false;
+}
+
+void TUIContainer::ClickWidget(TUIAction& widget) {
+    // A copy: the handler may replace the widget's handler, or add widgets to this list.
+    const TUIClickHandler click = widget.OnClick ? widget.OnClick : widgetClick_;
+    if (click)
+        click(widget);
+}
+
+bool TUIContainer::Holds(const TUIAction* widget) const noexcept {
+    return std::any_of(widgets_.begin(), widgets_.end(),
+                       [widget](const std::unique_ptr<TUIAction>& owned) { return owned.get() == widget; });
 }
 
 void TUIContainer::SetHover(TUIAction* widget) {

@@ -6,7 +6,9 @@
 #include "common/Trace.h"
 #include "corvane/Khan.h"
 #include "corvane/Skin.h"
+#include "desk/DeskAccessible.h"
 #include "desk/tabs/TaxTabControlTopPanel.h"
+#include "host/DeskKeys.h"
 #include "host/DockedControlClose.h"
 #include "host/ErrorHandler.h"
 #include "host/WidgetClick.h"
@@ -39,6 +41,12 @@ QRect WorkArea() {
     return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
+// The maximize button is named after what a click on it does now.
+void NameMaximizeButton(TUIcon& button) {
+    button.AccessibleName = button.Tag == TFrmDesk::wsNormal ? "还原" : "最大化";
+    AnnounceWidget(*button.Container, button, QAccessible::NameChanged);
+}
+
 bool InRect(const TRect& rect, QPoint point) {
     return point.x() >= rect.left && point.x() < rect.right && point.y() >= rect.top &&
            point.y() < rect.bottom;
@@ -48,6 +56,7 @@ bool InRect(const TRect& rect, QPoint point) {
 
 TFrmDesk::TFrmDesk(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     setWindowTitle(QStringLiteral("桌面"));
+    setProperty(kAccessibleRoleProperty, QAccessible::Window);
     QFont deskFont(QStringLiteral("宋体"));
     deskFont.setPixelSize(12);
     setFont(deskFont);
@@ -137,12 +146,15 @@ void TFrmDesk::BuildTitleBar() {
     const int minimizeWidth = ImageWidth("min_01.png");
     TUIcon& closeButton = AddTitleButton(-b - closeWidth, b + 1, "close_01.png", "close_02.png", 0);
     closeButton.OnClick = [this](TUIAction&) { close(); };
+    closeButton.AccessibleName = "关闭";
     maximizeButton_ =
         &AddTitleButton(-b - closeWidth - maximizeWidth, b + 1, "nor_01.png", "nor_02.png", wsMaximized);
     maximizeButton_->OnClick = [this](TUIAction&) { MaximizeButtonClick(); };
+    NameMaximizeButton(*maximizeButton_);
     TUIcon& minimizeButton = AddTitleButton(-b - closeWidth - maximizeWidth - minimizeWidth, b + 1,
                                             "min_01.png", "min_02.png", wsMinimized);
     minimizeButton.OnClick = [this](TUIAction&) { ChangeWindowState(wsMinimized); };
+    minimizeButton.AccessibleName = "最小化";
     desk.Rebuild();
 }
 
@@ -191,6 +203,12 @@ void TFrmDesk::BuildBench() {
     benchPage_->SetTabVisible(false);
     // Hiding the only tab leaves no page active; the bench is still what the desk shows.
     pageControl_->SetActivePage(benchPage_);
+    // Tab goes through the bench's icons, then the desk's buttons and links, then the tab strip;
+    // the keyboard starts on the bench.
+    setTabOrder(&benchForm_->BenchContainer(), &DeskContainer());
+    setTabOrder(&DeskContainer(), &pageControl_->TopPanel());
+    benchForm_->BenchContainer().setFocus(Qt::OtherFocusReason);
+    InstallDeskKeys(*this, *pageControl_);
 }
 
 void TFrmDesk::ClosePage(TTaxTabSheet& page, bool& allow) {
@@ -251,6 +269,7 @@ void TFrmDesk::MaximizeButtonClick() {
         button.Tag = wsMaximized;
         button.Icon = {"nor_01.png", "nor_02.png"};
     }
+    NameMaximizeButton(button);
     button.Refresh(true);
 }
 

@@ -7,6 +7,7 @@
 #include "common/Routing.h"
 #include "corvane/Khan.h"
 #include "host/UIPlugin.h"
+#include "login/FrmLogin.h"
 #include "login/UserList.h"
 #include "tests/login/LoginTestSupport.h"
 #include "tests/support/FetchOnce.h"
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -343,6 +345,88 @@ TEST_F(LoginServiceTest, RegisterLogInAndOpenAccountPagesWithATokenLogin) {
     const IDataDocument noLogin = InvokeWithoutDialog(9, {{"UrlNode", "forum_addr"}}, true);
     EXPECT_EQ(noLogin->GetValue("Result").AsInteger(), 0);
     EXPECT_EQ(TakeBrowserArguments(), QStringList{QString::fromLatin1(kForumOpened)});
+}
+
+// A user without a mouse: every key goes to whatever has the focus. Registration is filled field to
+// field with Enter and sent with Return on the focused 注册, its message closed with Return; the
+// login dialog is sent with Return on 登录; 注册新用户 is reached with Tab and followed with Return.
+TEST_F(LoginServiceTest, DialogsAreFilledAndSentWithKeysAlone) {
+    Configure(server_->BaseURL());
+    const std::string password = FreshPassword();
+    const QString typedPassword = QString::fromStdString(password);
+    // Keys go where the focus is, once the window that shows up has it.
+    const auto focusIn = [](QWidget* window) { ASSERT_TRUE(QTest::qWaitForWindowActive(window)); };
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        // Enter moves on through a Tab it posts.
+        QCoreApplication::processEvents();
+    };
+    const auto type = [](const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); };
+    const auto focused = [] { return QApplication::focusWidget()->objectName().toStdString(); };
+    QString message;
+    std::vector<std::string> sentFrom;
+    // Answers the message a dialog brings up with Return, as read from the keyboard.
+    const auto sendAndAnswer = [&](QWidget* dialog) {
+        sentFrom.push_back(focused());
+        const login_test::TModalWatcher answering(
+            [&message, &focusIn](QWidget* modal) {
+                message = TextsOf(modal);
+                focusIn(modal);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            },
+            dialog);
+        press(Qt::Key_Return);
+    };
+
+    const login_test::TModalWatcher registering([&](QWidget* dialog) {
+        focusIn(dialog);
+        for (const QString& text : {QStringLiteral("dave12"), typedPassword, typedPassword})
+            type(text), press(Qt::Key_Return);
+        type(QStringLiteral("dave@example.com"));
+        press(Qt::Key_Enter, Qt::KeypadModifier);
+        sendAndAnswer(dialog);
+        // Still up when the keys did not send it.
+        if (dialog->isVisible())
+            dialog->close();
+    });
+    EXPECT_EQ(Invoke(2)->GetValue("Result").AsInteger(), 1);
+    EXPECT_TRUE(message.contains(QStringLiteral("提交注册申请成功"))) << message.toStdString();
+
+    // The user name is filled in from the last registration; Tab to the password.
+    message.clear();
+    const login_test::TModalWatcher loggingIn([&](QWidget* dialog) {
+        focusIn(dialog);
+        press(Qt::Key_Tab);
+        type(typedPassword);
+        press(Qt::Key_Return);
+        sentFrom.push_back(focused());
+        press(Qt::Key_Return);
+        if (dialog->isVisible())
+            dialog->close();
+    });
+    EXPECT_EQ(Invoke(3)->GetValue("Result").AsInteger(), 1) << message.toStdString();
+    EXPECT_EQ(Shared("UserName"), "dave12");
+    EXPECT_EQ(Shared("Password"), password);
+    EXPECT_EQ(sentFrom, (std::vector<std::string>{"btnSign", "btnLogin"}));
+
+    // The link to the register layout, in the order Tab reaches things after 登录 and 取消.
+    std::vector<std::string> stops;
+    int layoutAfterLink = -1;
+    const login_test::TModalWatcher following([&](QWidget* dialog) {
+        focusIn(dialog);
+        for (int i = 0; i < 5; ++i) {
+            press(Qt::Key_Tab);
+            stops.push_back(focused());
+        }
+        press(Qt::Key_Return);
+        layoutAfterLink = static_cast<qm::TfrmLogin*>(dialog)->Layout();
+        press(Qt::Key_Escape);
+    });
+    EXPECT_EQ(Invoke(3)->GetValue("Result").AsInteger(), 2) << "Esc cancels";
+    EXPECT_EQ(stops,
+              (std::vector<std::string>{"edtPassWord", "btnLogin", "btnUnLogin", "imgUserList", "lblSign"}));
+    EXPECT_EQ(layoutAfterLink, qm::TfrmLogin::kLayoutRegister);
 }
 
 TEST_F(LoginServiceTest, PasswordsReachNoTraceLogCommandLineOrFile) {
