@@ -60,10 +60,12 @@ TEST(SampleBench, LaysItselfOutWithoutOverlapsAtEveryWindowSize) {
                 EXPECT_TRUE(b.left >= 0 && b.top >= 0 && b.right <= bench.width() &&
                             b.bottom <= bench.height())
                     << Describe(widget) << " leaves the bench of " << bench.width() << "x" << bench.height();
-                for (std::size_t j = i + 1; j < widgets.size(); ++j)
-                    if (widgets[j]->Visible)
+                for (std::size_t j = i + 1; j < widgets.size(); ++j) {
+                    if (widgets[j]->Visible) {
                         EXPECT_FALSE(Overlap(b, widgets[j]->Bounds))
                             << Describe(widget) << " overlaps " << Describe(*widgets[j]);
+                    }
+                }
             }
             EXPECT_EQ(icons, 13) << "each of the desk's functions once";
         }
