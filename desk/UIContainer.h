@@ -70,6 +70,10 @@ public:
     // and shows it.
     void SetFocusWidget(TUIAction& widget);
 
+    // Takes the given widgets off this container; the others keep their order. The caller repaints
+    // (Rebuild). Never call it from a widget's click: the widget may be among them.
+    void RemoveWidgets(const std::vector<const TUIAction*>& gone);
+
     // Puts control on this container at left/top (wrapped like widget positions) with the given size,
     // anchored by anchors; a top-level form loses its frame. The caller makes sure the control is
     // neither this container nor one of its ancestors.
@@ -89,8 +93,9 @@ public:
     // Makes both bitmaps the container's size in device pixels (CanvasRatio() to the container's
     // pixel); their contents are undefined until composed.
     void PrepareBitmaps();
-    // Device pixels of the canvas to one pixel of the container: the screen's ratio, rounded.
-    int CanvasRatio() const;
+    // Device pixels of the canvas to one pixel of the container: the screen's ratio (1.25, 1.5, ...),
+    // at least 1.
+    double CanvasRatio() const;
     void Compose();
     void PaintWidgets();
 

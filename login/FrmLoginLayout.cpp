@@ -1,4 +1,5 @@
 // How the login dialog is put together and laid out.
+#include "common/DialogOwner.h"
 #include "common/Paths.h"
 #include "login/FrmLogin.h"
 #include "login/HeaderPaint.h"
@@ -307,8 +308,8 @@ void TfrmLogin::ShowLayout(int layout) {
     // The form's frame shows around the panel.
     setFixedSize(panel->width() + 2 * kFrame, panel->height() + 2 * kFrame);
     panel->move(kFrame, kFrame);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    // A window of the desk's, centred over it.
+    AttachToOwner(*this);
     if (layout == kLayoutLogin) {
         setWindowTitle(QStringLiteral("登录"));
         edtUser->setText(QString::fromStdString(ReadLastUser(UsersFile())));

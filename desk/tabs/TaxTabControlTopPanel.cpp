@@ -257,8 +257,8 @@ QImage TTaxTabControlTopPanel::Render() const {
     scene.pressState = pressState_;
     scene.font = font();
     scene.textColor = palette().color(QPalette::WindowText);
-    // Whole device pixels, as the desk's canvas: the skin's pieces stay crisp-edged.
-    scene.ratio = std::max(1, static_cast<int>(std::lround(devicePixelRatioF())));
+    // The screen's own ratio, as the desk's canvas: captions at the device's resolution.
+    scene.ratio = std::max(1.0, devicePixelRatioF());
     return PaintTabStrip(scene);
 }
 

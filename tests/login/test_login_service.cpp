@@ -3,6 +3,7 @@
 // dialog, the login check and account pages with a token login opened in a recording browser,
 // services that cannot be reached or never answer (the desk keeps turning meanwhile), and no
 // password in any trace, command line or file of the installation or the service.
+#include "common/DefaultBrowser.h"
 #include "common/Paths.h"
 #include "common/Routing.h"
 #include "corvane/Khan.h"
@@ -159,6 +160,8 @@ protected:
         for (const char* folder : {"bin", "data/applications", "root", "accounts"})
             QDir().mkpath(dir_.filePath(QString::fromLatin1(folder)));
         WriteScript(dir_.filePath(QStringLiteral("bin/xdg-settings")), "printf 'qm-recorder.desktop\\n'\n");
+        // The browser is looked up once per process; each test has a desktop of its own.
+        qm::ForgetBrowserPathForTesting();
         const QString recorder = dir_.filePath(QStringLiteral("recorder"));
         WriteArgumentRecorder(recorder, BrowserOutput());
         WriteTextFile(dir_.filePath(QStringLiteral("data/applications/qm-recorder.desktop")),
