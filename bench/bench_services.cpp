@@ -4,7 +4,14 @@
 // latency at 1, 16 and 64 concurrent clients, with the errors counted; then whether every stored
 // usage file was counted exactly once.
 //
-//   bench_services [SECONDS]   (default 3: how long each figure is measured)
+//   bench_services [SECONDS] [--rounds N] [--only logins|tokens|usage]... [--baseline PROGRAM]
+//
+// SECONDS (default 3) is how long each figure is measured in each round. The columns take their
+// turns figure by figure, and with --rounds N the whole turn is made N times and the figures are
+// pooled over the rounds, so that a load that comes and goes on the machine falls on every column
+// alike. --only measures the named workloads alone. --baseline PROGRAM adds a column of one server
+// of another build (an earlier commit's qm-reference-server) on PostgreSQL, for before and after
+// figures from one run.
 //
 // It starts everything itself, on free ports of 127.0.0.1: a PostgreSQL cluster in a temporary
 // folder (fsync on, as deployed), the servers (their access logs go to a file, as a deployment's
@@ -13,12 +20,12 @@
 // soon as the answer is in. The servers get limits that let one machine's clients through:
 // 256 connections per client address and 100000 failed logins per address; each client logs in
 // as a user of its own.
+#include "tests/support/FreePort.h"
 #include "tests/support/PostgresCluster.h"
 #include "tests/support/ReferenceServer.h"
 #include "tests/support/TempFolder.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -30,10 +37,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <netinet/in.h>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -42,6 +47,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using qm::test::FreePort;
 using qm::test::PostgresCluster;
 using qm::test::ReferenceServer;
 using qm::test::TTempFolder;
@@ -50,12 +56,25 @@ const int kClientCounts[] = {1, 16, 64};
 const char* const kWorkloads[] = {"logins", "token redirects", "usage files"};
 constexpr const char* kPassword = "bench-password-1";
 
+// The requests of one figure, pooled over its rounds.
 struct Figure {
-    double perSecond = 0;
-    double p50Ms = 0;
-    double p99Ms = 0;
+    std::vector<double> latenciesMs;
+    double seconds = 0; // from the first request's start to the last answer, summed over rounds
     long errors = 0;
-    long done = 0;
+
+    void Add(const Figure& round) {
+        latenciesMs.insert(latenciesMs.end(), round.latenciesMs.begin(), round.latenciesMs.end());
+        seconds += round.seconds;
+        errors += round.errors;
+    }
+    double PerSecond() const { return seconds > 0 ? static_cast<double>(latenciesMs.size()) / seconds : 0; }
+    // The latency below which `share` of the requests were answered; latenciesMs must be sorted.
+    double Percentile(double share) const {
+        if (latenciesMs.empty())
+            return 0;
+        const auto index = static_cast<std::size_t>(static_cast<double>(latenciesMs.size()) * share);
+        return latenciesMs[std::min(latenciesMs.size() - 1, index)];
+    }
 };
 
 // Why requests failed, for the lines under the table.
@@ -91,18 +110,6 @@ std::string LoadAverage() {
     std::string one, five, fifteen;
     file >> one >> five >> fifteen;
     return one + " " + five + " " + fifteen;
-}
-
-int FreePort() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    close(probe);
-    return ntohs(address.sin_port);
 }
 
 std::string UsageText(int count) {
@@ -157,20 +164,12 @@ Figure RunLoad(const std::string& base, int clients, double seconds, const Reque
     }
     for (std::thread& thread : threads)
         thread.join();
-    std::vector<double> all;
-    for (const auto& mine : latencies)
-        all.insert(all.end(), mine.begin(), mine.end());
-    std::sort(all.begin(), all.end());
     Figure figure;
-    figure.done = static_cast<long>(all.size());
+    for (const auto& mine : latencies)
+        figure.latenciesMs.insert(figure.latenciesMs.end(), mine.begin(), mine.end());
     figure.errors = errors;
-    const double took =
+    figure.seconds =
         std::chrono::duration<double>(Clock::duration(lastEnd.load()) - start.time_since_epoch()).count();
-    if (!all.empty() && took > 0) {
-        figure.perSecond = static_cast<double>(all.size()) / took;
-        figure.p50Ms = all[all.size() / 2];
-        figure.p99Ms = all[std::min(all.size() - 1, all.size() * 99 / 100)];
-    }
     return figure;
 }
 
@@ -331,76 +330,88 @@ Figure Measure(Setup& setup, const std::string& workload, int clients, double se
     return figure;
 }
 
-std::string Cell(const Figure& figure) {
+std::string Cell(Figure figure) {
+    std::sort(figure.latenciesMs.begin(), figure.latenciesMs.end());
     char text[64];
-    std::snprintf(text, sizeof text, "%8.0f %7.1f %7.1f %4ld", figure.perSecond, figure.p50Ms, figure.p99Ms,
-                  figure.errors);
+    std::snprintf(text, sizeof text, "%8.0f %7.1f %7.1f %4ld", figure.PerSecond(), figure.Percentile(0.5),
+                  figure.Percentile(0.99), figure.errors);
     return text;
 }
 
-} // namespace
+struct BenchOptions {
+    double seconds = 3;
+    int rounds = 1;
+    std::vector<std::string> workloads; // empty: all
+    std::string baseline;               // another build of the server; empty: none
+};
 
-int main(int argc, char** argv) {
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
-    std::signal(SIGPIPE, SIG_IGN);
-    TTempFolder folder("qm_bench_services");
-    std::filesystem::create_directories(folder.Path() / "data");
-    // The servers' access logs go to a file: the children inherit this stderr.
-    const int terminal = dup(STDERR_FILENO);
-    const int log = open(folder.File("servers.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(log, STDERR_FILENO);
+// The command line; nullopt (after a message) when it is not understood.
+std::optional<BenchOptions> ReadOptions(int argc, char** argv) {
+    const std::map<std::string, std::string> workloadNames{
+        {"logins", kWorkloads[0]}, {"tokens", kWorkloads[1]}, {"usage", kWorkloads[2]}};
+    BenchOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const bool valued = i + 1 < argc;
+        if (argument == "--rounds" && valued) {
+            options.rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (argument == "--only" && valued && workloadNames.count(argv[i + 1])) {
+            options.workloads.push_back(workloadNames.at(argv[++i]));
+        } else if (argument == "--baseline" && valued) {
+            options.baseline = argv[++i];
+        } else if (i == 1 && std::atof(argv[i]) > 0) {
+            options.seconds = std::atof(argv[i]);
+        } else {
+            std::fprintf(stderr,
+                         "usage: bench_services [SECONDS] [--rounds N] [--only logins|tokens|usage]... "
+                         "[--baseline PROGRAM]\n");
+            return std::nullopt;
+        }
+    }
+    if (options.workloads.empty())
+        options.workloads.assign(std::begin(kWorkloads), std::end(kWorkloads));
+    return options;
+}
 
-    PostgresCluster cluster(true);
+// The columns: SQLite with one server, PostgreSQL with one (and the baseline build's one), and
+// PostgreSQL with two behind nginx when nginx is installed.
+std::vector<Setup> StartSetups(const std::filesystem::path& folder, PostgresCluster& cluster,
+                               const BenchOptions& bench) {
     std::vector<Setup> setups;
-    {
-        Setup sqlite{"SQLite, 1 server", {}, {}, {}};
+    const auto single = [&](const char* name, std::vector<std::string> extra, const std::string& program) {
+        Setup setup{name, {}, {}, {}};
         auto options = ServerOptions();
-        options.insert(options.end(), {"--data", (folder.Path() / "data").string()});
-        sqlite.servers.push_back(std::make_unique<ReferenceServer>(folder.Path(), options));
-        sqlite.base = sqlite.servers[0]->BaseURL();
-        setups.push_back(std::move(sqlite));
-    }
-    {
-        Setup postgres{"PostgreSQL, 1 server", {}, {}, {}};
-        auto options = ServerOptions();
-        options.insert(options.end(), {"--database", cluster.NewDatabase()});
-        postgres.servers.push_back(std::make_unique<ReferenceServer>(folder.Path(), options));
-        postgres.base = postgres.servers[0]->BaseURL();
-        setups.push_back(std::move(postgres));
-    }
+        options.insert(options.end(), extra.begin(), extra.end());
+        setup.servers.push_back(std::make_unique<ReferenceServer>(folder, options, program));
+        setup.base = setup.servers[0]->BaseURL();
+        setups.push_back(std::move(setup));
+    };
+    single("SQLite, 1 server", {"--data", (folder / "data").string()}, {});
+    single("PostgreSQL, 1 server", {"--database", cluster.NewDatabase()}, {});
+    if (!bench.baseline.empty())
+        single("PostgreSQL, 1, baseline build", {"--database", cluster.NewDatabase()}, bench.baseline);
     if (std::filesystem::exists("/usr/sbin/nginx")) {
         Setup pair{"PostgreSQL, 2 servers + nginx", {}, {}, {}};
         auto options = ServerOptions();
         options.insert(options.end(), {"--database", cluster.NewDatabase()});
         std::vector<int> ports;
         for (int i = 0; i < 2; ++i) {
-            pair.servers.push_back(std::make_unique<ReferenceServer>(folder.Path(), options));
+            pair.servers.push_back(std::make_unique<ReferenceServer>(folder, options));
             ports.push_back(pair.servers.back()->Port());
         }
-        pair.front = std::make_unique<NginxFront>(folder.Path(), ports);
+        pair.front = std::make_unique<NginxFront>(folder, ports);
         pair.base = pair.front->Base();
         setups.push_back(std::move(pair));
     } else {
-        std::fprintf(stdout, "nginx is not installed (bash bench/setup): the third column is left out\n");
+        std::fprintf(stdout, "nginx is not installed (bash bench/setup): its column is left out\n");
     }
-    dup2(terminal, STDERR_FILENO);
+    return setups;
+}
 
-    const std::string loadBefore = LoadAverage();
-    std::map<std::tuple<std::string, int, std::size_t>, Figure> figures;
-    std::vector<long> storedFiles(setups.size(), 0);
-    for (std::size_t s = 0; s < setups.size(); ++s) {
-        std::fprintf(stderr, "bench_services: %s...\n", setups[s].name.c_str());
-        RegisterUsers(setups[s].base);
-        for (const char* workload : kWorkloads) {
-            for (const int clients : kClientCounts)
-                figures[{workload, clients, s}] =
-                    Measure(setups[s], workload, clients, seconds, storedFiles[s]);
-        }
-    }
+using Figures = std::map<std::tuple<std::string, int, std::size_t>, Figure>;
 
-    std::printf("\nbench_services: %.0f s per figure, %u CPUs, load average %s before and %s after;\n"
-                "per figure: requests/s, p50 and p99 in ms, errors\n\n",
-                seconds, std::thread::hardware_concurrency(), loadBefore.c_str(), LoadAverage().c_str());
+void PrintTable(const std::vector<Setup>& setups, const std::vector<std::string>& workloads,
+                const Figures& figures) {
     std::printf("%-20s", "");
     for (const Setup& setup : setups)
         std::printf(" | %-29s", setup.name.c_str());
@@ -408,14 +419,17 @@ int main(int argc, char** argv) {
     for (std::size_t s = 0; s < setups.size(); ++s)
         std::printf(" | %8s %7s %7s %4s", "/s", "p50", "p99", "err");
     std::printf("\n");
-    for (const char* workload : kWorkloads) {
+    for (const std::string& workload : workloads) {
         for (const int clients : kClientCounts) {
-            std::printf("%-16s %3d", clients == 1 ? workload : "", clients);
+            std::printf("%-16s %3d", clients == 1 ? workload.c_str() : "", clients);
             for (std::size_t s = 0; s < setups.size(); ++s)
-                std::printf(" | %s", Cell(figures[{workload, clients, s}]).c_str());
+                std::printf(" | %s", Cell(figures.at({workload, clients, s})).c_str());
             std::printf("\n");
         }
     }
+}
+
+void PrintStoredOnce(const std::vector<Setup>& setups, const std::vector<long>& storedFiles) {
     std::printf("\nusage files answered #00 against files and counts stored (each file holds 4 uses):\n");
     for (std::size_t s = 0; s < setups.size(); ++s) {
         httplib::Client client(setups[s].base);
@@ -428,6 +442,50 @@ int main(int argc, char** argv) {
                     storedFiles[s], files, total,
                     files == storedFiles[s] && total == 4 * files ? "each once" : "MISMATCH");
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<BenchOptions> bench = ReadOptions(argc, argv);
+    if (!bench)
+        return 2;
+    std::signal(SIGPIPE, SIG_IGN);
+    TTempFolder folder("qm_bench_services");
+    std::filesystem::create_directories(folder.Path() / "data");
+    // The servers' access logs go to a file: the children inherit this stderr.
+    const int terminal = dup(STDERR_FILENO);
+    const int log = open(folder.File("servers.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(log, STDERR_FILENO);
+    PostgresCluster cluster(true);
+    std::vector<Setup> setups = StartSetups(folder.Path(), cluster, *bench);
+    dup2(terminal, STDERR_FILENO);
+
+    const std::string loadBefore = LoadAverage();
+    Figures figures;
+    std::vector<long> storedFiles(setups.size(), 0);
+    const bool usageOnly = std::all_of(bench->workloads.begin(), bench->workloads.end(),
+                                       [](const std::string& workload) { return workload == kWorkloads[2]; });
+    if (!usageOnly) // logins and tokens need the users
+        for (const Setup& setup : setups)
+            RegisterUsers(setup.base);
+    for (const std::string& workload : bench->workloads) {
+        std::fprintf(stderr, "bench_services: %s...\n", workload.c_str());
+        for (const int clients : kClientCounts) {
+            for (int round = 0; round < bench->rounds; ++round) {
+                for (std::size_t s = 0; s < setups.size(); ++s)
+                    figures[{workload, clients, s}].Add(
+                        Measure(setups[s], workload, clients, bench->seconds, storedFiles[s]));
+            }
+        }
+    }
+
+    std::printf("\nbench_services: %g s per figure and round, %d round(s), %u CPUs, load average %s before "
+                "and %s after;\nper figure: requests/s, p50 and p99 in ms, errors\n\n",
+                bench->seconds, bench->rounds, std::thread::hardware_concurrency(), loadBefore.c_str(),
+                LoadAverage().c_str());
+    PrintTable(setups, bench->workloads, figures);
+    PrintStoredOnce(setups, storedFiles);
     std::printf("\nerrors, by what came instead:\n");
     errorTally.Print();
     return 0;

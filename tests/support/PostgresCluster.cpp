@@ -1,6 +1,7 @@
 #include "tests/support/PostgresCluster.h"
 
-#include <arpa/inet.h>
+#include "tests/support/FreePort.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -9,11 +10,9 @@
 #include <grp.h>
 #include <libpq-fe.h>
 #include <memory>
-#include <netinet/in.h>
 #include <pwd.h>
 #include <stdexcept>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -58,22 +57,6 @@ RunAs Unprivileged() {
     if (!user)
         throw std::runtime_error(std::string("no user ") + kUnprivilegedUser + " to run PostgreSQL as");
     return {true, user->pw_uid, user->pw_gid};
-}
-
-int FreePort() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (probe < 0 || bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (probe >= 0)
-            close(probe);
-        throw std::runtime_error("no free port for PostgreSQL");
-    }
-    close(probe);
-    return ntohs(address.sin_port);
 }
 
 // Starts a program as the unprivileged user, its output appended to `log`. With `dieWithUs` it

@@ -54,8 +54,10 @@ std::string ReferenceServer::ProgramPath() {
     return QM_REFERENCE_SERVER_PATH;
 }
 
-ReferenceServer::ReferenceServer(const std::filesystem::path& root, std::vector<std::string> extraArguments) {
-    std::vector<std::string> arguments{ProgramPath(), "--root", root.string(), "--port", "0"};
+ReferenceServer::ReferenceServer(const std::filesystem::path& root, std::vector<std::string> extraArguments,
+                                 const std::string& program) {
+    std::vector<std::string> arguments{program.empty() ? ProgramPath() : program, "--root", root.string(),
+                                       "--port", "0"};
     arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
     const auto given = [&](const char* option) {
         return std::find(extraArguments.begin(), extraArguments.end(), option) != extraArguments.end();

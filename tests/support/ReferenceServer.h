@@ -20,7 +20,9 @@ namespace qm::test {
 // (PostgresCluster::Shared()), so that the same tests cover both back ends.
 class ReferenceServer {
 public:
-    explicit ReferenceServer(const std::filesystem::path& root, std::vector<std::string> extraArguments = {});
+    // `program`: another build of the server (a benchmark's baseline); empty: ProgramPath().
+    explicit ReferenceServer(const std::filesystem::path& root, std::vector<std::string> extraArguments = {},
+                             const std::string& program = {});
     ~ReferenceServer();
     ReferenceServer(const ReferenceServer&) = delete;
     ReferenceServer& operator=(const ReferenceServer&) = delete;
