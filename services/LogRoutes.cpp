@@ -1,5 +1,6 @@
 #include "services/LogRoutes.h"
 
+#include "services/UsageGroupCommit.h"
 #include "services/UsageStore.h"
 
 #include <algorithm>
@@ -66,8 +67,10 @@ private:
 class LogService {
 public:
     explicit LogService(const LogRoutesConfig& config)
-        : database_(config.database), store_(*database_), stopping_(config.stopping),
-          maxBodyBytes_(config.maxBodyBytes), metrics_(config.metrics) {}
+        : database_(config.database), store_(*database_),
+          // SQLite writes one transaction at a time whatever the number of writers.
+          groupCommit_(store_, database_->Kind() == SqlDatabase::Dialect::Sqlite ? 1 : config.storeWriters),
+          stopping_(config.stopping), maxBodyBytes_(config.maxBodyBytes), metrics_(config.metrics) {}
 
     void Ping(httplib::Response& response) {
         if (behaviour_.Get().mode == Behaviour::Mode::Away)
@@ -93,16 +96,19 @@ public:
                       << " bytes\n";
             return AnswerCode(response, "#03");
         }
-        const UsageShapeResult read = ReadUsageText(request.body);
+        UsageShapeResult read = ReadUsageText(request.body);
         if (!read.counts) {
             std::cerr << "log service: refused text " << id << ": " << read.error << "\n";
             return AnswerCode(response, "#03");
         }
+        std::int64_t uses = 0;
+        for (const UsageCount& count : *read.counts)
+            uses += count.count;
         try {
             std::function<void()> pause;
             if (state.pauseInStoreMs > 0)
                 pause = [this, &state] { Delay(std::chrono::milliseconds(state.pauseInStoreMs)); };
-            store_.Store(id, request.body, *read.counts, pause);
+            groupCommit_.Store({id, request.body, std::move(*read.counts)}, std::move(pause));
         } catch (const DatabaseUnavailable& error) {
             std::cerr << "log service: " << error.what() << "\n";
             return AnswerUnavailable(response);
@@ -110,9 +116,6 @@ public:
             std::cerr << "log service: " << error.what() << "\n";
             return AnswerJson(response, 500, Json{{"error", "日志服务出现内部错误"}});
         }
-        std::int64_t uses = 0;
-        for (const UsageCount& count : *read.counts)
-            uses += count.count;
         metrics_->CountUsageStored(uses);
         if (state.delayMs > 0)
             Delay(std::chrono::milliseconds(state.delayMs));
@@ -182,6 +185,7 @@ private:
 
     std::shared_ptr<SqlDatabase> database_;
     UsageStore store_;
+    UsageGroupCommit groupCommit_;
     std::shared_ptr<StopLatch> stopping_;
     const std::size_t maxBodyBytes_;
     std::shared_ptr<ServerMetrics> metrics_;

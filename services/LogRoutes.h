@@ -16,13 +16,15 @@ struct LogRoutesConfig {
     bool testRoutes = false;                // install /log/switch and the holding routes
     std::size_t maxBodyBytes = 1024 * 1024; // larger statistics texts are refused
     std::shared_ptr<ServerMetrics> metrics; // counts the files and uses stored; never null
+    int storeWriters = 1;                   // transactions storing statistics texts at once
 };
 
 // The logging service (docs/logging-service.md):
 //   GET  /log/ping               200 when ready to accept, 503 when away, not set up or the
 //                                database does not answer
 //   POST /log/usage?id=FILEID    a statistics text; answers "#00" stored, "#02" refused, "#03" invalid;
-//                                503 when the database cannot be reached
+//                                503 when the database cannot be reached. Texts arriving together
+//                                are stored in one transaction (UsageGroupCommit)
 //   GET  /log/summary            {"files", "total", "counts": [{"user", "day", "functionKey", "count"}]}
 // With testRoutes only:
 //   POST /log/switch             {"mode": "accept"|"refuse"|"away", "note": text, "delayMs": n,

@@ -126,6 +126,19 @@ public:
         Run("SELECT pg_advisory_xact_lock(hashtext($1))", {key});
     }
 
+    // The locks are taken in the order of their numbers, whatever order the keys came in.
+    void LockKeys(const std::vector<std::string>& keys) override {
+        if (keys.empty())
+            return;
+        std::string rows;
+        for (std::size_t i = 1; i <= keys.size(); ++i)
+            rows += (i > 1 ? ", ($" : "($") + std::to_string(i) + "::text)";
+        Run("SELECT pg_advisory_xact_lock(lock_id) FROM (SELECT DISTINCT hashtext(key_text) AS lock_id FROM "
+            "(VALUES " +
+                rows + ") AS keys (key_text) ORDER BY lock_id) AS locks",
+            std::vector<SqlValue>(keys.begin(), keys.end()));
+    }
+
     // Ends a transaction that failed; a connection that cannot is not used again.
     void RollBack() noexcept {
         if (Broken())

@@ -41,6 +41,9 @@ public:
     // Within a transaction: waits until no other transaction, on any server sharing the database,
     // holds `key`, then holds it until this one ends.
     virtual void LockKey(const std::string& key) = 0;
+    // LockKey for each key, in one step and in an order every server takes them in, so that two
+    // transactions locking some of the same keys never wait for each other.
+    virtual void LockKeys(const std::vector<std::string>& keys) = 0;
 };
 
 // A database the services keep their state in: an SQLite file, or a PostgreSQL database shared by

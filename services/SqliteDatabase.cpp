@@ -35,6 +35,7 @@ public:
 
     // The connection's lock and BEGIN IMMEDIATE already keep every other writer out.
     void LockKey(const std::string&) override {}
+    void LockKeys(const std::vector<std::string>&) override {}
 
 private:
     // Parameters are written $1, $2, ...: found by name, so that their order in the text is free.

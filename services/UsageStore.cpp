@@ -8,53 +8,87 @@ namespace qm::server {
 
 namespace {
 
-// Counts go in with one statement per batch of rows, which saves a round trip per row; a batch
-// stays well below both back ends' limits on parameters.
-constexpr std::size_t kRowsPerBatch = 200;
-constexpr std::size_t kColumns = 8;
+// Rows go in with one statement per batch of them, which saves a round trip per row; a batch
+// stays well below both back ends' limits on parameters (32766 and 65535).
+constexpr std::size_t kCountsPerStatement = 200;
+constexpr std::size_t kCountColumns = 8;
 
-std::string InsertCountsSql(std::size_t rows) {
-    std::string sql = "INSERT INTO usage_counts (file_id, product_id, product_ver, registration_number, "
-                      "\"user\", day, function_key, count) VALUES ";
-    for (std::size_t row = 0; row < rows; ++row) {
-        sql += row ? ", (" : "(";
-        for (std::size_t column = 0; column < kColumns; ++column) {
-            sql += column ? ", $" : "$";
-            sql += std::to_string(row * kColumns + column + 1);
-        }
-        sql += ")";
-    }
-    return sql;
+// "$first, $first+1, ..." for `count` parameters.
+std::string Parameters(std::size_t first, std::size_t count) {
+    std::string list;
+    for (std::size_t i = 0; i < count; ++i)
+        list += (i ? ", $" : "$") + std::to_string(first + i);
+    return list;
 }
 
-void InsertCounts(SqlSession& session, const std::string& fileId, const std::vector<UsageCount>& counts) {
-    for (std::size_t first = 0; first < counts.size(); first += kRowsPerBatch) {
-        const std::size_t rows = std::min(kRowsPerBatch, counts.size() - first);
-        std::vector<SqlValue> values;
-        values.reserve(rows * kColumns);
-        for (std::size_t i = first; i < first + rows; ++i) {
-            const UsageCount& count = counts[i];
-            values.insert(values.end(), {fileId, count.productId, count.productVer, count.registrationNumber,
-                                         count.user, count.day, count.functionKey, count.count});
+// "(...), (...)" for `rows` rows of `columns` parameters each.
+std::string ValueRows(std::size_t rows, std::size_t columns) {
+    std::string values;
+    for (std::size_t row = 0; row < rows; ++row)
+        values += (row ? ", (" : "(") + Parameters(row * columns + 1, columns) + ")";
+    return values;
+}
+
+void InsertCounts(SqlSession& session, const std::vector<const UsageStore::File*>& files) {
+    std::vector<SqlValue> values;
+    const auto flush = [&] {
+        if (!values.empty())
+            session.Run("INSERT INTO usage_counts (file_id, product_id, product_ver, registration_number, "
+                        "\"user\", day, function_key, count) VALUES " +
+                            ValueRows(values.size() / kCountColumns, kCountColumns),
+                        values);
+        values.clear();
+    };
+    for (const UsageStore::File* file : files) {
+        for (const UsageCount& count : file->counts) {
+            values.insert(values.end(),
+                          {file->id, count.productId, count.productVer, count.registrationNumber, count.user,
+                           count.day, count.functionKey, count.count});
+            if (values.size() == kCountsPerStatement * kCountColumns)
+                flush();
         }
-        session.Run(InsertCountsSql(rows), values);
     }
+    flush();
+}
+
+// The files to write: of an identifier given twice only the later file, since storing it replaces
+// the earlier one.
+std::vector<const UsageStore::File*> LastOfEachId(const std::vector<const UsageStore::File*>& files) {
+    std::vector<const UsageStore::File*> kept;
+    for (auto file = files.rbegin(); file != files.rend(); ++file) {
+        if (std::none_of(kept.begin(), kept.end(),
+                         [&](const UsageStore::File* later) { return later->id == (*file)->id; }))
+            kept.push_back(*file);
+    }
+    std::reverse(kept.begin(), kept.end());
+    return kept;
 }
 
 } // namespace
 
-void UsageStore::Store(const std::string& fileId, const std::string& text,
-                       const std::vector<UsageCount>& counts, const std::function<void()>& beforeCommit) {
+void UsageStore::Store(const std::vector<const File*>& given, const std::function<void()>& beforeCommit) {
+    const std::vector<const File*> files = LastOfEachId(given);
+    if (files.empty())
+        return;
     const std::int64_t now = WallMilliseconds() / 1000;
+    std::vector<std::string> keys;
+    std::vector<SqlValue> rows;
+    std::vector<SqlValue> ids;
+    for (const File* file : files) {
+        keys.push_back("usage:" + file->id);
+        rows.insert(rows.end(), {file->id, now, file->text});
+        ids.emplace_back(file->id);
+    }
     database_.InTransaction([&](SqlSession& session) {
         // Held until the commit: a second store of the same file, on any server, starts only then
         // and so sees (and deletes) the counts of the first.
-        session.LockKey("usage:" + fileId);
-        session.Run("INSERT INTO usage_files (id, received_at, body) VALUES ($1, $2, $3) "
-                    "ON CONFLICT (id) DO UPDATE SET received_at = excluded.received_at, body = excluded.body",
-                    {fileId, now, text});
-        session.Run("DELETE FROM usage_counts WHERE file_id = $1", {fileId});
-        InsertCounts(session, fileId, counts);
+        session.LockKeys(keys);
+        session.Run("INSERT INTO usage_files (id, received_at, body) VALUES " + ValueRows(files.size(), 3) +
+                        " ON CONFLICT (id) DO UPDATE SET received_at = excluded.received_at, body = "
+                        "excluded.body",
+                    rows);
+        session.Run("DELETE FROM usage_counts WHERE file_id IN (" + Parameters(1, ids.size()) + ")", ids);
+        InsertCounts(session, files);
         if (beforeCommit)
             beforeCommit();
     });

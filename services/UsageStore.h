@@ -17,14 +17,21 @@ namespace qm::server {
 // Safe to use from several threads.
 class UsageStore {
 public:
+    // One statistics text as received, and the counts read from it.
+    struct File {
+        std::string id;
+        std::string text;
+        std::vector<UsageCount> counts;
+    };
+
     // The database must have been migrated (MigrateUsage).
     explicit UsageStore(SqlDatabase& database) : database_(database) {}
 
-    // Replaces whatever was stored under fileId, all or nothing. `beforeCommit`, when given, runs
-    // inside the transaction after everything is written (tests hold a store there). Throws
-    // DatabaseUnavailable or DatabaseError on a failure.
-    void Store(const std::string& fileId, const std::string& text, const std::vector<UsageCount>& counts,
-               const std::function<void()>& beforeCommit = {});
+    // Replaces whatever was stored under each file's identifier, all files in one transaction, all
+    // or nothing; of an identifier given twice the later file is stored. `beforeCommit`, when
+    // given, runs inside the transaction after everything is written (tests hold a store there).
+    // Throws DatabaseUnavailable or DatabaseError on a failure.
+    void Store(const std::vector<const File*>& files, const std::function<void()>& beforeCommit = {});
 
     struct Total {
         std::string user;

@@ -157,8 +157,11 @@ int main(int argc, char** argv) {
     qm::server::AddAccountRoutes(
         server, {databases.accounts, options.data, std::chrono::seconds(options.tokenLifetimeSeconds),
                  stopping, options.testRoutes, options.limits, metrics, options.trustedProxies});
+    // A quarter of the connections for storing statistics texts: while one batch waits for the
+    // disk, the next one is written; the rest serve the account service.
     qm::server::AddLogRoutes(server, {databases.usage, stopping, options.testRoutes,
-                                      static_cast<std::size_t>(options.limits.maxUsageBodyBytes), metrics});
+                                      static_cast<std::size_t>(options.limits.maxUsageBodyBytes), metrics,
+                                      std::max(1, options.databaseConnections / 4)});
     std::vector<std::shared_ptr<qm::server::SqlDatabase>> answering;
     for (const auto& database : {databases.accounts, databases.usage}) {
         if (database && std::find(answering.begin(), answering.end(), database) == answering.end())
