@@ -69,7 +69,8 @@ public:
     explicit LogService(const LogRoutesConfig& config)
         : database_(config.database), store_(*database_),
           // SQLite writes one transaction at a time whatever the number of writers.
-          groupCommit_(store_, database_->Kind() == SqlDatabase::Dialect::Sqlite ? 1 : config.storeWriters),
+          groupCommit_(store_, database_->Kind() == SqlDatabase::Dialect::Sqlite ? 1 : config.storeWriters,
+                       [metrics = config.metrics] { metrics->CountUsageCommit(); }),
           stopping_(config.stopping), maxBodyBytes_(config.maxBodyBytes), metrics_(config.metrics) {}
 
     void Ping(httplib::Response& response) {

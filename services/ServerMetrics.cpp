@@ -74,6 +74,10 @@ std::string ServerMetrics::Text() {
     counter("qm_usage_files_stored_total", "Usage statistics files stored.", usageFiles_.load());
     counter("qm_usage_counts_stored_total", "Uses counted in the stored usage statistics files.",
             usageCounts_.load());
+    counter("qm_usage_commits_total",
+            "Transactions that stored usage statistics files; files stored over commits is how many "
+            "shared a commit.",
+            usageCommits_.load());
     return text;
 }
 

@@ -24,6 +24,8 @@ public:
         ++usageFiles_;
         usageCounts_ += counts;
     }
+    // One transaction that stored usage files (several when they arrived together).
+    void CountUsageCommit() { ++usageCommits_; }
     // Everything, in the text exposition format (version 0.0.4).
     std::string Text();
 
@@ -43,6 +45,7 @@ private:
     std::atomic<std::uint64_t> loginsThrottled_{0};
     std::atomic<std::uint64_t> usageFiles_{0};
     std::atomic<std::int64_t> usageCounts_{0};
+    std::atomic<std::uint64_t> usageCommits_{0};
 };
 
 // The route a request path belongs to, from a fixed set, so that the metrics stay small whatever

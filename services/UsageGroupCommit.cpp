@@ -15,7 +15,8 @@ constexpr std::size_t kMostBytesPerBatch = 4 * 1024 * 1024;
 
 } // namespace
 
-UsageGroupCommit::UsageGroupCommit(UsageStore& store, int writers) : store_(store) {
+UsageGroupCommit::UsageGroupCommit(UsageStore& store, int writers, std::function<void()> committed)
+    : store_(store), committed_(std::move(committed)) {
     for (int i = 0; i < std::max(writers, 1); ++i)
         writers_.emplace_back([this] { Write(); });
 }
@@ -79,6 +80,7 @@ void UsageGroupCommit::StoreBatch(std::vector<Waiting>& batch) {
     };
     try {
         store_.Store(files, beforeCommit);
+        Committed();
         for (Waiting& waiting : batch)
             waiting.stored.set_value();
         return;
@@ -98,6 +100,7 @@ void UsageGroupCommit::StoreBatch(std::vector<Waiting>& batch) {
     for (Waiting& waiting : batch) {
         try {
             store_.Store({&waiting.file}, waiting.beforeCommit);
+            Committed();
             waiting.stored.set_value();
         } catch (...) {
             waiting.stored.set_exception(std::current_exception());

@@ -22,7 +22,8 @@ namespace qm::server {
 class UsageGroupCommit {
 public:
     // `writers`: batches stored at once (each holds a database connection meanwhile); at least 1.
-    UsageGroupCommit(UsageStore& store, int writers);
+    // `committed`, when given, is called after each transaction that stored files.
+    UsageGroupCommit(UsageStore& store, int writers, std::function<void()> committed = {});
     // Stores what is still waiting, then ends the writers.
     ~UsageGroupCommit();
     UsageGroupCommit(const UsageGroupCommit&) = delete;
@@ -44,7 +45,13 @@ private:
     std::vector<Waiting> NextBatch(); // empty: stopping and nothing left
     void StoreBatch(std::vector<Waiting>& batch);
 
+    void Committed() const {
+        if (committed_)
+            committed_();
+    }
+
     UsageStore& store_;
+    const std::function<void()> committed_;
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::deque<Waiting> waiting_;

@@ -1,5 +1,7 @@
 #include "tests/common/TestFiles.h"
 #include "tests/internet/InternetFixture.h"
+#include "tests/services/ServiceCalls.h"
+#include "tests/support/PostgresCluster.h"
 #include "tests/support/ReferenceServer.h"
 
 #include <algorithm>
@@ -8,10 +10,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <nlohmann/json.hpp>
 #include <poll.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -621,6 +625,112 @@ TEST(ReferenceServerOperatorTest, HealthAndMetricsTellWhatTheServerDid) {
     // Without --metrics the path is just a file that is not there.
     ReferenceServer quiet(root.Path(), {"--data", data});
     EXPECT_EQ(httplib::Client(quiet.BaseURL()).Get("/metrics")->status, 404);
+}
+
+// Makes the server's usage database refuse every count of the function key "REFUSED", as a
+// database refuses what breaks its rules.
+void RefuseKeyInDatabase(const ReferenceServer& server, const std::filesystem::path& data) {
+    if (!server.DatabaseUrl().empty()) {
+        QueryText(server.DatabaseUrl(), "ALTER TABLE usage_counts ADD CONSTRAINT no_refused_key "
+                                        "CHECK (function_key <> 'REFUSED')");
+        return;
+    }
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open((data / "usage.sqlite").c_str(), &database), SQLITE_OK);
+    sqlite3_busy_timeout(database, 5000);
+    EXPECT_EQ(sqlite3_exec(database,
+                           "CREATE TRIGGER no_refused_key BEFORE INSERT ON usage_counts "
+                           "WHEN NEW.function_key = 'REFUSED' BEGIN SELECT RAISE(ABORT, 'refused'); END",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(database);
+    sqlite3_close(database);
+}
+
+// The value of one metric as the server reports it; -1 when it is missing.
+long Metric(const ReferenceServer& server, const std::string& name) {
+    const auto answer = httplib::Client(server.BaseURL()).Get("/metrics");
+    const std::string body = answer ? answer->body : "";
+    const auto at = body.find("\n" + name + " ");
+    return at == std::string::npos ? -1 : std::stol(body.substr(at + name.size() + 2));
+}
+
+// Statistics files that arrive while another is being stored are stored together in the next
+// transaction; each is answered after it is stored, counted once, and a file the database refuses
+// fails alone.
+TEST(ReferenceServerUsageTest, FilesArrivingTogetherAreStoredTogetherEachOnce) {
+    constexpr int kSenders = 24; // below the connections one client may hold
+    struct Sent {
+        std::string id;
+        int count;
+        const char* key;
+    };
+    struct Case {
+        const char* name;
+        std::function<Sent(int sender)> file;
+        long files;       // stored afterwards, the held file not counted
+        long total;       // uses counted
+        long mostCommits; // for the files sent together; -1: not checked
+    };
+    const Case cases[] = {
+        {"different files",
+         [](int i) {
+             return Sent{"f" + std::to_string(i), i + 1, "K"};
+         },
+         kSenders, kSenders * (kSenders + 1) / 2, 2},
+        // Replacing one another: stored as one, its uses counted once.
+        {"one file from every sender",
+         [](int) {
+             return Sent{"same", 5, "K"};
+         },
+         1, 5, 2},
+        {"one refused among good ones",
+         [](int i) {
+             return Sent{"g" + std::to_string(i), 2, i == 7 ? "REFUSED" : "K"};
+         },
+         kSenders - 1, 2 * (kSenders - 1), -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTempFolder root;
+        const std::filesystem::path data = root.Path() / "data";
+        std::filesystem::create_directories(data);
+        // Four database connections: one writer stores usage files, so the held one holds the rest.
+        ReferenceServer server(root.Path(), {"--data", data.string(), "--test-routes", "--metrics",
+                                             "--database-connections", "4"});
+        RefuseKeyInDatabase(server, data);
+        const ServiceCalls calls(server);
+        ASSERT_EQ(
+            ServiceCalls::Status(calls.Post("/log/switch", {{"mode", "accept"}, {"pauseInStoreMs", 2000}})),
+            200);
+        auto held =
+            std::async(std::launch::async, [&] { return calls.SendUsage("held", UsageText("h", 1)); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_EQ(ServiceCalls::Status(calls.Post("/log/switch", {{"mode", "accept"}})), 200);
+        std::vector<std::future<std::string>> answers;
+        for (int i = 0; i < kSenders; ++i) {
+            const Sent sent = c.file(i);
+            answers.push_back(std::async(std::launch::async, [&calls, sent] {
+                return calls.SendUsage(sent.id, UsageText("u", sent.count, sent.key));
+            }));
+        }
+        EXPECT_EQ(held.get(), "200 #00");
+        for (int i = 0; i < kSenders; ++i) {
+            const std::string answer = answers[static_cast<std::size_t>(i)].get();
+            if (std::string(c.file(i).key) == "REFUSED")
+                EXPECT_EQ(answer.substr(0, 4), "500 ") << i;
+            else
+                EXPECT_EQ(answer, "200 #00") << i;
+        }
+        const nlohmann::json summary = calls.Summary();
+        EXPECT_EQ(summary.value("files", 0L), c.files + 1);
+        EXPECT_EQ(summary.value("total", 0L), c.total + 1);
+        if (c.mostCommits > 0) {
+            const long commits = Metric(server, "qm_usage_commits_total");
+            EXPECT_GE(commits, 2);
+            EXPECT_LE(commits, 1 + c.mostCommits);
+        }
+    }
 }
 
 // Behind a front end every connection comes from the front end's address: the address a trusted

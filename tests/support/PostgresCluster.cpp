@@ -228,7 +228,7 @@ std::string PostgresCluster::NewDatabase() {
 std::string QueryText(const std::string& databaseUrl, const std::string& sql) {
     std::unique_ptr<PGconn, decltype(&PQfinish)> connection(PQconnectdb(databaseUrl.c_str()), &PQfinish);
     std::unique_ptr<PGresult, decltype(&PQclear)> result(PQexec(connection.get(), sql.c_str()), &PQclear);
-    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
+    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK && PQresultStatus(result.get()) != PGRES_COMMAND_OK)
         throw std::runtime_error(std::string("query failed: ") + PQerrorMessage(connection.get()));
     std::string text;
     for (int row = 0; row < PQntuples(result.get()); ++row) {

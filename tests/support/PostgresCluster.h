@@ -44,8 +44,8 @@ private:
     int databases_ = 0;
 };
 
-// The rows a query answers, every column as text, columns separated by "|" and rows by "\n".
-// Throws std::runtime_error when the query fails.
+// The rows a query answers, every column as text, columns separated by "|" and rows by "\n"
+// ("" for a statement without rows). Throws std::runtime_error when the query fails.
 std::string QueryText(const std::string& databaseUrl, const std::string& sql);
 
 // True when reference servers with a data folder should keep their state in PostgreSQL
