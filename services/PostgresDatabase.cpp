@@ -1,5 +1,6 @@
 #include "services/PostgresDatabase.h"
 
+#include <exception>
 #include <libpq-fe.h>
 #include <unordered_map>
 
@@ -84,46 +85,47 @@ public:
         return !Broken();
     }
 
+    // Starts a transaction. BEGIN waits to go out with the first statement, saving a round trip.
+    void Begin() { queued_.push_back({"BEGIN", {}}); }
+
+    // Commits what ran since Begin(); throws like Run.
+    void Commit() {
+        if (queued_.size() == 1 && queued_.front().sql == "BEGIN") {
+            queued_.clear(); // nothing ran: there is no transaction to end
+            return;
+        }
+        queued_.push_back({"COMMIT", {}});
+        RunQueued();
+    }
+
     SqlRows Run(const std::string& sql, const std::vector<SqlValue>& parameters) override {
+        if (!queued_.empty()) {
+            queued_.push_back({sql, parameters});
+            return RunQueued();
+        }
         const std::string& name = Prepared(sql, static_cast<int>(parameters.size()));
-        std::vector<std::string> texts(parameters.size());
-        std::vector<const char*> values(parameters.size(), nullptr);
-        for (std::size_t i = 0; i < parameters.size(); ++i) {
-            if (const auto* text = std::get_if<std::string>(&parameters[i]))
-                texts[i] = *text;
-            else if (const auto* number = std::get_if<std::int64_t>(&parameters[i]))
-                texts[i] = std::to_string(*number);
-            else
-                continue;
-            values[i] = texts[i].c_str();
-        }
-        const Result result(PQexecPrepared(connection_, name.c_str(), static_cast<int>(values.size()),
-                                           values.data(), nullptr, nullptr, 0));
+        const TextValues values(parameters);
+        const Result result(PQexecPrepared(connection_, name.c_str(), values.Count(), values.Pointers(),
+                                           nullptr, nullptr, 0));
         Check(result.get(), "run");
-        SqlRows rows;
-        const int rowCount = PQntuples(result.get());
-        const int columns = PQnfields(result.get());
-        rows.reserve(static_cast<std::size_t>(rowCount));
-        for (int r = 0; r < rowCount; ++r) {
-            SqlRow& row = rows.emplace_back();
-            for (int c = 0; c < columns; ++c) {
-                if (PQgetisnull(result.get(), r, c))
-                    row.emplace_back(std::nullopt);
-                else
-                    row.emplace_back(std::string(PQgetvalue(result.get(), r, c),
-                                                 static_cast<std::size_t>(PQgetlength(result.get(), r, c))));
-            }
-        }
-        return rows;
+        return Rows(result.get());
+    }
+
+    void RunAll(const std::vector<SqlStatement>& statements) override {
+        queued_.insert(queued_.end(), statements.begin(), statements.end());
+        RunQueued();
     }
 
     void RunScript(const std::string& sql) override {
+        if (!queued_.empty())
+            RunQueued();
         const Result result(PQexec(connection_, sql.c_str()));
         Check(result.get(), "run script");
     }
 
+    // Waits to go out with the next statement, which runs once the lock is held.
     void LockKey(const std::string& key) override {
-        Run("SELECT pg_advisory_xact_lock(hashtext($1))", {key});
+        queued_.push_back({"SELECT pg_advisory_xact_lock(hashtext($1))", {key}});
     }
 
     // The locks are taken in the order of their numbers, whatever order the keys came in.
@@ -133,15 +135,17 @@ public:
         std::string rows;
         for (std::size_t i = 1; i <= keys.size(); ++i)
             rows += (i > 1 ? ", ($" : "($") + std::to_string(i) + "::text)";
-        Run("SELECT pg_advisory_xact_lock(lock_id) FROM (SELECT DISTINCT hashtext(key_text) AS lock_id FROM "
-            "(VALUES " +
-                rows + ") AS keys (key_text) ORDER BY lock_id) AS locks",
-            std::vector<SqlValue>(keys.begin(), keys.end()));
+        queued_.push_back(
+            {"SELECT pg_advisory_xact_lock(lock_id) FROM (SELECT DISTINCT hashtext(key_text) AS "
+             "lock_id FROM (VALUES " +
+                 rows + ") AS keys (key_text) ORDER BY lock_id) AS locks",
+             std::vector<SqlValue>(keys.begin(), keys.end())});
     }
 
     // Ends a transaction that failed; a connection that cannot is not used again.
     void RollBack() noexcept {
-        if (Broken())
+        queued_.clear();
+        if (Broken() || PQtransactionStatus(connection_) == PQTRANS_IDLE)
             return;
         const Result result(PQexec(connection_, "ROLLBACK"));
         if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK)
@@ -149,6 +153,139 @@ public:
     }
 
 private:
+    // Parameters as libpq takes them: text, NULL as a null pointer.
+    class TextValues {
+    public:
+        explicit TextValues(const std::vector<SqlValue>& parameters)
+            : texts_(parameters.size()), pointers_(parameters.size(), nullptr) {
+            for (std::size_t i = 0; i < parameters.size(); ++i) {
+                if (const auto* text = std::get_if<std::string>(&parameters[i]))
+                    texts_[i] = *text;
+                else if (const auto* number = std::get_if<std::int64_t>(&parameters[i]))
+                    texts_[i] = std::to_string(*number);
+                else
+                    continue;
+                pointers_[i] = texts_[i].c_str();
+            }
+        }
+        int Count() const { return static_cast<int>(pointers_.size()); }
+        const char* const* Pointers() const { return pointers_.data(); }
+
+    private:
+        std::vector<std::string> texts_;
+        std::vector<const char*> pointers_;
+    };
+
+    static SqlRows Rows(PGresult* result) {
+        SqlRows rows;
+        const int rowCount = PQntuples(result);
+        const int columns = PQnfields(result);
+        rows.reserve(static_cast<std::size_t>(rowCount));
+        for (int r = 0; r < rowCount; ++r) {
+            SqlRow& row = rows.emplace_back();
+            for (int c = 0; c < columns; ++c) {
+                if (PQgetisnull(result, r, c))
+                    row.emplace_back(std::nullopt);
+                else
+                    row.emplace_back(std::string(PQgetvalue(result, r, c),
+                                                 static_cast<std::size_t>(PQgetlength(result, r, c))));
+            }
+        }
+        return rows;
+    }
+
+    [[noreturn]] void Lost(const char* what) {
+        broken_ = true;
+        throw DatabaseUnavailable(std::string("database: ") + what + ": " +
+                                  OneLine(PQerrorMessage(connection_)));
+    }
+
+    // Sends the queued statements together (libpq's pipeline mode): one round trip. Statements with
+    // parameters are prepared once per connection, the first time within the pipeline. Answers the
+    // last statement's rows; throws what the first failing one threw.
+    SqlRows RunQueued() {
+        std::vector<SqlStatement> statements;
+        statements.swap(queued_);
+        if (PQenterPipelineMode(connection_) != 1)
+            Lost("pipeline");
+        // For each result to come: the text and name of a statement being prepared, or nothing for
+        // a statement run.
+        std::vector<std::pair<std::string, std::string>> expected;
+        std::unordered_map<std::string, std::string> preparing;
+        for (const SqlStatement& statement : statements) {
+            const TextValues values(statement.parameters);
+            int sent = 0;
+            if (statement.parameters.empty()) {
+                sent = PQsendQueryParams(connection_, statement.sql.c_str(), 0, nullptr, nullptr, nullptr,
+                                         nullptr, 0);
+            } else {
+                std::string name;
+                if (const auto found = prepared_.find(statement.sql); found != prepared_.end()) {
+                    name = found->second;
+                } else if (const auto pending = preparing.find(statement.sql); pending != preparing.end()) {
+                    name = pending->second;
+                } else {
+                    name = "s" + std::to_string(prepared_.size() + preparing.size());
+                    if (PQsendPrepare(connection_, name.c_str(), statement.sql.c_str(), values.Count(),
+                                      nullptr) != 1)
+                        Lost("pipeline");
+                    preparing.emplace(statement.sql, name);
+                    expected.emplace_back(statement.sql, name);
+                }
+                sent = PQsendQueryPrepared(connection_, name.c_str(), values.Count(), values.Pointers(),
+                                           nullptr, nullptr, 0);
+            }
+            if (sent != 1)
+                Lost("pipeline");
+            expected.emplace_back();
+        }
+        if (PQpipelineSync(connection_) != 1)
+            Lost("pipeline");
+        return ReadPipeline(expected);
+    }
+
+    SqlRows ReadPipeline(const std::vector<std::pair<std::string, std::string>>& expected) {
+        std::exception_ptr failure;
+        SqlRows rows;
+        std::size_t next = 0;
+        bool separated = true; // a command's results end with a null result
+        for (;;) {
+            const Result result(PQgetResult(connection_));
+            if (!result) {
+                if (separated)
+                    Lost("pipeline"); // two in a row: the connection has nothing more to say
+                separated = true;
+                continue;
+            }
+            separated = false;
+            const ExecStatusType status = PQresultStatus(result.get());
+            if (status == PGRES_PIPELINE_SYNC)
+                break;
+            if (next >= expected.size())
+                Lost("pipeline");
+            const auto& [sql, name] = expected[next++];
+            if (status == PGRES_PIPELINE_ABORTED)
+                continue;
+            try {
+                Check(result.get(), sql.empty() ? "run" : "prepare");
+                if (!sql.empty())
+                    prepared_.emplace(sql, name);
+                else if (next == expected.size())
+                    rows = Rows(result.get());
+            } catch (const DatabaseUnavailable&) {
+                throw; // the connection is of no more use
+            } catch (...) {
+                if (!failure)
+                    failure = std::current_exception();
+            }
+        }
+        if (next != expected.size() || PQexitPipelineMode(connection_) != 1)
+            Lost("pipeline");
+        if (failure)
+            std::rethrow_exception(failure);
+        return rows;
+    }
+
     const std::string& Prepared(const std::string& sql, int parameterCount) {
         const auto found = prepared_.find(sql);
         if (found != prepared_.end())
@@ -165,8 +302,9 @@ private:
             return;
         const char* field = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
         const std::string state = field ? field : "";
-        const std::string message =
-            std::string("database: ") + what + ": " + OneLine(PQerrorMessage(connection_));
+        const char* said = result ? PQresultErrorMessage(result) : "";
+        const std::string message = std::string("database: ") + what + ": " +
+                                    OneLine(said && *said ? said : PQerrorMessage(connection_));
         if (PQstatus(connection_) != CONNECTION_OK || state.empty() || IsUnavailableState(state)) {
             broken_ = true;
             throw DatabaseUnavailable(message);
@@ -179,6 +317,7 @@ private:
     PGconn* connection_ = nullptr;
     bool broken_ = false;
     std::unordered_map<std::string, std::string> prepared_; // statement text -> its name
+    std::vector<SqlStatement> queued_;                      // to go out with the next statement
 };
 
 // A borrowed connection, given back (or dropped when broken) when the lease ends.
@@ -239,9 +378,9 @@ void PostgresDatabase::InTransaction(const std::function<void(SqlSession&)>& wor
     for (int attempt = 1;; ++attempt) {
         Lease connection(*this);
         try {
-            connection->RunScript("BEGIN");
+            connection->Begin();
             work(*connection);
-            connection->RunScript("COMMIT");
+            connection->Commit();
             return;
         } catch (const TransactionConflict&) {
             connection->RollBack();

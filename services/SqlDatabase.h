@@ -29,6 +29,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// One statement and the values of its parameters.
+struct SqlStatement {
+    std::string sql;
+    std::vector<SqlValue> parameters;
+};
+
 // One connection, held for one unit of work. Statements number their parameters $1, $2, ...
 // (the form both back ends read) and are prepared once per connection.
 class SqlSession {
@@ -36,6 +42,9 @@ public:
     virtual ~SqlSession() = default;
     // Runs one statement; its rows, if it has any.
     virtual SqlRows Run(const std::string& sql, const std::vector<SqlValue>& parameters = {}) = 0;
+    // Runs the statements in order, their rows left unread; where the back end can, they go to the
+    // database together and cost one round trip. Throws what the first failing one threw.
+    virtual void RunAll(const std::vector<SqlStatement>& statements) = 0;
     // Runs statements without parameters, separated by ";" (schema changes).
     virtual void RunScript(const std::string& sql) = 0;
     // Within a transaction: waits until no other transaction, on any server sharing the database,

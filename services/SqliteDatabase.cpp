@@ -31,6 +31,12 @@ public:
         return rows;
     }
 
+    // The file is in this process: there is no round trip to save.
+    void RunAll(const std::vector<SqlStatement>& statements) override {
+        for (const SqlStatement& statement : statements)
+            Run(statement.sql, statement.parameters);
+    }
+
     void RunScript(const std::string& sql) override { owner_.Execute(sql.c_str()); }
 
     // The connection's lock and BEGIN IMMEDIATE already keep every other writer out.

@@ -29,14 +29,15 @@ std::string ValueRows(std::size_t rows, std::size_t columns) {
     return values;
 }
 
-void InsertCounts(SqlSession& session, const std::vector<const UsageStore::File*>& files) {
+void InsertCounts(std::vector<SqlStatement>& statements, const std::vector<const UsageStore::File*>& files) {
     std::vector<SqlValue> values;
     const auto flush = [&] {
         if (!values.empty())
-            session.Run("INSERT INTO usage_counts (file_id, product_id, product_ver, registration_number, "
-                        "\"user\", day, function_key, count) VALUES " +
-                            ValueRows(values.size() / kCountColumns, kCountColumns),
-                        values);
+            statements.push_back(
+                {"INSERT INTO usage_counts (file_id, product_id, product_ver, registration_number, "
+                 "\"user\", day, function_key, count) VALUES " +
+                     ValueRows(values.size() / kCountColumns, kCountColumns),
+                 std::move(values)});
         values.clear();
     };
     for (const UsageStore::File* file : files) {
@@ -79,16 +80,17 @@ void UsageStore::Store(const std::vector<const File*>& given, const std::functio
         rows.insert(rows.end(), {file->id, now, file->text});
         ids.emplace_back(file->id);
     }
+    std::vector<SqlStatement> statements{
+        {"INSERT INTO usage_files (id, received_at, body) VALUES " + ValueRows(files.size(), 3) +
+             " ON CONFLICT (id) DO UPDATE SET received_at = excluded.received_at, body = excluded.body",
+         std::move(rows)},
+        {"DELETE FROM usage_counts WHERE file_id IN (" + Parameters(1, ids.size()) + ")", std::move(ids)}};
+    InsertCounts(statements, files);
     database_.InTransaction([&](SqlSession& session) {
         // Held until the commit: a second store of the same file, on any server, starts only then
         // and so sees (and deletes) the counts of the first.
         session.LockKeys(keys);
-        session.Run("INSERT INTO usage_files (id, received_at, body) VALUES " + ValueRows(files.size(), 3) +
-                        " ON CONFLICT (id) DO UPDATE SET received_at = excluded.received_at, body = "
-                        "excluded.body",
-                    rows);
-        session.Run("DELETE FROM usage_counts WHERE file_id IN (" + Parameters(1, ids.size()) + ")", ids);
-        InsertCounts(session, files);
+        session.RunAll(statements);
         if (beforeCommit)
             beforeCommit();
     });
