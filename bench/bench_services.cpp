@@ -230,8 +230,8 @@ struct Setup {
 };
 
 std::vector<std::string> ServerOptions() {
-    return {"--connections-per-client", "256",      "--address-failures", "100000",
-            "--trusted-proxy",          "127.0.0.1"};
+    return {"--connections-per-client", "256",       "--address-failures", "100000",
+            "--trusted-proxy",          "127.0.0.1", "--metrics"};
 }
 
 // One user per client; as many at once as a server has hash slots, and each answer awaited, so
@@ -429,6 +429,28 @@ void PrintTable(const std::vector<Setup>& setups, const std::vector<std::string>
     }
 }
 
+// A counter of the server's metrics; -1 when it has none of that name.
+long Metric(const ReferenceServer& server, const std::string& name) {
+    const auto answer = httplib::Client(server.BaseURL()).Get("/metrics");
+    const std::string body = answer ? answer->body : "";
+    const auto at = body.find("\n" + name + " ");
+    return at == std::string::npos ? -1 : std::atol(body.c_str() + at + name.size() + 2);
+}
+
+// Usage files stored over the transactions that stored them, summed over the setup's servers.
+std::string FilesPerCommit(const Setup& setup) {
+    long files = 0;
+    long commits = 0;
+    for (const auto& server : setup.servers) {
+        files += Metric(*server, "qm_usage_files_stored_total");
+        commits += Metric(*server, "qm_usage_commits_total");
+    }
+    char text[32] = "-";
+    if (commits > 0)
+        std::snprintf(text, sizeof text, "%.1f", static_cast<double>(files) / static_cast<double>(commits));
+    return text;
+}
+
 void PrintStoredOnce(const std::vector<Setup>& setups, const std::vector<long>& storedFiles) {
     std::printf("\nusage files answered #00 against files and counts stored (each file holds 4 uses):\n");
     for (std::size_t s = 0; s < setups.size(); ++s) {
@@ -438,9 +460,10 @@ void PrintStoredOnce(const std::vector<Setup>& setups, const std::vector<long>& 
             answer ? nlohmann::json::parse(answer->body) : nlohmann::json::object();
         const long files = summary.value("files", 0L);
         const long total = summary.value("total", 0L);
-        std::printf("  %-30s %8ld answered, %8ld stored, %9ld uses counted: %s\n", setups[s].name.c_str(),
-                    storedFiles[s], files, total,
-                    files == storedFiles[s] && total == 4 * files ? "each once" : "MISMATCH");
+        std::printf("  %-30s %8ld answered, %8ld stored, %9ld uses counted: %s; %s files per commit\n",
+                    setups[s].name.c_str(), storedFiles[s], files, total,
+                    files == storedFiles[s] && total == 4 * files ? "each once" : "MISMATCH",
+                    FilesPerCommit(setups[s]).c_str());
     }
 }
 
