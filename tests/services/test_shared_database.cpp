@@ -126,6 +126,33 @@ TEST_F(SharedDatabaseTest, OneFileSentToBothServersAtOnceIsCountedOnce) {
     EXPECT_EQ(a.Summary(), summary);
 }
 
+TEST_F(SharedDatabaseTest, FilesSentToBothServersInBatchesAreEachCountedOnce) {
+    const auto first = Server();
+    const auto second = Server();
+    const ServiceCalls a(*first);
+    const ServiceCalls b(*second);
+    // Twelve senders on each server, every file sent by one sender on each: both servers store
+    // overlapping batches of the same files in different orders.
+    constexpr int kFiles = 12;
+    std::vector<std::future<std::string>> answers;
+    for (int sender = 0; sender < kFiles; ++sender) {
+        for (const ServiceCalls* server : {&a, &b}) {
+            const int file = server == &a ? sender : kFiles - 1 - sender;
+            answers.push_back(std::async(std::launch::async, [server, file] {
+                std::string last;
+                for (int round = 0; round < 5; ++round)
+                    last = server->SendUsage("batched-" + std::to_string(file), UsageText("m", file + 1));
+                return last;
+            }));
+        }
+    }
+    for (auto& answer : answers)
+        EXPECT_EQ(answer.get(), "200 #00");
+    const json summary = a.Summary();
+    EXPECT_EQ(summary.value("files", 0), kFiles);
+    EXPECT_EQ(summary.value("total", 0), kFiles * (kFiles + 1) / 2);
+}
+
 TEST_F(SharedDatabaseTest, AServerKilledWhileStoringLosesNothingAndCountsNothingTwice) {
     struct Case {
         const char* when;
