@@ -142,6 +142,13 @@ public:
              std::vector<SqlValue>(keys.begin(), keys.end())});
     }
 
+    // Runs what still waits to go out (a lock no statement followed), so that nothing is left
+    // for the connection's next user.
+    void Flush() {
+        if (!queued_.empty())
+            RunQueued();
+    }
+
     // Ends a transaction that failed; a connection that cannot is not used again.
     void RollBack() noexcept {
         queued_.clear();
@@ -395,7 +402,13 @@ void PostgresDatabase::InTransaction(const std::function<void(SqlSession&)>& wor
 
 void PostgresDatabase::InSession(const std::function<void(SqlSession&)>& work) {
     Lease connection(*this);
-    work(*connection);
+    try {
+        work(*connection);
+        connection->Flush();
+    } catch (...) {
+        connection->RollBack(); // drops what waited to go out
+        throw;
+    }
 }
 
 bool PostgresDatabase::Answers() {
