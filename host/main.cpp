@@ -1,6 +1,7 @@
 // The desk program: one instance per user and instance name, one desk window.
 #include "common/BrowserEngine.h"
 #include "common/Configs.h"
+#include "common/LogChannels.h"
 #include "common/MsgDialog.h"
 #include "common/Paths.h"
 #include "corvane/Errors.h"
@@ -10,6 +11,7 @@
 #include "host/ErrorHandler.h"
 #include "host/FrmDesk.h"
 #include "host/InstanceLock.h"
+#include "host/StartRecovery.h"
 #include "host/StartupPreload.h"
 #include "host/TaxLua.h"
 #include "pictures/PictureCache.h"
@@ -32,6 +34,8 @@ std::string InstanceName() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything of the installation is read or loaded.
+    const std::string recoveryFailure = qm::RecoverBeforeStart(argv);
     // The invoice plug-in brings the browser engine in later, but the engine's settings must be in
     // place before the application object exists.
     qm::PrepareBrowserEngine();
@@ -40,6 +44,10 @@ int main(int argc, char** argv) {
     qm::SetShippedPictureFolder(qm::ShippedPictureFolderOf(qm::PngPackFile()));
     qm::StartStartupPreload();
     qm::TDeskApplication application(argc, argv);
+    if (!recoveryFailure.empty()) {
+        qm::LogWarning(qm::lcHost, "未完成的更新无法恢复: " + recoveryFailure);
+        qm::ShowInfo("上次未完成的更新无法撤销，程序文件可能不完整，请重新安装。\n" + recoveryFailure);
+    }
     qm::TInstanceLock instance(InstanceName());
     if (!instance.Acquired()) {
         qm::ShowInfo("程序已经运行!");

@@ -1,9 +1,10 @@
 #include "upgrade/ExtractArchive.h"
 
+#include "common/DurableFiles.h"
 #include "common/LogChannels.h"
 #include "common/Paths.h"
+#include "common/StagedUpdate.h"
 #include "corvane/TransferStop.h"
-#include "upgrade/StagedUpdate.h"
 
 #include <QProcess>
 #include <QString>
@@ -13,6 +14,8 @@
 #include <exception>
 #include <filesystem>
 #include <mutex>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <thread>
 
 namespace qm {
@@ -22,6 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kTool = "Tolva_Compress.QX";
+constexpr const char* kRecoveryProgram = "qm-recover";
 constexpr int kPollMilliseconds = 100;
 
 std::atomic<std::chrono::milliseconds::rep> timeLimitForTesting{0};
@@ -53,6 +57,9 @@ int RunTool(const std::string& archive, const fs::path& folder, std::string& out
     tool.setWorkingDirectory(QString::fromStdString(folder.string()));
     // The tool's output is for developers; nothing of it is shown to the user.
     tool.setProcessChannelMode(QProcess::MergedChannels);
+    // The tool dies with the thread that waits for it: a desk that crashes must not leave it
+    // writing into a staging folder that the next start clears and refills.
+    tool.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     tool.start(QString::fromStdString(PluginsPath() + kTool),
                QStringList{"X", "-Y", QString::fromStdString(archive)});
     if (!tool.waitForStarted(-1)) {
@@ -78,31 +85,45 @@ int RunTool(const std::string& archive, const fs::path& folder, std::string& out
     return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : kExtractCrashed;
 }
 
+// The outcome of a failure, with the archive, the code and why in its detail for the log.
+TExtractOutcome Failure(int code, const std::string& file, const std::string& detail) {
+    TExtractOutcome outcome = ExtractOutcomeOf(code);
+    outcome.Detail = file + " (" + std::to_string(code) + (detail.empty() ? "" : ": " + detail) + ")";
+    return outcome;
+}
+
+// Moves the staged tree into place; the recovery program stands in the host's place meanwhile.
+TExtractOutcome Place(const TUpdateFolders& folders, const std::string& file) {
+    TPlacementOptions options;
+    if (FileExists(PluginsPath() + kRecoveryProgram))
+        options.Trampoline = PluginsPath() + kRecoveryProgram;
+    const TPlacement placement = PlaceStagedTree(folders, options);
+    if (placement.Placed())
+        return ExtractOutcomeOf(0);
+    return Failure(placement.Unchanged ? kExtractNotPlaced : kExtractNotUndone, file, placement.Why);
+}
+
 // Extracts into the staging folder and, when the tool wrote every entry, moves the result into
-// the installation.
+// the installation. Nothing an earlier update left behind may join this one: the work folders
+// are emptied first, or the extraction fails saying why.
 TExtractOutcome ExtractStaged(const std::string& file) {
     const std::lock_guard work(WorkMutex());
     const TUpdateFolders folders = UpdateFolders(AppPath());
     std::string detail = RecoverUpdateFolders(folders);
     std::error_code error;
-    fs::create_directories(folders.Staging, error);
-    if (!detail.empty() || error)
-        return ExtractOutcomeOf(kExtractNoStaging);
+    if (detail.empty() && (fs::create_directories(folders.Staging, error), error))
+        detail = folders.Staging.string() + ": cannot be made: " + error.message();
+    if (!detail.empty())
+        return Failure(kExtractNoStaging, file, detail);
     std::string output;
     TExtractOutcome outcome = ExtractOutcomeOf(RunTool(file, folders.Staging, output));
     if (!output.empty())
         qCDebug(lcUpgrade, "%s", output.c_str());
-    detail = FirstLine(output);
-    if (outcome.Done()) {
-        detail = PlaceStagedTree(folders);
-        if (!detail.empty())
-            outcome = ExtractOutcomeOf(kExtractNotPlaced);
-    }
-    fs::remove_all(folders.Staging, error);
-    // The requester tells the user and writes the log line, with this detail in it.
-    if (!outcome.Done())
-        outcome.Detail =
-            file + " (" + std::to_string(outcome.ExitCode) + (detail.empty() ? "" : ": " + detail) + ")";
+    if (outcome.Done())
+        outcome = Place(folders, file);
+    else
+        outcome = Failure(outcome.ExitCode, file, FirstLine(output));
+    RemoveTree(folders.Staging); // what stays is cleared, or reported, before the next extraction
     return outcome;
 }
 

@@ -10,7 +10,9 @@ constexpr int kExtractCrashed = -2;    // the tool ended by a signal
 constexpr int kExtractTimedOut = -3;   // the plug-in's time limit passed; the tool was killed
 constexpr int kExtractStopped = -4;    // the program is ending; the tool was killed
 constexpr int kExtractNotPlaced = -5;  // extracted, but moving it into place failed and was undone
-constexpr int kExtractNoStaging = -6;  // the staging folder could not be made
+constexpr int kExtractNoStaging = -6;  // what an earlier update left could not be cleared, or the
+                                       // staging folder could not be made
+constexpr int kExtractNotUndone = -7;  // moving into place failed, and so did putting the old files back
 
 // How one extraction ended: the tool's exit code (0 done, see tools/tolva/Limits.h) or one of the
 // codes above, and the reason in plain words for the user ("" when done).
