@@ -279,9 +279,9 @@ void TFrmDownload::GiveUpConnection() {
     imgAbortClick();
 }
 
-bool TFrmDownload::RunInstaller(const std::string& file, const std::string& params) {
+std::optional<int> TFrmDownload::RunInstaller(const std::string& file, const std::string& params) {
     installing_ = true;
-    const bool started = StartAndWait(file, params, [this] {
+    const std::optional<int> started = StartAndWait(file, params, [this] {
         for (TClickImage* image : {imgDown, imgPause, imgAbort})
             image->hide();
         SetInfo(Prefix + "正在安装 ");
@@ -359,7 +359,7 @@ void TFrmDownload::PackageChecked(const TVerdict& verdict) {
     }
     switch (FinishedFileKind(CurrentTask->LocalFile)) {
     case TFinishedFileKind::Program: {
-        const bool started = RunInstaller(LocalFile, CurrentTask->Params);
+        const std::optional<int> started = RunInstaller(LocalFile, CurrentTask->Params);
         if (releaseWanted_) {
             // The owner let go of the window while the installer ran; nothing is reported.
             RemoveFile(LocalFile);
@@ -371,6 +371,11 @@ void TFrmDownload::PackageChecked(const TVerdict& verdict) {
         // A program that never started installed nothing: that is a failure, not done.
         if (!started) {
             FailTask("安装程序无法启动", LocalFile);
+            return;
+        }
+        // An installer that says it failed installed nothing the user can rely on.
+        if (*started != 0) {
+            FailTask("安装程序运行失败（退出代码 " + std::to_string(*started) + "）", LocalFile);
             return;
         }
         EndTask(CurrentTask->Mode == 1 || CurrentTask->IsAppInstall || Queue.empty() ? kStateDone

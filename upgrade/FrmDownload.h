@@ -11,6 +11,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -108,8 +109,8 @@ private:
     void MPHttpShowStats(int percent, std::int64_t received);
     void MPHttpRequestDone(int code, const std::string& reason);
     void MPHttpThreadRequestDone(int partIndex, int code);
-    // Runs the finished program; false when it could not be started.
-    bool RunInstaller(const std::string& file, const std::string& params);
+    // Runs the finished program: its exit code, or nothing when it could not be started.
+    std::optional<int> RunInstaller(const std::string& file, const std::string& params);
     void ShowProgressTip(std::int64_t received);
 
     // StartTransfer for the task just taken from the queue, claiming its file first.

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QTextDocument>
 #include <QTimer>
+#include <algorithm>
 #include <exception>
 
 namespace qm {
@@ -139,6 +140,7 @@ void TFrmUpgrade::ApplyCheck(TCheckOutcome outcome) {
     }
     for (TTaskObj& found : outcome.Tasks) {
         auto task = std::make_unique<TTaskObj>(std::move(found));
+        task->Offered = outcome.ShowDialog;
         task->OnDone = [this](TTaskObj& done, int state, const std::string& reason) {
             UpgradeTaskDone(&done, state, reason);
         };
@@ -153,7 +155,7 @@ void TFrmUpgrade::ApplyCheck(TCheckOutcome outcome) {
         OnShowWanted();
 }
 
-void TFrmUpgrade::UpgradeTaskDone(TTaskObj*, int state, const std::string& reason) {
+void TFrmUpgrade::UpgradeTaskDone(TTaskObj* task, int state, const std::string& reason) {
     if (state == kStateNone)
         return;
     if (!reason.empty())
@@ -164,7 +166,10 @@ void TFrmUpgrade::UpgradeTaskDone(TTaskObj*, int state, const std::string& reaso
         request.SetInteger(std::string(kKeyResult), state);
         MakeCallBack(request);
     }
-    if (state == kStateDone || state == kStateFailed || state == kStateCancelled)
+    // Only the end of what the notice offered closes it: another component's check, refused or
+    // not, and a hidden package finishing leave the notice and its transfer alone.
+    const bool offered = task != nullptr && task->Offered;
+    if (offered && (state == kStateDone || state == kStateFailed || state == kStateCancelled))
         CloseForm();
 }
 
@@ -218,13 +223,18 @@ void TFrmUpgrade::CloseForm() {
 }
 
 void TFrmUpgrade::FormCloseQuery() {
-    if (DownloadForm->Busy && DownloadForm->lblInfo->text() != QString::fromUtf8(kNetworkLost))
+    // Closing the notice takes back what it offered, and only that: a hidden package of another
+    // component goes on. Its own running transfer is aborted (the abort reports 98, or 4 for a
+    // forced update); its packages still waiting leave the queue, so that nothing of it is fetched
+    // or installed afterwards, nor a second time beside the next notice's own.
+    const TTaskObj* current = DownloadForm->CurrentTask;
+    const bool offeredRunning = DownloadForm->Busy && current != nullptr && current->Offered;
+    if (offeredRunning && DownloadForm->lblInfo->text() != QString::fromUtf8(kNetworkLost))
         DownloadForm->AbortQuietly();
-    // Closed before "升级" was pressed: the packages the notice offered were declined. They leave
-    // the queue, or the next notice's "升级" would fetch them a second time beside its own.
-    const bool declined = !DownloadForm->Busy && !DownloadForm->Queue.empty();
-    if (declined)
-        DownloadForm->Queue.clear();
+    auto& queue = DownloadForm->Queue;
+    const auto offered = [](const TTaskObj* task) { return task->Offered; };
+    const bool declined = !offeredRunning && std::any_of(queue.begin(), queue.end(), offered);
+    queue.erase(std::remove_if(queue.begin(), queue.end(), offered), queue.end());
     Notes.clear();
     btnDown->setEnabled(true);
     DownloadForm->setParent(nullptr);

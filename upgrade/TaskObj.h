@@ -20,6 +20,9 @@ struct TTaskObj {
     bool IsAppInstall = false;
     // Expected SHA-256 of the file (hex); blank: not checked. See PackageIntegrity.h.
     std::string Sha256;
+    // Offered by an upgrade notice: closing the notice takes it back (a hidden silent package is
+    // no notice's).
+    bool Offered = false;
     // Called once when the task ends with a state that is reported.
     std::function<void(TTaskObj& task, int state, const std::string& reason)> OnDone;
 };

@@ -268,6 +268,8 @@ TEST_F(UpgradeDialogTest, PressingUpgradeDownloadsInTheDockedStripAndRunsThePack
     EXPECT_FALSE(DialogVisible());
 }
 
+// A notice offering two packages (the silent one is fetched first), closed after 升级 while the
+// first downloads: that transfer is aborted, the second is never fetched, nothing is installed.
 TEST_F(UpgradeDialogTest, ClosingTheNoticeDuringTheDownloadCancelsItOrFailsAForcedOne) {
     const struct {
         const char* name;
@@ -280,8 +282,16 @@ TEST_F(UpgradeDialogTest, ClosingTheNoticeDuringTheDownloadCancelsItOrFailsAForc
         const std::string name = "comp" + std::to_string(++run);
         const std::string upfile =
             Component(name, "[upgrade]\nver=2\nforce=" + c.force + "\nparams=" + local_.File("marker") +
-                                "\nurl=" + server_.URL("/slow/" + name + "/Setup.run?rate=2000") + "\n");
+                                "\nurl=" + server_.URL("/slow/" + name + "/Setup.run?rate=2000") +
+                                "\n[silent]\nver=2\n");
+        WriteBytes(local_.File(name + "/Upgrade.txt"),
+                   "[upgrade]\nver=1\nurl=" + server_.URL("/" + name + "/Setup.run") +
+                       "\n[silent]\nver=1\nurl=" + server_.URL("/slow/" + name + "/Silent.run?rate=2000") +
+                       "\n");
         WriteBytes(served_.File(name + "/Setup.run"), PaddedInstaller(60000));
+        WriteBytes(served_.File(name + "/Silent.run"), "#!/bin/sh\nprintf 'installed' > '" +
+                                                           local_.File("silent-marker") + "'\n# " +
+                                                           std::string(6000, 'x') + "\n");
         TRequester requester;
         Check(upfile, requester);
         ASSERT_TRUE(WaitUntil(DialogVisible));
@@ -291,10 +301,41 @@ TEST_F(UpgradeDialogTest, ClosingTheNoticeDuringTheDownloadCancelsItOrFailsAForc
         Button("btnCancle")->click();
         EXPECT_FALSE(DialogVisible());
         ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+        QTest::qWait(5000); // time for the second package, were it fetched
         EXPECT_EQ(requester.results, std::vector<int>{c.result});
         EXPECT_FALSE(qm::FileExists(local_.File("marker")));
+        EXPECT_FALSE(qm::FileExists(local_.File("silent-marker")));
         corvane::Khan_Free();
     }
+}
+
+// One component's descriptor refused while another's notice is shown: the notice stays, and its
+// package is still installed when the user asks for it.
+TEST_F(UpgradeDialogTest, OneComponentsRefusedDescriptorLeavesAnothersNoticeOpen) {
+    TTempFolder keys;
+    const upgrade_test::TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.Path().string());
+    const upgrade_test::TUpdateKeySetting setting(publisher.publicKey);
+    qm::EnsureDir(served_.File("good"));
+    WriteBytes(served_.File("good/Setup.run"), PaddedInstaller());
+    upgrade_test::SignPackage(publisher, served_.File("good/Setup.run"));
+    const std::string good = Component(
+        "good", "[upgrade]\nver=2\nissued=1\nsha256=" + qm::FileSha256(served_.File("good/Setup.run")) +
+                    "\nparams=" + local_.File("marker") + "\nurl=" + server_.URL("/good/Setup.run") + "\n");
+    upgrade_test::SignPackage(publisher, served_.File("good/upgrade.zip"));
+    const std::string refused = Component("refused", "[upgrade]\nver=2\nissued=1\n");
+    upgrade_test::TMessageRecorder messages;
+    TRequester requester;
+    Check(good, requester);
+    ASSERT_TRUE(WaitUntil(DialogVisible));
+    Check(refused, requester);
+    ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+    QTest::qWait(200);
+    EXPECT_EQ(requester.results, std::vector<int>{qm::kStateFailed});
+    ASSERT_TRUE(DialogVisible()) << "the other component's notice stays";
+    Button("btnDown")->click();
+    ASSERT_TRUE(WaitUntil([&] { return requester.results.size() == 2; }, 30000));
+    EXPECT_EQ(requester.results, (std::vector<int>{qm::kStateFailed, qm::kStateDone}));
+    EXPECT_EQ(ReadBytes(local_.File("marker")), "installed");
 }
 
 TEST_F(UpgradeDialogTest, ASecondCheckOfAPendingFileIsDropped) {
