@@ -1,8 +1,12 @@
 #include "bench/ProgramRun.h"
 
+#include "tests/support/OpenGlLibraries.h"
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -38,6 +42,15 @@ private:
 
 double Seconds(const timeval& time) {
     return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+// A "VmRSS:   1234 kB" line's kilobytes from /proc/PID/status; 0 when it is not there.
+long StatusKb(pid_t pid, const std::string& field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field + ":", 0) == 0)
+            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+    return 0;
 }
 
 } // namespace
@@ -101,8 +114,12 @@ std::optional<TProgramRun> RunUntil(const std::filesystem::path& program,
             done = true;
         }
     }
-    if (done)
+    if (done && linger.count() > 0) {
         std::this_thread::sleep_for(linger);
+        run.residentKb = StatusKb(pid, "VmRSS");
+        run.peakResidentKb = StatusKb(pid, "VmHWM");
+        run.openGlLibraries = qm::test::OpenGlLibrariesMapped(std::to_string(pid));
+    }
     kill(pid, SIGKILL);
     rusage usage{};
     wait4(pid, nullptr, 0, &usage);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,10 +22,16 @@ struct TProgramRun {
     double cpuSeconds = 0; // user + system, all threads, until it was killed
     long minorFaults = 0;
     std::string errorText;
+    // Read just before it was killed, only when it lingered: VmRSS and VmHWM of /proc/PID/status,
+    // and the OpenGL drivers and integrations it had mapped.
+    long residentKb = 0;
+    long peakResidentKb = 0;
+    std::set<std::string> openGlLibraries;
 };
 
 // Starts `program` (from "/", standard output discarded) with `environment` and reads its standard
-// error until `reached(text so far)` is true; the program is killed `linger` after that. Nothing
+// error until `reached(text so far)` is true; the program is killed `linger` after that (its
+// memory read first when `linger` is not zero). Nothing
 // when it could not start or `reached` was never true within `timeout`; what it wrote is then
 // printed on this process's standard error.
 std::optional<TProgramRun> RunUntil(const std::filesystem::path& program,

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QTimer>
 #include <dlfcn.h>
 #include <exception>
 #include <fstream>
@@ -44,12 +45,12 @@ std::string UpgradeAddress() {
 
 // The window waits for a lost network (its reconnect poll runs).
 bool NetworkLossShown(TFrmDownload& window) {
-    return window.tmr1->isActive();
+    return window.Job() != nullptr && window.Job()->ReconnectTimer()->isActive();
 }
 
 // The window's transfer has received bytes.
 bool TransferMoving(TFrmDownload& window) {
-    return window.MPHttp->SessionBytes() > 0;
+    return window.Job() != nullptr && window.Job()->Downloader()->SessionBytes() > 0;
 }
 
 // ---- Helpers ----
@@ -224,7 +225,7 @@ TStallFigures NetworkWaitTick(const TStallSetup& setup) {
         return TUiStallMeter().Finish(false, "the window never waited for the network");
     gate.FallSilent();
     TUiStallMeter meter;
-    meter.Call([&] { run.Window().tmr1Timer(); });
+    meter.Call([&] { run.Window().Job()->ReconnectTick(); });
     return AbortWhenAnswering(meter, run);
 }
 

@@ -99,7 +99,7 @@ struct Outcome {
 Outcome RunWindow(const std::string& url, const std::string& target, int partCount,
                   PerfControl* perf = nullptr) {
     qm::TFrmDownload window;
-    window.MPHttp->PartCount = partCount;
+    window.PartCount = partCount;
     qm::TTaskObj task;
     task.URL = url;
     task.LocalFile = target;

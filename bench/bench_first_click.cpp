@@ -1,11 +1,14 @@
 // How long the first click on each sample bench icon takes, from the press until the page or dialog
 // it opens is shown and painted (or, for an icon that shows nothing, until the click is handled), in
 // a desk that has just started as it usually does (its picture cache filled). Every click is the
-// first of its desk: each runs in a desk started for it, under the offscreen platform, with the
-// timer library preloaded. Given installation folders, each is measured in turn in every round, so
-// that desks are compared side by side on an equally loaded machine; medians are printed per icon.
-//     bench_first_click INSTALLATION [INSTALLATION...]
-// QM_BENCH_ICONS picks icons by caption (comma-separated), QM_BENCH_ROUNDS sets the rounds (5).
+// first of its desk: each runs in a desk started for it, with the timer library preloaded. Given
+// installation folders, each is measured in turn in every round, so that desks are compared side by
+// side on an equally loaded machine; medians are printed per icon.
+//     bench_first_click [--platform xcb|wayland|offscreen] INSTALLATION [INSTALLATION...]
+// The platform is xcb unless named (on $DISPLAY's X server, or an Xvfb the bench starts with an
+// 800 x 600 screen, as offscreen has). QM_BENCH_ICONS picks icons by caption (comma-separated),
+// QM_BENCH_ROUNDS sets the rounds (5).
+#include "bench/DisplayServer.h"
 #include "bench/ProgramRun.h"
 
 #include <algorithm>
@@ -25,7 +28,7 @@ namespace fs = std::filesystem;
 constexpr int kRounds = 5;
 constexpr auto kTimeout = std::chrono::seconds(30);
 
-// The sample bench's icons and where they are on an 800 x 600 desk (the offscreen screen): columns
+// The sample bench's icons and where they are on an 800 x 600 desk (the bench's screen): columns
 // 112 pixels apart from x 107, the rows of the three groups at y 216, 368 and 520.
 struct TIcon {
     const char* caption;
@@ -47,18 +50,22 @@ struct TClick {
 
 // Starts the desk of `installation` with the timer preloaded, clicking at `icon`; answers what the
 // timer reported. The desk is killed then. Home, cache and configuration folders are the run's own.
-std::optional<TClick> FirstClick(const fs::path& installation, const TIcon& icon, const fs::path& home,
-                                 int delayMs) {
-    std::vector<std::string> environment = qm::bench::EnvironmentWithout(
-        {"QT_QPA_PLATFORM=", "LD_LIBRARY_PATH=", "LD_PRELOAD=", "XDG_", "HOME=", "BROWSER=", "DISPLAY="},
-        {"QT_QPA_PLATFORM=offscreen", "LD_LIBRARY_PATH=" + installation.string(),
-         std::string("LD_PRELOAD=") + QM_CLICK_TIMER_FILE,
-         "QM_BENCH_CLICK=" + std::to_string(icon.x) + "," + std::to_string(icon.y),
-         "QM_BENCH_CLICK_DELAY_MS=" + std::to_string(delayMs), "HOME=" + home.string(),
-         "XDG_CACHE_HOME=" + (home / "cache").string(), "XDG_CONFIG_HOME=" + (home / "config").string(),
-         "XDG_DATA_HOME=" + (home / "data").string(),
-         // Pages meant for the web browser go nowhere.
-         "BROWSER=true"});
+std::optional<TClick> FirstClick(const qm::bench::TDisplayServer& display, const fs::path& installation,
+                                 const TIcon& icon, const fs::path& home, int delayMs) {
+    std::vector<std::string_view> dropped = display.Dropped();
+    dropped.insert(dropped.end(), {"LD_LIBRARY_PATH=", "LD_PRELOAD=", "XDG_CACHE_HOME=", "XDG_CONFIG_HOME=",
+                                   "XDG_DATA_HOME=", "HOME=", "BROWSER="});
+    std::vector<std::string> added = display.Added();
+    added.insert(added.end(), {"LD_LIBRARY_PATH=" + installation.string(),
+                               std::string("LD_PRELOAD=") + QM_CLICK_TIMER_FILE,
+                               "QM_BENCH_CLICK=" + std::to_string(icon.x) + "," + std::to_string(icon.y),
+                               "QM_BENCH_CLICK_DELAY_MS=" + std::to_string(delayMs), "HOME=" + home.string(),
+                               "XDG_CACHE_HOME=" + (home / "cache").string(),
+                               "XDG_CONFIG_HOME=" + (home / "config").string(),
+                               "XDG_DATA_HOME=" + (home / "data").string(),
+                               // Pages meant for the web browser go nowhere.
+                               "BROWSER=true"});
+    std::vector<std::string> environment = qm::bench::EnvironmentWithout(dropped, added);
     const std::string marker = "first click: ";
     const auto lineAt = [&](const std::string& text) {
         const std::size_t at = text.find(marker);
@@ -99,13 +106,29 @@ bool Chosen(const char* caption) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_first_click INSTALLATION [INSTALLATION...]\n");
+    const auto usage = [] {
+        std::fprintf(
+            stderr,
+            "usage: bench_first_click [--platform xcb|wayland|offscreen] INSTALLATION [INSTALLATION...]\n");
         return 2;
-    }
+    };
+    qm::bench::TPlatform platform = qm::bench::TPlatform::Xcb;
     std::vector<fs::path> installations;
-    for (int i = 1; i < argc; ++i)
-        installations.push_back(fs::absolute(argv[i]));
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) != "--platform") {
+            installations.push_back(fs::absolute(argv[i]));
+            continue;
+        }
+        const auto named = i + 1 < argc ? qm::bench::PlatformNamed(argv[++i]) : std::nullopt;
+        if (!named)
+            return usage();
+        platform = *named;
+    }
+    if (installations.empty())
+        return usage();
+    const qm::bench::TDisplayServer display(platform);
+    if (!display.Ready())
+        return 1;
     std::string pattern = (fs::temp_directory_path() / "qm-bench-click-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr)
         return 1;
@@ -132,7 +155,7 @@ int main(int argc, char** argv) {
                 fs::remove_all(installations[i] / "Plugins" / "Login" / "Porlock.xml", ignored);
                 // The warm-up's desks live past the moment the decoded pictures are written.
                 const std::optional<TClick> click =
-                    FirstClick(installations[i], kIcons[icon], home, round == 0 ? 4000 : 1500);
+                    FirstClick(display, installations[i], kIcons[icon], home, round == 0 ? 4000 : 1500);
                 if (!click) {
                     ++failures;
                     continue;
@@ -143,6 +166,7 @@ int main(int argc, char** argv) {
             }
         }
     }
+    std::printf("%s\n", display.Description().c_str());
     std::printf("first click, press to shown and painted (ms, median of %d)\n", rounds);
     std::printf("%-14s", "icon");
     for (std::size_t i = 0; i < installations.size(); ++i)

@@ -1,19 +1,28 @@
 // How long the desk takes from process start until its last boot script has run (the
 // "boot scripts finished" milestone on standard error), in a copy of the sample installation,
 // against the time a bare frameless Qt window takes from process start to its first paint. Both run
-// under the offscreen platform, alternately, several times; the medians and their ratio are printed.
+// on the same display, alternately, several times; the medians and their ratio are printed.
 // A first start is one with an empty picture cache, as after installing. Next to each wall-time row
 // go the CPU time (user + system, all threads) and minor page faults the process had used when it
 // was killed at its milestone: they swing far less than wall time between identical runs, so a
-// change of a millisecond or two shows in them.
+// change of a millisecond or two shows in them. Then each desk is started a few times more and left
+// running for 2 s after its milestone: its resident memory (VmRSS, and the peak VmHWM) then, and
+// the OpenGL drivers it had loaded.
+//     bench_startup [--platform xcb|wayland|offscreen] [--runs N] [INSTALLATION...]
+// The platform is xcb unless named: on the X server of $DISPLAY, or on an Xvfb the bench starts;
+// wayland uses $WAYLAND_DISPLAY's compositor, or a headless weston the bench starts.
+#include "bench/DisplayServer.h"
 #include "bench/ProgramRun.h"
+#include "tests/support/OpenGlLibraries.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -26,6 +35,9 @@ namespace fs = std::filesystem;
 // less a few slow ones move the medians.
 constexpr int kRuns = 31;
 constexpr auto kTimeout = std::chrono::seconds(60);
+// Starts per desk for its memory, and how long after its milestone it is read.
+constexpr int kMemoryRuns = 5;
+constexpr auto kMemoryAfter = std::chrono::seconds(2);
 
 class TTempDir {
 public:
@@ -72,30 +84,22 @@ bool LayOutInstallation(const fs::path& dir) {
     return true;
 }
 
-// What one start cost: wall time until the milestone, and the CPU time and minor page faults of the
-// process until it was killed right after it.
-struct TStartFigures {
-    double seconds = 0;
-    double cpuSeconds = 0;
-    long minorFaults = 0;
-};
-
-// Starts the program under the offscreen platform and answers the seconds until the marker
-// appears on its standard error, with the process's CPU time and minor faults; the program is
-// killed then, or `linger` later. cacheHome is the program's XDG_CACHE_HOME, where the desk keeps
-// its decoded pictures.
-std::optional<TStartFigures> SecondsUntil(const fs::path& program, const std::string& marker,
-                                          const fs::path& libraryDir, const fs::path& cacheHome,
-                                          std::chrono::milliseconds linger = std::chrono::milliseconds(0)) {
-    const auto run = qm::bench::RunUntil(
-        program,
-        qm::bench::EnvironmentWithout({"QT_QPA_PLATFORM=", "LD_LIBRARY_PATH=", "XDG_CACHE_HOME="},
-                                      {"QT_QPA_PLATFORM=offscreen", "LD_LIBRARY_PATH=" + libraryDir.string(),
-                                       "XDG_CACHE_HOME=" + cacheHome.string()}),
+// Starts the program on `display` and answers the seconds until the marker appears on its
+// standard error, with the process's CPU time and minor faults; the program is killed then, or
+// `linger` later (its memory read then). cacheHome is the program's XDG_CACHE_HOME, where the desk
+// keeps its decoded pictures.
+std::optional<qm::bench::TProgramRun>
+SecondsUntil(const qm::bench::TDisplayServer& display, const fs::path& program, const std::string& marker,
+             const fs::path& libraryDir, const fs::path& cacheHome,
+             std::chrono::milliseconds linger = std::chrono::milliseconds(0)) {
+    std::vector<std::string_view> dropped = display.Dropped();
+    dropped.insert(dropped.end(), {"LD_LIBRARY_PATH=", "XDG_CACHE_HOME="});
+    std::vector<std::string> added = display.Added();
+    added.insert(added.end(),
+                 {"LD_LIBRARY_PATH=" + libraryDir.string(), "XDG_CACHE_HOME=" + cacheHome.string()});
+    return qm::bench::RunUntil(
+        program, qm::bench::EnvironmentWithout(dropped, added),
         [&](const std::string& text) { return text.find(marker) != std::string::npos; }, kTimeout, linger);
-    if (!run)
-        return std::nullopt;
-    return TStartFigures{run->seconds, run->cpuSeconds, run->minorFaults};
 }
 
 // A row of figures in milliseconds (or, with `scale` 1 and no decimals, counts) and their median.
@@ -108,11 +112,11 @@ void PrintFigures(const char* what, const std::vector<double>& values, double sc
 }
 
 // The wall-time row as before, then the CPU-time and minor-fault rows of the same starts.
-void PrintRow(const char* what, const std::vector<TStartFigures>& starts) {
+void PrintRow(const char* what, const std::vector<qm::bench::TProgramRun>& starts) {
     std::vector<double> seconds;
     std::vector<double> cpuSeconds;
     std::vector<double> faults;
-    for (const TStartFigures& start : starts) {
+    for (const qm::bench::TProgramRun& start : starts) {
         seconds.push_back(start.seconds);
         cpuSeconds.push_back(start.cpuSeconds);
         faults.push_back(static_cast<double>(start.minorFaults));
@@ -122,69 +126,141 @@ void PrintRow(const char* what, const std::vector<TStartFigures>& starts) {
     PrintFigures("  minor page faults", faults, 1, "  ", 0);
 }
 
-double MedianSeconds(const std::vector<TStartFigures>& starts) {
+double MedianSeconds(const std::vector<qm::bench::TProgramRun>& starts) {
     std::vector<double> seconds;
-    for (const TStartFigures& start : starts)
+    for (const qm::bench::TProgramRun& start : starts)
         seconds.push_back(start.seconds);
     return qm::bench::Median(seconds);
 }
 
+// The figures of one desk's memory runs: medians of VmRSS and VmHWM, and the OpenGL drivers
+// any of them had loaded.
+void PrintMemory(const std::vector<qm::bench::TProgramRun>& runs) {
+    std::vector<double> resident;
+    std::vector<double> peak;
+    std::set<std::string> openGl;
+    for (const qm::bench::TProgramRun& run : runs) {
+        resident.push_back(static_cast<double>(run.residentKb) / 1024);
+        peak.push_back(static_cast<double>(run.peakResidentKb) / 1024);
+        openGl.insert(run.openGlLibraries.begin(), run.openGlLibraries.end());
+    }
+    PrintFigures("  VmRSS 2 s after \"boot scripts finished\"", resident, 1, "MB", 1);
+    PrintFigures("  VmHWM (peak) then", peak, 1, "MB", 1);
+    std::printf("  OpenGL drivers and integrations mapped then: %s\n",
+                openGl.empty() ? "none" : qm::test::JoinedLibraries(openGl).c_str());
+}
+
+struct TOptions {
+    qm::bench::TPlatform platform = qm::bench::TPlatform::Xcb;
+    int runs = kRuns;
+    std::vector<fs::path> others;
+};
+
+std::optional<TOptions> ParseArguments(int argc, char** argv) {
+    TOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--platform" && i + 1 < argc) {
+            const auto platform = qm::bench::PlatformNamed(argv[++i]);
+            if (!platform)
+                return std::nullopt;
+            options.platform = *platform;
+        } else if (argument == "--runs" && i + 1 < argc) {
+            options.runs = std::atoi(argv[++i]);
+            if (options.runs <= 0)
+                return std::nullopt;
+        } else if (argument.starts_with("--")) {
+            return std::nullopt;
+        } else {
+            options.others.push_back(fs::absolute(argument));
+        }
+    }
+    return options;
+}
+
 } // namespace
 
-// With arguments, the installed desks in those folders (earlier builds, say) are measured in the same
-// runs, so that a change is compared side by side on an equally loaded machine. Each desk is measured
-// as it usually starts, with the pictures it decoded before in its cache, and as on its very first
-// start, with an empty cache.
+// With installation folders as arguments, the desks there (earlier builds, say) are measured in the
+// same runs, so that a change is compared side by side on an equally loaded machine. Each desk is
+// measured as it usually starts, with the pictures it decoded before in its cache, and as on its very
+// first start, with an empty cache.
 int main(int argc, char** argv) {
+    const std::optional<TOptions> options = ParseArguments(argc, argv);
+    if (!options) {
+        std::fprintf(
+            stderr, "usage: bench_startup [--platform xcb|wayland|offscreen] [--runs N] [INSTALLATION...]\n");
+        return 2;
+    }
     const TTempDir temp;
     const fs::path desk = temp.Path() / "desk";
     if (temp.Path().empty() || !LayOutInstallation(desk)) {
         std::fprintf(stderr, "cannot lay out the sample installation from %s\n", QM_SAMPLE_IMAGE_DIR);
         return 1;
     }
+    const qm::bench::TDisplayServer display(options->platform);
+    if (!display.Ready())
+        return 1;
+    std::printf("%s\n", display.Description().c_str());
     const fs::path bareWindow = QM_BARE_WINDOW_FILE;
-    std::vector<fs::path> others;
-    for (int i = 1; i < argc; ++i)
-        others.push_back(fs::absolute(argv[i]));
+    const std::vector<fs::path>& others = options->others;
     const fs::path cache = temp.Path() / "cache";
     int emptyCaches = 0;
     const auto emptyCache = [&] { return temp.Path() / ("empty-cache-" + std::to_string(++emptyCaches)); };
+    const auto start = [&](const fs::path& installation, const fs::path& cacheHome,
+                           std::chrono::milliseconds linger = std::chrono::milliseconds(0)) {
+        return SecondsUntil(display, installation / "Quillmere", "boot scripts finished", installation,
+                            cacheHome, linger);
+    };
 
     // One run of each first, so that all start from a warm file cache; the desks run on for a while,
     // as a desk in use does, so that they fill their picture caches.
-    if (!SecondsUntil(desk / "Quillmere", "boot scripts finished", desk, cache, std::chrono::seconds(5)) ||
-        !SecondsUntil(bareWindow, "first paint", desk, cache))
+    if (!start(desk, cache, std::chrono::seconds(5)) ||
+        !SecondsUntil(display, bareWindow, "first paint", desk, cache))
         return 1;
     for (const fs::path& other : others)
-        if (!SecondsUntil(other / "Quillmere", "boot scripts finished", other, cache,
-                          std::chrono::seconds(5)))
+        if (!start(other, cache, std::chrono::seconds(5)))
             return 1;
 
-    std::vector<TStartFigures> deskSeconds;
-    std::vector<TStartFigures> firstStartSeconds;
-    std::vector<TStartFigures> windowSeconds;
-    std::vector<std::vector<TStartFigures>> otherSeconds(others.size());
-    std::vector<std::vector<TStartFigures>> otherFirstStartSeconds(others.size());
-    for (int run = 0; run < kRuns; ++run) {
-        const auto deskRun = SecondsUntil(desk / "Quillmere", "boot scripts finished", desk, cache);
-        const auto firstStart = SecondsUntil(desk / "Quillmere", "boot scripts finished", desk, emptyCache());
-        const auto windowRun = SecondsUntil(bareWindow, "first paint", desk, cache);
+    using TRuns = std::vector<qm::bench::TProgramRun>;
+    TRuns deskSeconds;
+    TRuns firstStartSeconds;
+    TRuns windowSeconds;
+    std::vector<TRuns> otherSeconds(others.size());
+    std::vector<TRuns> otherFirstStartSeconds(others.size());
+    for (int run = 0; run < options->runs; ++run) {
+        const auto deskRun = start(desk, cache);
+        const auto firstStart = start(desk, emptyCache());
+        const auto windowRun = SecondsUntil(display, bareWindow, "first paint", desk, cache);
         if (!deskRun || !firstStart || !windowRun)
             return 1;
         deskSeconds.push_back(*deskRun);
         firstStartSeconds.push_back(*firstStart);
         windowSeconds.push_back(*windowRun);
         for (std::size_t i = 0; i < others.size(); ++i) {
-            const auto otherRun =
-                SecondsUntil(others[i] / "Quillmere", "boot scripts finished", others[i], cache);
-            const auto otherFirstStart =
-                SecondsUntil(others[i] / "Quillmere", "boot scripts finished", others[i], emptyCache());
+            const auto otherRun = start(others[i], cache);
+            const auto otherFirstStart = start(others[i], emptyCache());
             if (!otherRun || !otherFirstStart)
                 return 1;
             otherSeconds[i].push_back(*otherRun);
             otherFirstStartSeconds[i].push_back(*otherFirstStart);
         }
     }
+    // The memory runs, in turns as well.
+    TRuns deskMemory;
+    std::vector<TRuns> otherMemory(others.size());
+    for (int run = 0; run < kMemoryRuns; ++run) {
+        const auto deskRun = start(desk, cache, kMemoryAfter);
+        if (!deskRun)
+            return 1;
+        deskMemory.push_back(*deskRun);
+        for (std::size_t i = 0; i < others.size(); ++i) {
+            const auto otherRun = start(others[i], cache, kMemoryAfter);
+            if (!otherRun)
+                return 1;
+            otherMemory[i].push_back(*otherRun);
+        }
+    }
+
     PrintRow("desk: process start to \"boot scripts finished\"", deskSeconds);
     PrintRow("desk, first start (empty picture cache)", firstStartSeconds);
     PrintRow("bare frameless window: process start to first paint", windowSeconds);
@@ -192,6 +268,7 @@ int main(int argc, char** argv) {
                 MedianSeconds(deskSeconds) / MedianSeconds(windowSeconds));
     std::printf("%-52s %8.2f\n", "ratio first start / bare window (medians)",
                 MedianSeconds(firstStartSeconds) / MedianSeconds(windowSeconds));
+    PrintMemory(deskMemory);
     for (std::size_t i = 0; i < others.size(); ++i) {
         PrintRow(("desk in " + others[i].string()).c_str(), otherSeconds[i]);
         std::printf("%-52s %8.2f\n", "ratio that desk / bare window (medians)",
@@ -199,6 +276,7 @@ int main(int argc, char** argv) {
         PrintRow("that desk, first start (empty picture cache)", otherFirstStartSeconds[i]);
         std::printf("%-52s %8.2f\n", "ratio that first start / bare window (medians)",
                     MedianSeconds(otherFirstStartSeconds[i]) / MedianSeconds(windowSeconds));
+        PrintMemory(otherMemory[i]);
     }
     return 0;
 }

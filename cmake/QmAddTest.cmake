@@ -2,7 +2,7 @@
 #             [LIBS library...] [LABELS label...] [DEFINITIONS definition...] [INCLUDES folder...]
 #             [DEPENDS target...] [OUTPUT_DIR folder] [QT_MAIN | OWN_MAIN] [STAMP_VERSION]
 #             [OFFSCREEN] [ENVIRONMENT var=value...] [TIMEOUT seconds] [RESOURCE_LOCK name]
-#             [ONE_TEST] [RUNNER program])
+#             [ONE_TEST] [RUNNER program] [BOTH_DATABASES])
 # Builds one GoogleTest program and registers it with CTest.
 # - The main function: GoogleTest's by default; QT_MAIN adds tests/support/QtTestMain.cpp (a Qt
 #   application around the run); OWN_MAIN means SOURCES bring their own.
@@ -12,8 +12,11 @@
 #   through RUNNER when one is given (a wrapper that gets the program's path as its argument).
 # - OFFSCREEN runs it on Qt's offscreen platform; ENVIRONMENT, LABELS, TIMEOUT and RESOURCE_LOCK go
 #   to every test it registers.
+# - BOTH_DATABASES registers every test a second time, with ".postgresql" after its name, run with
+#   QM_TEST_DATABASE=postgresql: the reference servers it starts with a data folder then keep their
+#   state in a PostgreSQL cluster the test process starts (tests/support/PostgresCluster.h).
 function(qm_add_test)
-    cmake_parse_arguments(PARSE_ARGV 0 arg "QT_MAIN;OWN_MAIN;STAMP_VERSION;OFFSCREEN;ONE_TEST"
+    cmake_parse_arguments(PARSE_ARGV 0 arg "QT_MAIN;OWN_MAIN;STAMP_VERSION;OFFSCREEN;ONE_TEST;BOTH_DATABASES"
                           "NAME;OUTPUT_DIR;TIMEOUT;RESOURCE_LOCK;RUNNER"
                           "SOURCES;LIBS;LABELS;DEFINITIONS;INCLUDES;DEPENDS;ENVIRONMENT")
     if(NOT arg_NAME OR arg_UNPARSED_ARGUMENTS)
@@ -47,25 +50,41 @@ function(qm_add_test)
         add_dependencies(${name} ${arg_DEPENDS})
     endif()
 
-    set(properties)
     if(arg_OFFSCREEN)
         list(APPEND arg_ENVIRONMENT QT_QPA_PLATFORM=offscreen)
     endif()
+    qm_register_test(${name} "" "${arg_ONE_TEST}" "${arg_RUNNER}" "${arg_LABELS}" "${arg_ENVIRONMENT}"
+                     "${arg_TIMEOUT}" "${arg_RESOURCE_LOCK}")
+    if(arg_BOTH_DATABASES)
+        list(APPEND arg_ENVIRONMENT QM_TEST_DATABASE=postgresql)
+        qm_register_test(${name} .postgresql "${arg_ONE_TEST}" "${arg_RUNNER}" "${arg_LABELS}"
+                         "${arg_ENVIRONMENT}" "${arg_TIMEOUT}" "${arg_RESOURCE_LOCK}")
+    endif()
+endfunction()
+
+# Registers the program's tests with CTest, their names followed by `suffix`.
+function(qm_register_test name suffix one_test runner labels environment timeout resource_lock)
+    if(one_test)
+        add_test(NAME ${name}${suffix} COMMAND ${runner} $<TARGET_FILE:${name}>)
+    endif()
+    set(properties)
     foreach(property LABELS ENVIRONMENT TIMEOUT RESOURCE_LOCK)
-        if(arg_${property})
-            list(JOIN arg_${property} "\\;" value)
+        string(TOLOWER ${property} variable)
+        if(NOT ${variable})
+            continue()
+        endif()
+        if(one_test)
+            set_tests_properties(${name}${suffix} PROPERTIES ${property} "${${variable}}")
+        else()
+            list(JOIN ${variable} "\\;" value)
             list(APPEND properties ${property} ${value})
         endif()
     endforeach()
-
-    if(arg_ONE_TEST)
-        add_test(NAME ${name} COMMAND ${arg_RUNNER} $<TARGET_FILE:${name}>)
-        if(properties)
-            set_tests_properties(${name} PROPERTIES ${properties})
-        endif()
+    if(one_test)
+        return()
     elseif(properties)
-        gtest_discover_tests(${name} PROPERTIES ${properties})
+        gtest_discover_tests(${name} TEST_SUFFIX "${suffix}" PROPERTIES ${properties})
     else()
-        gtest_discover_tests(${name})
+        gtest_discover_tests(${name} TEST_SUFFIX "${suffix}")
     endif()
 endfunction()

@@ -66,7 +66,7 @@ bool KeepsPasswordsOffTheWire(const std::string& address) {
 [[noreturn]] void RefuseClearAddress() {
     const std::string message = "账户服务地址必须使用 https";
     // The file, not the address: an address may carry user info that is no one's business.
-    LogWarning(lcLogin, message + "(" + BrandingFile() + ")");
+    LogWarning(lcCommon, message + "(" + BrandingFile() + ")");
     throw corvane::ETax(message, "ReadAccountServiceConfig: TAccountServiceConfig");
 }
 

@@ -1,8 +1,10 @@
 #include "common/IniFile.h"
 
+#include "common/FileBytes.h"
 #include "common/FileReplace.h"
 #include "common/Paths.h"
 #include "common/TextEncoding.h"
+#include "common/TextTrim.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
 
@@ -38,10 +40,7 @@ std::string OsErrorText(int error) {
 }
 
 std::string_view Trim(std::string_view s) {
-    const std::size_t first = s.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
+    return TrimWhitespace(s, kBlanks);
 }
 
 bool IsBlankChar(char c) {
@@ -111,66 +110,6 @@ TIniLine ParseLine(std::string_view line) {
     if (equals == std::string_view::npos)
         return {TLineKind::Other, {}, {}};
     return {TLineKind::Key, Trim(line.substr(0, equals)), Unquoted(Trim(line.substr(equals + 1)))};
-}
-
-// The whole file, or nullopt with error set (ENOENT for a missing file).
-std::optional<std::string> ReadWholeFile(const std::string& path, int& error, struct stat* info = nullptr) {
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        error = errno;
-        return std::nullopt;
-    }
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0) {
-            error = errno;
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (count == 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(count));
-    }
-    if (info && ::fstat(fd, info) != 0) {
-        error = errno;
-        ::close(fd);
-        return std::nullopt;
-    }
-    ::close(fd);
-    error = 0;
-    return bytes;
-}
-
-// The first matching section only: a later section of the same name is not searched.
-std::optional<std::string> FindValue(const std::string& text, std::string_view section,
-                                     std::string_view key) {
-    bool inSection = false;
-    for (const TRawLine& raw : SplitLines(text)) {
-        const TIniLine line = ParseLine(raw.bytes);
-        if (line.kind == TLineKind::Section) {
-            if (inSection)
-                return std::nullopt;
-            inSection = corvane::SameText(line.name, section);
-        } else if (inSection && line.kind == TLineKind::Key && corvane::SameText(line.name, key)) {
-            return std::string(line.value);
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> ReadText(const std::string& fileName) {
-    int error = 0;
-    const std::optional<std::string> bytes = ReadWholeFile(ToNativePath(fileName), error);
-    if (!bytes)
-        return std::nullopt;
-    return DecodeText(*bytes);
 }
 
 // ---- Writing ----
@@ -305,24 +244,60 @@ private:
 
 } // namespace
 
-std::string IniReadString(const std::string& fileName, const std::string& section, const std::string& key) {
-    const std::optional<std::string> text = ReadText(fileName);
-    if (!text)
+TIniDocument TIniDocument::Load(const std::string& fileName) {
+    const TResult<std::string> bytes = ReadFileBytes(ToNativePath(fileName));
+    if (!bytes)
+        return TIniDocument();
+    return Parse(*bytes);
+}
+
+TIniDocument TIniDocument::Parse(std::string_view bytes) {
+    TIniDocument document;
+    document.text_ = DecodeText(bytes);
+    document.loaded_ = true;
+    TSection* current = nullptr;
+    for (const TRawLine& raw : SplitLines(document.text_)) {
+        const TIniLine line = ParseLine(raw.bytes);
+        if (line.kind == TLineKind::Section) {
+            document.sections_.push_back(TSection{std::string(line.name), {}});
+            current = &document.sections_.back();
+        } else if (current != nullptr && line.kind == TLineKind::Key) {
+            current->values.emplace_back(std::string(line.name), std::string(line.value));
+        }
+    }
+    return document;
+}
+
+// The first section of a name only: a later one of the same name is not searched, and the first
+// matching key wins.
+std::string TIniDocument::ReadString(std::string_view section, std::string_view key) const {
+    section = Trim(section);
+    key = Trim(key);
+    for (const TSection& candidate : sections_) {
+        if (!corvane::SameText(candidate.name, section))
+            continue;
+        for (const auto& [name, value] : candidate.values)
+            if (corvane::SameText(name, key))
+                return value;
         return std::string();
-    return FindValue(*text, Trim(section), Trim(key)).value_or(std::string());
+    }
+    return std::string();
+}
+
+bool TIniDocument::SectionExists(std::string_view section) const {
+    section = Trim(section);
+    for (const TSection& candidate : sections_)
+        if (corvane::SameText(candidate.name, section))
+            return true;
+    return false;
+}
+
+std::string IniReadString(const std::string& fileName, const std::string& section, const std::string& key) {
+    return TIniDocument::Load(fileName).ReadString(section, key);
 }
 
 bool IniSectionExists(const std::string& fileName, const std::string& section) {
-    const std::optional<std::string> text = ReadText(fileName);
-    if (!text)
-        return false;
-    const std::string_view name = Trim(section);
-    for (const TRawLine& raw : SplitLines(*text)) {
-        const TIniLine line = ParseLine(raw.bytes);
-        if (line.kind == TLineKind::Section && corvane::SameText(line.name, name))
-            return true;
-    }
-    return false;
+    return TIniDocument::Load(fileName).SectionExists(section);
 }
 
 bool IniWriteString(const std::string& fileName, const std::string& section, const std::string& key,
@@ -337,18 +312,16 @@ bool IniWriteString(const std::string& fileName, const std::string& section, con
     const std::string folder = FolderOf(target);
     const TFolderLock lock(folder);
 
-    int error = 0;
-    struct stat info {};
-    std::optional<std::string> bytes = ReadWholeFile(target, error, &info);
-    const bool exists = bytes.has_value();
-    if (!exists && error != ENOENT && error != ENOTDIR)
-        RaiseFileError("open", fileName, OsErrorText(error));
+    const TResult<std::string> bytes = ReadFileBytes(target);
+    const bool exists = bytes.Ok();
+    if (!exists && bytes.Code() != ENOENT && bytes.Code() != ENOTDIR)
+        RaiseFileError("open", fileName, OsErrorText(bytes.Code()));
     // A read-only file stays unchanged, as it would if it were written in place.
     if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         RaiseFileError("open", fileName, OsErrorText(errno));
 
     const std::string updated =
-        UpdatedFile(bytes.value_or(std::string()), fileName, sectionName, keyName, value);
+        UpdatedFile(bytes.ValueOr(std::string()), fileName, sectionName, keyName, value);
 
     if (const std::optional<TReplaceFailure> failure = ReplaceFileContent(target, updated))
         RaiseFileError(failure->creating ? "create" : "write", fileName, OsErrorText(failure->error));

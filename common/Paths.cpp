@@ -1,5 +1,6 @@
 #include "common/Paths.h"
 
+#include "common/TextTrim.h"
 #include "corvane/ProgramFile.h"
 
 #include <algorithm>
@@ -33,14 +34,8 @@ namespace {
 
 constexpr char kBackslash = '\\';
 
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
 std::string Trim(std::string_view s) {
-    const auto first = std::find_if_not(s.begin(), s.end(), IsBlank);
-    const auto last = std::find_if_not(s.rbegin(), s.rend(), IsBlank).base();
-    return first < last ? std::string(first, last) : std::string();
+    return TrimmedCopy(s, kBlanksAndControls);
 }
 
 bool StartsWith(std::string_view s, std::string_view prefix) {

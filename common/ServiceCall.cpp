@@ -1,5 +1,6 @@
 #include "common/ServiceCall.h"
 
+#include "common/AsyncTask.h"
 #include "corvane/TransferStop.h"
 
 #include <QApplication>
@@ -49,13 +50,10 @@ void RunInLoop(const std::function<void()>& work, QEventLoop::ProcessEventsFlags
         } catch (...) {
             failure = std::current_exception();
         }
-        QMetaObject::invokeMethod(
-            &loop,
-            [&loop, &finished] {
-                finished = true;
-                loop.quit();
-            },
-            Qt::QueuedConnection);
+        CallBackOn(&loop, [&loop, &finished] {
+            finished = true;
+            loop.quit();
+        });
     });
     loop.exec(flags);
     // Only the application ending leaves the loop before the worker's post: its calls stop now,

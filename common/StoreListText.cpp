@@ -55,21 +55,18 @@ void AppendField(std::string& text, const char* name, const std::string& value) 
 
 } // namespace
 
-bool ReadStoreEntries(const std::string& file, std::vector<TStoreEntry>& entries, std::string& problem) {
-    entries.clear();
+TResult<std::vector<TStoreEntry>> ReadStoreEntries(const std::string& file) {
     std::unique_ptr<xmlDoc, TXmlDocFree> doc(
         xmlReadFile(file.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
     if (!doc) {
         const xmlError* error = xmlGetLastError();
-        problem = error && error->message ? error->message : "the file cannot be read";
-        return false;
+        return Failure(error && error->message ? error->message : "the file cannot be read");
     }
-    if (DeclaresExternalContent(doc.get())) {
-        problem = "external content is refused";
-        return false;
-    }
+    if (DeclaresExternalContent(doc.get()))
+        return Failure("external content is refused");
+    std::vector<TStoreEntry> entries;
     CollectEntries(xmlDocGetRootElement(doc.get()), entries);
-    return true;
+    return entries;
 }
 
 std::string StoreSignedText(const std::vector<TStoreEntry>& entries) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <string>
 #include <vector>
 
@@ -22,9 +24,9 @@ struct TStoreEntry {
 };
 
 // Every "app" element (name compared without regard to ASCII case) of the XML file, in document
-// order, attribute values in UTF-8. False with the parser's message in problem when the file cannot
-// be read or parsed, or when it declares external content.
-bool ReadStoreEntries(const std::string& file, std::vector<TStoreEntry>& entries, std::string& problem);
+// order, attribute values in UTF-8. A failure with the parser's message when the file cannot be read
+// or parsed, or when it declares external content.
+TResult<std::vector<TStoreEntry>> ReadStoreEntries(const std::string& file);
 
 // The text that is signed: a header line, then per entry the line "app" and one line per attribute
 // ("<name> <length in bytes> <value>", in the order of TStoreEntry), so that no value can run into

@@ -1,7 +1,9 @@
 #include "common/XmlConfig.h"
 
+#include "common/FileBytes.h"
 #include "common/FileReplace.h"
 #include "common/Paths.h"
+#include "common/TextTrim.h"
 #include "common/XmlExternalContent.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
@@ -73,10 +75,7 @@ std::string OsErrorText(int error) {
 }
 
 std::string TrimBlanks(std::string_view text) {
-    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    const auto first = std::find_if_not(text.begin(), text.end(), isBlank);
-    const auto last = std::find_if_not(text.rbegin(), text.rend(), isBlank).base();
-    return first < last ? std::string(first, last) : std::string();
+    return TrimmedCopy(text, kBlanksAndControls);
 }
 
 // Parses the whole text as a number; a leading "+" is accepted like a leading "-".
@@ -158,36 +157,20 @@ TXmlConfig::TDocPtr NewDocument() {
     return doc;
 }
 
-std::string ReadFileBytes(const std::string& path, const std::string& fileName) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw corvane::ETax(corvane::FormatText("Cannot open file \"%s\". %s", fileName, OsErrorText(errno)),
+std::string ReadDocumentBytes(const std::string& path, const std::string& fileName) {
+    TResult<std::string> bytes = ReadFileBytes(path);
+    if (!bytes)
+        throw corvane::ETax(corvane::FormatText(bytes.Detail() == "open" ? "Cannot open file \"%s\". %s"
+                                                                         : "Cannot read file \"%s\". %s",
+                                                fileName, bytes.Reason()),
                             kOpenLocation);
-    std::string bytes;
-    std::array<char, 65536> chunk{};
-    for (;;) {
-        const ssize_t count = read(fd, chunk.data(), chunk.size());
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0) {
-            const int error = errno;
-            close(fd);
-            throw corvane::ETax(
-                corvane::FormatText("Cannot read file \"%s\". %s", fileName, OsErrorText(error)),
-                kOpenLocation);
-        }
-        if (count == 0)
-            break;
-        bytes.append(chunk.data(), static_cast<std::size_t>(count));
-    }
-    close(fd);
-    return bytes;
+    return std::move(*bytes);
 }
 
 // Loads the file with the encoding it declares; a file that does not parse raises the parser's own
 // message with the place it stopped.
 TXmlConfig::TDocPtr LoadDocument(const std::string& path, const std::string& fileName) {
-    const std::string bytes = ReadFileBytes(path, fileName);
+    const std::string bytes = ReadDocumentBytes(path, fileName);
     if (bytes.size() > INT_MAX)
         throw corvane::ETax(corvane::FormatText("File \"%s\" is too large", fileName), kOpenLocation);
     const TXmlErrorTrap trap;

@@ -1,9 +1,9 @@
 #include "host/ErrorHandler.h"
 
-#include "common/LogChannels.h"
 #include "common/MsgDialog.h"
 #include "common/TaxLog.h"
 #include "corvane/Errors.h"
+#include "host/HostLog.h"
 
 #include <cstdlib>
 #include <cxxabi.h>

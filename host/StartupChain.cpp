@@ -1,10 +1,10 @@
 #include "host/StartupChain.h"
 
-#include "common/LogChannels.h"
 #include "common/Paths.h"
 #include "common/Routing.h"
 #include "host/BootList.h"
 #include "host/ErrorHandler.h"
+#include "host/HostLog.h"
 #include "host/StartupLog.h"
 #include "host/StartupPreload.h"
 #include "host/TaxLua.h"

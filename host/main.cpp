@@ -1,7 +1,6 @@
 // The desk program: one instance per user and instance name, one desk window.
 #include "common/BrowserEngine.h"
 #include "common/Configs.h"
-#include "common/LogChannels.h"
 #include "common/MsgDialog.h"
 #include "common/Paths.h"
 #include "corvane/Errors.h"
@@ -10,6 +9,7 @@
 #include "host/DeskApplication.h"
 #include "host/ErrorHandler.h"
 #include "host/FrmDesk.h"
+#include "host/HostLog.h"
 #include "host/InstanceLock.h"
 #include "host/StartRecovery.h"
 #include "host/StartupPreload.h"
@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
     qm::SetShippedPictureFolder(qm::ShippedPictureFolderOf(qm::PngPackFile()));
     qm::StartStartupPreload();
     qm::TDeskApplication application(argc, argv);
+    qm::FinishBrowserEnginePreparation();
     if (!recoveryFailure.empty()) {
         qm::LogWarning(qm::lcHost, "未完成的更新无法恢复: " + recoveryFailure);
         qm::ShowInfo("上次未完成的更新无法撤销，程序文件可能不完整，请重新安装。\n" + recoveryFailure);

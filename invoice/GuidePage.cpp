@@ -1,6 +1,6 @@
 #include "invoice/GuidePage.h"
 
-#include "common/LogChannels.h"
+#include "invoice/InvoiceLog.h"
 
 namespace qm {
 

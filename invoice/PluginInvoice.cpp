@@ -6,6 +6,7 @@
 #include "invoice/FrmHelp.h"
 #include "invoice/FrmInvoice.h"
 #include "invoice/KeepEngineLoaded.h"
+#include "invoice/SoftwareRendering.h"
 
 #include <QApplication>
 #include <QWebEngineProfile>
@@ -32,6 +33,7 @@ TfrmInvoice& TPluginInvoice::Window() {
         throw corvane::EPlugin("发票窗口需要图形界面程序",
                                "TPluginInvoice.REQ_1(const req, res: TBSONDocument)");
     KeepBrowserEngineLoaded();
+    RenderPagesInSoftware();
     if (!profile_) {
         profile_ = std::make_unique<QWebEngineProfile>(QStringLiteral("Invoice"));
         // Servers answer in the desk's language, not the session's.

@@ -6,6 +6,7 @@
 #include "invoice/FrmHelp.h"
 #include "invoice/KeepEngineLoaded.h"
 #include "invoice/PluginInvoice.h"
+#include "invoice/SoftwareRendering.h"
 
 #include <QApplication>
 #include <QWebEngineProfile>
@@ -34,6 +35,7 @@ TfrmHelp& TPluginInvoice::HelpWindow() {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
         throw corvane::EPlugin("帮助窗口需要图形界面程序", kHelpRequest);
     KeepBrowserEngineLoaded();
+    RenderPagesInSoftware();
     if (!helpProfile_)
         helpProfile_ = std::make_unique<QWebEngineProfile>();
     // Until a desk page takes the window in, it belongs to this object (see the destructor).

@@ -1,6 +1,6 @@
 #include "invoice/SilentPage.h"
 
-#include "common/LogChannels.h"
+#include "invoice/InvoiceLog.h"
 
 #include <QWebEngineSettings>
 

@@ -6,6 +6,7 @@
 #include "common/MsgDialog.h"
 #include "common/ServiceCall.h"
 #include "common/Shell.h"
+#include "common/TextTrim.h"
 #include "login/Branding.h"
 #include "login/LoginControls.h"
 #include "login/LoginPalette.h"
@@ -216,7 +217,7 @@ void TfrmLogin::btnSignClick() {
     userInfo_.UserName = NormalizedLogin(FieldText(userRow_.edit));
     userInfo_.PassWord = NormalizedLogin(FieldText(passwordRow_.edit));
     userInfo_.PassWord2 = NormalizedLogin(FieldText(confirmRow_.edit));
-    userInfo_.EMail = TrimText(FieldText(mailRow_.edit));
+    userInfo_.EMail = TrimmedCopy(FieldText(mailRow_.edit), kBlanksAndControls);
     const std::pair<TTipRow*, const char*> checks[] = {
         {&userRow_, "用户名有误，请参照提示修改。"},
         {&passwordRow_, "密码有误，请参照提示修改。"},

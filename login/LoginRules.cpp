@@ -1,5 +1,6 @@
 #include "login/LoginRules.h"
 
+#include "common/TextTrim.h"
 #include "corvane/TextCase.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
@@ -38,19 +39,8 @@ const pcre2_code* EmailPattern() {
 
 } // namespace
 
-std::string TrimText(const std::string& text) {
-    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && isBlank(text[first]))
-        ++first;
-    while (last > first && isBlank(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
-}
-
 std::string NormalizedLogin(const std::string& text) {
-    return corvane::LowerAscii(TrimText(text));
+    return corvane::LowerAscii(TrimmedCopy(text, kBlanksAndControls));
 }
 
 std::size_t CharacterCount(const std::string& text) {
@@ -112,7 +102,7 @@ TTip CheckConfirmation(const std::string& password, const std::string& confirmat
 }
 
 TTip CheckEmail(const std::string& email) {
-    const std::string text = TrimText(email);
+    const std::string text = TrimmedCopy(email, kBlanksAndControls);
     if (text.empty())
         return Rejected("请输入电子邮件地址");
     if (!ContainsEmailAddress(text))

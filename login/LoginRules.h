@@ -15,8 +15,6 @@ struct TTip {
     bool operator==(const TTip&) const = default;
 };
 
-// Blanks and control characters off both ends.
-std::string TrimText(const std::string& text);
 // Trimmed and in ASCII lower case: how user names and passwords (sic) are taken.
 std::string NormalizedLogin(const std::string& text);
 // Characters (UTF-8 code points) in text.

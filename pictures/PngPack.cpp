@@ -1,7 +1,9 @@
 #include "pictures/PngPack.h"
 
+#include "common/FileBytes.h"
 #include "common/Paths.h"
 #include "common/TextEncoding.h"
+#include "common/TextTrim.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
 #include "pictures/PictureCache.h"
@@ -74,29 +76,6 @@ private:
     throw corvane::ETax(corvane::FormatText(kFileMalformed, file), kLoadFileLocation);
 }
 
-struct TFileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-
-// error holds the system's reason on failure.
-bool ReadWholeFile(const std::string& fileName, std::string& bytes, std::string& error) {
-    const std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(ToNativePath(fileName).c_str(), "rb"));
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    bytes.clear();
-    std::array<char, 65536> chunk;
-    std::size_t count = 0;
-    while ((count = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0)
-        bytes.append(chunk.data(), count);
-    if (std::ferror(file.get())) {
-        error = std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
 struct TDecompressorDeleter {
     void operator()(libdeflate_decompressor* inflater) const noexcept {
         libdeflate_free_decompressor(inflater);
@@ -122,10 +101,6 @@ bool DecompressBlock(std::string_view block, std::string& payload) {
                                       nullptr) == LIBDEFLATE_SUCCESS;
 }
 
-bool IsBlank(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
-}
-
 // Installation data names folders with "\", callers may use "/": both mean the same delimiter.
 char FoldName(char c) noexcept {
     return c == '\\' ? '/' : corvane::FoldAscii(c);
@@ -140,11 +115,10 @@ std::string FoldedName(std::string_view name) {
 
 // The bytes of a loose file; its failures are the desk's (EUI).
 std::string ReadLooseFile(const std::string& fullName) {
-    std::string bytes;
-    std::string error;
-    if (!ReadWholeFile(fullName, bytes, error))
-        throw corvane::EUI(corvane::FormatText(kFileUnreadable, fullName, error), kTakePngLocation);
-    return bytes;
+    TResult<std::string> bytes = ReadFileBytes(ToNativePath(fullName));
+    if (!bytes)
+        throw corvane::EUI(corvane::FormatText(kFileUnreadable, fullName, bytes.Reason()), kTakePngLocation);
+    return std::move(*bytes);
 }
 
 } // namespace
@@ -163,10 +137,10 @@ void TPngPack::ClearImages() {
 void TPngPack::LoadFile(const std::string& file) {
     if (!FileExists(file))
         throw corvane::ETax(corvane::FormatText(kFileMissing, file), kLoadFileLocation);
-    std::string bytes;
-    std::string error;
-    if (!ReadWholeFile(file, bytes, error))
-        throw corvane::ETax(corvane::FormatText(kFileUnreadable, file, error), kLoadFileLocation);
+    TResult<std::string> read = ReadFileBytes(ToNativePath(file));
+    if (!read)
+        throw corvane::ETax(corvane::FormatText(kFileUnreadable, file, read.Reason()), kLoadFileLocation);
+    std::string bytes = std::move(*read);
 
     TFieldReader reader(bytes);
     std::string_view magic;
@@ -254,11 +228,11 @@ void TPngPack::Prepare(const std::string& relaFile) {
 }
 
 bool TPngPack::Holds(const std::string& relaFile) {
-    return !IsBlank(relaFile) && (Find(relaFile) != nullptr || FileExists(ExpandPath(baseDir_, relaFile)));
+    return !TrimWhitespace(relaFile, kBlanksAndControls).empty() && (Find(relaFile) != nullptr || FileExists(ExpandPath(baseDir_, relaFile)));
 }
 
 const TPngPicture* TPngPack::TakePNG(const std::string& relaFile, bool reload) {
-    if (IsBlank(relaFile))
+    if (TrimWhitespace(relaFile, kBlanksAndControls).empty())
         return nullptr;
     const std::string fullName = ExpandPath(baseDir_, relaFile);
     if (TEntry* entry = Find(relaFile)) {

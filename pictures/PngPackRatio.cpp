@@ -1,5 +1,7 @@
 #include "pictures/PngPackRatio.h"
 
+#include "common/TextTrim.h"
+
 #include <algorithm>
 
 namespace qm {
@@ -8,14 +10,10 @@ namespace {
 
 constexpr std::string_view kDoubleSizeMark = "@2x";
 
-bool IsBlank(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
-}
-
 } // namespace
 
 std::string DoubleSizeName(std::string_view name) {
-    if (IsBlank(name))
+    if (TrimWhitespace(name, kBlanksAndControls).empty())
         return std::string();
     // Only the last part of a path has the extension: "a.b\\c" has none.
     const std::size_t delimiter = name.find_last_of("\\/");

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <filesystem>
-#include <memory>
-#include <mutex>
+#include "services/SqlDatabase.h"
+
 #include <optional>
 #include <semaphore>
-#include <sqlite3.h>
 #include <string>
 
 namespace qm::server {
@@ -17,19 +15,16 @@ struct NewAccount {
     std::string email;
 };
 
-// The accounts, kept in one SQLite file. User names are unique without regard to ASCII case and
+// The accounts, in the accounts database. User names are unique without regard to ASCII case and
 // keep the spelling they were registered with. Passwords are stored only as argon2id hashes
 // (libsodium's crypto_pwhash_str). At most `hashSlots` hashes run at once, since each takes
 // 64 MiB: further callers wait their turn. Safe to use from several threads.
 class AccountStore {
 public:
-    // Opens or creates the file and its table; throws std::runtime_error when it cannot.
-    AccountStore(const std::filesystem::path& file, int hashSlots);
-    ~AccountStore();
-    AccountStore(const AccountStore&) = delete;
-    AccountStore& operator=(const AccountStore&) = delete;
+    // The database must have been migrated (MigrateAccounts).
+    AccountStore(SqlDatabase& database, int hashSlots);
 
-    // False when the name is taken. Throws std::runtime_error on a database failure.
+    // False when the name is taken. Throws DatabaseUnavailable or DatabaseError on a failure.
     bool Add(const NewAccount& account);
 
     // The registered spelling of the name when the password is right; nullopt for an unknown name
@@ -38,17 +33,15 @@ public:
     std::optional<std::string> Verify(const std::string& userName, const std::string& password);
 
 private:
-    struct DatabaseClose {
-        void operator()(sqlite3* database) const noexcept { sqlite3_close_v2(database); }
-    };
-
     // Runs a hash function in one of the slots.
     template <typename Hashing> auto InSlot(Hashing hashing);
 
+    SqlDatabase& database_;
     std::counting_semaphore<> hashSlots_;
     std::string standInHash_; // of a random password nobody knows, for unknown names
-    std::mutex mutex_;        // one statement sequence at a time on the shared connection
-    std::unique_ptr<sqlite3, DatabaseClose> database_;
 };
+
+// The name as the database compares it: ASCII letters in lower case, everything else as it is.
+std::string FoldedName(std::string name);
 
 } // namespace qm::server

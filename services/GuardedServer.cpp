@@ -13,6 +13,11 @@ namespace qm::server {
 namespace {
 
 thread_local bool closeAfterRequest = false;
+thread_local std::chrono::steady_clock::time_point requestStarted;
+
+// A connection carries many requests (a front end keeps its connections open): closing it after a
+// few would make clients connect again and again.
+constexpr std::size_t kRequestsPerConnection = 10000;
 
 // A short answer for a request the library never sees; the connection is closed after it.
 void AnswerAndClose(socket_t socket, const std::string& status, const std::string& extraHeaders = "") {
@@ -25,8 +30,9 @@ void AnswerAndClose(socket_t socket, const std::string& status, const std::strin
 
 } // namespace
 
-GuardedServer::GuardedServer(const ServiceLimits& limits)
-    : limits_(limits), clients_(limits.connectionsPerClient) {
+GuardedServer::GuardedServer(const ServiceLimits& limits, std::vector<std::string> trustedProxies)
+    : limits_(limits), trustedProxies_(std::move(trustedProxies)), clients_(limits.connectionsPerClient) {
+    set_keep_alive_max_count(kRequestsPerConnection);
     const auto workers = static_cast<std::size_t>(limits.workers);
     // The library takes the pool over and deletes it when it stops listening.
     new_task_queue = [workers] { return std::make_unique<WorkerPool>(workers).release(); };
@@ -39,11 +45,19 @@ void GuardedServer::CloseAfterThisRequest() {
     closeAfterRequest = true;
 }
 
+std::chrono::steady_clock::time_point GuardedServer::RequestStarted() {
+    return requestStarted;
+}
+
 bool GuardedServer::process_and_close_socket(socket_t sock) {
     std::string address;
     int port = 0;
     DeadlineStream(sock, svr_sock_, std::chrono::milliseconds(0)).get_remote_ip_and_port(address, port);
-    if (const auto ticket = clients_.Enter(address)) {
+    const bool proxy =
+        std::find(trustedProxies_.begin(), trustedProxies_.end(), address) != trustedProxies_.end();
+    if (proxy) {
+        ServeConnection(sock);
+    } else if (const auto ticket = clients_.Enter(address)) {
         ServeConnection(sock);
     } else {
         std::cerr << "- connection from " << address << " refused: it holds " << limits_.connectionsPerClient
@@ -77,6 +91,7 @@ void GuardedServer::ServeConnection(socket_t sock) {
             std::cerr << "- header fields larger than " << limits_.maxHeaderBytes << " bytes -> 431\n";
             return AnswerAndClose(sock, "431 Request Header Fields Too Large");
         }
+        requestStarted = std::chrono::steady_clock::now();
         stream.SetReadDeadline(DeadlineStream::Clock::now() +
                                std::chrono::seconds(limits_.bodyTimeoutSeconds));
         closeAfterRequest = false;

@@ -3,21 +3,27 @@
 #include "services/ClientCounts.h"
 #include "services/ServerOptions.h"
 
+#include <chrono>
 #include <httplib.h>
+#include <string>
+#include <vector>
 
 namespace qm::server {
 
 // The HTTP server with the limits a service facing any client needs: a deadline and a size limit
 // for each request's head, a deadline for its body, a cap on the connections of one client
 // address, and a worker for every admitted connection (up to `workers`), so that slow clients and
-// long requests never keep the others waiting.
+// long requests never keep the others waiting. Trusted proxies (a front end such as nginx, which
+// carries every client's requests) are not capped.
 class GuardedServer : public httplib::Server {
 public:
-    explicit GuardedServer(const ServiceLimits& limits);
+    GuardedServer(const ServiceLimits& limits, std::vector<std::string> trustedProxies);
 
     // Called by a handler that answers without reading the request's body: the connection is
     // closed after the answer, since the unread body would otherwise be taken for the next request.
     static void CloseAfterThisRequest();
+    // When the head of the request this thread is serving had come in.
+    static std::chrono::steady_clock::time_point RequestStarted();
 
 private:
     bool process_and_close_socket(socket_t sock) override;
@@ -25,6 +31,7 @@ private:
     void ServeConnection(socket_t sock);
 
     const ServiceLimits limits_;
+    const std::vector<std::string> trustedProxies_;
     ClientCounts clients_;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -44,8 +45,9 @@ public:
     enum class Mode { Accept, Refuse, Away };
     struct State {
         Mode mode = Mode::Accept;
-        std::string note; // appended to "#00"
-        int delayMs = 0;  // after storing, before answering
+        std::string note;       // appended to "#00"
+        int delayMs = 0;        // after storing, before answering
+        int pauseInStoreMs = 0; // inside the store's transaction, before it commits
     };
     State Get() {
         const std::lock_guard lock(mutex_);
@@ -63,13 +65,15 @@ private:
 
 class LogService {
 public:
-    LogService(const std::filesystem::path& dataFolder, std::shared_ptr<StopLatch> stopping,
-               std::size_t maxBodyBytes)
-        : store_(dataFolder / "usage.sqlite"), stopping_(std::move(stopping)), maxBodyBytes_(maxBodyBytes) {}
+    explicit LogService(const LogRoutesConfig& config)
+        : database_(config.database), store_(*database_), stopping_(config.stopping),
+          maxBodyBytes_(config.maxBodyBytes), metrics_(config.metrics) {}
 
     void Ping(httplib::Response& response) {
         if (behaviour_.Get().mode == Behaviour::Mode::Away)
             return AnswerJson(response, 503, Json{{"error", "日志服务暂停"}});
+        if (!database_->Answers())
+            return AnswerUnavailable(response);
         AnswerJson(response, 200, Json{{"ready", true}});
     }
 
@@ -95,11 +99,21 @@ public:
             return AnswerCode(response, "#03");
         }
         try {
-            store_.Store(id, request.body, *read.counts);
+            std::function<void()> pause;
+            if (state.pauseInStoreMs > 0)
+                pause = [this, &state] { Delay(std::chrono::milliseconds(state.pauseInStoreMs)); };
+            store_.Store(id, request.body, *read.counts, pause);
+        } catch (const DatabaseUnavailable& error) {
+            std::cerr << "log service: " << error.what() << "\n";
+            return AnswerUnavailable(response);
         } catch (const std::runtime_error& error) {
             std::cerr << "log service: " << error.what() << "\n";
-            return AnswerJson(response, 500, Json{{"error", error.what()}});
+            return AnswerJson(response, 500, Json{{"error", "日志服务出现内部错误"}});
         }
+        std::int64_t uses = 0;
+        for (const UsageCount& count : *read.counts)
+            uses += count.count;
+        metrics_->CountUsageStored(uses);
         if (state.delayMs > 0)
             Delay(std::chrono::milliseconds(state.delayMs));
         AnswerCode(response, "#00" + state.note);
@@ -117,8 +131,12 @@ public:
             AnswerJson(
                 response, 200,
                 Json{{"files", summary.files}, {"total", summary.total}, {"counts", std::move(counts)}});
+        } catch (const DatabaseUnavailable& error) {
+            std::cerr << "log service: " << error.what() << "\n";
+            AnswerUnavailable(response);
         } catch (const std::runtime_error& error) {
-            AnswerJson(response, 500, Json{{"error", error.what()}});
+            std::cerr << "log service: " << error.what() << "\n";
+            AnswerJson(response, 500, Json{{"error", "日志服务出现内部错误"}});
         }
     }
 
@@ -137,16 +155,24 @@ public:
         else
             return AnswerJson(response, 400, Json{{"error", "mode 只能是 accept、refuse 或 away"}});
         state.note = body.value("note", std::string());
-        const auto delay = body.find("delayMs");
-        if (delay != body.end() && !delay->is_number_integer())
-            return AnswerJson(response, 400, Json{{"error", "delayMs 必须是整数"}});
-        state.delayMs = std::clamp(delay == body.end() ? 0 : delay->get<long long>(), 0LL,
-                                   static_cast<long long>(kLongestDelayMs));
+        for (const auto& [key, field] : {std::pair{"delayMs", &Behaviour::State::delayMs},
+                                         std::pair{"pauseInStoreMs", &Behaviour::State::pauseInStoreMs}}) {
+            const auto delay = body.find(key);
+            if (delay != body.end() && !delay->is_number_integer())
+                return AnswerJson(response, 400, Json{{"error", std::string(key) + " 必须是整数"}});
+            state.*field = static_cast<int>(std::clamp(delay == body.end() ? 0 : delay->get<long long>(), 0LL,
+                                                       static_cast<long long>(kLongestDelayMs)));
+        }
         behaviour_.Set(std::move(state));
         AnswerJson(response, 200, Json{{"mode", mode}});
     }
 
 private:
+    static void AnswerUnavailable(httplib::Response& response) {
+        response.set_header("Retry-After", "5");
+        AnswerJson(response, 503, Json{{"error", "日志服务暂时无法使用，请稍后再试"}});
+    }
+
     void Delay(std::chrono::milliseconds delay) {
         if (stopping_)
             stopping_->WaitFor(delay);
@@ -154,9 +180,11 @@ private:
             std::this_thread::sleep_for(delay);
     }
 
+    std::shared_ptr<SqlDatabase> database_;
     UsageStore store_;
     std::shared_ptr<StopLatch> stopping_;
     const std::size_t maxBodyBytes_;
+    std::shared_ptr<ServerMetrics> metrics_;
     Behaviour behaviour_;
 };
 
@@ -176,7 +204,7 @@ void AddHangingRoutes(httplib::Server& server, const std::shared_ptr<StopLatch>&
 void AddLogRoutes(httplib::Server& server, const LogRoutesConfig& config) {
     if (config.testRoutes)
         AddHangingRoutes(server, config.stopping);
-    if (config.dataFolder.empty()) {
+    if (!config.database) {
         const auto unavailable = [](const httplib::Request&, httplib::Response& response) {
             AnswerJson(response, 503, Json{{"error", "日志服务没有数据目录：启动服务器时请给出 --data DIR"}});
         };
@@ -184,8 +212,7 @@ void AddLogRoutes(httplib::Server& server, const LogRoutesConfig& config) {
         server.Post(config.testRoutes ? "/log/(usage|switch)" : "/log/usage", unavailable);
         return;
     }
-    const auto service =
-        std::make_shared<LogService>(config.dataFolder, config.stopping, config.maxBodyBytes);
+    const auto service = std::make_shared<LogService>(config);
     server.Get("/log/ping",
                [service](const httplib::Request&, httplib::Response& response) { service->Ping(response); });
     server.Post("/log/usage", [service](const httplib::Request& request, httplib::Response& response) {

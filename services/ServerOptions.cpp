@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <filesystem>
+#include <tuple>
 
 namespace qm::server {
 
@@ -22,6 +23,8 @@ struct NumberOption {
 
 const NumberOption kNumberOptions[] = {
     {"--port", &ServerOptions::port, nullptr, 0, "port on 127.0.0.1 (0 or absent: a free one)"},
+    {"--database-connections", &ServerOptions::databaseConnections, nullptr, 1,
+     "PostgreSQL: the most connections this server opens (default 8)"},
     {"--token-lifetime", &ServerOptions::tokenLifetimeSeconds, nullptr, 1,
      "seconds a login token stays valid (default 300)"},
     {"--header-timeout", nullptr, &ServiceLimits::headerTimeoutSeconds, 1,
@@ -66,9 +69,17 @@ std::string ServerUsage() {
         "usage: qm-reference-server --root DIR [--data DIR] [--test-routes] [options]\n"
         "  --root DIR                 folder whose files are served\n"
         "  --redirect /from=/to       answer requests for /from with 302 to /to (repeatable)\n"
+        "  --listen ADDR:PORT         address and port to listen on (default 127.0.0.1:0,\n"
+        "                             port 0: a free one)\n"
         "  --data DIR                 the account and logging services' data folder\n"
         "                             (accounts.sqlite, services.json, usage.sqlite); without it\n"
-        "                             their routes answer 503\n"
+        "                             and without a PostgreSQL database their routes answer 503\n"
+        "  --database URL             sqlite: (default: the files in --data) or\n"
+        "                             postgresql://user@host:port/dbname, shared by every server\n"
+        "                             started on it\n"
+        "  --metrics                  answer GET /metrics (Prometheus text format)\n"
+        "  --trusted-proxy ADDR       a front end (nginx) whose X-Real-IP header names the\n"
+        "                             client; exempt from --connections-per-client (repeatable)\n"
         "  --test-routes              install the routes for tests: /hang/, /slow/, /drop/,\n"
         "                             /flaky/, /log/switch and /echo/headers (otherwise they\n"
         "                             answer 404)\n";
@@ -80,6 +91,27 @@ std::string ServerUsage() {
     return usage;
 }
 
+std::optional<std::pair<std::string, int>> ParseListenAddress(const std::string& text) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
+        return std::nullopt;
+    std::string host = text.substr(0, colon);
+    if (host.front() == '[') {
+        if (host.size() < 3 || host.back() != ']')
+            return std::nullopt;
+        host = host.substr(1, host.size() - 2);
+    } else if (host.find(':') != std::string::npos) {
+        return std::nullopt; // an IPv6 address must be bracketed
+    }
+    int port = -1;
+    const char* first = text.data() + colon + 1;
+    const char* last = text.data() + text.size();
+    const auto [end, status] = std::from_chars(first, last, port);
+    if (status != std::errc() || end != last || port < 0 || port > 65535)
+        return std::nullopt;
+    return std::make_pair(host, port);
+}
+
 ParsedOptions ParseServerOptions(const std::vector<std::string>& arguments) {
     ServerOptions options;
     bool haveRoot = false;
@@ -87,12 +119,13 @@ ParsedOptions ParseServerOptions(const std::vector<std::string>& arguments) {
         const std::string& name = arguments[i];
         if (name == "--help" || name == "-h")
             return Failure(ServerUsage());
-        if (name == "--test-routes") {
-            options.testRoutes = true;
+        if (name == "--test-routes" || name == "--metrics") {
+            (name == "--metrics" ? options.metrics : options.testRoutes) = true;
             continue;
         }
         const NumberOption* number = FindNumberOption(name);
-        if (!number && name != "--root" && name != "--redirect" && name != "--data")
+        if (!number && name != "--root" && name != "--redirect" && name != "--data" && name != "--listen" &&
+            name != "--database" && name != "--trusted-proxy")
             return Failure("unknown option " + name);
         if (i + 1 >= arguments.size())
             return Failure(name + " needs a value");
@@ -117,6 +150,18 @@ ParsedOptions ParseServerOptions(const std::vector<std::string>& arguments) {
                 value[separator + 1] != '/')
                 return Failure("--redirect " + value + " is not of the form /from=/to");
             options.redirects.emplace_back(value.substr(0, separator), value.substr(separator + 1));
+        } else if (name == "--listen") {
+            const auto listen = ParseListenAddress(value);
+            if (!listen)
+                return Failure("--listen " + value + " is not of the form ADDR:PORT");
+            std::tie(options.host, options.port) = *listen;
+        } else if (name == "--database") {
+            if (value != "sqlite:" && value.rfind("postgresql://", 0) != 0 &&
+                value.rfind("postgres://", 0) != 0)
+                return Failure("--database " + value + " is neither sqlite: nor a postgresql:// address");
+            options.database = value;
+        } else if (name == "--trusted-proxy") {
+            options.trustedProxies.push_back(value);
         } else {
             std::error_code error;
             if (!std::filesystem::is_directory(value, error))

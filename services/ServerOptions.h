@@ -27,11 +27,16 @@ struct ServiceLimits {
 // What the reference server was asked to do on its command line.
 struct ServerOptions {
     std::string root;                                           // folder served by the file routes
+    std::string host = "127.0.0.1";                             // the address to listen on
     int port = 0;                                               // 0: let the system pick a free port
     std::vector<std::pair<std::string, std::string>> redirects; // exact path -> target path, answered 302
-    std::string data; // the account and logging services' data folder; empty: their routes answer 503
-    int tokenLifetimeSeconds = 300; // how long a login token stays valid
-    bool testRoutes = false;        // install the routes that hang, trickle, cut or switch behaviour
+    std::string data; // the services' data folder; empty: with SQLite, their routes answer 503
+    std::string database = "sqlite:";        // "sqlite:" (files in `data`) or a postgresql:// address
+    int databaseConnections = 8;             // PostgreSQL: the most connections this server opens
+    bool metrics = false;                    // install GET /metrics
+    std::vector<std::string> trustedProxies; // front ends whose X-Real-IP names the client
+    int tokenLifetimeSeconds = 300;          // how long a login token stays valid
+    bool testRoutes = false;                 // install the routes that hang, trickle, cut or switch behaviour
     ServiceLimits limits;
 };
 
@@ -41,11 +46,17 @@ struct ParsedOptions {
     std::string error;
 };
 
-// Reads `--root DIR`, `--port N`, any number of `--redirect /from=/to`, `--data DIR`,
-// `--token-lifetime SECONDS`, `--test-routes` and the limits listed by ServerUsage().
+// Reads `--root DIR`, `--listen ADDR:PORT` or `--port N`, any number of `--redirect /from=/to`,
+// `--data DIR`, `--database URL`, `--database-connections N`, `--metrics`, any number of
+// `--trusted-proxy ADDR`, `--token-lifetime SECONDS`, `--test-routes` and the limits listed by
+// ServerUsage().
 ParsedOptions ParseServerOptions(const std::vector<std::string>& arguments);
 
 // One line per option, for --help and for errors.
 std::string ServerUsage();
+
+// "ADDR:PORT" ("127.0.0.1:8620", "[::1]:8620", "0.0.0.0:0") split into its address (without
+// brackets) and port; nullopt when it is not of that form.
+std::optional<std::pair<std::string, int>> ParseListenAddress(const std::string& text);
 
 } // namespace qm::server

@@ -1,6 +1,8 @@
 #include "services/SessionBook.h"
 
-#include <algorithm>
+#include "services/AccountStore.h"
+#include "services/WallClock.h"
+
 #include <sodium.h>
 #include <stdexcept>
 
@@ -8,13 +10,17 @@ namespace qm::server {
 
 namespace {
 
-char FoldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+constexpr std::int64_t kSweepEveryMs = 60 * 1000;
+
+std::string Hex(const unsigned char* bytes, std::size_t size) {
+    std::string hex(size * 2 + 1, '\0');
+    sodium_bin2hex(hex.data(), hex.size(), bytes, size);
+    hex.pop_back();
+    return hex;
 }
 
-bool SameNameNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+std::int64_t Milliseconds(std::chrono::seconds seconds) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(seconds).count();
 }
 
 } // namespace
@@ -24,68 +30,73 @@ std::string RandomSecret() {
         throw std::runtime_error("libsodium cannot start");
     unsigned char bytes[32];
     randombytes_buf(bytes, sizeof bytes);
-    char hex[sizeof bytes * 2 + 1];
-    sodium_bin2hex(hex, sizeof hex, bytes, sizeof bytes);
-    return hex;
+    return Hex(bytes, sizeof bytes);
+}
+
+std::string SecretHash(const std::string& secret) {
+    unsigned char hash[32];
+    crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char*>(secret.data()),
+                       secret.size(), nullptr, 0);
+    return Hex(hash, sizeof hash);
 }
 
 std::string SessionBook::OpenSession(const std::string& userName) {
     std::string secret = RandomSecret();
-    const auto now = Clock::now();
-    const std::lock_guard lock(mutex_);
-    DropIdleSessions(now);
-    sessions_[secret] = {userName, now};
+    const std::int64_t now = WallMilliseconds();
+    SweepNowAndThen(now);
+    database_.RunOnce("INSERT INTO sessions (secret_hash, user_name, last_use) VALUES ($1, $2, $3)",
+                      {SecretHash(secret), userName, now});
     return secret;
 }
 
 std::optional<std::string> SessionBook::SessionUser(const std::string& session) {
-    const auto now = Clock::now();
-    const std::lock_guard lock(mutex_);
-    const auto found = sessions_.find(session);
-    if (found == sessions_.end())
+    if (session.empty())
         return std::nullopt;
-    if (now - found->second.lastUse >= sessionIdle_) {
-        sessions_.erase(found);
+    const std::int64_t now = WallMilliseconds();
+    const SqlRows used = database_.RunOnce("UPDATE sessions SET last_use = $2 "
+                                           "WHERE secret_hash = $1 AND last_use > $3 RETURNING user_name",
+                                           {SecretHash(session), now, now - Milliseconds(sessionIdle_)});
+    if (used.empty())
         return std::nullopt;
-    }
-    found->second.lastUse = now;
-    return found->second.userName;
+    return AsText(used[0].at(0));
 }
 
 std::string SessionBook::IssueToken(const std::string& userName) {
     std::string token = RandomSecret();
-    const auto now = Clock::now();
-    const std::lock_guard lock(mutex_);
-    DropExpiredTokens(now);
-    tokens_[token] = {userName, now + tokenLifetime_};
+    const std::int64_t now = WallMilliseconds();
+    SweepNowAndThen(now);
+    database_.RunOnce("INSERT INTO login_tokens (token_hash, user_name, expires_at) VALUES ($1, $2, $3)",
+                      {SecretHash(token), userName, now + Milliseconds(tokenLifetime_)});
     return token;
 }
 
-bool SessionBook::TokenValidFor(const std::string& token, const std::string& userName) const {
-    const std::lock_guard lock(mutex_);
-    const auto found = tokens_.find(token);
-    return found != tokens_.end() && Clock::now() < found->second.expires &&
-           SameNameNoCase(found->second.userName, userName);
+bool SessionBook::TokenValidFor(const std::string& token, const std::string& userName) {
+    if (token.empty())
+        return false;
+    const SqlRows found =
+        database_.RunOnce("SELECT user_name FROM login_tokens WHERE token_hash = $1 AND expires_at > $2",
+                          {SecretHash(token), WallMilliseconds()});
+    return !found.empty() && FoldedName(AsText(found[0].at(0))) == FoldedName(userName);
 }
 
 std::optional<std::string> SessionBook::RedeemToken(const std::string& token) {
-    const std::lock_guard lock(mutex_);
-    const auto found = tokens_.find(token);
-    if (found == tokens_.end())
+    // Deleting is the taking: of several servers redeeming one token at once, one gets the row.
+    const SqlRows taken =
+        database_.RunOnce("DELETE FROM login_tokens WHERE token_hash = $1 RETURNING user_name, expires_at",
+                          {SecretHash(token)});
+    if (taken.empty() || AsNumber(taken[0].at(1)) <= WallMilliseconds())
         return std::nullopt;
-    IssuedToken issued = std::move(found->second);
-    tokens_.erase(found);
-    if (Clock::now() >= issued.expires)
-        return std::nullopt;
-    return issued.userName;
+    return AsText(taken[0].at(0));
 }
 
-void SessionBook::DropIdleSessions(Clock::time_point now) {
-    std::erase_if(sessions_, [&](const auto& entry) { return now - entry.second.lastUse >= sessionIdle_; });
-}
-
-void SessionBook::DropExpiredTokens(Clock::time_point now) {
-    std::erase_if(tokens_, [now](const auto& entry) { return entry.second.expires <= now; });
+void SessionBook::SweepNowAndThen(std::int64_t now) {
+    std::int64_t due = nextSweep_.load();
+    if (now < due || !nextSweep_.compare_exchange_strong(due, now + kSweepEveryMs))
+        return;
+    database_.InSession([&](SqlSession& session) {
+        session.Run("DELETE FROM sessions WHERE last_use <= $1", {now - Milliseconds(sessionIdle_)});
+        session.Run("DELETE FROM login_tokens WHERE expires_at <= $1", {now});
+    });
 }
 
 } // namespace qm::server

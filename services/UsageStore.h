@@ -1,30 +1,30 @@
 #pragma once
 
+#include "services/SqlDatabase.h"
 #include "services/UsageShape.h"
 
-#include <filesystem>
-#include <memory>
-#include <mutex>
-#include <sqlite3.h>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace qm::server {
 
-// The logging service's store: one SQLite file holding every statistics text it accepted, under the
-// identifier the sender gave it, and its counts. A text stored again under the same identifier
+// The logging service's store: every statistics text it accepted, under the identifier the sender
+// gave it, and its counts, in the usage database. A text stored again under the same identifier
 // replaces the earlier one (a statistics file only grows, and a sender that crashed after the
-// acceptance sends it again), so nothing is counted twice. Safe to use from several threads.
+// acceptance sends it again), so nothing is counted twice, also when several servers sharing the
+// database get the same text at once: each store of an identifier holds its key until it commits.
+// Safe to use from several threads.
 class UsageStore {
 public:
-    // Opens or creates the file and its tables; throws std::runtime_error when it cannot.
-    explicit UsageStore(const std::filesystem::path& file);
-    ~UsageStore();
-    UsageStore(const UsageStore&) = delete;
-    UsageStore& operator=(const UsageStore&) = delete;
+    // The database must have been migrated (MigrateUsage).
+    explicit UsageStore(SqlDatabase& database) : database_(database) {}
 
-    // Replaces whatever was stored under fileId. Throws std::runtime_error on a database failure.
-    void Store(const std::string& fileId, const std::string& text, const std::vector<UsageCount>& counts);
+    // Replaces whatever was stored under fileId, all or nothing. `beforeCommit`, when given, runs
+    // inside the transaction after everything is written (tests hold a store there). Throws
+    // DatabaseUnavailable or DatabaseError on a failure.
+    void Store(const std::string& fileId, const std::string& text, const std::vector<UsageCount>& counts,
+               const std::function<void()>& beforeCommit = {});
 
     struct Total {
         std::string user;
@@ -40,12 +40,7 @@ public:
     Summary Summarise();
 
 private:
-    struct DatabaseClose {
-        void operator()(sqlite3* database) const noexcept { sqlite3_close_v2(database); }
-    };
-
-    std::mutex mutex_;
-    std::unique_ptr<sqlite3, DatabaseClose> database_;
+    SqlDatabase& database_;
 };
 
 } // namespace qm::server

@@ -1,7 +1,6 @@
 #include "skellow/PluginSkellow.h"
 
 #include "common/AccountService.h"
-#include "common/LogChannels.h"
 #include "common/Paths.h"
 #include "common/TextTrim.h"
 #include "common/XmlConfig.h"
@@ -11,6 +10,7 @@
 #include "skellow/ChanThrd.h"
 #include "skellow/LogSender.h"
 #include "skellow/RegistrationNumber.h"
+#include "skellow/SkellowLog.h"
 
 #include <libxml/parser.h>
 

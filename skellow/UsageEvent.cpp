@@ -1,5 +1,6 @@
 #include "skellow/UsageEvent.h"
 
+#include "common/TextTrim.h"
 #include "corvane/BsonDocument.h"
 
 #include <string_view>
@@ -14,21 +15,11 @@ std::string Text(const corvane::TBSONDocument& request, std::string_view name) {
 }
 
 void ZeroWhenBlank(std::string& text) {
-    if (TrimmedText(text).empty())
+    if (TrimmedCopy(text, kBlanksAndControls).empty())
         text = std::string(1, '0');
 }
 
 } // namespace
-
-std::string TrimmedText(const std::string& text) {
-    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    std::string_view view(text);
-    while (!view.empty() && isBlank(view.front()))
-        view.remove_prefix(1);
-    while (!view.empty() && isBlank(view.back()))
-        view.remove_suffix(1);
-    return std::string(view);
-}
 
 TUsageEvent TUsageEvent::FromRequest(const corvane::TBSONDocument& request) {
     return {Text(request, "FProductID"), Text(request, "FProductVer"), Text(request, "FBKUser"),

@@ -24,7 +24,4 @@ struct TUsageEvent {
     void Normalise();
 };
 
-// text without leading and trailing blanks (bytes up to ' ').
-std::string TrimmedText(const std::string& text);
-
 } // namespace qm::skellow

@@ -2,6 +2,7 @@
 
 #include "common/Paths.h"
 #include "corvane/Errors.h"
+#include "common/TextTrim.h"
 #include "skellow/XmlFile.h"
 
 #include <charconv>
@@ -29,12 +30,12 @@ std::string LocalTimeText(std::time_t time, const char* format) {
 }
 
 std::string ZeroWhenBlank(const std::string& text) {
-    return TrimmedText(text).empty() ? std::string("0") : text;
+    return TrimmedCopy(text, kBlanksAndControls).empty() ? std::string("0") : text;
 }
 
 // The product identifier as an integer written in decimal; text that is not one counts as 0.
 std::string ProductIdText(const std::string& text) {
-    const std::string trimmed = TrimmedText(text);
+    const std::string trimmed = TrimmedCopy(text, kBlanksAndControls);
     long long value = 0;
     const auto [end, error] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), value);
     if (error != std::errc() || end != trimmed.data() + trimmed.size() || value < INT32_MIN ||
@@ -45,7 +46,7 @@ std::string ProductIdText(const std::string& text) {
 
 // "FOperationCount" as a number; missing or not numeric counts as 0.
 long long CountOf(const xmlNode* functions) {
-    const std::string text = TrimmedText(Attribute(functions, "FOperationCount"));
+    const std::string text = TrimmedCopy(Attribute(functions, "FOperationCount"), kBlanksAndControls);
     long long value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size() && value >= 0 ? value : 0;

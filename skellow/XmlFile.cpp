@@ -1,5 +1,6 @@
 #include "skellow/XmlFile.h"
 
+#include "common/FileBytes.h"
 #include "common/FileReplace.h"
 #include "corvane/Errors.h"
 
@@ -23,31 +24,6 @@ struct TXmlFree {
 
 constexpr int kReadOptions = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
-std::string ReadWholeFile(const std::string& fileName) {
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw corvane::ETax(corvane::FormatText("文件(%s)无法打开：%s", fileName, std::strerror(errno)),
-                            "LoadXmlFile");
-    std::string bytes;
-    char chunk[16384];
-    for (;;) {
-        const ssize_t count = ::read(fd, chunk, sizeof chunk);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0) {
-            const int error = errno;
-            ::close(fd);
-            throw corvane::ETax(corvane::FormatText("文件(%s)无法读取：%s", fileName, std::strerror(error)),
-                                "LoadXmlFile");
-        }
-        if (count == 0)
-            break;
-        bytes.append(chunk, static_cast<std::size_t>(count));
-    }
-    ::close(fd);
-    return bytes;
-}
-
 } // namespace
 
 TXmlDoc NewGbDocument(const char* rootName) {
@@ -60,7 +36,12 @@ TXmlDoc NewGbDocument(const char* rootName) {
 }
 
 TXmlDoc LoadXmlFile(const std::string& fileName) {
-    const std::string bytes = ReadWholeFile(fileName);
+    const TResult<std::string> read = ReadFileBytes(fileName);
+    if (!read)
+        throw corvane::ETax(corvane::FormatText(read.Detail() == "open" ? "文件(%s)无法打开：%s" : "文件(%s)无法读取：%s",
+                                                fileName, read.Reason()),
+                            "LoadXmlFile");
+    const std::string& bytes = *read;
     TXmlDoc doc(
         xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), fileName.c_str(), nullptr, kReadOptions));
     if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) {

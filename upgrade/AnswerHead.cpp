@@ -1,19 +1,12 @@
 #include "upgrade/AnswerHead.h"
 
+#include "common/TextTrim.h"
+
 #include <charconv>
 
 namespace qm {
 
 namespace {
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() &&
-           (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
-        text.remove_suffix(1);
-    return text;
-}
 
 char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -43,17 +36,17 @@ void ReadStatusLine(std::string_view line, TAnswerHead& head) {
     const auto afterVersion = line.find(' ');
     if (afterVersion == std::string_view::npos)
         return;
-    std::string_view rest = Trim(line.substr(afterVersion + 1));
+    std::string_view rest = TrimWhitespace(line.substr(afterVersion + 1));
     const auto afterCode = rest.find(' ');
     const std::int64_t code = ParseCount(rest.substr(0, afterCode));
     head.status = code < 0 ? 0 : static_cast<long>(code);
-    head.reason = afterCode == std::string_view::npos ? "" : std::string(Trim(rest.substr(afterCode + 1)));
+    head.reason = afterCode == std::string_view::npos ? "" : std::string(TrimWhitespace(rest.substr(afterCode + 1)));
 }
 
 // "bytes 0-99/1000" or "bytes */1000": the total after the slash.
 std::int64_t RangeTotal(std::string_view value) {
     const auto slash = value.rfind('/');
-    return slash == std::string_view::npos ? -1 : ParseCount(Trim(value.substr(slash + 1)));
+    return slash == std::string_view::npos ? -1 : ParseCount(TrimWhitespace(value.substr(slash + 1)));
 }
 
 } // namespace
@@ -66,8 +59,8 @@ void TAnswerHead::Feed(std::string_view line) {
     const auto colon = line.find(':');
     if (colon == std::string_view::npos)
         return;
-    const std::string_view name = Trim(line.substr(0, colon));
-    const std::string_view value = Trim(line.substr(colon + 1));
+    const std::string_view name = TrimWhitespace(line.substr(0, colon));
+    const std::string_view value = TrimWhitespace(line.substr(colon + 1));
     if (EqualsNoCase(name, "content-length"))
         contentLength = ParseCount(value);
     else if (EqualsNoCase(name, "content-range"))

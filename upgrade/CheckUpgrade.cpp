@@ -1,14 +1,13 @@
 #include "upgrade/CheckUpgrade.h"
 
-#include "common/IniFile.h"
 #include "common/Internet.h"
-#include "common/LogChannels.h"
 #include "common/Paths.h"
 #include "common/Shell.h"
 #include "common/TextTrim.h"
 #include "upgrade/ReleaseNotes.h"
 #include "upgrade/ResultCodes.h"
 #include "upgrade/SignedDescriptor.h"
+#include "upgrade/UpgradeLog.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,7 +19,6 @@ namespace qm {
 namespace {
 
 const char* const kDescriptorFailed = "服务器upgrade.zip下载失败了";
-const char* const kAlreadyCurrent = "已经是最新版本";
 const char* const kDescriptorRefused = "服务器upgrade.zip未通过校验：";
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
@@ -51,10 +49,10 @@ std::string WithExtension(const std::string& file, const std::string& extension)
 
 int ModeOf(bool mainNewer, bool silentNewer, bool forced) {
     if (mainNewer && forced)
-        return 3;
+        return TTaskObj::kModeForced;
     if (mainNewer && silentNewer)
-        return 2;
-    return 1;
+        return TTaskObj::kModeBoth;
+    return TTaskObj::kModeOnePackage;
 }
 
 // Deletes the descriptor copy however the check ends.
@@ -69,17 +67,6 @@ public:
 private:
     std::string file_;
 };
-
-TCheckOutcome Ended(int state, std::string reason) {
-    TCheckOutcome outcome;
-    outcome.State = state;
-    outcome.Reason = std::move(reason);
-    return outcome;
-}
-
-TCheckOutcome Skipped(const char* reason) {
-    return Ended(kStateSkipped, reason);
-}
 
 } // namespace
 
@@ -103,51 +90,50 @@ int ForceValue(const std::string& text) {
 
 TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile, corvane::TStopToken* stop) {
     const std::string& upFile = upfile.UpFile;
-    const std::string localURL = IniReadString(upFile, "upgrade", "url");
+    const TIniDocument local = TIniDocument::Load(upFile);
+    const std::string localURL = local.ReadString("upgrade", "url");
     const auto [folder, mainName] = SplitAtLastBackslash(ToBackslashes(localURL));
     const std::string descriptorURL = ToSlashes(ExpandPath(folder, "upgrade.zip"));
-    const TDescriptorCopy descriptor(WithExtension(upFile, ".ini"));
-    if (!IsURLReachable(descriptorURL, stop) || !DownloadFile(descriptorURL, descriptor.File(), stop))
-        return Skipped(kDescriptorFailed);
+    const TDescriptorCopy copy(WithExtension(upFile, ".ini"));
+    if (!IsURLReachable(descriptorURL, stop) || !DownloadFile(descriptorURL, copy.File(), stop))
+        return Failure(kDescriptorFailed, {}, kStateSkipped);
+    const TFetchedDescriptor fetched = ReadFetchedDescriptor(copy.File(), descriptorURL);
     // A refused descriptor is a failure the requester and the user hear of, not "nothing to do".
-    std::string refusal;
-    if (!AcceptDescriptor(upFile, descriptor.File(), descriptorURL, refusal, stop))
-        return Ended(kStateFailed, kDescriptorRefused + refusal);
+    if (const TResult<> accepted = AcceptDescriptor(upFile, fetched, stop); !accepted)
+        return Failure(kDescriptorRefused + accepted.Reason(), {}, kStateFailed);
 
-    TCheckOutcome outcome;
-    const std::string serverVersion = IniReadString(descriptor.File(), "upgrade", "ver");
-    outcome.Forced = ForceValue(IniReadString(descriptor.File(), "upgrade", "force")) == 1;
-    const std::string mainParams = IniReadString(descriptor.File(), "upgrade", "params");
-    const bool mainNewer = IsNewer(IniReadString(upFile, "upgrade", "ver"), serverVersion);
+    const TIniDocument& descriptor = fetched.Ini;
+    TUpdatesDue due;
+    const std::string serverVersion = descriptor.ReadString("upgrade", "ver");
+    due.Forced = ForceValue(descriptor.ReadString("upgrade", "force")) == 1;
+    const bool mainNewer = IsNewer(local.ReadString("upgrade", "ver"), serverVersion);
     const bool silentNewer =
-        IsNewer(IniReadString(upFile, "silent", "ver"), IniReadString(descriptor.File(), "silent", "ver"));
-    if (!mainNewer && !silentNewer) {
-        TCheckOutcome current = Skipped(kAlreadyCurrent);
-        current.Forced = outcome.Forced;
-        return current;
-    }
-    const int mode = ModeOf(mainNewer, silentNewer, outcome.Forced);
+        IsNewer(local.ReadString("silent", "ver"), descriptor.ReadString("silent", "ver"));
+    if (!mainNewer && !silentNewer)
+        return due;
+    const int mode = ModeOf(mainNewer, silentNewer, due.Forced);
     if (silentNewer) {
         TTaskObj silent;
         silent.Mode = mode;
-        silent.URL = IniReadString(upFile, "silent", "url");
+        silent.URL = local.ReadString("silent", "url");
         silent.LocalFile = ExpandPath(DownloadPath(), SplitAtLastBackslash(ToBackslashes(silent.URL)).second);
-        silent.Sha256 = IniReadString(descriptor.File(), "silent", "sha256");
-        outcome.Tasks.push_back(std::move(silent));
-        outcome.StartHidden = mode == 1 && !mainNewer;
+        silent.Sha256 = descriptor.ReadString("silent", "sha256");
+        due.Tasks.push_back(std::move(silent));
+        due.StartHidden = mode == TTaskObj::kModeOnePackage && !mainNewer;
     }
     if (mainNewer) {
-        outcome.Notes = BuildReleaseNotes(descriptor.File(), serverVersion);
+        if (descriptor.Loaded())
+            due.Notes = BuildReleaseNotes(descriptor.Text(), serverVersion);
         TTaskObj main;
         main.Mode = mode;
-        main.Params = mainParams;
-        main.URL = IniReadString(descriptor.File(), "upgrade", "url");
+        main.Params = descriptor.ReadString("upgrade", "params");
+        main.URL = descriptor.ReadString("upgrade", "url");
         main.LocalFile = ExpandPath(DownloadPath(), mainName);
-        main.Sha256 = IniReadString(descriptor.File(), "upgrade", "sha256");
-        outcome.Tasks.push_back(std::move(main));
-        outcome.ShowDialog = true;
+        main.Sha256 = descriptor.ReadString("upgrade", "sha256");
+        due.Tasks.push_back(std::move(main));
+        due.ShowDialog = true;
     }
-    return outcome;
+    return due;
 }
 
 } // namespace qm

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Result.h"
 #include "upgrade/TaskObj.h"
 #include "upgrade/UpgradeCheck.h"
 
@@ -15,14 +16,11 @@ namespace qm {
 
 // What one update check found. Made on the worker thread without touching any UI object, then
 // handed to the upgrade dialog on the UI thread, which queues the tasks and shows itself.
-struct TCheckOutcome {
+struct TUpdatesDue {
     // The descriptor said "force" = 1 (it sets the dialog's ForceUpgrade even when nothing is due).
     bool Forced = false;
-    // 0 when tasks are due; otherwise the state to report and its reason: StateSkipped, or
-    // StateFailed for a descriptor refused by its signature, digests or issue serial.
-    int State = 0;
-    std::string Reason;
-    // The packages due, silent first. Their OnDone is left to the dialog.
+    // The packages due, silent first; none when the component is current (kAlreadyCurrent). Their
+    // OnDone is left to the dialog.
     std::vector<TTaskObj> Tasks;
     // Only the silent package is due: it is fetched and applied without any dialog.
     bool StartHidden = false;
@@ -30,6 +28,14 @@ struct TCheckOutcome {
     bool ShowDialog = false;
     std::optional<std::vector<std::string>> Notes;
 };
+
+// What a check that found nothing due reports with StateSkipped.
+inline constexpr char kAlreadyCurrent[] = "已经是最新版本";
+
+// The outcome of a check: what is due, or a failure whose Code() is the state to report
+// (StateSkipped when the descriptor could not be fetched, StateFailed when it was refused by its
+// signature, digests or issue serial) with its reason.
+using TCheckOutcome = TResult<TUpdatesDue>;
 
 // Fetches the component's update descriptor ("upgrade.zip", INI text, in the folder of its
 // "upgrade"/"url") beside its "Upgrade.txt" as ".ini", compares versions and says what is due. The

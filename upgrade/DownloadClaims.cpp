@@ -1,10 +1,10 @@
 #include "upgrade/DownloadClaims.h"
 
+#include "common/AsyncTask.h"
 #include "common/Paths.h"
 
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <algorithm>
 #include <map>
 #include <vector>
@@ -58,8 +58,8 @@ void Release(const std::string& file, const QObject* owner, TEnd end, const std:
             continue;
         // Later, so that a joiner that starts its next task does not find the file still claimed
         // by a window that is half-way through ending its own.
-        QTimer::singleShot(0, joiner.owner.data(),
-                           [onEnd = std::move(joiner.onEnd), end, reason] { onEnd(end, reason); });
+        CallBackOn(joiner.owner.data(),
+                   [onEnd = std::move(joiner.onEnd), end, reason] { onEnd(end, reason); });
     }
 }
 

@@ -26,9 +26,9 @@ std::string Line(const std::string& key, std::int64_t value) {
     return Line(key, std::to_string(value));
 }
 
-std::optional<std::int64_t> ReadNumber(const std::string& fileName, const std::string& section,
+std::optional<std::int64_t> ReadNumber(const TIniDocument& file, const std::string& section,
                                        const std::string& key) {
-    const std::string text = IniReadString(fileName, section, key);
+    const std::string text = file.ReadString(section, key);
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
@@ -95,20 +95,21 @@ std::optional<TDownloadState> ReadDownloadState(const std::string& fileName) {
     const std::string native = ToNativePath(fileName);
     if (fileName.empty() || !FileExists(native))
         return std::nullopt;
+    const TIniDocument file = TIniDocument::Load(native);
     TDownloadState state;
-    state.url = IniReadString(native, kGlobal, "Url");
-    const auto length = ReadNumber(native, kGlobal, "ContentLength");
-    const auto count = ReadNumber(native, kGlobal, "PartCount");
+    state.url = file.ReadString(kGlobal, "Url");
+    const auto length = ReadNumber(file, kGlobal, "ContentLength");
+    const auto count = ReadNumber(file, kGlobal, "PartCount");
     if (state.url.empty() || !length || !count || *count < 0)
         return std::nullopt;
     state.contentLength = *length;
-    state.etag = IniReadString(native, kGlobal, "ETag");
-    state.lastModified = IniReadString(native, kGlobal, "LastModified");
+    state.etag = file.ReadString(kGlobal, "ETag");
+    state.lastModified = file.ReadString(kGlobal, "LastModified");
     for (std::int64_t i = 0; i < *count; ++i) {
         const std::string section = kPartPrefix + std::to_string(i);
-        const auto start = ReadNumber(native, section, "StartOffset");
-        const auto end = ReadNumber(native, section, "EndOffset");
-        const auto done = ReadNumber(native, section, "DataCount");
+        const auto start = ReadNumber(file, section, "StartOffset");
+        const auto end = ReadNumber(file, section, "EndOffset");
+        const auto done = ReadNumber(file, section, "DataCount");
         if (!start || !end || !done)
             return std::nullopt;
         state.parts.push_back({*start, *end, *done});

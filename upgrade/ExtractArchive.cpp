@@ -1,10 +1,11 @@
 #include "upgrade/ExtractArchive.h"
 
+#include "common/AsyncTask.h"
 #include "common/DurableFiles.h"
-#include "common/LogChannels.h"
 #include "common/Paths.h"
 #include "common/StagedUpdate.h"
 #include "corvane/TransferStop.h"
+#include "upgrade/UpgradeLog.h"
 
 #include <QProcess>
 #include <QString>
@@ -39,11 +40,6 @@ std::chrono::milliseconds TimeLimit() {
 std::mutex& WorkMutex() {
     static std::mutex mutex;
     return mutex;
-}
-
-// One line in the installation's log and a warning.
-void LogFailure(const std::string& text) {
-    LogWarning(lcUpgrade, text);
 }
 
 std::string FirstLine(const std::string& text) {
@@ -85,11 +81,12 @@ int RunTool(const std::string& archive, const fs::path& folder, std::string& out
     return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : kExtractCrashed;
 }
 
-// The outcome of a failure, with the archive, the code and why in its detail for the log.
-TExtractOutcome Failure(int code, const std::string& file, const std::string& detail) {
-    TExtractOutcome outcome = ExtractOutcomeOf(code);
-    outcome.Detail = file + " (" + std::to_string(code) + (detail.empty() ? "" : ": " + detail) + ")";
-    return outcome;
+// The outcome for a code, with the archive, the code and why in its detail for the log.
+TExtractOutcome OutcomeOf(int code, const std::string& file, const std::string& detail) {
+    if (code == 0)
+        return Success();
+    return ExtractOutcomeOf(code,
+                            file + " (" + std::to_string(code) + (detail.empty() ? "" : ": " + detail) + ")");
 }
 
 // Moves the staged tree into place; the recovery program stands in the host's place meanwhile.
@@ -99,8 +96,8 @@ TExtractOutcome Place(const TUpdateFolders& folders, const std::string& file) {
         options.Trampoline = PluginsPath() + kRecoveryProgram;
     const TPlacement placement = PlaceStagedTree(folders, options);
     if (placement.Placed())
-        return ExtractOutcomeOf(0);
-    return Failure(placement.Unchanged ? kExtractNotPlaced : kExtractNotUndone, file, placement.Why);
+        return Success();
+    return OutcomeOf(placement.Unchanged ? kExtractNotPlaced : kExtractNotUndone, file, placement.Why);
 }
 
 // Extracts into the staging folder and, when the tool wrote every entry, moves the result into
@@ -114,15 +111,13 @@ TExtractOutcome ExtractStaged(const std::string& file) {
     if (detail.empty() && (fs::create_directories(folders.Staging, error), error))
         detail = folders.Staging.string() + ": cannot be made: " + error.message();
     if (!detail.empty())
-        return Failure(kExtractNoStaging, file, detail);
+        return OutcomeOf(kExtractNoStaging, file, detail);
     std::string output;
-    TExtractOutcome outcome = ExtractOutcomeOf(RunTool(file, folders.Staging, output));
+    const int code = RunTool(file, folders.Staging, output);
     if (!output.empty())
         qCDebug(lcUpgrade, "%s", output.c_str());
-    if (outcome.Done())
-        outcome = Place(folders, file);
-    else
-        outcome = Failure(outcome.ExitCode, file, FirstLine(output));
+    // The requester tells the user and writes the log line, with the detail in it.
+    TExtractOutcome outcome = code == 0 ? Place(folders, file) : OutcomeOf(code, file, FirstLine(output));
     RemoveTree(folders.Staging); // what stays is cleared, or reported, before the next extraction
     return outcome;
 }
@@ -133,20 +128,24 @@ class TExtractionChain {
 public:
     ~TExtractionChain() { Wait(); }
 
-    std::shared_future<TExtractOutcome> Add(const std::string& file) {
+    // then(outcome) runs on the extraction's thread once the archive is gone.
+    std::shared_future<TExtractOutcome> Add(const std::string& file,
+                                            std::function<void(const TExtractOutcome&)> then) {
         std::lock_guard lock(mutex_);
         std::promise<TExtractOutcome> promise;
         std::shared_future<TExtractOutcome> result = promise.get_future().share();
         ++pending_;
-        latest_ =
-            std::thread([this, previous = std::move(latest_), file, promise = std::move(promise)]() mutable {
-                if (previous.joinable())
-                    previous.join();
-                const TExtractOutcome outcome = ExtractStaged(file);
-                std::remove(file.c_str());
-                --pending_;
-                promise.set_value(outcome);
-            });
+        latest_ = std::thread([this, previous = std::move(latest_), file, promise = std::move(promise),
+                               then = std::move(then)]() mutable {
+            if (previous.joinable())
+                previous.join();
+            const TExtractOutcome outcome = ExtractStaged(file);
+            std::remove(file.c_str());
+            --pending_;
+            promise.set_value(outcome);
+            if (then)
+                then(outcome);
+        });
         return result;
     }
 
@@ -176,11 +175,27 @@ bool ExtractionsPending() {
     return Chain().Pending();
 }
 
-std::shared_future<TExtractOutcome> ExtractArchive(const std::string& file) {
+namespace {
+
+std::shared_future<TExtractOutcome> AddToChain(const std::string& file,
+                                               std::function<void(const TExtractOutcome&)> then) {
     // The tool runs in another folder: a relative name is taken from where the caller is now.
     std::error_code error;
     const fs::path absolute = fs::absolute(ToNativePath(file), error);
-    return Chain().Add(error ? ToNativePath(file) : absolute.string());
+    return Chain().Add(error ? ToNativePath(file) : absolute.string(), std::move(then));
+}
+
+} // namespace
+
+std::shared_future<TExtractOutcome> ExtractArchive(const std::string& file) {
+    return AddToChain(file, {});
+}
+
+void ExtractArchive(const std::string& file, std::shared_ptr<TCallBackGate> gate,
+                    std::function<void(TExtractOutcome)> done) {
+    AddToChain(file, [gate = std::move(gate), done = std::move(done)](const TExtractOutcome& outcome) {
+        gate->Post([done, outcome] { done(outcome); });
+    });
 }
 
 void WaitForExtractions() {
@@ -193,7 +208,7 @@ void RecoverInterruptedExtraction() {
         return;
     const std::string why = RecoverUpdateFolders(UpdateFolders(AppPath()));
     if (!why.empty())
-        LogFailure("未完成的更新无法恢复: " + why);
+        LogWarning(lcUpgrade, "未完成的更新无法恢复: " + why);
 }
 
 void SetExtractionTimeLimitForTesting(std::chrono::milliseconds limit) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "common/AsyncTask.h"
 #include "upgrade/ExtractOutcome.h"
 
 #include <chrono>
+#include <functional>
 #include <future>
+#include <memory>
 #include <string>
 
 namespace qm {
@@ -17,8 +20,14 @@ constexpr std::chrono::minutes kExtractionTimeLimit{10};
 // kExtractionTimeLimit (and no longer once the program is stopping). Only when the tool exited 0
 // is the staged tree moved into the installation, all or nothing; then the archive is deleted.
 // Extractions run one at a time, in the order they were asked for. The result becomes ready once
-// the archive is gone; nobody has to wait for it. Every failure is also written to the log.
+// the archive is gone; nobody has to wait for it. The requester tells the user of a failure and
+// logs it, with its Detail().
 std::shared_future<TExtractOutcome> ExtractArchive(const std::string& file);
+
+// The same, done(outcome) posted through gate once the archive is gone (not once the gate's owner
+// has closed it).
+void ExtractArchive(const std::string& file, std::shared_ptr<TCallBackGate> gate,
+                    std::function<void(TExtractOutcome)> done);
 
 // True while an extraction asked for has not ended yet (its archive not yet deleted).
 bool ExtractionsPending();

@@ -41,8 +41,10 @@ std::string ReasonOf(int exitCode) {
 
 } // namespace
 
-TExtractOutcome ExtractOutcomeOf(int exitCode) {
-    return {exitCode, ReasonOf(exitCode), ""};
+TExtractOutcome ExtractOutcomeOf(int exitCode, std::string detail) {
+    if (exitCode == 0)
+        return Success();
+    return Failure(ReasonOf(exitCode), std::move(detail), exitCode);
 }
 
 } // namespace qm

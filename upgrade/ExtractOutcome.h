@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <string>
 
 namespace qm {
@@ -14,18 +16,12 @@ constexpr int kExtractNoStaging = -6;  // what an earlier update left could not 
                                        // staging folder could not be made
 constexpr int kExtractNotUndone = -7;  // moving into place failed, and so did putting the old files back
 
-// How one extraction ended: the tool's exit code (0 done, see tools/tolva/Limits.h) or one of the
-// codes above, and the reason in plain words for the user ("" when done).
-struct TExtractOutcome {
-    int ExitCode = 0;
-    std::string Reason;
-    // For the log: the archive, the code and the tool's first line of output.
-    std::string Detail;
+// How one extraction ended: done, or failed with the tool's exit code (see tools/tolva/Limits.h) or
+// one of the codes above as its Code(), the reason in plain words for the user, and for the log
+// the archive, the code and the tool's first line of output as its Detail().
+using TExtractOutcome = TResult<>;
 
-    bool Done() const noexcept { return ExitCode == 0; }
-};
-
-// The outcome for an exit code, with its reason.
-TExtractOutcome ExtractOutcomeOf(int exitCode);
+// The outcome for an exit code (0: done), with its reason.
+TExtractOutcome ExtractOutcomeOf(int exitCode, std::string detail = {});
 
 } // namespace qm

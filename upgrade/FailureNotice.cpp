@@ -1,7 +1,7 @@
 #include "upgrade/FailureNotice.h"
 
-#include "common/LogChannels.h"
 #include "common/MsgDialog.h"
+#include "upgrade/UpgradeLog.h"
 
 #include <QApplication>
 #include <QPointer>

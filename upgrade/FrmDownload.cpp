@@ -1,26 +1,18 @@
 #include "upgrade/FrmDownload.h"
 
-#include "common/Internet.h"
 #include "common/MsgDialog.h"
 #include "common/Paths.h"
 #include "common/Trace.h"
 #include "corvane/HandleTable.h"
 #include "upgrade/ClickImage.h"
 #include "upgrade/DownloadPictures.h"
-#include "upgrade/ExtractArchive.h"
 #include "upgrade/FailureNotice.h"
-#include "upgrade/FinishedFile.h"
 #include "upgrade/MultipartDownloader.h"
-#include "upgrade/PackageIntegrity.h"
-#include "upgrade/ResultCodes.h"
-#include "upgrade/RunInstaller.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
-#include <QPointer>
 #include <QProgressBar>
-#include <QTimer>
 #include <cstdio>
 
 namespace qm {
@@ -32,24 +24,10 @@ const char* const kDownloading = "正在下载... ";
 
 constexpr int kFormWidth = 320;
 constexpr int kFormHeight = 73;
-constexpr int kPartCount = 5;
 
 void RemoveFile(const std::string& file) {
     if (!file.empty())
         std::remove(file.c_str());
-}
-
-std::string StateFileOf(const std::string& localFile) {
-    return localFile + ".Status";
-}
-
-// Why a transfer failed, in the user's words.
-std::string TransferFailureText(int code) {
-    if (code == kDownloadWriteFailed)
-        return "下载文件无法写入，磁盘可能已满";
-    if (code >= 10000)
-        return "无法连接下载服务器";
-    return "下载服务器应答了错误(HTTP " + std::to_string(code) + ")";
 }
 
 QString ByteText(std::int64_t bytes) {
@@ -92,22 +70,6 @@ TFrmDownload::TFrmDownload(QWidget* parent) : QWidget(parent) {
     lblInfo = new QLabel(QStringLiteral("信息提示"), cxpnlCenter);
     MakeTransparent(lblInfo);
 
-    MPHttp = new TMultipartHttpDownloader(this);
-    MPHttp->PartCount = kPartCount;
-    // The downloader's notices come from the event loop, so the end of a transfer may run an
-    // installer in a nested loop, or end with the window's owner freeing the window and the
-    // downloader with it.
-    MPHttp->ReportLostParts = true;
-    connect(MPHttp, &TMultipartHttpDownloader::RequestDone, this, &TFrmDownload::MPHttpRequestDone);
-    connect(MPHttp, &TMultipartHttpDownloader::ShowStats, this, &TFrmDownload::MPHttpShowStats);
-    connect(MPHttp, &TMultipartHttpDownloader::ThreadRequestDone, this,
-            &TFrmDownload::MPHttpThreadRequestDone);
-    extractionPoll_ = new QTimer(this);
-    extractionPoll_->setInterval(50);
-    connect(extractionPoll_, &QTimer::timeout, this, &TFrmDownload::PollExtraction);
-    tmr1 = new QTimer(this);
-    tmr1->setInterval(1000);
-    connect(tmr1, &QTimer::timeout, this, &TFrmDownload::tmr1Timer);
     connect(imgPause, &TClickImage::clicked, this, &TFrmDownload::imgPauseClick);
     connect(imgDown, &TClickImage::clicked, this, &TFrmDownload::imgDownClick);
     connect(imgAbort, &TClickImage::clicked, this, &TFrmDownload::imgAbortClick);
@@ -119,15 +81,16 @@ TFrmDownload::~TFrmDownload() {
     corvane::Handles().Unregister(static_cast<QWidget*>(this));
     // The owner is being torn down: no call back into it.
     OnCancel = nullptr;
-    if (Busy && !finishing_)
+    if (Busy && !Finishing())
         imgAbortClick();
-    ReleaseFile(download_claims::TEnd::Cancelled, "");
+    if (job_ != nullptr)
+        job_->disconnect(this); // it goes with this window, reporting nothing
     CurrentTask = nullptr;
     Queue.clear();
 }
 
 void TFrmDownload::Release() {
-    if (installing_) {
+    if (job_ != nullptr && job_->Installing()) {
         OnCancel = nullptr;
         releaseWanted_ = true;
         hide();
@@ -154,279 +117,98 @@ void TFrmDownload::StartNext() {
     Prefix += "  ";
     CurrentTask = Queue.front();
     Queue.erase(Queue.begin());
-    // A new task starts with a clean record; a failed connection of the last one says nothing here.
-    StallTicks = 0;
-    MPHttp->Tag = 0;
     URL = CurrentTask->URL;
     LocalFile = CurrentTask->LocalFile;
-    ClaimAndStart();
-}
-
-void TFrmDownload::ClaimAndStart() {
-    const TTaskObj* task = CurrentTask;
-    QPointer<TFrmDownload> self(this);
-    const auto claim = download_claims::Claim(
-        LocalFile, URL, this, [self, task](download_claims::TEnd end, const std::string& reason) {
-            if (self)
-                self->JoinedTransferEnded(task, end, reason);
-        });
     Busy = true;
-    switch (claim) {
-    case download_claims::TClaim::Granted:
-        claimed_ = true;
-        StartOrFail("无法创建下载文件");
-        break;
-    case download_claims::TClaim::Joined:
-        // The same file from the same address is on its way in another window: this task hears
-        // how that one ends instead of writing the file a second time.
-        joined_ = true;
-        SetInfo(Prefix + kDownloading);
-        break;
-    case download_claims::TClaim::Refused:
-        FailTask("另一个下载正在写入同一个文件", LocalFile + " is being written from another address");
-        break;
-    }
+    NewJob().Start();
 }
 
-void TFrmDownload::StartOrFail(const std::string& why) {
-    try {
-        StartTransfer();
-    } catch (const std::exception& error) {
-        FailTask(why, error.what());
+TUpdateJob& TFrmDownload::NewJob() {
+    if (job_ != nullptr) {
+        // The last job may still be on the stack, emitting its end.
+        job_->disconnect(this);
+        job_->deleteLater();
     }
+    job_ = new TUpdateJob(*CurrentTask, this);
+    job_->Downloader()->PartCount = PartCount;
+    connect(job_, &TUpdateJob::progress, this, &TFrmDownload::JobProgress);
+    connect(job_, &TUpdateJob::statusChanged, this, &TFrmDownload::JobStatus);
+    connect(job_, &TUpdateJob::finished, this, &TFrmDownload::JobFinished);
+    return *job_;
 }
 
-void TFrmDownload::StartTransfer() {
-    Busy = true;
-    ++transferSerial_;
-    MPHttp->StateFileName = StateFileOf(LocalFile);
-    MPHttp->FileName = LocalFile;
-    MPHttp->URL = URL;
-    speedClock_.start();
-    speedBytes_ = 0;
-    // Resume data of the same address beside the partial file (a desk that was closed
-    // mid-transfer) is worth more than starting over.
-    if (MPHttp->Tag == 0 && FileExists(LocalFile) && MPHttp->HasResumableState())
-        MPHttp->Tag = 1;
-    if (MPHttp->Tag == 0) {
-        SetInfo(Prefix + "正在创建连接");
-        MPHttp->Start();
-    } else {
-        MPHttp->Resume();
-    }
-}
-
-void TFrmDownload::AbortQuietly() {
-    // A finished file being checked or applied: nothing is left to stop, and its outcome is the
-    // truth the requester must hear.
-    if (finishing_)
-        return;
-    if (joined_) {
-        QTimer::singleShot(0, this, [this] { MPHttpRequestDone(kDownloadAborted, "Transfert aborted"); });
-        return;
-    }
-    MPHttp->Abort();
-}
-
-void TFrmDownload::ShowProgressTip(std::int64_t received) {
-    const double seconds = static_cast<double>(speedClock_.restart()) / 1000.0;
-    const std::int64_t fresh = received - speedBytes_;
-    speedBytes_ = received;
-    const auto perSecond =
-        seconds > 0 && fresh > 0 ? static_cast<std::int64_t>(static_cast<double>(fresh) / seconds) : 0;
+void TFrmDownload::JobProgress(int percent, qint64 received, qint64 total, qint64 bytesPerSecond) {
+    Press->setValue(percent);
+    SetInfo(Prefix + kDownloading);
     QString tip = QStringLiteral("已下载 ") + ByteText(received);
-    if (MPHttp->ContentLength() > 0)
-        tip += QStringLiteral(" / ") + ByteText(MPHttp->ContentLength());
-    tip += QStringLiteral("，速度 ") + ByteText(perSecond) + QStringLiteral("/s");
+    if (total > 0)
+        tip += QStringLiteral(" / ") + ByteText(total);
+    tip += QStringLiteral("，速度 ") + ByteText(bytesPerSecond) + QStringLiteral("/s");
     Press->setToolTip(tip);
 }
 
-void TFrmDownload::Probe(const std::string& url, std::function<void(bool)> answered) {
-    // One probe at a time: a tick or click while one is out waits for its answer.
-    probe_.Start<bool>(
-        this, [url](corvane::TStopToken& stop) { return IsURLReachable(url, &stop); }, std::move(answered));
-}
-
-void TFrmDownload::MPHttpShowStats(int percent, std::int64_t received) {
-    if (!Busy || finishing_ || joined_)
-        return; // a tick that was under way when the transfer ended
-    Press->setValue(percent);
-    SetInfo(Prefix + kDownloading);
-    ShowProgressTip(received);
-    if (received == 0)
-        ++StallTicks;
-    else
-        StallTicks = 0;
-    if (StallTicks > 9) {
-        GiveUpConnection();
-        return;
-    }
-    if (StallTicks > 0 && !probe_.Running()) {
-        const int serial = transferSerial_;
-        Probe(MPHttp->URL, [this, serial](bool reachable) {
-            // Still the same transfer, and still nothing received.
-            if (!reachable && Busy && !finishing_ && serial == transferSerial_ && StallTicks > 0 &&
-                StallTicks != kStallFailed && !tmr1->isActive())
-                GiveUpConnection();
-        });
-    }
-}
-
-void TFrmDownload::GiveUpConnection() {
-    StallTicks = kStallFailed;
-    SetInfo(Prefix + "连接失败... ");
-    NoticeFailure(FailureText(TaskAction(), "无法连接下载服务器", LocalFile), "no data from " + URL);
-    imgAbortClick();
-}
-
-std::optional<int> TFrmDownload::RunInstaller(const std::string& file, const std::string& params) {
-    installing_ = true;
-    const std::optional<int> started = StartAndWait(file, params, [this] {
+void TFrmDownload::JobStatus(TUpdateJob::TStatus status) {
+    using TStatus = TUpdateJob::TStatus;
+    switch (status) {
+    case TStatus::Connecting:
+        SetInfo(Prefix + "正在创建连接");
+        break;
+    case TStatus::Downloading:
+        SetInfo(Prefix + kDownloading);
+        break;
+    case TStatus::Resumed:
+        Busy = true;
+        imgDown->hide();
+        imgPause->show();
+        imgAbort->show();
+        SetInfo(kDownloading);
+        break;
+    case TStatus::Reconnected:
+        SetInfo(kDownloading);
+        for (TClickImage* image : {imgPause, imgDown, imgAbort})
+            if (image->isVisible())
+                image->setEnabled(true);
+        break;
+    case TStatus::Paused:
+        SetInfo(Prefix + "暂停中... ");
+        break;
+    case TStatus::NetworkLost:
+        SetInfo(kNetworkLost);
+        for (TClickImage* image : {imgPause, imgDown})
+            if (image->isVisible())
+                image->setEnabled(false);
+        break;
+    case TStatus::ConnectionFailed:
+        SetInfo(Prefix + "连接失败... ");
+        NoticeFailure(FailureText(TaskAction(), "无法连接下载服务器", LocalFile), "no data from " + URL);
+        imgAbortClick();
+        break;
+    case TStatus::Finishing:
+    case TStatus::Installing:
         for (TClickImage* image : {imgDown, imgPause, imgAbort})
             image->hide();
-        SetInfo(Prefix + "正在安装 ");
-        Press->setValue(100);
-    });
-    installing_ = false;
-    return started;
-}
-
-void TFrmDownload::MPHttpRequestDone(int code, const std::string& reason) {
-    if (CurrentTask == nullptr || finishing_)
-        return;
-    if (joined_) {
-        // Nothing of this window's own ran: only its abort ends it early.
-        if (code == kDownloadAborted)
-            EndTask(CurrentTask->Mode == 3 ? kStateFailed : kStateCancelled, reason,
-                    download_claims::TEnd::Cancelled);
-        return;
-    }
-    if (code == kDownloadFinished) {
-        CheckPackage();
-        return;
-    }
-    if (code == kDownloadPaused) {
-        // While the network is lost the window says so, not that it pauses.
-        if (!tmr1->isActive())
-            SetInfo(Prefix + "暂停中... ");
-        return;
-    }
-    if (tmr1->isActive() && code != kDownloadAborted) {
-        // Every part gave up under the lost network before the pause came: the downloader kept
-        // the resume data, and the transfer waits for the network like a paused one.
-        return;
-    }
-    if (code == kDownloadAborted) {
-        EndTask(CurrentTask->Mode == 3 ? kStateFailed : kStateCancelled, reason,
-                download_claims::TEnd::Cancelled);
-        return;
-    }
-    FailTask(TransferFailureText(code), reason + " (" + std::to_string(code) + ") " + URL);
-}
-
-void TFrmDownload::CheckPackage() {
-    finishing_ = true;
-    for (TClickImage* image : {imgDown, imgPause, imgAbort})
-        image->hide();
-    TPackageCheck check{CurrentTask->Sha256, URL};
-    const bool started = check_.Start<TVerdict>(
-        this,
-        [file = LocalFile, check](corvane::TStopToken& stop) mutable {
-            check.Stop = &stop;
-            TVerdict verdict;
-            verdict.passed = VerifyPackage(file, check, verdict.reason);
-            // A refused package goes here rather than on the UI thread: a large file takes a
-            // while to delete.
-            if (!verdict.passed)
-                std::remove(file.c_str());
-            return verdict;
-        },
-        [this](TVerdict verdict) { PackageChecked(verdict); });
-    if (!started) {
-        finishing_ = false;
-        FailTask("更新包无法校验", "a check of the last file is still under way");
-    }
-}
-
-void TFrmDownload::PackageChecked(const TVerdict& verdict) {
-    if (CurrentTask == nullptr || !finishing_)
-        return;
-    if (!verdict.passed) {
-        // Never run or unpacked, and not left where a later start would take it for finished.
-        finishing_ = false;
-        FailTask("文件没有通过完整性校验，已删除", verdict.reason);
-        return;
-    }
-    switch (FinishedFileKind(CurrentTask->LocalFile)) {
-    case TFinishedFileKind::Program: {
-        const std::optional<int> started = RunInstaller(LocalFile, CurrentTask->Params);
-        if (releaseWanted_) {
-            // The owner let go of the window while the installer ran; nothing is reported.
-            RemoveFile(LocalFile);
-            deleteLater();
-            return;
+        if (status == TStatus::Installing) {
+            SetInfo(Prefix + "正在安装 ");
+            Press->setValue(100);
         }
-        RemoveFile(LocalFile);
-        finishing_ = false;
-        // A program that never started installed nothing: that is a failure, not done.
-        if (!started) {
-            FailTask("安装程序无法启动", LocalFile);
-            return;
-        }
-        // An installer that says it failed installed nothing the user can rely on.
-        if (*started != 0) {
-            FailTask("安装程序运行失败（退出代码 " + std::to_string(*started) + "）", LocalFile);
-            return;
-        }
-        EndTask(CurrentTask->Mode == 1 || CurrentTask->IsAppInstall || Queue.empty() ? kStateDone
-                                                                                     : kStateNone,
-                "", download_claims::TEnd::Applied);
-        return;
-    }
-    case TFinishedFileKind::Archive:
-        SetInfo(Prefix + "正在安装 ");
-        Press->setValue(100);
-        extraction_ = ExtractArchive(LocalFile);
-        extractionPoll_->start();
-        return;
-    case TFinishedFileKind::Other:
-        finishing_ = false;
-        EndTask(kStateNone, "", download_claims::TEnd::Applied);
-        return;
+        break;
     }
 }
 
-void TFrmDownload::PollExtraction() {
-    if (!extraction_.valid() || extraction_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-        return;
-    extractionPoll_->stop();
-    const TExtractOutcome outcome = extraction_.get();
-    extraction_ = {};
-    finishing_ = false;
-    if (CurrentTask == nullptr)
-        return;
-    // Done only once every file of the archive is in place; otherwise nothing of it is.
-    if (!outcome.Done()) {
-        FailTask(outcome.Reason, outcome.Detail);
+void TFrmDownload::JobFinished(int state, const std::string& reason) {
+    if (releaseWanted_) {
+        // The owner let go of the window while the installer ran; nothing is reported.
+        deleteLater();
         return;
     }
-    EndTask(kStateDone, "", download_claims::TEnd::Applied);
-}
-
-void TFrmDownload::ReleaseFile(download_claims::TEnd end, const std::string& reason) {
-    if (claimed_)
-        download_claims::Release(LocalFile, this, end, reason);
-    if (joined_)
-        download_claims::Leave(LocalFile, this);
-    claimed_ = false;
-    joined_ = false;
-}
-
-void TFrmDownload::EndTask(int state, const std::string& reason, download_claims::TEnd end) {
-    ReleaseFile(end, reason);
+    const TUpdateJob* ended = job_;
+    if (ended->error() != 0)
+        NoticeFailure(FailureText(TaskAction(), ended->errorString(), LocalFile), ended->errorDetail());
     Busy = false;
     StartNext();
-    if (Busy)
+    // Of a queue only the last task's end is reported: a next task runs, or has ended and reported
+    // itself already.
+    if (Busy || job_ != ended)
         return;
     TTaskObj* task = CurrentTask;
     // OnDone may free this window (its owner's work is over): it is the last thing done here.
@@ -436,134 +218,42 @@ void TFrmDownload::EndTask(int state, const std::string& reason, download_claims
     }
 }
 
-void TFrmDownload::FailTask(const std::string& why, const std::string& detail) {
-    NoticeFailure(FailureText(TaskAction(), why, LocalFile), detail);
-    if (claimed_) {
-        // Half a file is no use to anyone, and its resume data would only bring it back.
-        MPHttp->Discard();
-        RemoveFile(LocalFile);
-    }
-    EndTask(kStateFailed, why, download_claims::TEnd::Failed);
-}
-
-void TFrmDownload::JoinedTransferEnded(const TTaskObj* task, download_claims::TEnd end,
-                                       const std::string& reason) {
-    if (!joined_ || CurrentTask != task)
-        return;
-    joined_ = false; // the file's owner has let it go
-    int state = kStateFailed;
-    if (end == download_claims::TEnd::Cancelled)
-        state = CurrentTask->Mode == 3 ? kStateFailed : kStateCancelled;
-    else if (end == download_claims::TEnd::Applied) {
-        switch (FinishedFileKind(CurrentTask->LocalFile)) {
-        case TFinishedFileKind::Program:
-            state = CurrentTask->Mode == 1 || CurrentTask->IsAppInstall || Queue.empty() ? kStateDone
-                                                                                         : kStateNone;
-            break;
-        case TFinishedFileKind::Archive:
-            state = kStateDone;
-            break;
-        case TFinishedFileKind::Other:
-            state = kStateNone;
-            break;
-        }
-    }
-    EndTask(state, reason, end);
-}
-
-void TFrmDownload::MPHttpThreadRequestDone(int, int) {
-    // Every part that loses the network says so; the first one pauses the transfer.
-    if (!Busy || tmr1->isActive())
-        return;
-    MPHttp->Tag = 1;
-    MPHttp->Pause();
-    SetInfo(kNetworkLost);
-    for (TClickImage* image : {imgPause, imgDown})
-        if (image->isVisible())
-            image->setEnabled(false);
-    tmr1->start();
-}
-
-void TFrmDownload::tmr1Timer() {
-    if (!Busy || lblInfo->text() != QString::fromUtf8(kNetworkLost) || probe_.Running())
-        return;
-    Probe(URL, [this](bool reachable) {
-        if (!reachable || !Busy || !tmr1->isActive() || lblInfo->text() != QString::fromUtf8(kNetworkLost))
-            return;
-        SetInfo(kDownloading);
-        if (MPHttp->Tag != 1)
-            MPHttp->Tag = 0;
-        for (TClickImage* image : {imgPause, imgDown, imgAbort})
-            if (image->isVisible())
-                image->setEnabled(true);
-        tmr1->stop();
-        StartOrFail("无法继续下载");
-    });
+void TFrmDownload::AbortQuietly() {
+    if (job_ != nullptr && job_->Running())
+        job_->AbortQuietly();
 }
 
 void TFrmDownload::imgPauseClick() {
-    MPHttp->Tag = 1;
-    MPHttp->Pause();
+    if (job_ != nullptr)
+        job_->Pause();
     imgPause->hide();
     imgDown->show();
     imgAbort->show();
 }
 
 void TFrmDownload::imgDownClick() {
-    if (probe_.Running())
-        return;
-    Probe(URL, [this](bool reachable) {
-        if (reachable)
-            ResumeNow();
-    });
-}
-
-void TFrmDownload::ResumeNow() {
-    if (joined_ || finishing_)
-        return; // the file is another window's, or already complete
-    imgDown->hide();
-    imgPause->show();
-    imgAbort->show();
-    SetInfo(kDownloading);
-    if (MPHttp->Tag != 1)
-        MPHttp->Tag = 0;
-    if (!Busy && CurrentTask != nullptr && !claimed_) {
-        // A failed connection gave the file up; starting over claims it again.
-        ClaimAndStart();
-        return;
-    }
-    StartOrFail("无法继续下载");
+    // The job probes the address first; a job that gave its connection up starts again.
+    if (job_ != nullptr)
+        job_->Resume();
 }
 
 void TFrmDownload::imgAbortClick() {
     // A finished file being checked or applied cannot be taken back half-way.
-    if (finishing_)
+    if (Finishing())
         return;
-    if (joined_) {
-        // The file is another window's: only this task stops waiting for it.
-        Busy = false;
-        AbortQuietly();
-        Queue.clear();
-        TaskNumber = 0;
-        hide();
-        if (OnCancel)
-            OnCancel();
-        return;
-    }
-    if (Busy)
-        MPHttp->Abort();
+    const bool joined = job_ != nullptr && job_->Joined();
+    if (job_ != nullptr)
+        job_->Abort();
     Busy = false;
-    tmr1->stop();
-    for (TTaskObj* task : Queue)
-        if (task->IsAppInstall)
-            RemoveFile(task->LocalFile);
-    Press->setValue(0);
-    if (!LocalFile.empty() && FileExists(LocalFile))
-        RemoveFile(LocalFile);
-    MPHttp->Discard();
+    if (!joined) {
+        // The file is this window's: the queued installers' files go with it.
+        for (TTaskObj* task : Queue)
+            if (task->IsAppInstall)
+                RemoveFile(task->LocalFile);
+        Press->setValue(0);
+    }
     Queue.clear();
     TaskNumber = 0;
-    MPHttp->Tag = 0;
     hide();
     if (OnCancel)
         OnCancel();
@@ -583,8 +273,9 @@ void TFrmDownload::FormShow() {
             imgMe->setPixmap(background);
     }
     const bool controls = CurrentTask != nullptr && CurrentTask->IsAppInstall;
-    imgDown->setVisible(controls && StallTicks == kStallFailed);
-    imgPause->setVisible(controls && StallTicks != kStallFailed);
+    const bool failed = job_ != nullptr && job_->StallTicks() == TUpdateJob::kStallFailed;
+    imgDown->setVisible(controls && failed);
+    imgPause->setVisible(controls && !failed);
     imgAbort->setVisible(controls);
 }
 

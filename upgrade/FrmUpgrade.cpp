@@ -1,11 +1,12 @@
 #include "upgrade/FrmUpgrade.h"
 
+#include "common/AsyncTask.h"
 #include "common/CallBack.h"
-#include "common/LogChannels.h"
 #include "common/MsgDialog.h"
 #include "common/Shell.h"
 #include "upgrade/FrmDownload.h"
 #include "upgrade/ResultCodes.h"
+#include "upgrade/UpgradeLog.h"
 #include "upgrade/Upthrd.h"
 
 #include <QApplication>
@@ -97,28 +98,19 @@ TFrmUpgrade::~TFrmUpgrade() {
 
 void TFrmUpgrade::QueueCheck(TDownload_Upfile upfile) {
     if (!Worker) {
-        // The worker reports by posting to this dialog; a report still queued when the dialog
-        // goes is dropped with it.
-        QPointer<TFrmUpgrade> self(this);
-        Worker = std::make_unique<TUpthrd>([self](const TDownload_Upfile& check, corvane::TStopToken& stop) {
-            TCheckOutcome outcome;
+        // The worker reports by posting to this dialog, which stops and joins it before it goes.
+        Worker = std::make_unique<TUpthrd>([this](const TDownload_Upfile& check, corvane::TStopToken& stop) {
+            TCheckOutcome outcome = TUpdatesDue{};
             try {
                 outcome = CheckUpgrade(check, &stop);
             } catch (const std::exception& error) {
                 LogWarning(lcUpgrade, "升级检查失败：" + check.UpFile + "：" + error.what());
-                outcome = TCheckOutcome{};
-                outcome.State = kStateSkipped;
-                outcome.Reason = error.what();
+                outcome = Failure(error.what(), {}, kStateSkipped);
             }
-            QMetaObject::invokeMethod(
-                self.data(),
-                [self, outcome = std::move(outcome)]() mutable {
-                    if (TFrmUpgrade* form = self.data()) {
-                        --form->checksUnderWay_;
-                        form->ApplyCheck(std::move(outcome));
-                    }
-                },
-                Qt::QueuedConnection);
+            CallBackOn(this, [this, outcome = std::move(outcome)]() mutable {
+                --checksUnderWay_;
+                ApplyCheck(std::move(outcome));
+            });
         });
     }
     if (Worker->Enqueue(std::move(upfile)))
@@ -128,30 +120,35 @@ void TFrmUpgrade::QueueCheck(TDownload_Upfile upfile) {
 }
 
 void TFrmUpgrade::ApplyCheck(TCheckOutcome outcome) {
-    if (outcome.Forced)
-        ForceUpgrade = 1;
-    if (outcome.State != kStateNone) {
-        UpgradeTaskDone(nullptr, outcome.State, outcome.Reason);
+    if (!outcome) {
+        UpgradeTaskDone(nullptr, outcome.Code(), outcome.Reason());
         // A refused descriptor may be an attack on the update source: the user hears of it (the
         // log already holds the details). The requester has its answer before the message waits.
-        if (outcome.State == kStateFailed)
+        if (outcome.Code() == kStateFailed)
             ShowInfo(kDescriptorRefused);
         return;
     }
-    for (TTaskObj& found : outcome.Tasks) {
+    TUpdatesDue& due = *outcome;
+    if (due.Forced)
+        ForceUpgrade = 1;
+    if (due.Tasks.empty()) {
+        UpgradeTaskDone(nullptr, kStateSkipped, kAlreadyCurrent);
+        return;
+    }
+    for (TTaskObj& found : due.Tasks) {
         auto task = std::make_unique<TTaskObj>(std::move(found));
-        task->Offered = outcome.ShowDialog;
+        task->Offered = due.ShowDialog;
         task->OnDone = [this](TTaskObj& done, int state, const std::string& reason) {
             UpgradeTaskDone(&done, state, reason);
         };
         DownloadForm->Queue.push_back(task.get());
         Tasks.push_back(std::move(task));
     }
-    if (outcome.Notes)
-        Notes = std::move(*outcome.Notes);
-    if (outcome.StartHidden)
+    if (due.Notes)
+        Notes = std::move(*due.Notes);
+    if (due.StartHidden)
         tmrZip->start();
-    if (outcome.ShowDialog && OnShowWanted)
+    if (due.ShowDialog && OnShowWanted)
         OnShowWanted();
 }
 
@@ -242,11 +239,7 @@ void TFrmUpgrade::FormCloseQuery() {
     if (declined) {
         // The requester hears it at once (a store application then starts as it is), once the
         // dialog has finished closing.
-        QPointer<TFrmUpgrade> self(this);
-        QTimer::singleShot(0, this, [self] {
-            if (self)
-                self->UpgradeTaskDone(nullptr, kStateCancelled, "用户取消了升级");
-        });
+        CallBackOn(this, [this] { UpgradeTaskDone(nullptr, kStateCancelled, "用户取消了升级"); });
     }
 }
 

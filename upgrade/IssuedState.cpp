@@ -3,7 +3,7 @@
 #include "common/IniFile.h"
 #include "common/Paths.h"
 #include "common/TextTrim.h"
-#include "upgrade/UpdateSignature.h"
+#include "upgrade/UpgradeLog.h"
 
 #include <exception>
 #include <filesystem>
@@ -76,27 +76,25 @@ std::string LastIssued(const std::string& upFile) {
     return IniReadString(IssuedStateFile(), kSection, ComponentKey(upFile));
 }
 
-bool AcceptIssued(const std::string& upFile, const std::string& issued, std::string& reason) {
+TResult<> AcceptIssued(const std::string& upFile, const std::string& issued) {
     const std::lock_guard lock(StateLock());
     const std::string last = LastIssued(upFile);
     if (IsIssueSerial(last)) {
         const int order = CompareIssued(issued, last);
-        if (order < 0) {
-            reason = "issued " + std::string(TrimWhitespace(issued)) + " is older than " + last +
-                     ", the last accepted for " + upFile;
-            return false;
-        }
+        if (order < 0)
+            return Failure("issued " + std::string(TrimWhitespace(issued)) + " is older than " + last +
+                           ", the last accepted for " + upFile);
         if (order == 0)
-            return true;
+            return Success();
     }
     try {
         EnsureDir(ConfigPath());
         IniWriteString(IssuedStateFile(), kSection, ComponentKey(upFile),
                        std::string(TrimWhitespace(issued)));
     } catch (const std::exception& error) {
-        LogUpdateProblem("升级描述文件的发布序号无法保存(" + IssuedStateFile() + ")：" + error.what());
+        LogWarning(lcUpgrade, "升级描述文件的发布序号无法保存(" + IssuedStateFile() + ")：" + error.what());
     }
-    return true;
+    return Success();
 }
 
 } // namespace qm

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <string>
 #include <string_view>
 
@@ -26,10 +28,10 @@ std::string IssuedStateFile();
 std::string LastIssued(const std::string& upFile);
 
 // Accepts serial issued for the component unless it is older than the last one accepted (the same
-// serial again is accepted), and then keeps it as the last one. False with the reason when it is
+// serial again is accepted), and then keeps it as the last one. A failure with the reason when it is
 // refused. Checking and keeping happen under one lock. A serial that cannot be kept (the file
 // cannot be written) is still accepted, with the problem traced and logged: refusing a genuine
 // update because of the state file would help nobody.
-bool AcceptIssued(const std::string& upFile, const std::string& issued, std::string& reason);
+TResult<> AcceptIssued(const std::string& upFile, const std::string& issued);
 
 } // namespace qm

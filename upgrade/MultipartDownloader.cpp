@@ -1,11 +1,12 @@
 #include "upgrade/MultipartDownloader.h"
 
-#include "common/LogChannels.h"
+#include "common/AsyncTask.h"
 #include "corvane/Errors.h"
 #include "upgrade/CurlMultiDriver.h"
 #include "upgrade/DownloadState.h"
 #include "upgrade/NetworkErrorCode.h"
 #include "upgrade/PartRequest.h"
+#include "upgrade/UpgradeLog.h"
 
 #include <QFile>
 #include <QTimer>
@@ -259,13 +260,10 @@ struct TMultipartHttpDownloader::TState {
             // The owner hears of its stopped parts first: it may rather pause and wait for the
             // network than see the transfer fail.
             const std::uint64_t postedIn = generation;
-            QMetaObject::invokeMethod(
-                &owner,
-                [this, postedIn] {
-                    if (generation == postedIn)
-                        CheckAllEnded();
-                },
-                Qt::QueuedConnection);
+            CallBackOn(&owner, [this, postedIn] {
+                if (generation == postedIn)
+                    CheckAllEnded();
+            });
             return;
         }
         if (failed)
@@ -325,13 +323,10 @@ struct TMultipartHttpDownloader::TState {
     // Owner callbacks run from the event loop, so that they may start, stop or free this object.
     template <class F> void Notify(F deliver) {
         const std::uint64_t postedIn = generation;
-        QMetaObject::invokeMethod(
-            &owner,
-            [this, postedIn, deliver] {
-                if (generation == postedIn)
-                    deliver();
-            },
-            Qt::QueuedConnection);
+        CallBackOn(&owner, [this, postedIn, deliver] {
+            if (generation == postedIn)
+                deliver();
+        });
     }
 
     void StopRequests() {

@@ -46,34 +46,28 @@ bool SameHex(std::string_view expected, const std::string& actual) {
     return true;
 }
 
-bool PackagePasses(const std::string& file, const TPackageCheck& check, std::string& reason) {
-    if (!SodiumReady()) {
-        reason = "the signature library cannot be initialised";
-        return false;
-    }
+TResult<> PackagePasses(const std::string& file, const TPackageCheck& check) {
+    if (!SodiumReady())
+        return Failure("the signature library cannot be initialised");
     const std::string_view expected = TrimWhitespace(check.Sha256);
     if (!expected.empty()) {
         const std::string actual = FileSha256(file, check.Stop);
-        if (actual.empty()) {
-            reason = "cannot read " + file;
-            return false;
-        }
-        if (!SameHex(expected, actual)) {
-            reason = "sha256 mismatch: expected " + std::string(expected) + ", got " + actual;
-            return false;
-        }
+        if (actual.empty())
+            return Failure("cannot read " + file);
+        if (!SameHex(expected, actual))
+            return Failure("sha256 mismatch: expected " + std::string(expected) + ", got " + actual);
     }
-    const std::optional<TPublicKey> key = UpdateKeyToCheck(reason);
+    const TResult<std::optional<TPublicKey>> key = UpdateKeyToCheck();
     if (!key)
-        return reason.empty();
-    TSignature signature{};
-    if (!FetchSignature(check.URL, file + ".sig", check.Stop, signature, reason))
-        return false;
-    if (!FileSignatureMatches(file, signature, *key)) {
-        reason = "the signature at " + check.URL + ".sig does not match the package";
-        return false;
-    }
-    return true;
+        return key.Error();
+    if (!*key)
+        return Success();
+    const TResult<TSignature> signature = FetchSignature(check.URL, file + ".sig", check.Stop);
+    if (!signature)
+        return signature.Error();
+    if (!FileSignatureMatches(file, *signature, **key))
+        return Failure("the signature at " + check.URL + ".sig does not match the package");
+    return Success();
 }
 
 } // namespace
@@ -103,9 +97,9 @@ std::string FileSha256(const std::string& file, const corvane::TStopToken* stop)
     return hex;
 }
 
-bool VerifyPackage(const std::string& file, const TPackageCheck& check, std::string& reason) {
+TResult<> VerifyPackage(const std::string& file, const TPackageCheck& check) {
     // The download window that asked tells the user and writes the log line, with this reason.
-    return PackagePasses(file, check, reason);
+    return PackagePasses(file, check);
 }
 
 } // namespace qm

@@ -27,10 +27,10 @@ struct TPackageCheck {
     corvane::TStopToken* Stop = nullptr;
 };
 
-// True when file passes every guard that applies. Otherwise false with the reason in reason (the
-// caller tells the user and logs it). Never throws. Blocks while it hashes the file and fetches the
+// Succeeds when file passes every guard that applies; otherwise fails with the reason (the caller
+// tells the user and logs it). Never throws. Blocks while it hashes the file and fetches the
 // signature: call it off the UI thread, once per download.
-bool VerifyPackage(const std::string& file, const TPackageCheck& check, std::string& reason);
+TResult<> VerifyPackage(const std::string& file, const TPackageCheck& check);
 
 // Lower-case hex SHA-256 of the file's bytes; "" when it cannot be read or stop was stopped.
 std::string FileSha256(const std::string& file, const corvane::TStopToken* stop = nullptr);

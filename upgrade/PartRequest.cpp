@@ -1,12 +1,13 @@
 #include "upgrade/PartRequest.h"
 
+#include "common/AsyncTask.h"
 #include "common/HttpPolicy.h"
 
 #include <QFile>
-#include <QTimer>
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace qm {
@@ -118,14 +119,44 @@ size_t TPartRequest::Write(const char* data, size_t size) {
         const std::int64_t blockStart = first_ + received_;
         const auto room = static_cast<std::size_t>(kWriteBlock - blockStart % kWriteBlock) - gatheredBytes_;
         const std::size_t count = std::min(room, size - taken);
-        std::memcpy(gathered_.get() + gatheredBytes_, data + taken, count);
-        gatheredBytes_ += count;
+        if (count == room) {
+            // The piece completes a block: it goes to the file from libcurl's buffer, behind what
+            // is gathered, without being copied first.
+            if (!WriteBlock(data + taken, count))
+                return 0;
+        } else {
+            std::memcpy(gathered_.get() + gatheredBytes_, data + taken, count);
+            gatheredBytes_ += count;
+        }
         taken += count;
-        if (count == room && !Flush())
-            return 0;
     }
     turn_->Took();
     return size;
+}
+
+bool TPartRequest::WriteBlock(const char* tail, std::size_t tailBytes) {
+    iovec pieces[2] = {{gathered_.get(), gatheredBytes_}, {const_cast<char*>(tail), tailBytes}};
+    std::size_t first = 0;
+    std::int64_t offset = first_ + received_;
+    while (first < 2) {
+        const ssize_t count = ::pwritev(file_->handle(), pieces + first, static_cast<int>(2 - first), offset);
+        if (count <= 0) {
+            writeFailed_ = true;
+            return false;
+        }
+        offset += count;
+        // A short write goes on from where it stopped.
+        auto done = static_cast<std::size_t>(count);
+        while (first < 2 && done >= pieces[first].iov_len)
+            done -= pieces[first++].iov_len;
+        if (first < 2) {
+            pieces[first].iov_base = static_cast<char*>(pieces[first].iov_base) + done;
+            pieces[first].iov_len -= done;
+        }
+    }
+    received_ += static_cast<std::int64_t>(gatheredBytes_ + tailBytes);
+    gatheredBytes_ = 0;
+    return true;
 }
 
 bool TPartRequest::Flush() {
@@ -146,7 +177,7 @@ bool TPartRequest::Flush() {
 }
 
 void TPartRequest::ContinueLater() {
-    QTimer::singleShot(0, &turns_, [this] {
+    CallBackOn(&turns_, [this] {
         turn_->Begin(); // libcurl hands the held bytes over from inside this call
         curl_easy_pause(curl_.get(), CURLPAUSE_CONT);
     });

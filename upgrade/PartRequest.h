@@ -53,6 +53,9 @@ public:
     long OsErrno() const noexcept;
 
 private:
+    // Writes what is gathered and then tail, which completes the block, in one call; false (and
+    // WriteFailed) when the file refuses it.
+    bool WriteBlock(const char* tail, std::size_t tailBytes);
     TPartRequest(QFile* file, std::int64_t first, std::int64_t last, TEventLoopTurn* turn);
     // Sets up the handle made under the download policy for this request's head, body and range.
     bool Configure(bool headOnly);

@@ -1,9 +1,5 @@
 #include "upgrade/ReleaseNotes.h"
 
-#include "common/Paths.h"
-#include "common/TextEncoding.h"
-
-#include <QFile>
 #include <algorithm>
 #include <cctype>
 
@@ -51,12 +47,9 @@ std::string VersionLine(std::string version) {
 
 } // namespace
 
-std::optional<std::vector<std::string>> BuildReleaseNotes(const std::string& descriptorFile,
-                                                          const std::string& serverVersion) {
-    QFile file(QString::fromStdString(descriptorFile));
-    if (!FileExists(descriptorFile) || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const std::vector<std::string> lines = SplitLines(DecodeText(file.readAll().toStdString()));
+std::vector<std::string> BuildReleaseNotes(const std::string& descriptorText,
+                                           const std::string& serverVersion) {
+    const std::vector<std::string> lines = SplitLines(descriptorText);
     std::vector<std::string> notes{VersionLine(serverVersion)};
     const auto header = std::find_if(lines.begin(), lines.end(), IsHeader);
     if (header != lines.end())

@@ -1,5 +1,7 @@
 #include "upgrade/RunInstaller.h"
 
+#include "common/FileBytes.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
@@ -23,12 +25,12 @@ bool NeedsRunBit(const QString& path) {
 bool IsRunning(qint64 pid) {
     if (::kill(static_cast<pid_t>(pid), 0) != 0)
         return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
+    const TResult<std::string> stat = ReadFileBytes("/proc/" + std::to_string(pid) + "/stat");
+    if (!stat)
         return false;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close < 0 || close + 2 >= text.size() || text.at(close + 2) != 'Z';
+    const std::string& text = *stat;
+    const std::size_t close = text.rfind(')');
+    return close == std::string::npos || close + 2 >= text.size() || text[close + 2] != 'Z';
 }
 
 } // namespace

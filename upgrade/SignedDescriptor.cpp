@@ -1,11 +1,10 @@
 #include "upgrade/SignedDescriptor.h"
 
-#include "common/IniFile.h"
+#include "common/FileBytes.h"
 #include "common/TextTrim.h"
 #include "upgrade/IssuedState.h"
 #include "upgrade/UpdateSignature.h"
-
-#include <QFile>
+#include "upgrade/UpgradeLog.h"
 
 namespace qm {
 
@@ -16,52 +15,53 @@ bool IsSha256(std::string_view text) {
 }
 
 // A section whose package is on offer must name that package's digest.
-bool NamesItsDigest(const std::string& descriptorFile, const char* section, std::string& reason) {
-    if (TrimWhitespace(IniReadString(descriptorFile, section, "ver")).empty())
-        return true;
-    if (IsSha256(TrimWhitespace(IniReadString(descriptorFile, section, "sha256"))))
-        return true;
-    reason = std::string("the package of [") + section + "] is offered without its sha256";
-    return false;
+TResult<> NamesItsDigest(const TIniDocument& descriptor, const char* section) {
+    if (TrimWhitespace(descriptor.ReadString(section, "ver")).empty())
+        return Success();
+    if (IsSha256(TrimWhitespace(descriptor.ReadString(section, "sha256"))))
+        return Success();
+    return Failure(std::string("the package of [") + section + "] is offered without its sha256");
 }
 
-bool DescriptorPasses(const std::string& upFile, const std::string& descriptorFile,
-                      const std::string& descriptorURL, std::string& reason, corvane::TStopToken* stop) {
-    const std::optional<TPublicKey> key = UpdateKeyToCheck(reason);
+TResult<> DescriptorPasses(const std::string& upFile, const TFetchedDescriptor& descriptor,
+                           corvane::TStopToken* stop) {
+    const TResult<std::optional<TPublicKey>> key = UpdateKeyToCheck();
     if (!key)
-        return reason.empty();
-    TSignature signature{};
-    if (!FetchSignature(descriptorURL, descriptorFile + ".sig", stop, signature, reason))
-        return false;
-    QFile input(QString::fromStdString(descriptorFile));
-    if (!input.open(QIODevice::ReadOnly)) {
-        reason = "cannot read " + descriptorFile;
-        return false;
-    }
-    const QByteArray bytes = input.readAll();
-    if (!SignatureMatches(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                          signature, *key)) {
-        reason = "the signature at " + descriptorURL + ".sig does not match the descriptor";
-        return false;
-    }
-    if (!NamesItsDigest(descriptorFile, "upgrade", reason) ||
-        !NamesItsDigest(descriptorFile, "silent", reason))
-        return false;
-    const std::string issued = IniReadString(descriptorFile, "upgrade", "issued");
-    if (!IsIssueSerial(issued)) {
-        reason = "the descriptor carries no issue serial ([upgrade] issued=<decimal number>)";
-        return false;
-    }
-    return AcceptIssued(upFile, issued, reason);
+        return key.Error();
+    if (!*key)
+        return Success();
+    const TResult<TSignature> signature = FetchSignature(descriptor.URL, descriptor.File + ".sig", stop);
+    if (!signature)
+        return signature.Error();
+    if (!descriptor.Ini.Loaded())
+        return Failure("cannot read " + descriptor.File);
+    if (!SignatureMatches(descriptor.Bytes, *signature, **key))
+        return Failure("the signature at " + descriptor.URL + ".sig does not match the descriptor");
+    for (const char* section : {"upgrade", "silent"})
+        if (TResult<> named = NamesItsDigest(descriptor.Ini, section); !named)
+            return named;
+    const std::string issued = descriptor.Ini.ReadString("upgrade", "issued");
+    if (!IsIssueSerial(issued))
+        return Failure("the descriptor carries no issue serial ([upgrade] issued=<decimal number>)");
+    return AcceptIssued(upFile, issued);
 }
 
 } // namespace
 
-bool AcceptDescriptor(const std::string& upFile, const std::string& descriptorFile,
-                      const std::string& descriptorURL, std::string& reason, corvane::TStopToken* stop) {
-    const bool accepted = DescriptorPasses(upFile, descriptorFile, descriptorURL, reason, stop);
+TFetchedDescriptor ReadFetchedDescriptor(const std::string& file, const std::string& url) {
+    TFetchedDescriptor descriptor{file, url, {}, {}};
+    if (TResult<std::string> bytes = ReadFileBytes(file)) {
+        descriptor.Bytes = std::move(*bytes);
+        descriptor.Ini = TIniDocument::Parse(descriptor.Bytes);
+    }
+    return descriptor;
+}
+
+TResult<> AcceptDescriptor(const std::string& upFile, const TFetchedDescriptor& descriptor,
+                           corvane::TStopToken* stop) {
+    TResult<> accepted = DescriptorPasses(upFile, descriptor, stop);
     if (!accepted)
-        LogUpdateProblem("拒绝升级描述文件 " + descriptorURL + "：" + reason);
+        LogWarning(lcUpgrade, "拒绝升级描述文件 " + descriptor.URL + "：" + accepted.Reason());
     return accepted;
 }
 

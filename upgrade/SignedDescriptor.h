@@ -1,5 +1,8 @@
 #pragma once
 
+#include "common/IniFile.h"
+#include "common/Result.h"
+
 #include <string>
 
 // Whether a fetched update descriptor may be acted on. Without an update key configured
@@ -15,12 +18,22 @@ class TStopToken;
 
 namespace qm {
 
-// True when the descriptor copy descriptorFile, fetched from descriptorURL for the component whose
-// "Upgrade.txt" is upFile, may be acted on. Otherwise false with the reason, and the refusal written
-// to the installation's log. Blocks on the network: call it on the worker thread; stopping stop
-// (when given) ends the signature's fetch at once, refusing.
-bool AcceptDescriptor(const std::string& upFile, const std::string& descriptorFile,
-                      const std::string& descriptorURL, std::string& reason,
-                      corvane::TStopToken* stop = nullptr);
+// A descriptor as fetched: read once, parsed once.
+struct TFetchedDescriptor {
+    std::string File;  // the local copy; its signature is fetched beside it
+    std::string URL;   // where it came from
+    std::string Bytes; // what the signature covers
+    TIniDocument Ini;  // Bytes, parsed
+};
+
+// Reads and parses the copy at file, fetched from url.
+TFetchedDescriptor ReadFetchedDescriptor(const std::string& file, const std::string& url);
+
+// Succeeds when descriptor, fetched for the component whose "Upgrade.txt" is upFile, may be acted
+// on. Otherwise fails with the reason, the refusal written to the installation's log. Blocks on
+// the network: call it on the worker thread; stopping stop (when given) ends the signature's fetch
+// at once, refusing.
+TResult<> AcceptDescriptor(const std::string& upFile, const TFetchedDescriptor& descriptor,
+                           corvane::TStopToken* stop = nullptr);
 
 } // namespace qm

@@ -1,12 +1,13 @@
 #include "upgrade/StoreApp.h"
 
+#include "common/FileBytes.h"
 #include "common/Paths.h"
 #include "common/StoreListText.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
 #include "upgrade/UpdateSignature.h"
+#include "upgrade/UpgradeLog.h"
 
-#include <QFile>
 #include <algorithm>
 
 namespace qm {
@@ -16,27 +17,23 @@ namespace {
 constexpr const char* kLocation = "TUIPlugin.REQ_3(const req, res: TBSONDocument)";
 
 // With an update key configured, the list's signed text must carry the publisher's signature in
-// the file beside it; false with the reason otherwise (always true without a key).
-bool StoreListSigned(const std::string& file, const std::vector<TStoreEntry>& entries, std::string& reason) {
-    const std::optional<TPublicKey> key = UpdateKeyToCheck(reason);
+// the file beside it (nothing is asked without a key).
+TResult<> StoreListSigned(const std::string& file, const std::vector<TStoreEntry>& entries) {
+    const TResult<std::optional<TPublicKey>> key = UpdateKeyToCheck();
     if (!key)
-        return reason.empty();
+        return key.Error();
+    if (!*key)
+        return Success();
     const std::string signatureFile = file + ".sig";
-    QFile input(QString::fromStdString(signatureFile));
-    if (!input.open(QIODevice::ReadOnly)) {
-        reason = "no signature in " + signatureFile;
-        return false;
-    }
-    TSignature signature{};
-    if (!ParseSignature(input.readAll().toStdString(), signature)) {
-        reason = "the signature in " + signatureFile + " is not 128 hex digits";
-        return false;
-    }
-    if (!SignatureMatches(StoreSignedText(entries), signature, *key)) {
-        reason = "the signature in " + signatureFile + " does not match the store list";
-        return false;
-    }
-    return true;
+    const TResult<std::string> text = ReadFileBytes(signatureFile);
+    if (!text)
+        return Failure("no signature in " + signatureFile);
+    const TResult<TSignature> signature = ParseSignature(*text);
+    if (!signature)
+        return Failure("the signature in " + signatureFile + " is not 128 hex digits");
+    if (!SignatureMatches(StoreSignedText(entries), *signature, **key))
+        return Failure("the signature in " + signatureFile + " does not match the store list");
+    return Success();
 }
 
 } // namespace
@@ -51,12 +48,12 @@ std::optional<TStoreApp> FindStoreApp(const std::string& id) {
     const std::string file = IssueFile();
     if (!FileExists(file))
         return std::nullopt;
-    std::vector<TStoreEntry> entries;
-    std::string problem;
-    if (!ReadStoreEntries(file, entries, problem))
-        throw corvane::EPlugin(corvane::FormatText("文件(%s)格式错误：%s", file, problem), kLocation);
-    if (!StoreListSigned(file, entries, problem)) {
-        LogUpdateProblem("拒绝应用商店列表 " + file + "：" + problem);
+    const TResult<std::vector<TStoreEntry>> read = ReadStoreEntries(file);
+    if (!read)
+        throw corvane::EPlugin(corvane::FormatText("文件(%s)格式错误：%s", file, read.Reason()), kLocation);
+    const std::vector<TStoreEntry>& entries = *read;
+    if (const TResult<> signed_ = StoreListSigned(file, entries); !signed_) {
+        LogWarning(lcUpgrade, "拒绝应用商店列表 " + file + "：" + signed_.Reason());
         throw corvane::EPlugin(corvane::FormatText("应用商店列表(%s)未通过签名校验！", file), kLocation);
     }
     const auto entry = std::ranges::find_if(

@@ -3,7 +3,6 @@
 #include "common/CallBack.h"
 #include "common/IniFile.h"
 #include "common/Internet.h"
-#include "common/LogChannels.h"
 #include "common/MsgDialog.h"
 #include "common/Paths.h"
 #include "common/Routing.h"
@@ -16,6 +15,7 @@
 #include "upgrade/PluginUpgrade.h"
 #include "upgrade/ResultCodes.h"
 #include "upgrade/StoreApp.h"
+#include "upgrade/UpgradeLog.h"
 #include "upgrade/WaitForResult.h"
 
 #include <QTimer>
@@ -44,8 +44,8 @@ void TUpgrade::REQ_3(const corvane::TBSONDocument& req, corvane::TBSONDocument& 
     std::string script = GetSharedValue(kSharedNamespace, id)->GetValue("value").AsString();
     if (script.empty()) {
         const std::string registry = ConfigPath() + "AppInstall.sys";
-        std::string path =
-            IniSectionExists(registry, id) ? IniReadString(registry, id, "path") : std::string();
+        const TIniDocument installs = TIniDocument::Load(registry);
+        std::string path = installs.SectionExists(id) ? installs.ReadString(id, "path") : std::string();
         const bool installed = !path.empty() && FileExists(AppFolder(path) + "Upgrade.txt") &&
                                FileExists(AppFolder(path) + "main.lua");
         if (installed) {

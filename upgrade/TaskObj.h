@@ -1,5 +1,7 @@
 #pragma once
 
+#include "upgrade/ResultCodes.h"
+
 #include <functional>
 #include <string>
 
@@ -11,7 +13,8 @@ struct TTaskObj {
     std::string URL;
     // Where the file is saved; its extension decides what happens after the download.
     std::string LocalFile;
-    // 0 for application installers; 1, 2 or 3 for upgrade packages (3 = forced).
+    // 0 for application installers; 1, 2 or 3 for upgrade packages (3 = forced). Read it through
+    // the helpers below.
     int Mode = 0;
     // Command-line parameters when the file is a program.
     std::string Params;
@@ -25,6 +28,17 @@ struct TTaskObj {
     bool Offered = false;
     // Called once when the task ends with a state that is reported.
     std::function<void(TTaskObj& task, int state, const std::string& reason)> OnDone;
+
+    // A forced upgrade (Mode 3): its abort is a failure, not a cancellation.
+    bool IsForced() const noexcept { return Mode == kModeForced; }
+    // The state an aborted transfer of this task reports.
+    int AbortedState() const noexcept { return IsForced() ? kStateFailed : kStateCancelled; }
+
+    // The modes of upgrade packages.
+    static constexpr int kModeInstaller = 0;  // an application installer
+    static constexpr int kModeOnePackage = 1; // one package due, or the silent one alone
+    static constexpr int kModeBoth = 2;       // the main and the silent package, not forced
+    static constexpr int kModeForced = 3;
 };
 
 } // namespace qm

@@ -1,13 +1,12 @@
 #include "upgrade/UpdateSignature.h"
 
 #include "common/BrandingFile.h"
+#include "common/FileBytes.h"
 #include "common/Internet.h"
-#include "common/LogChannels.h"
 #include "common/Paths.h"
 #include "common/TextTrim.h"
 #include "common/XmlConfig.h"
 
-#include <QFile>
 #include <cstdio>
 #include <exception>
 #include <sodium.h>
@@ -29,14 +28,6 @@ template <std::size_t N> bool HexToBytes(std::string_view hex, std::array<unsign
            written == N && end == hex.data() + hex.size();
 }
 
-bool ReadWholeFile(const std::string& file, std::string& bytes) {
-    QFile input(QString::fromStdString(file));
-    if (!input.open(QIODevice::ReadOnly))
-        return false;
-    bytes = input.readAll().toStdString();
-    return input.error() == QFileDevice::NoError;
-}
-
 } // namespace
 
 bool SodiumReady() {
@@ -44,59 +35,43 @@ bool SodiumReady() {
     return ready;
 }
 
-TUpdateKey ConfiguredUpdateKey() {
-    TUpdateKey key;
+TResult<std::optional<TPublicKey>> UpdateKeyToCheck() {
     std::string text;
     try {
         TXmlConfig branding;
         if (!OpenBrandingFile(branding))
-            return key;
+            return std::optional<TPublicKey>();
         text = std::string(TrimWhitespace(branding.ReadString(kUpdatePublicKeyElement)));
     } catch (const std::exception& error) {
-        key.setting = TKeySetting::Broken;
-        key.problem = "the branding file cannot be read: " + std::string(error.what());
-        return key;
+        return Failure("the branding file cannot be read: " + std::string(error.what()));
     }
     if (text.empty())
-        return key;
-    if (!SodiumReady() || !HexToBytes(text, key.bytes)) {
-        key.setting = TKeySetting::Broken;
-        key.problem = std::string("the configured ") + kUpdatePublicKeyElement + " is not 64 hex digits";
-        return key;
-    }
-    key.setting = TKeySetting::Valid;
-    return key;
+        return std::optional<TPublicKey>();
+    TPublicKey key{};
+    if (!SodiumReady() || !HexToBytes(text, key))
+        return Failure(std::string("the configured ") + kUpdatePublicKeyElement + " is not 64 hex digits");
+    return std::optional<TPublicKey>(key);
 }
 
-std::optional<TPublicKey> UpdateKeyToCheck(std::string& refusal) {
-    TUpdateKey key = ConfiguredUpdateKey();
-    if (key.setting == TKeySetting::Broken)
-        refusal = key.problem;
-    if (key.setting != TKeySetting::Valid)
-        return std::nullopt;
-    return key.bytes;
+TResult<TSignature> ParseSignature(std::string_view text) {
+    TSignature signature{};
+    if (!SodiumReady() || !HexToBytes(TrimWhitespace(text), signature))
+        return Failure("not 128 hex digits");
+    return signature;
 }
 
-bool ParseSignature(std::string_view text, TSignature& signature) {
-    return SodiumReady() && HexToBytes(TrimWhitespace(text), signature);
-}
-
-bool FetchSignature(const std::string& url, const std::string& scratchFile, corvane::TStopToken* stop,
-                    TSignature& signature, std::string& reason) {
+TResult<TSignature> FetchSignature(const std::string& url, const std::string& scratchFile,
+                                   corvane::TStopToken* stop) {
     const std::string signatureURL = url + ".sig";
     const bool fetched = DownloadFile(signatureURL, scratchFile, stop);
-    std::string text;
-    const bool read = fetched && ReadWholeFile(scratchFile, text);
+    const TResult<std::string> text = fetched ? ReadFileBytes(scratchFile) : Failure("not fetched");
     std::remove(scratchFile.c_str());
-    if (!fetched || !read) {
-        reason = "no signature at " + signatureURL;
-        return false;
-    }
-    if (!ParseSignature(text, signature)) {
-        reason = "the signature at " + signatureURL + " is not 128 hex digits";
-        return false;
-    }
-    return true;
+    if (!text)
+        return Failure("no signature at " + signatureURL);
+    TResult<TSignature> signature = ParseSignature(*text);
+    if (!signature)
+        return Failure("the signature at " + signatureURL + " is not 128 hex digits");
+    return signature;
 }
 
 bool SignatureMatches(std::string_view message, const TSignature& signature, const TPublicKey& key) {
@@ -105,10 +80,6 @@ bool SignatureMatches(std::string_view message, const TSignature& signature, con
     return SodiumReady() &&
            crypto_sign_verify_detached(signature.data(), bytes,
                                        static_cast<unsigned long long>(message.size()), key.data()) == 0;
-}
-
-void LogUpdateProblem(const std::string& text) {
-    LogWarning(lcUpgrade, text);
 }
 
 } // namespace qm

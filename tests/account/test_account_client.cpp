@@ -10,6 +10,7 @@
 #include "tests/common/TestFiles.h"
 #include "tests/internet/InternetFixture.h"
 #include "tests/support/FetchOnce.h"
+#include "tests/support/PostgresCluster.h"
 #include "tests/support/ReferenceServer.h"
 
 #include <chrono>
@@ -149,8 +150,16 @@ TEST_F(AccountClientTest, RegistersLogsInAndHandsOutTokens) {
     EXPECT_FALSE(CreateBrennikApi()->LoginAPI(forged, ann).AsBoolean());
     EXPECT_EQ(CreateBrennikApi()->LoginAPI(token, bob).AsInteger(), 0);
 
-    // The database keeps a hash, never the password.
-    const std::string database = ReadBytes((files->Path() / "data" / "accounts.sqlite").string());
+    // The database keeps a hash, never the password: SQLite's file and its write-ahead log, or
+    // PostgreSQL's tables as text.
+    std::string database;
+    if (server->DatabaseUrl().empty()) {
+        for (const char* file : {"accounts.sqlite", "accounts.sqlite-wal"})
+            database += ReadBytes((files->Path() / "data" / file).string());
+    } else {
+        for (const char* table : {"accounts", "sessions", "login_tokens", "login_failures"})
+            database += QueryText(server->DatabaseUrl(), std::string("SELECT t::text FROM ") + table + " t");
+    }
     EXPECT_NE(database.find("Ann"), std::string::npos);
     EXPECT_EQ(database.find(kPassword), std::string::npos);
 }

@@ -87,6 +87,42 @@ TEST(IniRead, MissingFileIsEmpty) {
     EXPECT_EQ(IniReadString(folder.File("no/such/folder/x.ini"), "Main", "Version"), "");
 }
 
+// A document is read from its file once: later reads see what the file held then, whatever
+// becomes of the file, and agree with the one-value reader.
+TEST(IniRead, ADocumentIsParsedOnceAndReadMany) {
+    TTempFolder folder;
+    const std::string file = folder.File("upgrade.ini");
+    WriteBytes(file, "[upgrade]\r\nver=V2.0\r\nurl = http://127.0.0.1/a.run \r\n[silent]\nver=3\n"
+                     "[UPGRADE]\nver=shadowed\nVER 2.0 BUILD 1\nnote\n");
+    const qm::TIniDocument document = qm::TIniDocument::Load(file);
+    ASSERT_TRUE(document.Loaded());
+    const struct {
+        const char* section;
+        const char* key;
+        const char* value;
+    } cases[] = {
+        {"upgrade", "ver", "V2.0"}, {" Upgrade ", "URL", "http://127.0.0.1/a.run"},
+        {"silent", "ver", "3"},     {"silent", "url", ""},
+        {"missing", "ver", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IniReadString(file, c.section, c.key), c.value) << c.section << "/" << c.key;
+    std::filesystem::remove(file);
+    for (const auto& c : cases)
+        EXPECT_EQ(document.ReadString(c.section, c.key), c.value) << c.section << "/" << c.key;
+    EXPECT_TRUE(document.SectionExists("SILENT"));
+    EXPECT_FALSE(document.SectionExists("ver"));
+    EXPECT_NE(document.Text().find("VER 2.0 BUILD 1\nnote"), std::string::npos) << "free text is kept";
+
+    const qm::TIniDocument missing = qm::TIniDocument::Load(file);
+    EXPECT_FALSE(missing.Loaded());
+    EXPECT_EQ(missing.ReadString("upgrade", "ver"), "");
+    EXPECT_EQ(
+        qm::TIniDocument::Parse("\xC9\xFD\xBC\xB6=\xD4\xF6\n[a]\nb=\xD4\xF6\xD6\xB5").ReadString("a", "b"),
+        "增值")
+        << "GBK bytes are decoded";
+}
+
 TEST(TextEncoding, DecodesUtf8AsItIsAndEverythingElseAsGbk) {
     EXPECT_EQ(qm::DecodeText("plain ASCII"), "plain ASCII");
     EXPECT_EQ(qm::DecodeText("\xEF\xBB\xBF增值税"), "增值税");

@@ -575,5 +575,79 @@ TEST_F(ReferenceServiceLimitsTest, SlowClientsAreCutOffAndCappedPerAddress) {
     }
 }
 
+// What an operator sees: health, metrics, and the address it was told to listen on.
+TEST(ReferenceServerOperatorTest, HealthAndMetricsTellWhatTheServerDid) {
+    TTempFolder root;
+    std::filesystem::create_directories(root.Path() / "data");
+    const std::string data = (root.Path() / "data").string();
+    ReferenceServer server(root.Path(), {"--data", data, "--metrics", "--listen", "127.0.0.2:0"});
+    EXPECT_EQ(server.BaseURL(), "http://127.0.0.2:" + std::to_string(server.Port()));
+    httplib::Client client(server.BaseURL());
+    const auto post = [&](const std::string& path, const std::string& body) {
+        return client.Post(path.c_str(), body, "application/json")->status;
+    };
+    auto health = client.Get("/healthz");
+    ASSERT_TRUE(health);
+    EXPECT_EQ(health->status, 200);
+    EXPECT_EQ(health->body, R"({"database":"ok"})");
+    ASSERT_EQ(post("/account/register", R"({"userName":"m","password":"p","email":"m@b.test"})"), 200);
+    EXPECT_EQ(post("/account/login", R"({"userName":"m","password":"wrong"})"), 401);
+    EXPECT_EQ(post("/account/login", R"({"userName":"m","password":"wrong"})"), 401);
+    EXPECT_EQ(post("/log/usage?id=m1",
+                   R"({"FProductID":"1","FProductVer":"1","FProductRegNO":"0","FAccountName":"0",)"
+                   R"("FAccountUser":"0","FBKUser":"m","FAdditionalInfo":"0","FOperationDays":[)"
+                   R"({"FOperationDay":"20261209","FFunctions":[{"FFunctionKey":"K",)"
+                   R"("FOperationCount":"3"}]}]})"),
+              200);
+    auto metrics = client.Get("/metrics");
+    ASSERT_TRUE(metrics);
+    EXPECT_EQ(metrics->status, 200);
+    EXPECT_EQ(metrics->get_header_value("Content-Type"), "text/plain; version=0.0.4; charset=utf-8");
+    for (const char* line :
+         {"qm_http_requests_total{route=\"/account/login\",status=\"401\"} 2\n",
+          "qm_http_requests_total{route=\"/account/register\",status=\"200\"} 1\n",
+          "qm_http_requests_total{route=\"/healthz\",status=\"200\"} 1\n",
+          "qm_http_request_duration_seconds_count{route=\"/account/login\"} 2\n",
+          "qm_http_request_duration_seconds_bucket{route=\"/account/login\",le=\"+Inf\"} 2\n",
+          "\nqm_login_failures_total 2\n", "\nqm_login_throttled_total 0\n",
+          "\nqm_usage_files_stored_total 1\n", "\nqm_usage_counts_stored_total 3\n"})
+        EXPECT_NE(metrics->body.find(line), std::string::npos) << line << metrics->body;
+
+    // Without --metrics the path is just a file that is not there.
+    ReferenceServer quiet(root.Path(), {"--data", data});
+    EXPECT_EQ(httplib::Client(quiet.BaseURL()).Get("/metrics")->status, 404);
+}
+
+// Behind a front end every connection comes from the front end's address: the address a trusted
+// front end names is the one whose failed logins count, and only a trusted one is believed.
+TEST(ReferenceServerOperatorTest, FailedLoginsCountPerClientBehindATrustedFrontEnd) {
+    TTempFolder root;
+    std::filesystem::create_directories(root.Path() / "data");
+    ReferenceServer server(root.Path(), {"--data", (root.Path() / "data").string(), "--address-failures", "2",
+                                         "--trusted-proxy", "127.0.0.1"});
+    int name = 0;
+    const auto login = [&](const char* from, const char* named) {
+        RawConnection connection(from, server.Port());
+        const std::string body = R"({"userName":"n)" + std::to_string(++name) + R"(","password":"x"})";
+        connection.Send(
+            RawRequest("POST", "/account/login",
+                       std::string("Content-Type: application/json\r\nX-Real-IP: ") + named + "\r\n", body));
+        return connection.Status();
+    };
+    struct Case {
+        const char* from;
+        const char* named;
+        int status;
+    };
+    const Case cases[] = {
+        {"127.0.0.1", "10.0.0.1", 401}, {"127.0.0.1", "10.0.0.1", 401}, {"127.0.0.1", "10.0.0.1", 429},
+        {"127.0.0.1", "10.0.0.2", 401}, // another client behind the same front end
+        {"127.0.0.3", "10.0.0.3", 401}, {"127.0.0.3", "10.0.0.4", 401}, // not trusted: its own address counts
+        {"127.0.0.3", "10.0.0.5", 429},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(login(c.from, c.named), c.status) << c.from << " naming " << c.named;
+}
+
 } // namespace
 } // namespace qm::test

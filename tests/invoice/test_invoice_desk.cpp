@@ -8,6 +8,7 @@
 #include "desk/tabs/TaxPageControl.h"
 #include "desk/tabs/TaxTabSheet.h"
 #include "host/FrmDesk.h"
+#include "tests/support/ScreenPixel.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -256,6 +257,11 @@ TEST_F(InvoiceDesk, HelpIconAndStatusBarLinkOpenOneGuidePageWhoseSearchFindsChin
     EXPECT_EQ(browser->url(), QUrl::fromLocalFile(QString::fromStdString(index)));
     EXPECT_EQ(TInvoiceTest::RunScript(*browser, QStringLiteral("document.title")).toString(),
               QStringLiteral("使用帮助"));
+    // The guide reaches the screen: its dark blue header band at the top left of the page.
+    const auto header = [&] { return qm::test::ScreenPixel(*browser, QPoint(4, 4)); };
+    EXPECT_TRUE(TInvoiceTest::WaitFor([&] {
+        return qm::test::NearColour(header(), QColor(0x2e, 0x4a, 0x68));
+    })) << header().name().toStdString();
 
     // A search typed into the page's box: the results page lists the pages holding the word.
     TInvoiceTest::RunScript(*browser, QStringLiteral("var box = document.querySelector('input[name=q]');"

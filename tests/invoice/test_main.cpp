@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
 
     qm::PrepareBrowserEngine();
     QApplication app(argc, argv);
+    qm::FinishBrowserEnginePreparation();
     const int result = RUN_ALL_TESTS();
     corvane::Khan_Free();
     return result;

@@ -1,5 +1,8 @@
 #include "tests/support/ReferenceServer.h"
 
+#include "tests/support/PostgresCluster.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -17,7 +20,7 @@ namespace {
 
 constexpr auto kStartTimeout = std::chrono::seconds(10);
 constexpr auto kStopTimeout = std::chrono::seconds(5);
-constexpr std::string_view kAnnouncement = "listening on 127.0.0.1:";
+constexpr std::string_view kAnnouncement = "listening on ";
 
 // Reads the first line the server prints, or fails when it does not come in time.
 std::string ReadFirstLine(int fd) {
@@ -54,6 +57,15 @@ std::string ReferenceServer::ProgramPath() {
 ReferenceServer::ReferenceServer(const std::filesystem::path& root, std::vector<std::string> extraArguments) {
     std::vector<std::string> arguments{ProgramPath(), "--root", root.string(), "--port", "0"};
     arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
+    const auto given = [&](const char* option) {
+        return std::find(extraArguments.begin(), extraArguments.end(), option) != extraArguments.end();
+    };
+    // The same tests against the other back end: a database of its own in the shared cluster.
+    if (TestsUsePostgres() && given("--data") && !given("--database"))
+        arguments.insert(arguments.end(), {"--database", PostgresCluster::Shared().NewDatabase()});
+    if (const auto database = std::find(arguments.begin(), arguments.end(), "--database");
+        database != arguments.end() && database + 1 != arguments.end() && *(database + 1) != "sqlite:")
+        databaseUrl_ = *(database + 1);
     std::vector<char*> argv;
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
@@ -83,10 +95,12 @@ ReferenceServer::ReferenceServer(const std::filesystem::path& root, std::vector<
 
     try {
         const std::string line = ReadFirstLine(output_);
-        if (line.rfind(kAnnouncement, 0) != 0)
+        const auto colon = line.rfind(':');
+        if (line.rfind(kAnnouncement, 0) != 0 || colon == std::string::npos)
             throw std::runtime_error("qm-reference-server announced something else: " + line);
-        port_ = std::stoi(line.substr(kAnnouncement.size()));
-        baseURL_ = "http://127.0.0.1:" + std::to_string(port_);
+        port_ = std::stoi(line.substr(colon + 1));
+        baseURL_ = "http://" + line.substr(kAnnouncement.size(), colon - kAnnouncement.size()) + ":" +
+                   std::to_string(port_);
     } catch (...) {
         Stop();
         close(output_);

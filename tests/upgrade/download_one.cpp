@@ -57,11 +57,11 @@ int main(int argc, char** argv) {
     window.Queue.push_back(&task);
     QTimer report;
     QObject::connect(&report, &QTimer::timeout,
-                     [&window] { Say("received", window.MPHttp->SessionBytes()); });
+                     [&window] { Say("received", window.Job()->Downloader()->SessionBytes()); });
     report.start(kReportIntervalMs);
     window.StartNext();
     app.exec();
-    Say("received", window.MPHttp->SessionBytes());
+    Say("received", window.Job()->Downloader()->SessionBytes());
     Say("done", reported);
     return reported == qm::kStateNone ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 #include "upgrade/FrmDownload.h"
 #include "upgrade/MultipartDownloader.h"
 #include "upgrade/ResultCodes.h"
+#include "upgrade/UpdateJob.h"
 
 #include <QCryptographicHash>
 #include <QProgressBar>
@@ -77,6 +78,58 @@ TEST_F(DownloadWindowTest, QueuedTasksAreNumberedAndOnlyTheLastIsReported) {
     EXPECT_EQ(reported_, std::vector<int>{qm::kStateNone}) << "another extension ends with 0, reported once";
     for (const char* name : {"1.bin", "2.bin", "3.bin"})
         EXPECT_EQ(ReadBytes(local_.File(name)), std::string(3000, 'p')) << "left in place";
+}
+
+// A job runs without any window: everything it does reaches its listener through its signals,
+// and a failure says why through error() and errorString().
+TEST_F(DownloadWindowTest, AJobReportsThroughItsSignalsAlone) {
+    WriteBytes(served_.File("data.bin"), std::string(200000, 'j'));
+    const struct {
+        const char* name;
+        const char* served;
+        int state;
+        int error;
+        const char* errorString;
+    } cases[] = {
+        {"fetched", "slow/data.bin?rate=25000", qm::kStateNone, 0, ""},
+        {"not there", "missing.bin", qm::kStateFailed, qm::kStateFailed, "下载服务器应答了错误(HTTP 404)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTaskObj task;
+        task.URL = server_.URL(std::string("/") + c.served);
+        task.LocalFile = local_.File("job.bin");
+        qm::TUpdateJob job(task);
+        std::vector<qm::TUpdateJob::TStatus> statuses;
+        std::vector<int> percents;
+        std::vector<int> ends;
+        QObject::connect(&job, &qm::TUpdateJob::statusChanged,
+                         [&](auto status) { statuses.push_back(status); });
+        QObject::connect(&job, &qm::TUpdateJob::progress, [&](int percent, qint64, qint64 total, qint64) {
+            percents.push_back(percent);
+            EXPECT_EQ(total, 200000);
+        });
+        QObject::connect(&job, &qm::TUpdateJob::finished,
+                         [&](int state, const std::string&) { ends.push_back(state); });
+        job.Start();
+        EXPECT_TRUE(job.Running());
+        ASSERT_TRUE(WaitUntil([&] { return !ends.empty(); }, 20000));
+        QTest::qWait(100);
+        EXPECT_EQ(ends, std::vector<int>{c.state}) << "finished once";
+        EXPECT_FALSE(job.Running());
+        EXPECT_EQ(job.State(), c.state);
+        EXPECT_EQ(job.error(), c.error);
+        EXPECT_EQ(job.errorString(), c.errorString);
+        ASSERT_FALSE(statuses.empty());
+        EXPECT_EQ(statuses.front(), qm::TUpdateJob::TStatus::Connecting);
+        if (c.error == 0) {
+            EXPECT_FALSE(percents.empty()) << "progress while the bytes came";
+            EXPECT_EQ(ReadBytes(local_.File("job.bin")), std::string(200000, 'j'));
+        } else {
+            EXPECT_FALSE(qm::FileExists(local_.File("job.bin"))) << "a failed job leaves no partial file";
+        }
+        std::filesystem::remove(local_.File("job.bin"));
+    }
 }
 
 TEST_F(DownloadWindowTest, AFinishedFileIsRunExtractedOrLeftByItsExtension) {
@@ -201,7 +254,7 @@ TEST_F(DownloadWindowTest, PauseAndResumeThroughThePicturesContinueWhereTheTrans
     ASSERT_TRUE(WaitUntil([&] { return Reported(); }, 30000));
     EXPECT_EQ(reported_, std::vector<int>{qm::kStateNone});
     EXPECT_EQ(ReadBytes(local_.File("big.bin")), body);
-    EXPECT_LT(window_.MPHttp->SessionBytes(), static_cast<std::int64_t>(body.size()))
+    EXPECT_LT(window_.Job()->Downloader()->SessionBytes(), static_cast<std::int64_t>(body.size()))
         << "the resumed transfer fetched only what was missing";
     EXPECT_FALSE(qm::FileExists(local_.File("big.bin.Status")));
 }
@@ -232,7 +285,8 @@ TEST_F(DownloadWindowTest, AFreshStartFindingResumeDataOfTheSameAddressResumes) 
     window_.StartNext();
     ASSERT_TRUE(WaitUntil([&] { return Reported(); }, 30000));
     EXPECT_EQ(ReadBytes(local_.File("big.bin")), body);
-    EXPECT_LT(window_.MPHttp->SessionBytes(), static_cast<std::int64_t>(body.size())) << "not started over";
+    EXPECT_LT(window_.Job()->Downloader()->SessionBytes(), static_cast<std::int64_t>(body.size()))
+        << "not started over";
 }
 
 TEST_F(DownloadWindowTest, TheBackgroundPictureIsShownOrItsAbsenceTold) {
@@ -295,7 +349,7 @@ TEST_F(DownloadWindowTest, AConnectionThatBringsNothingIsGivenUp) {
         EXPECT_EQ(reported_, std::vector<int>{c.state});
         EXPECT_GE(clock.elapsed(), c.minimumTicks * 900);
         EXPECT_EQ(Info(), "  连接失败... ") << "one task: the prefix is two spaces";
-        EXPECT_EQ(window_.StallTicks, TFrmDownload::kStallFailed);
+        EXPECT_EQ(window_.Job()->StallTicks(), qm::TUpdateJob::kStallFailed);
         EXPECT_FALSE(qm::FileExists(local_.File("stalled.run")));
     }
 }

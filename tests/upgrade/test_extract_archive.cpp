@@ -415,8 +415,8 @@ TEST(ExtractArchiveTest, ExtractsIntoTheInstallationFolderAndDeletesTheArchive) 
     const TExtractOutcome outcome = ExtractArchive(archive).get();
     fs::current_path(before);
 
-    EXPECT_EQ(outcome.ExitCode, 0);
-    EXPECT_EQ(outcome.Reason, "");
+    EXPECT_EQ(outcome.Code(), 0);
+    EXPECT_EQ(outcome.Reason(), "");
     EXPECT_EQ(Snapshot(installed), (std::map<std::string, std::string>{{"New", "<folder>"},
                                                                        {"New/deep", "<folder>"},
                                                                        {"New/deep/file.txt", "deep"},
@@ -481,14 +481,14 @@ TEST(ExtractArchiveTest, AFailureLeavesTheInstallationAsItWas) {
         fs::copy_file(temp.File(c.archive), copy, fs::copy_options::overwrite_existing);
 
         const TExtractOutcome outcome = ExtractArchive(copy.string()).get();
-        EXPECT_EQ(outcome.ExitCode, c.exitCode);
-        EXPECT_EQ(outcome.Reason, c.reason);
+        EXPECT_EQ(outcome.Code(), c.exitCode);
+        EXPECT_EQ(outcome.Reason(), c.reason);
         EXPECT_EQ(Snapshot(installed), before);
         EXPECT_FALSE(fs::exists(copy));
         EXPECT_FALSE(fs::exists(AppPath() + "Download/Extraction/Staging"));
         EXPECT_FALSE(fs::exists(AppPath() + "Download/Extraction/Backup"));
-        EXPECT_EQ(outcome.Detail.rfind(copy.string() + " (" + std::to_string(c.exitCode), 0), 0u)
-            << outcome.Detail;
+        EXPECT_EQ(outcome.Detail().rfind(copy.string() + " (" + std::to_string(c.exitCode), 0), 0u)
+            << outcome.Detail();
     }
     fs::remove_all(installed);
 }
@@ -516,9 +516,9 @@ TEST(ExtractArchiveTest, ArchiveModesAndLeftoversBreakNoUpdate) {
     WriteArchive(temp.File("later.zip"), {ArchiveEntry::File(top + "/later.txt", "later")});
 
     const TExtractOutcome first = ExtractArchive(temp.File("modes.tar")).get();
-    EXPECT_EQ(first.ExitCode, 0) << first.Detail;
+    EXPECT_EQ(first.Code(), 0) << first.Detail();
     const TExtractOutcome later = ExtractArchive(temp.File("later.zip")).get();
-    EXPECT_EQ(later.ExitCode, 0) << later.Detail;
+    EXPECT_EQ(later.Code(), 0) << later.Detail();
 
     EXPECT_EQ(Snapshot(installed), (std::map<std::string, std::string>{{"Config", "<folder>"},
                                                                        {"Config/a.lua", "a"},
@@ -552,11 +552,11 @@ TEST(ExtractArchiveTest, AWorkFolderThatCannotBeClearedFailsTheUpdateSayingWhy) 
 
     const TExtractOutcome outcome = ExtractArchive(temp.File("package.zip")).get();
     fs::permissions(work, fs::perms(0755));
-    EXPECT_EQ(outcome.ExitCode, kExtractNoStaging);
-    EXPECT_EQ(outcome.Reason, "无法清理或创建解压临时文件夹");
-    EXPECT_NE(outcome.Detail.find((work / "Staging").string() + ": cannot be removed: Permission denied"),
+    EXPECT_EQ(outcome.Code(), kExtractNoStaging);
+    EXPECT_EQ(outcome.Reason(), "无法清理或创建解压临时文件夹");
+    EXPECT_NE(outcome.Detail().find((work / "Staging").string() + ": cannot be removed: Permission denied"),
               std::string::npos)
-        << outcome.Detail;
+        << outcome.Detail();
     EXPECT_TRUE(fs::is_empty(installed));
     fs::remove_all(work / "Staging");
     fs::remove_all(installed);
@@ -749,8 +749,8 @@ TEST(ExtractArchiveTest, TheToolIsKilledAtTheTimeLimit) {
     const auto started = std::chrono::steady_clock::now();
     const TExtractOutcome outcome = ExtractArchive(temp.File("never.zip")).get();
     SetExtractionTimeLimitForTesting(std::chrono::milliseconds(0));
-    EXPECT_EQ(outcome.ExitCode, kExtractTimedOut);
-    EXPECT_EQ(outcome.Reason, "解压超时");
+    EXPECT_EQ(outcome.Code(), kExtractTimedOut);
+    EXPECT_EQ(outcome.Reason(), "解压超时");
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
 }
 
@@ -814,7 +814,7 @@ TEST(ExtractArchiveTest, RunsOneExtractionAfterAnother) {
     WaitForExtractions();
     for (auto& result : results) {
         ASSERT_EQ(result.wait_for(std::chrono::seconds(0)), std::future_status::ready);
-        EXPECT_EQ(result.get().ExitCode, 0);
+        EXPECT_EQ(result.get().Code(), 0);
     }
     // The last one asked for wrote last.
     EXPECT_EQ(ReadBytes((installed / "same.txt").string()), "round 2");

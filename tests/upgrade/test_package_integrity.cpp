@@ -102,12 +102,12 @@ TEST_F(PackageIntegrityTest, DigestAndSignatureDecideTogether) {
             setting = std::make_unique<TUpdateKeySetting>(c.keySetting);
         const std::string local = local_.File(c.served);
         WriteBytes(local, c.local.empty() ? ReadBytes(served_.File(c.served)) : c.local);
-        std::string reason;
-        EXPECT_EQ(qm::VerifyPackage(local, {c.sha256, server_.URL("/" + c.served)}, reason), c.passes);
+        const qm::TResult<> verdict = qm::VerifyPackage(local, {c.sha256, server_.URL("/" + c.served)});
+        EXPECT_EQ(verdict.Ok(), c.passes);
         if (c.passes)
-            EXPECT_EQ(reason, "");
+            EXPECT_EQ(verdict.Reason(), "");
         else
-            EXPECT_NE(reason.find(c.reasonPart), std::string::npos) << reason;
+            EXPECT_NE(verdict.Reason().find(c.reasonPart), std::string::npos) << verdict.Reason();
         EXPECT_FALSE(qm::FileExists(local + ".sig")) << "the fetched signature is not left behind";
     }
 }
@@ -117,9 +117,10 @@ TEST_F(PackageIntegrityTest, ABrandingFileThatDoesNotParseRefusesPackages) {
     TUpdateKeySetting setting("x");
     WriteBytes(TUpdateKeySetting::File(), "<root><update_publickey>");
     WriteBytes(local_.File("setup.run"), "#!/bin/sh\n");
-    std::string reason;
-    EXPECT_FALSE(qm::VerifyPackage(local_.File("setup.run"), {"", server_.URL("/setup.run")}, reason));
-    EXPECT_NE(reason.find("branding file"), std::string::npos) << reason;
+    const qm::TResult<> verdict =
+        qm::VerifyPackage(local_.File("setup.run"), {"", server_.URL("/setup.run")});
+    EXPECT_FALSE(verdict);
+    EXPECT_NE(verdict.Reason().find("branding file"), std::string::npos) << verdict.Reason();
 }
 
 TEST_F(PackageIntegrityTest, TheToolKeepsItsKeyAndChecksWhatItSigned) {

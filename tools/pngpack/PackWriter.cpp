@@ -1,5 +1,6 @@
 #include "tools/pngpack/PackWriter.h"
 
+#include "common/FileBytes.h"
 #include "common/TextEncoding.h"
 #include "corvane/TextCase.h"
 #include "pictures/PngPack.h"
@@ -33,22 +34,12 @@ void AppendField(std::string& out, std::string_view bytes) {
     out += bytes;
 }
 
-struct TFileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-
-std::string ReadFileBytes(const std::filesystem::path& fileName) {
-    const std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName.c_str(), "rb"));
-    if (!file)
-        throw std::system_error(errno, std::generic_category(), "cannot open " + fileName.string());
-    std::string bytes;
-    std::array<char, 65536> chunk;
-    std::size_t count = 0;
-    while ((count = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0)
-        bytes.append(chunk.data(), count);
-    if (std::ferror(file.get()))
-        throw std::system_error(errno, std::generic_category(), "cannot read " + fileName.string());
-    return bytes;
+std::string ReadPictureBytes(const std::filesystem::path& fileName) {
+    TResult<std::string> bytes = ReadFileBytes(fileName.string());
+    if (!bytes)
+        throw std::system_error(bytes.Code(), std::generic_category(),
+                                "cannot " + bytes.Detail() + " " + fileName.string());
+    return std::move(*bytes);
 }
 
 bool IsAscii(std::string_view text) {
@@ -124,7 +115,7 @@ std::vector<TPackEntry> CollectPngFiles(const std::filesystem::path& folder) {
 
     std::vector<TPackEntry> entries;
     for (const auto& [utf8, relative] : named)
-        entries.push_back({PackEntryName(relative), ReadFileBytes(folder / relative)});
+        entries.push_back({PackEntryName(relative), ReadPictureBytes(folder / relative)});
     return entries;
 }
 

@@ -1,12 +1,13 @@
 #include "tools/sign/SignCommands.h"
 
+#include "common/FileBytes.h"
 #include "common/StoreListText.h"
+#include "common/TextTrim.h"
 
 #include <array>
 #include <fcntl.h>
 #include <fstream>
 #include <sodium.h>
-#include <sstream>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,26 +28,12 @@ template <std::size_t N> std::string ToHex(const std::array<unsigned char, N>& b
 }
 
 template <std::size_t N> bool FromHex(std::string_view text, std::array<unsigned char, N>& bytes) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    const auto last = text.find_last_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return false;
-    text = text.substr(first, last - first + 1);
+    text = TrimWhitespace(text);
     std::size_t written = 0;
     const char* end = nullptr;
     return text.size() == 2 * N &&
            sodium_hex2bin(bytes.data(), N, text.data(), text.size(), nullptr, &written, &end) == 0 &&
            written == N && end == text.data() + text.size();
-}
-
-bool ReadFile(const std::string& file, std::string& bytes) {
-    std::ifstream input(file, std::ios::binary);
-    if (!input)
-        return false;
-    std::ostringstream content;
-    content << input.rdbuf();
-    bytes = content.str();
-    return !input.bad();
 }
 
 std::string Sha256Hex(const std::string& bytes) {
@@ -57,8 +44,8 @@ std::string Sha256Hex(const std::string& bytes) {
 
 // The secret key in secretKeyFile; false (and said why) when it holds none.
 bool ReadSecretKey(const std::string& secretKeyFile, TSecretKey& secretKey, std::ostream& err) {
-    std::string keyText;
-    if (!ReadFile(secretKeyFile, keyText) || !FromHex(keyText, secretKey)) {
+    const TResult<std::string> keyText = ReadFileBytes(secretKeyFile);
+    if (!keyText || !FromHex(*keyText, secretKey)) {
         err << "qm-sign: " << secretKeyFile << " holds no secret key\n";
         return false;
     }
@@ -96,9 +83,9 @@ int CheckSignature(const std::string& publicKeyHex, const std::string& message,
         err << "qm-sign: the public key must be 64 hex digits\n";
         return 2;
     }
-    std::string signatureText;
+    const TResult<std::string> signatureText = ReadFileBytes(signatureFile);
     TSignature signature{};
-    if (!ReadFile(signatureFile, signatureText) || !FromHex(signatureText, signature)) {
+    if (!signatureText || !FromHex(*signatureText, signature)) {
         err << "qm-sign: cannot read the signature " << signatureFile << "\n";
         return 2;
     }
@@ -113,14 +100,13 @@ int CheckSignature(const std::string& publicKeyHex, const std::string& message,
 
 // The signed text of the store list; false (and said why) when the list cannot be read.
 bool StoreText(const std::string& storeList, std::string& text, std::size_t& count, std::ostream& err) {
-    std::vector<TStoreEntry> entries;
-    std::string problem;
-    if (!ReadStoreEntries(storeList, entries, problem)) {
-        err << "qm-sign: cannot read the store list " << storeList << ": " << problem << "\n";
+    const TResult<std::vector<TStoreEntry>> entries = ReadStoreEntries(storeList);
+    if (!entries) {
+        err << "qm-sign: cannot read the store list " << storeList << ": " << entries.Reason() << "\n";
         return false;
     }
-    text = StoreSignedText(entries);
-    count = entries.size();
+    text = StoreSignedText(*entries);
+    count = entries->size();
     return true;
 }
 
@@ -161,14 +147,14 @@ int KeyGen(const std::string& secretKeyFile, std::ostream& out, std::ostream& er
 int Sign(const std::string& secretKeyFile, const std::string& package, std::ostream& out, std::ostream& err) {
     if (!Ready(err))
         return 2;
-    std::string bytes;
-    if (!ReadFile(package, bytes)) {
+    const TResult<std::string> bytes = ReadFileBytes(package);
+    if (!bytes) {
         err << "qm-sign: cannot read " << package << "\n";
         return 1;
     }
-    if (!WriteSignature(secretKeyFile, bytes, package + ".sig", err))
+    if (!WriteSignature(secretKeyFile, *bytes, package + ".sig", err))
         return 1;
-    out << "sha256=" << Sha256Hex(bytes) << "\n";
+    out << "sha256=" << Sha256Hex(*bytes) << "\n";
     return 0;
 }
 
@@ -176,12 +162,12 @@ int Verify(const std::string& publicKeyHex, const std::string& package, std::ost
            std::ostream& err) {
     if (!Ready(err))
         return 2;
-    std::string bytes;
-    if (!ReadFile(package, bytes)) {
+    const TResult<std::string> bytes = ReadFileBytes(package);
+    if (!bytes) {
         err << "qm-sign: cannot read " << package << "\n";
         return 2;
     }
-    return CheckSignature(publicKeyHex, bytes, package + ".sig", package, out, err);
+    return CheckSignature(publicKeyHex, *bytes, package + ".sig", package, out, err);
 }
 
 int SignStore(const std::string& secretKeyFile, const std::string& storeList, std::ostream& out,

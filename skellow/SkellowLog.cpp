@@ -1,0 +1,7 @@
+#include "skellow/SkellowLog.h"
+
+namespace qm {
+
+Q_LOGGING_CATEGORY(lcSkellow, "quillmere.skellow", QtInfoMsg)
+
+} // namespace qm
