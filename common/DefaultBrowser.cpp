@@ -1,6 +1,7 @@
 #include "common/DefaultBrowser.h"
 
 #include "common/TextTrim.h"
+#include "corvane/BrowserSlot.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -10,7 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <optional>
+#include <thread>
 
 namespace qm {
 
@@ -185,8 +186,8 @@ std::string BrowserFromDesktopEntry(const std::string& desktopId, const std::vec
 
 namespace {
 
-// xdg-settings is a shell script that can hang on a broken desktop; the caller (usually the UI
-// thread) waits for it no longer than this, once per process.
+// xdg-settings is a shell script that can hang on a broken desktop; the look-up waits for it no
+// longer than this, once per process.
 constexpr int kLookupMilliseconds = 500;
 
 std::string LookUpBrowserPath() {
@@ -209,31 +210,50 @@ std::string LookUpBrowserPath() {
     return program.empty() ? kDefaultBrowser : program;
 }
 
-struct TBrowserCache {
-    std::mutex mutex;
-    std::optional<std::string> path;
-};
-
-TBrowserCache& BrowserCache() {
-    static TBrowserCache cache;
-    return cache;
-}
-
 } // namespace
 
 std::string GetBrowserPath() {
-    TBrowserCache& cache = BrowserCache();
-    // Callers on other threads wait for the one lookup instead of starting their own.
-    std::lock_guard lock(cache.mutex);
-    if (!cache.path)
-        cache.path = LookUpBrowserPath();
-    return *cache.path;
+    corvane::TBrowserSlot& slot = corvane::BrowserSlot();
+    std::unique_lock lock(slot.mutex);
+    if (slot.path)
+        return *slot.path;
+    // Never wait for xdg-settings while a look-up runs: xdg-open hands the address to the same
+    // default browser.
+    if (slot.lookingUp)
+        return kDefaultBrowser;
+    // Nobody looked ahead (a tool, a plug-in loaded by something other than the desk): look up now.
+    slot.lookingUp = true;
+    lock.unlock();
+    std::string path = LookUpBrowserPath();
+    lock.lock();
+    slot.lookingUp = false;
+    slot.path = std::move(path);
+    return *slot.path;
+}
+
+void StartBrowserPathLookup() {
+    corvane::TBrowserSlot& slot = corvane::BrowserSlot();
+    std::lock_guard lock(slot.mutex);
+    if (slot.path || slot.lookingUp)
+        return;
+    if (slot.worker.joinable())
+        slot.worker.join(); // a finished look-up that a test made the slot forget
+    slot.lookingUp = true;
+    slot.worker = std::thread([&slot] {
+        std::string path = LookUpBrowserPath();
+        std::lock_guard done(slot.mutex);
+        slot.path = std::move(path);
+        slot.lookingUp = false;
+    });
 }
 
 void ForgetBrowserPathForTesting() {
-    TBrowserCache& cache = BrowserCache();
-    std::lock_guard lock(cache.mutex);
-    cache.path.reset();
+    corvane::TBrowserSlot& slot = corvane::BrowserSlot();
+    if (slot.worker.joinable())
+        slot.worker.join();
+    std::lock_guard lock(slot.mutex);
+    slot.path.reset();
+    slot.lookingUp = false;
 }
 
 } // namespace qm

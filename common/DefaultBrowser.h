@@ -8,10 +8,16 @@ namespace qm {
 // The program of the desktop's default web browser: the Exec program of the desktop entry that
 // "xdg-settings get default-web-browser" names, looked up in the XDG data folders. "xdg-open" when
 // there is none (no xdg-settings, no default set, no such entry, or no answer from xdg-settings
-// within half a second). Looked up on the first call only; later calls return the same answer.
+// within half a second). Looked up once per process, shared by every deliverable: while the
+// look-up ahead (StartBrowserPathLookup) is still running the answer is "xdg-open" at once, which
+// hands an address to the same default browser; without a look-up ahead the first call looks up.
 std::string GetBrowserPath();
 
-// Makes the next GetBrowserPath look the browser up again.
+// Starts the one look-up on a worker thread, so that no later call waits for xdg-settings. Does
+// nothing when the answer is known or a look-up is under way.
+void StartBrowserPathLookup();
+
+// Makes the next GetBrowserPath look the browser up again (after a running look-up has ended).
 void ForgetBrowserPathForTesting();
 
 // The XDG data folders in search order: $XDG_DATA_HOME (default ~/.local/share), then

@@ -1,6 +1,7 @@
 #include "common/MsgDialog.h"
 
 #include "common/Clipboard.h"
+#include "common/DialogOwner.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -275,6 +276,7 @@ std::unique_ptr<TMsgForm> CreateMsgDialog(const std::string& msg, TMsgKind kind,
         if (hasCancel && kindOfButton == cancelChoice)
             form->cancelButton_ = button;
     }
+    AttachToOwner(*form);
     return form;
 }
 

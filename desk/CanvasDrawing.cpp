@@ -8,6 +8,8 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTransform>
+#include <cmath>
 
 namespace qm {
 
@@ -15,7 +17,27 @@ void DrawImageInto(QImage& canvas, const TRect& target, const QImage& image) {
     if (canvas.isNull())
         return;
     QPainter painter(&canvas);
+    SmoothWhereScaled(painter);
     painter.drawImage(ToQRect(target), image);
+}
+
+void SmoothWhereScaled(QPainter& painter) {
+    // Whole ratios keep the pictures' hard edges; between them, nearest pixels would double rows.
+    const qreal ratio = painter.device()->devicePixelRatio();
+    if (ratio != std::floor(ratio))
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+}
+
+QSize DeviceSize(QSize size, double ratio) {
+    return QSize(qRound(size.width() * ratio), qRound(size.height() * ratio));
+}
+
+QRect DeviceRect(const QRect& area, double ratio) {
+    const int left = static_cast<int>(std::floor(area.x() * ratio));
+    const int top = static_cast<int>(std::floor(area.y() * ratio));
+    const int right = static_cast<int>(std::ceil((area.x() + area.width()) * ratio));
+    const int bottom = static_cast<int>(std::ceil((area.y() + area.height()) * ratio));
+    return QRect(left, top, right - left, bottom - top);
 }
 
 QRect LogicalRect(const QImage& canvas) {
@@ -24,9 +46,15 @@ QRect LogicalRect(const QImage& canvas) {
 
 void DrawSameArea(QPainter& painter, const QImage& source, const QRect& area) {
     const qreal ratio = source.devicePixelRatio();
-    painter.drawImage(
-        QPointF(area.topLeft()), source,
-        QRectF(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio));
+    const QRect pixels = DeviceRect(area, ratio).intersected(source.rect());
+    if (pixels.isEmpty())
+        return;
+    // Pixel for pixel, also at a fractional ratio, where the area's edges fall inside device pixels:
+    // the whole device pixels it touches are copied, never resampled.
+    painter.save();
+    painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+    painter.drawImage(QRectF(pixels), source, QRectF(pixels));
+    painter.restore();
 }
 
 void DrawPictureInto(QImage& canvas, const TRect& target, TPngPack& pngs, const std::string& name,

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QSize>
 #include <string>
 
 class QPainter;
@@ -17,6 +18,13 @@ class TPngPicture;
 
 // Draws image into target on canvas, blending its transparent parts over what is there.
 void DrawImageInto(QImage& canvas, const TRect& target, const QImage& image);
+
+// Smooth picture scaling on painter where its device's pixel ratio is not a whole number.
+void SmoothWhereScaled(QPainter& painter);
+// A size of the desk's pixels in device pixels at ratio, rounded as the window system rounds it.
+QSize DeviceSize(QSize size, double ratio);
+// The device pixels that area (the desk's pixels) touches at ratio.
+QRect DeviceRect(const QRect& area, double ratio);
 
 // The whole canvas in the desk's pixels, which are its device pixels divided by its pixel ratio.
 QRect LogicalRect(const QImage& canvas);

@@ -12,11 +12,35 @@ TUIAction::TUIAction(TUIContainer& container) : Container(&container) {}
 
 TUIAction::~TUIAction() = default;
 
+std::string TUIAction::Name() const {
+    return AccessibleName;
+}
+
+QColor TUIAction::FocusColor() const {
+    return Qt::white;
+}
+
 void TUIAction::Paint() {
-    if (State == 0)
-        PaintNormal();
-    else if (State == 1)
+    const bool focused = Container->ShowsFocusOn(*this);
+    if (State == 1 || (State == 0 && focused))
         PaintHover();
+    else if (State == 0)
+        PaintNormal();
+    if (focused)
+        PaintFocusFrame();
+}
+
+void TUIAction::PaintFocusFrame() {
+    QImage& canvas = Container->CanvasBitmap();
+    if (canvas.isNull())
+        return;
+    QPainter painter(&canvas);
+    QPen pen(FocusColor(), 1, Qt::DotLine);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    // Inside Bounds, so that restoring the widget's background takes the frame away again.
+    painter.drawRect(ToQRect(Bounds).adjusted(0, 0, -1, -1));
 }
 
 void TUIAction::PaintNormal() {}

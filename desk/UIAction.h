@@ -3,9 +3,11 @@
 #include "corvane/BsonDocument.h"
 #include "pictures/Rect.h"
 
+#include <QColor>
 #include <QRect>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace qm {
 
@@ -34,10 +36,18 @@ public:
     std::int32_t Top = 0;
     bool Visible = true; // invisible widgets are neither painted nor hit
     TRect Bounds;
+    // What assistive technology calls a widget that shows no text of its own (a title-bar button).
+    std::string AccessibleName;
+
+    // The caption the widget shows, else its AccessibleName; "" for an unnamed picture.
+    virtual std::string Name() const;
+    // The colour of the keyboard focus frame drawn around the widget.
+    virtual QColor FocusColor() const;
 
     // Computes the rectangles from the position and the images/text.
     virtual void CalcBounds() = 0;
-    // Paints the look of the current state.
+    // Paints the look of the current state; the widget with the container's visible keyboard focus
+    // looks hovered and gets a dotted frame inside its Bounds.
     virtual void Paint();
     virtual void PaintNormal();
     virtual void PaintHover();
@@ -58,6 +68,7 @@ public:
 
 protected:
     bool ContainerHasSize() const;
+    void PaintFocusFrame();
 };
 
 constexpr QRect ToQRect(const TRect& r) {

@@ -4,6 +4,7 @@
 #include "corvane/HandleTable.h"
 #include "corvane/TextCase.h"
 #include "desk/CanvasDrawing.h"
+#include "desk/DeskAccessible.h"
 #include "desk/DeskPosition.h"
 #include "pictures/PngPackRatio.h"
 
@@ -29,6 +30,7 @@ constexpr const char* kStatusImage = "bottom_c.png";
 } // namespace
 
 TUIContainer::TUIContainer(QWidget* parent, TPngPack& pngs) : QWidget(parent), pngs_(pngs) {
+    InstallDeskAccessibility();
     setMouseTracking(true);
 }
 
@@ -38,12 +40,24 @@ TUIContainer::~TUIContainer() {
     handles.Unregister(&canvasBitmap_);
     handles.Unregister(&backgroundBitmap_);
     hoverWidget_ = nullptr;
+    focusWidget_ = nullptr;
     widgets_.clear();
     // Docked controls belong to whoever created them; showing them here did not make them ours.
     for (QWidget* control : dockAnchors_.Controls(*this)) {
         control->hide();
         control->setParent(nullptr);
     }
+}
+
+void TUIContainer::RemoveWidgets(const std::vector<const TUIAction*>& gone) {
+    const auto isGone = [&](const TUIAction* widget) {
+        return std::find(gone.begin(), gone.end(), widget) != gone.end();
+    };
+    if (isGone(hoverWidget_)) {
+        hoverWidget_ = nullptr;
+        setCursor(Qt::ArrowCursor);
+    }
+    std::erase_if(widgets_, [&](const std::unique_ptr<TUIAction>& widget) { return isGone(widget.get()); });
 }
 
 QWidget& TUIContainer::DockControl(QWidget& control, int left, int top, int width, int height,
@@ -95,15 +109,15 @@ void TUIContainer::CalcAreas() {
     backgroundArea_ = TRect{b, b, w - b, h - b};
 }
 
-int TUIContainer::CanvasRatio() const {
-    // Whole device pixels to the desk's pixel: pictures come at one or two times their size, and a
-    // fractional canvas would blur every edge.
-    return std::max(1, static_cast<int>(std::lround(devicePixelRatioF())));
+double TUIContainer::CanvasRatio() const {
+    // The screen's own ratio, fractional ones included: text is drawn at the device's resolution
+    // and pictures are scaled smoothly, instead of a whole-pixel canvas stretched by the window system.
+    return std::max(1.0, devicePixelRatioF());
 }
 
 void TUIContainer::PrepareBitmaps() {
-    const int ratio = CanvasRatio();
-    const QSize size = QSize(width(), height()) * ratio;
+    const double ratio = CanvasRatio();
+    const QSize size = DeviceSize(QSize(width(), height()), ratio);
     // The canvas needs no clearing: composing starts by copying the background over all of it.
     if (canvasBitmap_.size() != size || canvasBitmap_.devicePixelRatio() != ratio) {
         // The ratio is set while each new bitmap is its memory's only holder, so nothing is copied.
@@ -138,6 +152,7 @@ void TUIContainer::Compose() {
     {
         // The background, title and status bars are drawn once, into the background bitmap.
         QPainter background(&backgroundBitmap_);
+        SmoothWhereScaled(background);
         const bool ownPicture = FileExists(backgroundFile_) && corvane::EndsWithText(backgroundFile_, ".png");
         const std::string pictureName = ownPicture ? backgroundFile_ : std::string(kDeskBackground);
         const QImage& picture = PixelsForRatio(pngs_, pictureName, *pngs_.TakePNG(pictureName, true), ratio);
@@ -158,6 +173,7 @@ void TUIContainer::Compose() {
                 static_cast<std::size_t>(backgroundBitmap_.sizeInBytes()));
     if (showBorder_) {
         QPainter canvas(&canvasBitmap_);
+        SmoothWhereScaled(canvas);
         const int w = LogicalRect(canvasBitmap_).width();
         const int h = LogicalRect(canvasBitmap_).height();
         const int b = borderWidth_;
@@ -198,16 +214,25 @@ bool TUIContainer::HitTest(int x, int y, int kind) {
             setCursor(Qt::PointingHandCursor);
             SetHover(widget);
         } else if (kind == kHitPress) {
-            // A copy: the handler may replace the widget's handler, or add widgets to this list.
-            const TUIClickHandler click = widget->OnClick ? widget->OnClick : widgetClick_;
-            if (click)
-                click(*widget);
+            ClickWidget(*widget);
         }
         return true;
     }
     SetHover(nullptr);
     setCursor(Qt::ArrowCursor);
     return false;
+}
+
+void TUIContainer::ClickWidget(TUIAction& widget) {
+    // A copy: the handler may replace the widget's handler, or add widgets to this list.
+    const TUIClickHandler click = widget.OnClick ? widget.OnClick : widgetClick_;
+    if (click)
+        click(widget);
+}
+
+bool TUIContainer::Holds(const TUIAction* widget) const noexcept {
+    return std::any_of(widgets_.begin(), widgets_.end(),
+                       [widget](const std::unique_ptr<TUIAction>& owned) { return owned.get() == widget; });
 }
 
 void TUIContainer::SetHover(TUIAction* widget) {

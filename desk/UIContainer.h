@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class QKeyEvent;
 class QMouseEvent;
 
 namespace qm {
@@ -31,6 +32,8 @@ inline constexpr char kDeskBackground[] = "bg.png";
 // an off-screen canvas bitmap, the widgets paint themselves into it, and the panel shows the
 // canvas. The container tracks the widget under the mouse (hover look, hand cursor) and runs a
 // widget's click (its own handler, else the container's widget click) on any mouse-button press.
+// From the keyboard, Tab and the arrow keys move a focus through its buttons and links, and Return
+// or Space clicks the focused one; assistive technology sees every widget (DeskAccessible).
 class TUIContainer : public QWidget {
     Q_OBJECT
 
@@ -47,8 +50,29 @@ public:
         auto widget = std::make_unique<T>(*this);
         T& created = *widget;
         widgets_.push_back(std::move(widget));
+        WidgetAdded(created);
         return created;
     }
+
+    // Runs widget's click as a press on it does: its own handler, else the container's widget click.
+    void ClickWidget(TUIAction& widget);
+    // Whether widget is one of this container's widgets.
+    bool Holds(const TUIAction* widget) const noexcept;
+
+    // The widgets that take the keyboard focus (buttons and links), in reading order.
+    std::vector<TUIAction*> FocusableWidgets() const;
+    // The widget the keyboard focus is on inside this container; null for none.
+    TUIAction* FocusWidget() const noexcept { return focusWidget_; }
+    // Whether widget shows the focus: it has it, the container has Qt's focus, and the focus was
+    // moved there from the keyboard (a mouse user sees no frame).
+    bool ShowsFocusOn(const TUIAction& widget) const;
+    // Puts the keyboard focus on widget (one of FocusableWidgets), gives the container Qt's focus
+    // and shows it.
+    void SetFocusWidget(TUIAction& widget);
+
+    // Takes the given widgets off this container; the others keep their order. The caller repaints
+    // (Rebuild). Never call it from a widget's click: the widget may be among them.
+    void RemoveWidgets(const std::vector<const TUIAction*>& gone);
 
     // Puts control on this container at left/top (wrapped like widget positions) with the given size,
     // anchored by anchors; a top-level form loses its frame. The caller makes sure the control is
@@ -69,8 +93,9 @@ public:
     // Makes both bitmaps the container's size in device pixels (CanvasRatio() to the container's
     // pixel); their contents are undefined until composed.
     void PrepareBitmaps();
-    // Device pixels of the canvas to one pixel of the container: the screen's ratio, rounded.
-    int CanvasRatio() const;
+    // Device pixels of the canvas to one pixel of the container: the screen's ratio (1.25, 1.5, ...),
+    // at least 1.
+    double CanvasRatio() const;
     void Compose();
     void PaintWidgets();
 
@@ -133,8 +158,18 @@ protected:
     // entering them: Qt sends no leave to a parent whose child the pointer moved onto.
     void childEvent(QChildEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    // Tab and Shift+Tab go through the focusable widgets first, then on to the next control.
+    bool focusNextPrevChild(bool next) override;
 
 private:
+    void WidgetAdded(TUIAction& widget);
+    // Moves the focus to widget (null: none) and repaints both widgets; tells assistive technology.
+    void MoveFocusTo(TUIAction* widget, bool visible);
+    // Tab inside the container: true when the focus stayed inside.
+    bool StepFocus(bool next);
     void PressAt(QMouseEvent& event);
     // The pointer is over no widget of this container any more.
     void EndHover();
@@ -153,6 +188,8 @@ private:
     QImage canvasBitmap_;     // over canvasPixels_
     QImage backgroundBitmap_; // over backgroundPixels_
     TUIAction* hoverWidget_ = nullptr;
+    TUIAction* focusWidget_ = nullptr;
+    bool focusVisible_ = false;
     TUIClickHandler widgetClick_;
     bool composePending_ = false;
     bool showBorder_ = true;

@@ -28,4 +28,12 @@ void TUIText::PaintIn(TColor color) {
     DrawCaption(Container->CanvasBitmap(), Bounds, Text, color);
 }
 
+std::string TUIText::Name() const {
+    return Text.Text.empty() ? AccessibleName : Text.Text;
+}
+
+QColor TUIText::FocusColor() const {
+    return ToQColor(Text.ColorHover);
+}
+
 } // namespace qm

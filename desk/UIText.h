@@ -12,6 +12,8 @@ public:
 
     TObjText Text;
 
+    std::string Name() const override;
+    QColor FocusColor() const override;
     void CalcBounds() override;
     void PaintNormal() override;
     void PaintHover() override;

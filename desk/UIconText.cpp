@@ -67,4 +67,12 @@ void TUIconText::PaintHover() {
     DrawCaption(canvas, HoverTextRect, Text, Text.ColorHover);
 }
 
+std::string TUIconText::Name() const {
+    return Text.Text.empty() ? AccessibleName : Text.Text;
+}
+
+QColor TUIconText::FocusColor() const {
+    return ToQColor(Text.ColorHover);
+}
+
 } // namespace qm

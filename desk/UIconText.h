@@ -22,6 +22,8 @@ public:
     TRect NormalTextRect;
     TRect HoverTextRect;
 
+    std::string Name() const override;
+    QColor FocusColor() const override;
     void CalcBounds() override;
     void PaintNormal() override;
     void PaintHover() override;

@@ -1,13 +1,13 @@
 #include "host/InstanceLock.h"
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include "corvane/Errors.h"
 
 #include <cstdint>
 #include <cstring>
-
-#include "corvane/Errors.h"
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace qm {
 
@@ -23,6 +23,15 @@ std::uint64_t Fnv1a(const std::string& text) {
     return hash;
 }
 
+sockaddr_un AbstractAddress(const std::string& name, socklen_t& length) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    // A leading zero byte puts the name in the abstract namespace: no file, gone with the process.
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    return address;
+}
+
 } // namespace
 
 TInstanceLock::TInstanceLock(const std::string& instanceName) {
@@ -32,25 +41,57 @@ TInstanceLock::TInstanceLock(const std::string& instanceName) {
         acquired_ = true;
         return;
     }
-    const std::string name =
-        corvane::FormatText("quillmere.%u.%016llx", static_cast<unsigned>(getuid()),
-                            static_cast<unsigned long long>(Fnv1a(instanceName)));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    // A leading zero byte puts the name in the abstract namespace: no file, gone with the process.
-    std::memcpy(address.sun_path + 1, name.data(), name.size());
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    name_ = corvane::FormatText("quillmere.%u.%016llx", static_cast<unsigned>(getuid()),
+                                static_cast<unsigned long long>(Fnv1a(instanceName)));
+    socklen_t length = 0;
+    const sockaddr_un address = AbstractAddress(name_, length);
     if (bind(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
         socket_ = fd;
         acquired_ = true;
+        // Knocks of refused starts wait here until the desk's event loop takes them.
+        listen(fd, 8);
     } else {
         close(fd);
     }
 }
 
 TInstanceLock::~TInstanceLock() {
+    knocks_.reset();
     if (socket_ >= 0)
         close(socket_);
+}
+
+void TInstanceLock::WatchKnocks(std::function<void()> onKnock) {
+    if (socket_ < 0)
+        return;
+    onKnock_ = std::move(onKnock);
+    fcntl(socket_, F_SETFL, fcntl(socket_, F_GETFL) | O_NONBLOCK);
+    knocks_ = std::make_unique<QSocketNotifier>(socket_, QSocketNotifier::Read);
+    QObject::connect(knocks_.get(), &QSocketNotifier::activated, [this] { AcceptKnocks(); });
+}
+
+void TInstanceLock::AcceptKnocks() {
+    bool knocked = false;
+    for (int peer = accept4(socket_, nullptr, nullptr, SOCK_CLOEXEC); peer >= 0;
+         peer = accept4(socket_, nullptr, nullptr, SOCK_CLOEXEC)) {
+        close(peer);
+        knocked = true;
+    }
+    if (knocked && onKnock_)
+        onKnock_();
+}
+
+void TInstanceLock::KnockOnHolder() const {
+    if (name_.empty())
+        return;
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return;
+    socklen_t length = 0;
+    const sockaddr_un address = AbstractAddress(name_, length);
+    // The holder's backlog takes the connection without its help; a full one just loses the knock.
+    connect(fd, reinterpret_cast<const sockaddr*>(&address), length);
+    close(fd);
 }
 
 } // namespace qm

@@ -110,6 +110,27 @@ int TLua::RunFile(const std::string& path) {
     // A nested run (a script function starting another file) keeps the outer run's error slot.
     TPendingError outer = std::exchange(pending_, TPendingError{});
     const int status = luaL_dofile(L, path.c_str());
+    return FinishRun(status, top, std::move(outer));
+}
+
+bool TLua::CallGlobalFunction(const char* name, std::span<const lua_Number> arguments) {
+    lua_State* L = State();
+    const int top = lua_gettop(L);
+    lua_getglobal(L, name);
+    if (lua_type(L, -1) != LUA_TFUNCTION) {
+        lua_settop(L, top);
+        return false;
+    }
+    for (const lua_Number argument : arguments)
+        lua_pushnumber(L, argument);
+    TPendingError outer = std::exchange(pending_, TPendingError{});
+    const int status = lua_pcall(L, static_cast<int>(arguments.size()), 0, 0);
+    FinishRun(status, top, std::move(outer));
+    return true;
+}
+
+int TLua::FinishRun(int status, int top, TPendingError outer) {
+    lua_State* L = State();
     TPendingError raised = std::exchange(pending_, std::move(outer));
     if (status == 0) {
         lua_settop(L, top);

@@ -46,6 +46,9 @@ public:
     // library catches (syntax, runtime errors of script code) end the run quietly and are kept in
     // LastScriptError. An exception raised by a script function behind the run is raised again here.
     virtual int RunFile(const std::string& path);
+    // Calls the global function name with numbers as its arguments, under the rules of RunFile;
+    // false when there is no such function.
+    bool CallGlobalFunction(const char* name, std::span<const lua_Number> arguments);
 
     // Sets the global functionName to a native closure that calls the published method methodName
     // (empty: the same name) of object (nullptr: this engine). The object must outlive the engine.
@@ -77,6 +80,9 @@ private:
     };
 
     static int NativeClosure(lua_State* L);
+    // Ends a run begun at stack height top with status: the stack back to top, the outer run's error
+    // slot back, and the error of a script function raised again. Yields status.
+    int FinishRun(int status, int top, TPendingError outer);
     void OpenStandardLibraries();
 
     std::unique_ptr<lua_State, TStateCloser> state_;

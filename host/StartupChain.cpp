@@ -1,5 +1,6 @@
 #include "host/StartupChain.h"
 
+#include "common/DefaultBrowser.h"
 #include "common/Paths.h"
 #include "common/Routing.h"
 #include "host/BootList.h"
@@ -29,6 +30,7 @@ void TStartupChain::BootScripts() {
     const std::string bootFile = ConfigPath() + "boot.xml";
     if (!FileExists(bootFile)) {
         StartupLog("no boot.xml: the desk shows its frame only");
+        StartBrowserPathLookup();
         done_ = true;
         return;
     }
@@ -50,6 +52,8 @@ void TStartupChain::BootScripts() {
             qCWarning(lcHost, "boot script %s: %s", script.c_str(), error.what());
         }
     }
+    if (OnBootScriptsRun)
+        OnBootScriptsRun();
     try {
         RememberStartupPictures(PicturesPath(), PngPack().SmallLooseTaken());
     } catch (const std::exception& error) {
@@ -57,6 +61,8 @@ void TStartupChain::BootScripts() {
         qCWarning(lcHost, "startup pictures: %s", error.what());
     }
     StartupLog("boot scripts finished");
+    // Ahead, once the desk is built: a click that opens the browser never waits for xdg-settings.
+    StartBrowserPathLookup();
     upgradeTimer_.start();
 }
 

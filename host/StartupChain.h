@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTimer>
+#include <functional>
 
 namespace qm {
 
@@ -17,6 +18,9 @@ public:
     void Start();
     // Whether the chain has finished (the upgrade script ran, or there was no boot.xml).
     bool Done() const noexcept { return done_; }
+
+    // Called once the boot scripts have run, before the upgrade script (not without boot.xml).
+    std::function<void()> OnBootScriptsRun;
 
 private:
     void BootScripts();

@@ -9,6 +9,9 @@
 #include "desk/UIcon.h"
 #include "desk/UIconText.h"
 
+#include <QKeySequence>
+#include <QShortcut>
+
 namespace qm {
 
 namespace {
@@ -41,8 +44,26 @@ void ReadIconKeys(const corvane::TBSONDocument& doc, TObjIcon& icon) {
     icon.MovPngFile = doc.GetValue("png_mov").AsString();
 }
 
+// A widget given a "hotkey" (such as "F1") is clicked by that key anywhere in its window while its
+// container is shown, as a mouse press on it would.
+void BindHotkey(TUIAction& widget, const corvane::TBSONDocument& doc) {
+    if (!doc.HasItem("hotkey"))
+        return;
+    const QKeySequence key(QString::fromStdString(doc.GetValue("hotkey").AsString()));
+    if (key.isEmpty())
+        return;
+    TUIContainer* site = widget.Container;
+    auto* shortcut = new QShortcut(key, site); // owned by the container, as the widget is
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, site, [site, clicked = &widget] {
+        if (site->Holds(clicked))
+            site->ClickWidget(*clicked);
+    });
+}
+
 template <class TWidget> TWidget& Finished(TWidget& widget, const corvane::TBSONDocument& doc, bool paint) {
     widget.Params.Assign(doc);
+    BindHotkey(widget, doc);
     if (paint)
         widget.Refresh(true);
     return widget;

@@ -16,9 +16,20 @@
 #include "host/TaxLua.h"
 #include "pictures/PictureCache.h"
 
+#include <QGuiApplication>
+#include <QIcon>
 #include <string>
 
 namespace {
+
+// The program's icon from the desktop's icon theme (the package installs it there), else the one
+// the installation carries.
+QIcon AppIcon() {
+    QIcon shipped;
+    for (const char* size : {"48", "128"})
+        shipped.addFile(QString::fromStdString(qm::PicturesPath() + "quillmere-" + size + ".png"));
+    return QIcon::fromTheme(QStringLiteral("quillmere"), shipped);
+}
 
 std::string InstanceName() {
     std::string title;
@@ -49,14 +60,20 @@ int main(int argc, char** argv) {
         qm::LogWarning(qm::lcHost, "未完成的更新无法恢复: " + recoveryFailure);
         qm::ShowInfo("上次未完成的更新无法撤销，程序文件可能不完整，请重新安装。\n" + recoveryFailure);
     }
+    // The desktop entry's id: the Wayland app id, by which docks match the window to its entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillmere"));
+    QApplication::setWindowIcon(AppIcon());
     qm::TInstanceLock instance(InstanceName());
     if (!instance.Acquired()) {
+        // The running desk comes to the front, and the user learns why no second one starts.
+        instance.KnockOnHolder();
         qm::ShowInfo("程序已经运行!");
         return 0;
     }
     int result = 0;
     {
         qm::TFrmDesk desk;
+        instance.WatchKnocks([&desk] { desk.BringToFront(); });
         desk.show();
         result = application.exec();
         // Whatever is still talking to a service gives up now, so that no worker thread holds

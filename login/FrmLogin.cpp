@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QWindow>
 
 namespace qm {
 
@@ -134,6 +135,9 @@ bool TfrmLogin::HandleDrag(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
         if (onHeader && mouse->button() == Qt::LeftButton) {
+            // The window system moves it where it can (a Wayland client cannot place itself).
+            if (windowHandle() != nullptr && windowHandle()->startSystemMove())
+                return true;
             dragging_ = true;
             dragOffset_ = mouse->globalPosition().toPoint() - pos();
             return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "login/LoginAccessible.h"
 #include "login/LoginRules.h"
 
 #include <QDialog>
@@ -73,6 +74,8 @@ private:
     void BuildTipPictures();
     TTipRow BuildRow(const char* caption, const char* editName, const char* tipName, int top);
     QLabel* NewLabel(QWidget* parent, const QString& text, int tag, const QRect& geometry);
+    // A label naming field: its buddy, and the field's accessible name without the colon.
+    QLabel* NewFieldLabel(QWidget* parent, const QString& text, QWidget* field, const QRect& geometry);
     QLineEdit* NewEdit(QWidget* parent, const char* name, int maxLength, const QRect& geometry);
     QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry);
     void ResetPanel(QWidget* panel);
@@ -98,6 +101,7 @@ private:
     void RecordUserName(const std::string& userName);
     std::string UsersFile() const;
 
+    TLoginAccessibility accessibility_;
     // Folders with trailing "/", or "" when missing.
     std::string pictureDir_;
     std::string pluginDir_;

@@ -1,4 +1,5 @@
 // How the login dialog is put together and laid out.
+#include "common/DialogOwner.h"
 #include "common/Paths.h"
 #include "login/FrmLogin.h"
 #include "login/HeaderPaint.h"
@@ -13,6 +14,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <utility>
 
 namespace qm {
 
@@ -78,6 +80,17 @@ QLabel* TfrmLogin::NewLabel(QWidget* parent, const QString& text, int tag, const
     return label;
 }
 
+QLabel* TfrmLogin::NewFieldLabel(QWidget* parent, const QString& text, QWidget* field,
+                                 const QRect& geometry) {
+    QLabel* label = NewLabel(parent, text, 0, geometry);
+    label->setBuddy(field);
+    // "密  码：" is read as "密码".
+    QString name = text;
+    name.remove(QLatin1Char(' ')).remove(QStringLiteral("："));
+    field->setAccessibleName(name);
+    return label;
+}
+
 QLineEdit* TfrmLogin::NewEdit(QWidget* parent, const char* name, int maxLength, const QRect& geometry) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
@@ -93,7 +106,8 @@ QPushButton* TfrmLogin::NewButton(QWidget* parent, const char* name, const QStri
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(geometry);
-    button->setAutoDefault(false);
+    // Return on the focused button presses it, as Space does.
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -133,8 +147,6 @@ void TfrmLogin::BuildLoginPanel() {
     pbLoginHeader->setGeometry(0, kLogoHeight, kPanelWidth, kLoginHeaderHeight);
     pbLoginHeader->installEventFilter(this);
 
-    NewLabel(pnlLogin, QStringLiteral("用户名："), 0, QRect(40, kUserBox.top() + 2, 68, 16));
-    NewLabel(pnlLogin, QStringLiteral("密  码："), 0, QRect(40, kPasswordBox.top() + 2, 68, 16));
     const int buttonSide = kUserBox.height() + 2;
     edtUser =
         NewEdit(pnlLogin, "edtUser", 20,
@@ -143,8 +155,12 @@ void TfrmLogin::BuildLoginPanel() {
     imgUserList->setObjectName(QStringLiteral("imgUserList"));
     imgUserList->setGeometry(kUserBox.right() + 1 - buttonSide, kUserBox.top() - 1, buttonSide, buttonSide);
     LoadPicture(imgUserList, "tc_userlist.png");
+    imgUserList->setAccessibleName(QStringLiteral("选择用户"));
     edtPassWord = NewEdit(pnlLogin, "edtPassWord", 20, kPasswordBox);
     edtPassWord->setEchoMode(QLineEdit::Password);
+    NewFieldLabel(pnlLogin, QStringLiteral("用户名："), edtUser, QRect(40, kUserBox.top() + 2, 68, 16));
+    NewFieldLabel(pnlLogin, QStringLiteral("密  码："), edtPassWord,
+                  QRect(40, kPasswordBox.top() + 2, 68, 16));
 
     lblSign = new TLinkLabel(QStringLiteral("注册新用户"), pnlLogin);
     lblSign->setObjectName(QStringLiteral("lblSign"));
@@ -157,6 +173,13 @@ void TfrmLogin::BuildLoginPanel() {
     btnLogin = NewButton(pnlLogin, "btnLogin", QStringLiteral("登录"), QRect(210, buttonTop, 80, 26));
     btnUnLogin = NewButton(pnlLogin, "btnUnLogin", QStringLiteral("取消"), QRect(300, buttonTop, 80, 26));
 
+    // Enter moves from field to field and on to 登录; the user list and the links come after.
+    const std::pair<QWidget*, QWidget*> tabOrder[] = {{edtUser, edtPassWord}, {edtPassWord, btnLogin},
+                                                      {btnLogin, btnUnLogin}, {btnUnLogin, imgUserList},
+                                                      {imgUserList, lblSign}, {lblSign, lblFindPass}};
+    for (const auto& [from, to] : tabOrder)
+        setTabOrder(from, to);
+
     connect(btnLogin, &QPushButton::clicked, this, &TfrmLogin::btnLoginClick);
     connect(btnUnLogin, &QPushButton::clicked, this, &TfrmLogin::reject);
     connect(lblSign, &TLinkLabel::clicked, this, [this] { ShowLayout(kLayoutRegister); });
@@ -167,13 +190,13 @@ void TfrmLogin::BuildLoginPanel() {
 TfrmLogin::TTipRow TfrmLogin::BuildRow(const char* caption, const char* editName, const char* tipName,
                                        int top) {
     TTipRow row;
-    row.caption = NewLabel(pnlSign, QString::fromUtf8(caption), 0, QRect(20, top + 6, 78, 16));
     row.outline = new TPaintArea(pnlSign, [](QPainter& painter, const QRect& area) {
         painter.setPen(QPen(lp::kFrame, 1));
         painter.setBrush(lp::kField);
         painter.drawRoundedRect(area.adjusted(0, 0, -1, -1), 2, 2);
     });
     row.edit = NewEdit(pnlSign, editName, 20, {});
+    row.caption = NewFieldLabel(pnlSign, QString::fromUtf8(caption), row.edit, QRect(20, top + 6, 78, 16));
     row.picture = new QLabel(pnlSign);
     row.tip = NewLabel(pnlSign, {}, 2, {});
     row.tip->setObjectName(QString::fromLatin1(tipName));
@@ -285,8 +308,8 @@ void TfrmLogin::ShowLayout(int layout) {
     // The form's frame shows around the panel.
     setFixedSize(panel->width() + 2 * kFrame, panel->height() + 2 * kFrame);
     panel->move(kFrame, kFrame);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    // A window of the desk's, centred over it.
+    AttachToOwner(*this);
     if (layout == kLayoutLogin) {
         setWindowTitle(QStringLiteral("登录"));
         edtUser->setText(QString::fromStdString(ReadLastUser(UsersFile())));

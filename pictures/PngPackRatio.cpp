@@ -28,7 +28,7 @@ std::string DoubleSizeName(std::string_view name) {
 
 const QImage& PixelsForRatio(TPngPack& pngs, const std::string& name, const TPngPicture& picture,
                              double ratio) {
-    if (ratio >= kDoubleSizeMinRatio) {
+    if (ratio > kDoubleSizeAboveRatio) {
         const std::string doubled = DoubleSizeName(name);
         if (!doubled.empty() && pngs.Holds(doubled))
             return pngs.TakePNG(doubled)->Pixels();

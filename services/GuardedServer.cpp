@@ -33,6 +33,9 @@ void AnswerAndClose(socket_t socket, const std::string& status, const std::strin
 GuardedServer::GuardedServer(const ServiceLimits& limits, std::vector<std::string> trustedProxies)
     : limits_(limits), trustedProxies_(std::move(trustedProxies)), clients_(limits.connectionsPerClient) {
     set_keep_alive_max_count(kRequestsPerConnection);
+    // Answers go out at once: headers and body are separate writes, and a body held back until the
+    // headers are acknowledged waits for the client's delayed acknowledgement.
+    set_tcp_nodelay(true);
     const auto workers = static_cast<std::size_t>(limits.workers);
     // The library takes the pool over and deletes it when it stops listening.
     new_task_queue = [workers] { return std::make_unique<WorkerPool>(workers).release(); };
@@ -47,6 +50,12 @@ void GuardedServer::CloseAfterThisRequest() {
 
 std::chrono::steady_clock::time_point GuardedServer::RequestStarted() {
     return requestStarted;
+}
+
+void GuardedServer::WidenListenBacklog() {
+    // Listening again on a listening socket only changes its backlog.
+    if (svr_sock_ != INVALID_SOCKET)
+        ::listen(svr_sock_, SOMAXCONN);
 }
 
 bool GuardedServer::process_and_close_socket(socket_t sock) {

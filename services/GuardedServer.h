@@ -24,6 +24,10 @@ public:
     static void CloseAfterThisRequest();
     // When the head of the request this thread is serving had come in.
     static std::chrono::steady_clock::time_point RequestStarted();
+    // Call once bound: lets the system queue as many new connections as it allows, instead of
+    // the library's five, so that a burst of clients connecting at once is not made to wait for
+    // retransmitted connection requests.
+    void WidenListenBacklog();
 
 private:
     bool process_and_close_socket(socket_t sock) override;

@@ -181,6 +181,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    server.WidenListenBacklog();
     stopSignals.Start(server, *stopping);
     const bool bracketed = host.find(':') != std::string::npos;
     std::printf("listening on %s%s%s:%d\n", bracketed ? "[" : "", host.c_str(), bracketed ? "]" : "", port);

@@ -1,5 +1,6 @@
 #include "desk/tabs/TabStripPainter.h"
 
+#include "desk/CanvasDrawing.h"
 #include "desk/tabs/SkinPieces.h"
 #include "desk/tabs/TabCaptionFit.h"
 #include "desk/tabs/TabStripCodes.h"
@@ -30,6 +31,7 @@ public:
             return QImage(std::max(m_.width, 0), std::max(m_.height, 0), QImage::Format_RGB32);
         QImage strip = NewImage(m_.width, m_.height);
         QPainter painter(&strip);
+        SmoothWhereScaled(painter);
         Draw(painter, QRect(0, 0, m_.width, m_.height), skin::ColumnRect(skin::kBackgroundColumnX));
         PaintListButton(painter);
         PaintRow(painter);
@@ -39,8 +41,8 @@ public:
 private:
     // A white picture of width x height strip pixels at the scene's ratio.
     QImage NewImage(int width, int height) const {
-        const int ratio = std::max(1, scene_.ratio);
-        QImage image(width * ratio, height * ratio, QImage::Format_RGB32);
+        const double ratio = std::max(1.0, scene_.ratio);
+        QImage image(DeviceSize(QSize(width, height), ratio), QImage::Format_RGB32);
         image.setDevicePixelRatio(ratio);
         image.fill(Qt::white);
         return image;
@@ -157,12 +159,13 @@ private:
         QImage row = NewImage(rowWidth, m_.height);
         {
             QPainter rowPainter(&row);
+            SmoothWhereScaled(rowPainter);
             for (int k = 0; k < g_.VisibleCount(); ++k)
                 PaintTab(rowPainter, k);
         }
-        const int ratio = std::max(1, scene_.ratio);
-        painter.drawImage(QRect(m_.listButtonWidth, 0, shown, m_.height), row,
-                          QRect(m_.scrollOffset * ratio, 0, shown * ratio, m_.height * ratio));
+        const double ratio = std::max(1.0, scene_.ratio);
+        painter.drawImage(QRectF(m_.listButtonWidth, 0, shown, m_.height), row,
+                          QRectF(m_.scrollOffset * ratio, 0, shown * ratio, m_.height * ratio));
     }
 
     const TTabStripScene& scene_;

@@ -20,7 +20,7 @@ struct TTabStripScene {
     int pressState = 0;
     QFont font;
     QColor textColor;
-    int ratio = 1; // device pixels per strip pixel: captions are drawn at the screen's resolution
+    double ratio = 1; // device pixels per strip pixel: captions are drawn at the screen's resolution
 };
 
 // Paints the strip from its skin: the stretched background, the list button, then the row of tabs

@@ -239,8 +239,15 @@ void TTaxPageControl::SetActivePage(TTaxTabSheet* page) {
 }
 
 void TTaxPageControl::SelectPage(int index) {
-    if (activePage_ != nullptr && activePage_->pageIndex_ == index)
+    // The shown page is hidden and shown again; the control in it that had the keyboard focus
+    // (which hiding moves elsewhere) gets it back.
+    QPointer<QWidget> focused;
+    if (activePage_ != nullptr && activePage_->pageIndex_ == index) {
+        QWidget* focus = window()->focusWidget();
+        if (focus != nullptr && activePage_->isAncestorOf(focus))
+            focused = focus;
         HidePage(*activePage_);
+    }
     TTaxTabSheet* page = GetPage(index);
     if (page == nullptr) {
         SetActivePage(nullptr);
@@ -255,6 +262,8 @@ void TTaxPageControl::SelectPage(int index) {
         HidePage(*activePage_);
     activePage_ = page;
     ShowPage(*page);
+    if (QWidget* again = focused.data(); again != nullptr && page->isAncestorOf(again))
+        again->setFocus(Qt::OtherFocusReason);
 }
 
 void TTaxPageControl::Change(int tabIndex) {

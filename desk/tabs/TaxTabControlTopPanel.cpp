@@ -1,14 +1,19 @@
 #include "desk/tabs/TaxTabControlTopPanel.h"
 
+#include "desk/DeskAccessible.h"
+#include "desk/UIAction.h"
 #include "desk/tabs/SkinBitmap.h"
+#include "desk/tabs/TabStripAccessible.h"
 #include "desk/tabs/TabStripPainter.h"
 #include "desk/tabs/TaxTab.h"
 
 #include <QCursor>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QTimer>
 #include <QToolTip>
 #include <algorithm>
 #include <cmath>
@@ -29,7 +34,10 @@ QString Caption(const std::string& text) {
 const char* const TTaxTabControlTopPanel::kListButtonHint = "标签列表";
 
 TTaxTabControlTopPanel::TTaxTabControlTopPanel(TTaxTab& owner) : QWidget(&owner), owner_(owner) {
+    InstallDeskAccessibility();
     setMouseTracking(true);
+    // Reached with Tab from the keyboard; a click on a tab leaves the focus where it is.
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setGeometry(0, 0, owner.width(), kHeight);
 }
@@ -38,6 +46,7 @@ TTaxTabControlTopPanel::~TTaxTabControlTopPanel() = default;
 
 void TTaxTabControlTopPanel::SetTabs(std::vector<std::string> tabs) {
     tabs_ = std::move(tabs);
+    TabsChanged();
     update();
 }
 
@@ -51,19 +60,99 @@ void TTaxTabControlTopPanel::SetTabIndex(int index) {
     }
     if (!owner_.AllowTabChange())
         return;
-    tabIndex_ = index;
+    const int from = std::exchange(tabIndex_, index);
     const TTabStripGeometry g = Geometry();
     scrollOffset_ = ScrollOffsetForSelection(index, TabCount(), ScrollStep(), g.RowWidth(),
                                              g.VisibleRowWidth(), scrollOffset_);
     update();
+    SelectionChanged(from);
     owner_.Change(index);
 }
 
 void TTaxTabControlTopPanel::FollowTabIndex(int index) {
     if (index < -1 || index >= TabCount() || index == tabIndex_)
         return;
-    tabIndex_ = index;
+    const int from = std::exchange(tabIndex_, index);
     update();
+    SelectionChanged(from);
+}
+
+void TTaxTabControlTopPanel::CloseTab(int index) {
+    if (index < 0 || index >= TabCount() || !TabVisible(index) || !CloseVisible(index))
+        return;
+    owner_.TabCloseRequest(index);
+    const TTabStripGeometry after = Geometry();
+    if (after.RowWidth() <= after.VisibleRowWidth())
+        scrollOffset_ = 0;
+    update();
+}
+
+void TTaxTabControlTopPanel::TabsChanged() {
+    if (tabsAnnouncePending_ || !QAccessible::isActive())
+        return;
+    tabsAnnouncePending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        tabsAnnouncePending_ = false;
+        AnnounceTabsChanged(*this);
+    });
+}
+
+void TTaxTabControlTopPanel::SelectionChanged(int from) {
+    AnnounceTabSelected(*this, from, tabIndex_);
+}
+
+void TTaxTabControlTopPanel::keyPressEvent(QKeyEvent* event) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const bool left = event->key() == Qt::Key_Left;
+    if (!plain || (!left && event->key() != Qt::Key_Right)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!std::exchange(focusVisible_, true))
+        update();
+    const TTabStripGeometry g = Geometry();
+    int k = 0;
+    while (k < g.VisibleCount() && g.TabAt(k) != tabIndex_)
+        ++k;
+    const int to = k == g.VisibleCount() ? 0 : left ? k - 1 : k + 1;
+    if (to >= 0 && to < g.VisibleCount())
+        SetTabIndex(g.TabAt(to));
+}
+
+void TTaxTabControlTopPanel::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    const Qt::FocusReason reason = event->reason();
+    // A collapsed strip, or one without a tab, is no stop on the way through the window.
+    if ((height() == 0 || Geometry().VisibleCount() == 0) &&
+        (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)) {
+        focusNextPrevChild(reason == Qt::TabFocusReason);
+        return;
+    }
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason)
+        focusVisible_ = true;
+    update();
+    AnnounceTabSelected(*this, -1, tabIndex_);
+}
+
+void TTaxTabControlTopPanel::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        focusVisible_ = false;
+    update();
+}
+
+void TTaxTabControlTopPanel::PaintFocusFrame(QPainter& painter, const TTabStripGeometry& g) const {
+    for (int k = 0; k < g.VisibleCount(); ++k) {
+        if (g.TabAt(k) != tabIndex_)
+            continue;
+        const QRect tab = ToQRect(g.TabHitRect(k)).translated(g.Metrics().listButtonWidth, 0);
+        QPen pen(palette().color(QPalette::WindowText), 1, Qt::DotLine);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        // Inside the tab's face, clear of its slanted ends and of its close button.
+        painter.drawRect(tab.adjusted(14, 4, -22, -4).intersected(rect().adjusted(0, 0, -1, -1)));
+    }
 }
 
 void TTaxTabControlTopPanel::SetRightMargin(int margin) {
@@ -117,6 +206,7 @@ void TTaxTabControlTopPanel::SetTabVisible(int index, bool visible) {
     if (i >= tabVisibleFlags_.size())
         tabVisibleFlags_.resize(i + 1, 1);
     tabVisibleFlags_[i] = visible ? 1 : 0;
+    TabsChanged();
     update();
 }
 
@@ -167,14 +257,16 @@ QImage TTaxTabControlTopPanel::Render() const {
     scene.pressState = pressState_;
     scene.font = font();
     scene.textColor = palette().color(QPalette::WindowText);
-    // Whole device pixels, as the desk's canvas: the skin's pieces stay crisp-edged.
-    scene.ratio = std::max(1, static_cast<int>(std::lround(devicePixelRatioF())));
+    // The screen's own ratio, as the desk's canvas: captions at the device's resolution.
+    scene.ratio = std::max(1.0, devicePixelRatioF());
     return PaintTabStrip(scene);
 }
 
 void TTaxTabControlTopPanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), Render());
+    if (hasFocus() && focusVisible_)
+        PaintFocusFrame(painter, Geometry());
 }
 
 void TTaxTabControlTopPanel::SetHint(const QString& hint) {

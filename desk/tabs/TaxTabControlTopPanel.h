@@ -11,6 +11,7 @@
 #include <vector>
 
 class QMenu;
+class QPainter;
 
 namespace qm {
 
@@ -81,6 +82,9 @@ public:
     // Sets the active tab without asking or telling anyone, for an owner that moved its tabs
     // around and keeps the same tab active.
     void FollowTabIndex(int index);
+    // Asks the owner to close tab index, as a release over its close button does; nothing when the
+    // tab shows no close button.
+    void CloseTab(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -89,8 +93,16 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    // Left and Right select the tab before and after the active one.
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    // Assistive technology hears of the new tabs once the changes of this turn are done.
+    void TabsChanged();
+    void SelectionChanged(int from);
+    void PaintFocusFrame(QPainter& painter, const TTabStripGeometry& g) const;
     void LeftPress(QPoint at, Qt::KeyboardModifiers modifiers);
     void PopupTabList(QPoint at);
     // Where the tab that a list entry named is now: the tab standing for the same object, or,
@@ -120,6 +132,9 @@ private:
     std::vector<std::uint8_t> closeVisibleFlags_;
     bool clickPending_ = false;
     bool pressForwarded_ = false;
+    bool tabsAnnouncePending_ = false;
+    // The focus frame shows once the keyboard brought the focus here or used it here.
+    bool focusVisible_ = false;
 };
 
 } // namespace qm

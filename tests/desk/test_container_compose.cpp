@@ -2,6 +2,13 @@
 // background file, read back from the composed bitmaps.
 #include "DeskFixture.h"
 #include "corvane/HandleTable.h"
+#include "desk/CanvasDrawing.h"
+#include "desk/ColorText.h"
+#include "desk/DeskFont.h"
+
+#include <QPainter>
+#include <QtMath>
+#include <cmath>
 
 namespace qm::test {
 namespace {
@@ -175,20 +182,33 @@ TEST_F(ContainerCompose, HandedOutBitmapsAndTheContainerLeaveTheHandleTableWithI
     EXPECT_FALSE(handles.IsLive(control));
 }
 
-// Run as it is and again with QT_SCALE_FACTOR=2 (see CMakeLists.txt): the canvas follows the screen's
-// pixel ratio, layout stays in the container's pixels, and pictures drawn at twice the size are
-// drawn where they exist.
+// Run as it is and again at screen scales of 1.25, 1.5 and 2 (see CMakeLists.txt): the canvas
+// follows the screen's own pixel ratio, layout stays in the container's pixels, and pictures drawn
+// at twice the size are drawn where they exist, scaled down smoothly between 1 and 2.
+double ScreenScale() {
+    const QByteArray scale = qgetenv("QT_SCALE_FACTOR");
+    return scale.isEmpty() ? 1.0 : scale.toDouble();
+}
+
+// The device pixels wholly inside a rectangle of the container's pixels.
+QRect InnerDevicePixels(double ratio, int left, int top, int width, int height) {
+    const int x0 = static_cast<int>(std::ceil(left * ratio));
+    const int y0 = static_cast<int>(std::ceil(top * ratio));
+    const int x1 = static_cast<int>(std::floor((left + width) * ratio));
+    const int y1 = static_cast<int>(std::floor((top + height) * ratio));
+    return QRect(x0, y0, x1 - x0, y1 - y0);
+}
+
 TEST_F(ContainerCompose, CanvasFollowsThePixelRatioAndTakesDoubleSizePictures) {
     WritePng(pictures.File("tile.png"), 20, 10, kRed);
     WritePng(pictures.File("tile@2x.png"), 40, 20, kBlue);
     WritePng(pictures.File("tile_mov.png"), 20, 10, kYellow);
     WritePng(pictures.File("tile_mov@2x.png"), 40, 20, kGreen);
     auto container = ShownContainer(200, 150);
-    const int ratio = qRound(container->devicePixelRatioF());
-    const bool doubled = ratio >= 2;
-    ASSERT_EQ(ratio, qEnvironmentVariableIntValue("QT_SCALE_FACTOR") >= 2 ? 2 : 1)
-        << "the screen the run asked for";
-    EXPECT_EQ(container->CanvasRatio(), ratio);
+    const double ratio = container->devicePixelRatioF();
+    const bool doubled = ratio > 1;
+    ASSERT_DOUBLE_EQ(ratio, ScreenScale()) << "the screen the run asked for";
+    EXPECT_DOUBLE_EQ(container->CanvasRatio(), ratio);
 
     TUIcon& icon = AddIcon(*container, IconDoc(10, 40, "tile.png", "tile_mov.png"), true);
     AddIconText(*container, IconTextDoc(60, 40, "tile.png", "", 1, ""), true);
@@ -197,21 +217,21 @@ TEST_F(ContainerCompose, CanvasFollowsThePixelRatioAndTakesDoubleSizePictures) {
     EXPECT_EQ(container->TitleHeight(), kTitleHeight);
 
     const QImage& canvas = container->CanvasBitmap();
-    ASSERT_EQ(canvas.size(), QSize(200, 150) * ratio);
-    EXPECT_EQ(canvas.devicePixelRatio(), ratio);
+    ASSERT_EQ(canvas.size(), QSize(qRound(200 * ratio), qRound(150 * ratio)));
+    EXPECT_DOUBLE_EQ(canvas.devicePixelRatio(), ratio);
     EXPECT_EQ(container->BackgroundBitmap().size(), canvas.size());
     const auto devicePixels = [&](int left, int top, int width, int height) {
-        return QRect(left * ratio, top * ratio, width * ratio, height * ratio);
+        return InnerDevicePixels(ratio, left, top, width, height);
     };
     const auto allOf = [&](const QImage& image, const QRect& area, const QColor& colour) {
-        return CountPixels(image, area, [&](QColor c) { return c != colour; }) == 0;
+        return !area.isEmpty() && CountPixels(image, area, [&](QColor c) { return c != colour; }) == 0;
     };
     const QColor normal = doubled ? kBlue : kRed;
     EXPECT_TRUE(allOf(canvas, devicePixels(10, 40, 20, 10), normal));
     EXPECT_TRUE(allOf(canvas, devicePixels(60, 40, 20, 10), normal)) << "icons with captions too";
     EXPECT_TRUE(allOf(canvas, devicePixels(110, 40, 16, 16), kPurple)) << "old pictures are stretched";
-    EXPECT_EQ(canvas.pixelColor(devicePixels(30, 40, 1, 1).topLeft()), kBackgroundColor);
-    EXPECT_TRUE(allOf(canvas, QRect(0, 0, canvas.width(), kBorderWidth * ratio), kBorderColor));
+    EXPECT_EQ(canvas.pixelColor(QPoint(qCeil(31 * ratio), qCeil(40 * ratio))), kBackgroundColor);
+    EXPECT_TRUE(allOf(canvas, devicePixels(0, 0, 200, kBorderWidth), kBorderColor));
 
     // Hovering restores the background under the icon in device pixels and draws its hover picture.
     icon.SetState(1);
@@ -223,6 +243,55 @@ TEST_F(ContainerCompose, CanvasFollowsThePixelRatioAndTakesDoubleSizePictures) {
     const QImage shown = container->grab().toImage();
     ASSERT_EQ(shown.size(), canvas.size());
     EXPECT_TRUE(DifferingArea(shown.convertToFormat(canvas.format()), canvas).isEmpty());
+}
+
+// One icon with its caption, against a reference drawn at the screen's resolution: the picture
+// drawn at twice the size, scaled down smoothly (never the ordinary one stretched), and the caption
+// drawn at device resolution (never a canvas of the container's pixels stretched, whose rows would
+// repeat at 1.25).
+TEST_F(ContainerCompose, CanvasFollowsThePixelRatioForAnIconWithItsCaptionDrawnAtItsResolution) {
+    // Stripes, so that smoothing, stretching and offsets all show.
+    QImage doubledPicture(64, 64, QImage::Format_ARGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            doubledPicture.setPixelColor(x, y, (x / 3 + y / 5) % 2 ? kBlue : kYellow);
+    ASSERT_TRUE(doubledPicture.save(QString::fromStdString(pictures.File("invoice@2x.png"))));
+    WritePng(pictures.File("invoice.png"), 32, 32, kRed);
+    auto container = ShownContainer(200, 150);
+    const double ratio = container->CanvasRatio();
+    ASSERT_DOUBLE_EQ(ratio, ScreenScale());
+
+    corvane::TBSONDocument doc = IconTextDoc(80, 40, "invoice.png", "", 0, "发票查询");
+    doc.SetDouble("fontsize", 10);
+    TUIconText& widget = AddIconText(*container, doc, true);
+    const QRect device = DeviceRect(ToQRect(widget.Bounds), ratio);
+    ASSERT_FALSE(device.isEmpty());
+
+    QImage reference = container->BackgroundBitmap().copy(device);
+    reference.setDevicePixelRatio(ratio);
+    {
+        QPainter painter(&reference);
+        painter.translate(-QPointF(device.topLeft()) / ratio);
+        if (ratio != std::floor(ratio))
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(ToQRect(widget.NormalIconRect),
+                          ratio > 1 ? doubledPicture : QImage(32, 32, QImage::Format_ARGB32));
+        painter.setClipRect(ToQRect(widget.NormalTextRect));
+        painter.setFont(DeskFont(widget.Text));
+        painter.setPen(ToQColor(widget.Text.ColorNormal));
+        painter.drawText(
+            QPoint(widget.NormalTextRect.left, widget.NormalTextRect.top + painter.fontMetrics().ascent()),
+            QString::fromStdString(widget.Text.Text));
+    }
+    if (ratio <= 1)
+        return; // the ordinary picture at 1: the ratio runs are the ones that compare
+    const QImage drawn = container->CanvasBitmap().copy(device);
+    EXPECT_EQ(drawn.size(), QSize(device.size()));
+    EXPECT_TRUE(DifferingArea(drawn, reference.convertToFormat(drawn.format())).isEmpty())
+        << "the icon and caption differ from the reference drawn at " << ratio;
+    const int ink = CountPixels(drawn, DeviceRect(ToQRect(widget.NormalTextRect), ratio),
+                                [](QColor c) { return c.lightness() < 200; });
+    EXPECT_GT(ink, 20) << "the caption was drawn";
 }
 
 } // namespace

@@ -16,15 +16,15 @@ using WidgetMouse = DeskTest;
 class TLoggingIcon : public TUIcon {
 public:
     using TUIcon::TUIcon;
-    std::string Name;
+    std::string Label;
     std::vector<std::string>* Log = nullptr;
 
     void PaintNormal() override {
-        Log->push_back(Name + " normal");
+        Log->push_back(Label + " normal");
         TUIcon::PaintNormal();
     }
     void PaintHover() override {
-        Log->push_back(Name + " hover");
+        Log->push_back(Label + " hover");
         TUIcon::PaintHover();
     }
 };
@@ -33,7 +33,7 @@ TLoggingIcon& AddLoggingIcon(TUIContainer& container, const std::string& name, i
                              const std::string& normal, const std::string& hover,
                              std::vector<std::string>& log) {
     TLoggingIcon& icon = container.CreateWidget<TLoggingIcon>();
-    icon.Name = name;
+    icon.Label = name;
     icon.Log = &log;
     icon.Left = left;
     icon.Top = top;

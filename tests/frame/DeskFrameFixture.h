@@ -88,6 +88,19 @@ protected:
     }
 
     TFrmDesk& Desk() const { return *desk_; }
+    // The window system may apply a new geometry after the call that asked for it returns, and
+    // reports the state it reached later still: both are waited for, as a user's next click would.
+    bool WaitForGeometry(const QRect& expected) const {
+        QCoreApplication::processEvents();
+        const bool reached = WaitUntil([&] { return Desk().geometry() == expected; });
+        EXPECT_EQ(Desk().geometry(), expected);
+        return reached;
+    }
+    // The restored window, as the title-bar button makes it.
+    void Restore() const {
+        Desk().ChangeWindowState(TFrmDesk::wsNormal);
+        WaitForGeometry(QRect(Desk().RestorePosition(), Desk().RestoredSize()));
+    }
     TUIContainer& Container() const { return Desk().DeskContainer(); }
     TTaxPageControl& Pages() const { return Desk().PageControl(); }
     TTaxTabControlTopPanel& Strip() const { return Pages().TopPanel(); }

@@ -7,6 +7,7 @@ namespace qm::test {
 namespace {
 
 TEST_F(DeskFrame, TitleDragMovesTheWindowAndRemembersWhereTo) {
+    Restore();
     const QPoint start = Desk().pos();
     MousePress(Container(), TitlePoint());
     EXPECT_TRUE(Desk().Dragging());
@@ -23,11 +24,13 @@ TEST_F(DeskFrame, TitleDragMovesTheWindowAndRemembersWhereTo) {
 
     // Restoring goes back to where the window was dragged.
     Desk().ChangeWindowState(TFrmDesk::wsMaximized);
+    WaitForGeometry(WorkArea());
     Desk().ChangeWindowState(TFrmDesk::wsNormal);
-    EXPECT_EQ(Desk().geometry(), QRect(start + QPoint(25, 42), QSize(800, 600)));
+    WaitForGeometry(QRect(start + QPoint(25, 42), QSize(800, 600)));
 }
 
 TEST_F(DeskFrame, OnlyALeftPressInTheTitleDragsAndOnlyInTheNormalState) {
+    Restore();
     const QPoint start = Desk().pos();
     const QPoint restore = Desk().RestorePosition();
 
@@ -43,6 +46,7 @@ TEST_F(DeskFrame, OnlyALeftPressInTheTitleDragsAndOnlyInTheNormalState) {
     EXPECT_EQ(Desk().pos(), start);
 
     Desk().ChangeWindowState(TFrmDesk::wsMaximized);
+    WaitForGeometry(WorkArea());
     MousePress(Container(), TitlePoint());
     EXPECT_FALSE(Desk().Dragging());
     MouseDrag(Container(), TitlePoint() + QPoint(20, 20));
@@ -52,7 +56,7 @@ TEST_F(DeskFrame, OnlyALeftPressInTheTitleDragsAndOnlyInTheNormalState) {
 }
 
 TEST_F(DeskFrame, AfterMinimizingDraggingStaysOffUntilTheStateChanges) {
-    Desk().ChangeWindowState(TFrmDesk::wsNormal);
+    Restore();
     const QPoint restored = Desk().pos();
     Desk().ChangeWindowState(TFrmDesk::wsMinimized);
     ASSERT_TRUE(WaitUntil([this] { return Desk().isMinimized(); }));
@@ -67,7 +71,7 @@ TEST_F(DeskFrame, AfterMinimizingDraggingStaysOffUntilTheStateChanges) {
     MouseRelease(Container(), TitlePoint() + QPoint(15, 15));
     EXPECT_EQ(Desk().pos(), restored);
 
-    Desk().ChangeWindowState(TFrmDesk::wsNormal);
+    Restore();
     MousePress(Container(), TitlePoint());
     MouseDrag(Container(), TitlePoint() + QPoint(15, 15));
     MouseRelease(Container(), TitlePoint() + QPoint(15, 15));
@@ -78,6 +82,7 @@ TEST_F(DeskFrame, TabStripDragsFromItsFreeAreaButNotFromATab) {
     DockIntoNewPage("发票");
     ASSERT_EQ(Strip().height(), 24);
     ASSERT_FALSE(Pages().FreeStripRect().isEmpty());
+    Restore();
     const QPoint start = Desk().pos();
 
     MousePress(Strip(), TabPoint(0));
@@ -106,13 +111,13 @@ TEST_F(DeskFrame, TabStripDoubleClickTogglesOnlyFromItsFreeArea) {
     DockIntoNewPage("发票");
     DockIntoNewPage("报表");
     // Start from a window smaller than the screen, so that each toggle shows.
-    Desk().ChangeWindowState(TFrmDesk::wsNormal);
+    Restore();
     const QRect normal = Desk().geometry();
 
     PutCursorOnStrip(FreeStripPoint());
     DoubleClick(Strip(), FreeStripPoint());
     EXPECT_EQ(Desk().WindowState(), TFrmDesk::wsMaximized);
-    EXPECT_EQ(Desk().geometry(), QRect(0, 0, WorkArea().width(), WorkArea().height()));
+    WaitForGeometry(WorkArea());
 
     // The second press may be held and moved: the restored window stays where it belongs.
     PutCursorOnStrip(FreeStripPoint());
@@ -120,7 +125,7 @@ TEST_F(DeskFrame, TabStripDoubleClickTogglesOnlyFromItsFreeArea) {
     MouseDrag(Strip(), FreeStripPoint() + QPoint(6, 3));
     MouseRelease(Strip(), FreeStripPoint() + QPoint(6, 3));
     EXPECT_EQ(Desk().WindowState(), TFrmDesk::wsNormal);
-    EXPECT_EQ(Desk().geometry(), normal);
+    WaitForGeometry(normal);
 
     // On a tab the double-click is the tab's, even right after a click in the free area.
     TTaxTabSheet* active = Pages().ActivePage();

@@ -297,4 +297,74 @@ TEST_F(InvoiceDesk, HelpIconAndStatusBarLinkOpenOneGuidePageWhoseSearchFindsChin
     EXPECT_EQ(browser->url().fileName(), QStringLiteral("search.html"));
 }
 
+// The desk from the keyboard alone, keys sent to whatever has the focus as a keyboard sends them:
+// Tab onto the bench, Return on 发票查询 opens the invoice page as a click does (the same script,
+// the same usage event), Ctrl+Tab back, the arrow keys to 计算器 and Space open its page, Ctrl+W
+// closes a page but never the bench, Ctrl+PgUp/PgDn go round the tabs, F1 opens the guide.
+TEST_F(InvoiceDesk, KeysAloneOpenSwitchAndClosePages) {
+    const auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        // A browser page taken into the desk takes the window's activation away for a moment.
+        ASSERT_TRUE(QTest::qWaitForWindowActive(desk_.get(), 10000));
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr) << "nothing has the keyboard";
+        QTest::keyClick(focused, key, modifiers);
+    };
+    const auto shown = [this] {
+        return Pages().ActivePage() != nullptr ? Pages().ActivePage()->Caption() : "";
+    };
+    qm::TUIContainer& bench = desk_->BenchContainer();
+    const auto benchFocus = [&bench] {
+        return bench.hasFocus() && bench.FocusWidget() != nullptr ? bench.FocusWidget()->Name() : "";
+    };
+
+    press(Qt::Key_Tab);
+    EXPECT_EQ(benchFocus(), "发票查询") << "the first Tab lands on the bench's first icon";
+    const std::int32_t eventsBefore = TInvoiceTest::UsageEventCount();
+    const int pagesBefore = Pages().PageCount();
+    press(Qt::Key_Return);
+    ASSERT_EQ(Pages().PageCount(), pagesBefore + 1);
+    EXPECT_EQ(shown(), "发票查询");
+    ASSERT_EQ(TInvoiceTest::UsageEventCount(), eventsBefore + 1) << "counted as the click is";
+    EXPECT_TRUE(TInvoiceTest::LastUsageEvent()->GetValue("FFunctionKey").AsString().ends_with("S104S001"));
+
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(shown(), "工作台");
+    EXPECT_TRUE(bench.hasFocus()) << "the page shown has the keyboard";
+    for (int i = 0; i < 13 && benchFocus() != "计算器"; ++i)
+        press(Qt::Key_Right);
+    ASSERT_EQ(benchFocus(), "计算器");
+    press(Qt::Key_Space);
+    ASSERT_EQ(Pages().PageCount(), pagesBefore + 2);
+    EXPECT_EQ(shown(), "税额计算器");
+
+    // Round the tabs: 工作台, 税额计算器 (after the active one), 发票查询.
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* shown;
+    } switches[] = {
+        {Qt::Key_PageDown, Qt::ControlModifier, "发票查询"},
+        {Qt::Key_PageDown, Qt::ControlModifier, "工作台"},
+        {Qt::Key_PageUp, Qt::ControlModifier, "发票查询"},
+        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, "税额计算器"},
+    };
+    for (const auto& s : switches) {
+        press(s.key, s.modifiers);
+        EXPECT_EQ(shown(), s.shown) << "after key " << s.key;
+    }
+
+    press(Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(Pages().PageCount(), pagesBefore + 1) << "Ctrl+W closed 税额计算器";
+    press(Qt::Key_F4, Qt::ControlModifier);
+    EXPECT_EQ(Pages().PageCount(), pagesBefore) << "Ctrl+F4 closed 发票查询";
+    EXPECT_EQ(shown(), "工作台");
+    press(Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(Pages().PageCount(), pagesBefore) << "the bench stays";
+    EXPECT_EQ(shown(), "工作台");
+
+    press(Qt::Key_F1);
+    EXPECT_EQ(Pages().PageCount(), pagesBefore + 1);
+    EXPECT_EQ(shown(), "使用帮助");
+}
+
 } // namespace

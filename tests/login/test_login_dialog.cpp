@@ -5,7 +5,9 @@
 #include "login/UserList.h"
 #include "login/UserMenu.h"
 #include "tests/login/LoginTestSupport.h"
+#include "tests/support/AccessibleActions.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -190,6 +192,76 @@ TEST_F(LoginDialogTest, LoginButtonMessages) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(login_test::UsersPath())));
     Child<QPushButton>("btnUnLogin")->click();
     EXPECT_EQ(dialog_.result(), TfrmLogin::kResultCancelled);
+}
+
+TEST_F(LoginDialogTest, AssistiveTechnologyFindsNamedFieldsLinksAndButtons) {
+    Open(TfrmLogin::kLayoutLogin);
+    const struct {
+        const char* object;
+        QAccessible::Role role;
+        const char* name;
+        const char* label; // the buddy label's text; "" for none
+    } expected[] = {
+        {"edtUser", QAccessible::EditableText, "用户名", "用户名："},
+        {"edtPassWord", QAccessible::EditableText, "密码", "密  码："},
+        {"imgUserList", QAccessible::Button, "选择用户", ""},
+        {"lblSign", QAccessible::Link, "注册新用户", ""},
+        {"lblFindPass", QAccessible::Link, "忘记密码？", ""},
+        {"btnLogin", QAccessible::Button, "登录", ""},
+        {"edtSignUser", QAccessible::EditableText, "用户名", "用户名："},
+        {"edtNewPwd", QAccessible::EditableText, "密码", "密  码："},
+        {"edtNewPwd2", QAccessible::EditableText, "确认密码", "确认密码："},
+        {"edtMail", QAccessible::EditableText, "电子邮箱", "电子邮箱："},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.object);
+        QWidget* widget = Child<QWidget>(e.object);
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(iface, nullptr);
+        EXPECT_EQ(iface->role(), e.role);
+        EXPECT_EQ(iface->text(QAccessible::Name).toStdString(), e.name);
+        EXPECT_TRUE(iface->state().focusable);
+        const auto labels = iface->relations(QAccessible::Label);
+        EXPECT_EQ(labels.isEmpty() ? std::string()
+                                   : labels.first().first->text(QAccessible::Name).toStdString(),
+                  e.label);
+        if (e.role != QAccessible::EditableText) {
+            EXPECT_TRUE(qm::test::ActionNames(iface).contains(QAccessibleActionInterface::pressAction()));
+        }
+    }
+
+    // The links and the picture button are pressed by their action (from the event loop) and by
+    // Return, Enter or Space when they have the focus.
+    auto* menu = dialog_.findChild<qm::TUserMenu*>();
+    menu->SetItems({QStringLiteral("alice")});
+    qm::test::DoAction(QAccessible::queryAccessibleInterface(Child<QWidget>("imgUserList")),
+                       QAccessibleActionInterface::pressAction());
+    EXPECT_FALSE(menu->isVisible());
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(menu->isVisible());
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+    EXPECT_EQ(Child("edtUser")->text(), QStringLiteral("alice"));
+    Child<QWidget>("imgUserList")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Child<QWidget>("imgUserList"), Qt::Key_Return);
+    EXPECT_TRUE(menu->isVisible()) << "Return on the focused picture button drops the list";
+    QTest::keyClick(menu, Qt::Key_Escape);
+    Child<QWidget>("lblSign")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Child<QWidget>("lblSign"), Qt::Key_Space);
+    EXPECT_EQ(dialog_.Layout(), TfrmLogin::kLayoutRegister);
+    dialog_.ShowLayout(TfrmLogin::kLayoutLogin);
+    qm::test::DoAction(QAccessible::queryAccessibleInterface(Child<QWidget>("lblSign")),
+                       QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(dialog_.Layout(), TfrmLogin::kLayoutLogin);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog_.Layout(), TfrmLogin::kLayoutRegister);
+
+    // Return on the focused 取消 presses it, as Space does.
+    dialog_.ShowLayout(TfrmLogin::kLayoutLogin);
+    Child<QPushButton>("btnUnLogin")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Child<QPushButton>("btnUnLogin"), Qt::Key_Return);
+    EXPECT_EQ(dialog_.result(), TfrmLogin::kResultCancelled);
+    EXPECT_FALSE(dialog_.isVisible());
 }
 
 TEST(LoginDialogUsers, RemembersUsersInTheMenuAndPrefillsTheLastOne) {

@@ -1,6 +1,7 @@
 // The login plug-in's requests through the real bus, with the real host plugin (its shared values)
 // in the host slot and no account service installed. The default browser is a script that records
 // its arguments.
+#include "common/DefaultBrowser.h"
 #include "common/Paths.h"
 #include "common/Routing.h"
 #include "corvane/Errors.h"
@@ -31,6 +32,8 @@ protected:
         QDir().mkpath(dir_.filePath(QStringLiteral("bin")));
         QDir().mkpath(dir_.filePath(QStringLiteral("data/applications")));
         WriteScript(dir_.filePath(QStringLiteral("bin/xdg-settings")), "printf 'qm-recorder.desktop\\n'\n");
+        // The browser is looked up once per process; each test has a desktop of its own.
+        qm::ForgetBrowserPathForTesting();
         const QString recorder = dir_.filePath(QStringLiteral("recorder"));
         WriteArgumentRecorder(recorder, BrowserOutput());
         WriteTextFile(dir_.filePath(QStringLiteral("data/applications/qm-recorder.desktop")),
@@ -39,7 +42,7 @@ protected:
         corvane::Khan().SetHostPlugin(&host_);
     }
     void TearDown() override {
-        // The plug-in goes with the bus, and with it the browser it looked up.
+        // The plug-in goes with the bus.
         corvane::Khan_Free();
         std::remove(login_test::BrandingPath().c_str());
     }

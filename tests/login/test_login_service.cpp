@@ -3,10 +3,12 @@
 // dialog, the login check and account pages with a token login opened in a recording browser,
 // services that cannot be reached or never answer (the desk keeps turning meanwhile), and no
 // password in any trace, command line or file of the installation or the service.
+#include "common/DefaultBrowser.h"
 #include "common/Paths.h"
 #include "common/Routing.h"
 #include "corvane/Khan.h"
 #include "host/UIPlugin.h"
+#include "login/FrmLogin.h"
 #include "login/UserList.h"
 #include "tests/login/LoginTestSupport.h"
 #include "tests/support/FetchOnce.h"
@@ -22,6 +24,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -157,6 +160,8 @@ protected:
         for (const char* folder : {"bin", "data/applications", "root", "accounts"})
             QDir().mkpath(dir_.filePath(QString::fromLatin1(folder)));
         WriteScript(dir_.filePath(QStringLiteral("bin/xdg-settings")), "printf 'qm-recorder.desktop\\n'\n");
+        // The browser is looked up once per process; each test has a desktop of its own.
+        qm::ForgetBrowserPathForTesting();
         const QString recorder = dir_.filePath(QStringLiteral("recorder"));
         WriteArgumentRecorder(recorder, BrowserOutput());
         WriteTextFile(dir_.filePath(QStringLiteral("data/applications/qm-recorder.desktop")),
@@ -343,6 +348,88 @@ TEST_F(LoginServiceTest, RegisterLogInAndOpenAccountPagesWithATokenLogin) {
     const IDataDocument noLogin = InvokeWithoutDialog(9, {{"UrlNode", "forum_addr"}}, true);
     EXPECT_EQ(noLogin->GetValue("Result").AsInteger(), 0);
     EXPECT_EQ(TakeBrowserArguments(), QStringList{QString::fromLatin1(kForumOpened)});
+}
+
+// A user without a mouse: every key goes to whatever has the focus. Registration is filled field to
+// field with Enter and sent with Return on the focused 注册, its message closed with Return; the
+// login dialog is sent with Return on 登录; 注册新用户 is reached with Tab and followed with Return.
+TEST_F(LoginServiceTest, DialogsAreFilledAndSentWithKeysAlone) {
+    Configure(server_->BaseURL());
+    const std::string password = FreshPassword();
+    const QString typedPassword = QString::fromStdString(password);
+    // Keys go where the focus is, once the window that shows up has it.
+    const auto focusIn = [](QWidget* window) { ASSERT_TRUE(QTest::qWaitForWindowActive(window)); };
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        // Enter moves on through a Tab it posts.
+        QCoreApplication::processEvents();
+    };
+    const auto type = [](const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); };
+    const auto focused = [] { return QApplication::focusWidget()->objectName().toStdString(); };
+    QString message;
+    std::vector<std::string> sentFrom;
+    // Answers the message a dialog brings up with Return, as read from the keyboard.
+    const auto sendAndAnswer = [&](QWidget* dialog) {
+        sentFrom.push_back(focused());
+        const login_test::TModalWatcher answering(
+            [&message, &focusIn](QWidget* modal) {
+                message = TextsOf(modal);
+                focusIn(modal);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            },
+            dialog);
+        press(Qt::Key_Return);
+    };
+
+    const login_test::TModalWatcher registering([&](QWidget* dialog) {
+        focusIn(dialog);
+        for (const QString& text : {QStringLiteral("dave12"), typedPassword, typedPassword})
+            type(text), press(Qt::Key_Return);
+        type(QStringLiteral("dave@example.com"));
+        press(Qt::Key_Enter, Qt::KeypadModifier);
+        sendAndAnswer(dialog);
+        // Still up when the keys did not send it.
+        if (dialog->isVisible())
+            dialog->close();
+    });
+    EXPECT_EQ(Invoke(2)->GetValue("Result").AsInteger(), 1);
+    EXPECT_TRUE(message.contains(QStringLiteral("提交注册申请成功"))) << message.toStdString();
+
+    // The user name is filled in from the last registration; Tab to the password.
+    message.clear();
+    const login_test::TModalWatcher loggingIn([&](QWidget* dialog) {
+        focusIn(dialog);
+        press(Qt::Key_Tab);
+        type(typedPassword);
+        press(Qt::Key_Return);
+        sentFrom.push_back(focused());
+        press(Qt::Key_Return);
+        if (dialog->isVisible())
+            dialog->close();
+    });
+    EXPECT_EQ(Invoke(3)->GetValue("Result").AsInteger(), 1) << message.toStdString();
+    EXPECT_EQ(Shared("UserName"), "dave12");
+    EXPECT_EQ(Shared("Password"), password);
+    EXPECT_EQ(sentFrom, (std::vector<std::string>{"btnSign", "btnLogin"}));
+
+    // The link to the register layout, in the order Tab reaches things after 登录 and 取消.
+    std::vector<std::string> stops;
+    int layoutAfterLink = -1;
+    const login_test::TModalWatcher following([&](QWidget* dialog) {
+        focusIn(dialog);
+        for (int i = 0; i < 5; ++i) {
+            press(Qt::Key_Tab);
+            stops.push_back(focused());
+        }
+        press(Qt::Key_Return);
+        layoutAfterLink = static_cast<qm::TfrmLogin*>(dialog)->Layout();
+        press(Qt::Key_Escape);
+    });
+    EXPECT_EQ(Invoke(3)->GetValue("Result").AsInteger(), 2) << "Esc cancels";
+    EXPECT_EQ(stops,
+              (std::vector<std::string>{"edtPassWord", "btnLogin", "btnUnLogin", "imgUserList", "lblSign"}));
+    EXPECT_EQ(layoutAfterLink, qm::TfrmLogin::kLayoutRegister);
 }
 
 TEST_F(LoginServiceTest, PasswordsReachNoTraceLogCommandLineOrFile) {

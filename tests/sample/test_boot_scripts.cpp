@@ -195,6 +195,11 @@ protected:
             ASSERT_TRUE(qm::FileExists(script)) << script;
             ASSERT_EQ(qm::TaxLua().RunFile(script), 0) << script << ": " << qm::TaxLua().LastScriptError();
         }
+        // As the desk does once the boot scripts have run: the bench's own layout at its size.
+        const lua_Number bench[] = {static_cast<lua_Number>(desk_->BenchSize().width()),
+                                    static_cast<lua_Number>(desk_->BenchSize().height())};
+        ASSERT_TRUE(qm::TaxLua().CallGlobalFunction("bench_layout", bench));
+        ASSERT_EQ(qm::TaxLua().LastScriptError(), "");
     }
 
     QSize ContainerOf(const std::string& site) const {

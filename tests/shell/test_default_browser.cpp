@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 using qm::BrowserFromDesktopEntry;
 using qm::DesktopEntryProgram;
@@ -174,4 +175,28 @@ TEST_F(BrowserSettingTest, WithoutADefaultBrowserTheAnswerIsXdgOpen) {
     XdgSettingsAnswers("qm-gone.desktop");
     ForgetBrowserPathForTesting();
     EXPECT_EQ(GetBrowserPath(), "xdg-open");
+}
+
+TEST_F(BrowserSettingTest, LookedUpAheadSoThatNoCallerWaitsForXdgSettings) {
+    // An xdg-settings that takes a while to answer, as it does on a slow desktop.
+    BrowserEntry("qm-taxbrowser.desktop", "/opt/taxbrowser/run");
+    const QString runs = dir_.filePath(QStringLiteral("runs"));
+    WriteScript(Bin() + QStringLiteral("/xdg-settings"),
+                "printf 'ran\\n' >> '" + runs.toStdString() +
+                    "'\nsleep 0.3\nprintf 'qm-taxbrowser.desktop\\n'\n");
+    qm::StartBrowserPathLookup();
+
+    // While it runs, a caller gets the desktop's opener at once instead of waiting.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(GetBrowserPath(), "xdg-open");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+
+    // Then every caller gets the one answer; starting again does not ask again.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (GetBrowserPath() != "/opt/taxbrowser/run" && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(GetBrowserPath(), "/opt/taxbrowser/run");
+    qm::StartBrowserPathLookup();
+    EXPECT_EQ(GetBrowserPath(), "/opt/taxbrowser/run");
+    EXPECT_EQ(WaitForLines(runs), QStringList{QStringLiteral("ran")});
 }

@@ -2,13 +2,16 @@
 
 #include "SkinFixture.h"
 #include "common/ControlAlign.h"
+#include "corvane/Errors.h"
+#include "corvane/HandleTable.h"
 #include "desk/tabs/TaxPageControl.h"
 #include "desk/tabs/TaxTabControlTopPanel.h"
 #include "desk/tabs/TaxTabSheet.h"
-#include "corvane/Errors.h"
-#include "corvane/HandleTable.h"
+#include "tests/support/AccessibleActions.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
@@ -441,6 +444,110 @@ TEST_F(PageControl, TabListEntrySelectsThePageItNamedAfterThePagesChanged) {
         EXPECT_EQ(Strip().TabIndex(), pc_->ActivePage()->PageIndex()) << c.change;
         ExpectOnlyActiveShown();
     }
+}
+
+TEST_F(PageControl, AssistiveTechnologySeesTheShownTabsAndNamedPagesAndCanPressAndCloseThem) {
+    TTaxTabSheet& a = Page("A");
+    TTaxTabSheet& hidden = Page("Hidden");
+    TTaxTabSheet& c = Page("C");
+    hidden.SetTabVisible(false);
+    a.SetBtnCloseVisible(false);
+    pc_->SetActivePage(&c);
+    std::vector<std::string> asked;
+    pc_->OnClosePage = [&](TTaxPageControl&, TTaxTabSheet& page, bool&) { asked.push_back(page.Caption()); };
+
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&Strip());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::PageTabList);
+    ASSERT_EQ(list->childCount(), 2) << "the hidden tab is left out";
+    QAccessibleInterface* tabA = list->child(0);
+    QAccessibleInterface* tabC = list->child(1);
+    const struct {
+        QAccessibleInterface* tab;
+        const char* name;
+        bool selected;
+        QStringList actions;
+        QRect strip; // where the tab is on the strip
+    } expected[] = {
+        {tabA, "A", false, {QAccessibleActionInterface::pressAction()}, QRect(20, 0, 30, 24)},
+        // The active last tab reaches 20 pixels further; its start is its neighbour's end.
+        {tabC,
+         "C",
+         true,
+         {QAccessibleActionInterface::pressAction(), QStringLiteral("close")},
+         QRect(50, 0, 50, 24)},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.name);
+        EXPECT_EQ(e.tab->role(), QAccessible::PageTab);
+        EXPECT_EQ(e.tab->text(QAccessible::Name).toStdString(), e.name);
+        EXPECT_EQ(e.tab->state().selected, e.selected);
+        EXPECT_TRUE(e.tab->state().selectable);
+        EXPECT_EQ(qm::test::ActionNames(e.tab), e.actions);
+        EXPECT_EQ(e.tab->rect(), QRect(Strip().mapToGlobal(e.strip.topLeft()), e.strip.size()));
+        EXPECT_EQ(e.tab->parent(), list);
+        EXPECT_EQ(list->indexOfChild(e.tab), e.tab == tabA ? 0 : 1);
+    }
+    for (TTaxTabSheet* page : {&a, &c}) {
+        QAccessibleInterface* pane = QAccessible::queryAccessibleInterface(page);
+        EXPECT_EQ(pane->role(), QAccessible::Pane);
+        EXPECT_EQ(pane->text(QAccessible::Name).toStdString(), page->Caption());
+    }
+
+    // Pressing selects the tab, once the asker has its answer; closing asks the page's owner.
+    qm::test::DoAction(tabA, QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(pc_->ActivePage(), &c);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pc_->ActivePage(), &a);
+    EXPECT_TRUE(list->child(0)->state().selected);
+    qm::test::DoAction(tabA, QStringLiteral("close"));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(asked.empty()) << "A has no close button";
+    qm::test::DoAction(list->child(1), QStringLiteral("close"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(asked, std::vector<std::string>{"C"});
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"A", "Hidden"}));
+    EXPECT_EQ(list->childCount(), 1);
+}
+
+TEST_F(PageControl, SelectingTheShownPageAgainKeepsTheKeyboardFocusInIt) {
+    TTaxTabSheet& a = Page("A");
+    Page("B");
+    auto* field = new QLineEdit(&a); // owned by the page
+    pc_->SelectPage(0);
+    field->setFocus(Qt::OtherFocusReason);
+    ASSERT_EQ(owner_->focusWidget(), field);
+    // Hidden and disabled on the way, which moves the focus to the next control.
+    pc_->SelectPage(0);
+    EXPECT_EQ(pc_->ActivePage(), &a);
+    EXPECT_EQ(owner_->focusWidget(), field);
+}
+
+TEST_F(PageControl, LeftAndRightOnTheFocusedStripSelectTheShownTabs) {
+    TTaxTabSheet& a = Page("A");
+    Page("Hidden").SetTabVisible(false);
+    TTaxTabSheet& c = Page("C");
+    pc_->SetActivePage(&a);
+    const struct {
+        int key;
+        const TTaxTabSheet* active;
+    } presses[] = {{Qt::Key_Right, &c}, {Qt::Key_Right, &c}, {Qt::Key_Left, &a}, {Qt::Key_Left, &a}};
+    for (const auto& press : presses) {
+        QKeyEvent key(QEvent::KeyPress, press.key, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Strip(), &key);
+        EXPECT_TRUE(key.isAccepted());
+        EXPECT_EQ(pc_->ActivePage(), press.active) << press.key;
+    }
+    // The keyboard's visit shows as a frame on the active tab.
+    owner_->activateWindow();
+    for (int i = 0; i < 100 && !owner_->isActiveWindow(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_TRUE(owner_->isActiveWindow());
+    Strip().setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(Strip().hasFocus());
+    const QImage framed = Strip().grab().toImage();
+    Strip().clearFocus();
+    EXPECT_NE(Strip().grab().toImage(), framed);
 }
 
 } // namespace

@@ -33,13 +33,15 @@ void WritePackedPictures(const fs::path& folder) {
     SavePng(DrawTitleBar(), folder / "top_c.png");
     SavePng(DrawStatusBar(), folder / "bottom_c.png");
     SavePng(DrawBorder(), folder / "border_dot.png");
+    // The desk shows "nor" while the window is normal (a click maximizes it) and "max" while it is
+    // maximized (a click restores it).
     const struct {
         TTitleButton button;
         const char* name;
     } buttons[] = {{TTitleButton::Close, "close"},
-                   {TTitleButton::Maximize, "max"},
+                   {TTitleButton::Restore, "max"},
                    {TTitleButton::Minimize, "min"},
-                   {TTitleButton::Restore, "nor"}};
+                   {TTitleButton::Maximize, "nor"}};
     for (const auto& entry : buttons) {
         SavePng(DrawTitleButton(entry.button, false), folder / (std::string(entry.name) + "_01.png"));
         SavePng(DrawTitleButton(entry.button, true), folder / (std::string(entry.name) + "_02.png"));
@@ -146,6 +148,9 @@ int main(int argc, char* argv[]) {
         WriteStoreAppPictures(pictures);
         SaveBmp24(DrawTabSkin(), pictures / "PgSkin.bmp");
         SavePng(DrawBenchBackground(), pictures / "bench.png");
+        // The desk window's own icon, where the desktop's icon theme has none.
+        for (const int size : {48, 128})
+            SavePng(DrawAppIcon(size), pictures / ("quillmere-" + std::to_string(size) + ".png"));
         WriteLoginPictures(loginPictures);
         WriteDownloadPictures(downloadPictures);
         WriteAppIcons(appIcon);

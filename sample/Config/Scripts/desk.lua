@@ -44,10 +44,11 @@ create_uitext(quiet({site = "desk", left = border + 10, top = bar_top + 5,
                      text = "Quillmere · 让报税更从容", fontsize = 9, fontstyle = 0,
                      fontcolor_nor = colour("#6A7F96")}))
 
+-- A link's hotkey clicks it from anywhere on the desk: F1 opens the user guide.
 local links = {
   {icon = "sb_home", text = "官网", script = "home.lua"},
   {icon = "sb_forum", text = "论坛", script = "forum.lua"},
-  {icon = "sb_help", text = "帮助", script = "help.lua"},
+  {icon = "sb_help", text = "帮助", script = "help.lua", hotkey = "F1"},
 }
 local link_width = 62
 for i, link in ipairs(links) do
@@ -55,6 +56,7 @@ for i, link in ipairs(links) do
   create_uicontext(action({site = "desk", left = -from_right, top = bar_top + 4,
                            png_nor = link.icon .. "_nor.png", png_mov = link.icon .. "_mov.png",
                            align = 1, text = link.text, fontsize = 9, fontstyle = 0,
-                           fontcolor_nor = colour("#4F6A88"), fontcolor_mov = colour("#2F6DB0")},
+                           fontcolor_nor = colour("#4F6A88"), fontcolor_mov = colour("#2F6DB0"),
+                           hotkey = link.hotkey},
                           link.script))
 end

@@ -1,0 +1,10 @@
+#include "corvane/BrowserSlot.h"
+
+namespace corvane {
+
+TBrowserSlot& BrowserSlot() noexcept {
+    static TBrowserSlot slot;
+    return slot;
+}
+
+} // namespace corvane
