@@ -76,6 +76,7 @@ void TUpdateJob::ClaimAndStart() {
     aborted_ = false;
     failure_ = {};
     state_ = kStateNone;
+    claimedFile_ = task_.LocalFile;
     const auto claim = download_claims::Claim(
         task_.LocalFile, task_.URL, this,
         [this](download_claims::TEnd end, const std::string& reason) { JoinedTransferEnded(end, reason); });
@@ -294,9 +295,9 @@ void TUpdateJob::JoinedTransferEnded(download_claims::TEnd end, const std::strin
 
 void TUpdateJob::ReleaseFile(download_claims::TEnd end, const std::string& reason) {
     if (claimed_)
-        download_claims::Release(task_.LocalFile, this, end, reason);
+        download_claims::Release(claimedFile_, this, end, reason);
     if (joined_)
-        download_claims::Leave(task_.LocalFile, this);
+        download_claims::Leave(claimedFile_, this);
     claimed_ = false;
     joined_ = false;
 }

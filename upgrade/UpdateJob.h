@@ -143,6 +143,8 @@ private:
     bool installing_ = false;
     bool claimed_ = false; // this job writes the file
     bool joined_ = false;  // another job writes the file for this task
+    // The file claimed or joined, kept here: a job let go of after its task must still release it.
+    std::string claimedFile_;
     // Counts transfers started, so that a probe's late answer is not applied to a later one.
     int transferSerial_ = 0;
     // Last members: destroyed first, they stop and wait for their threads before anything the
