@@ -4,6 +4,7 @@
 #include "common/DurableFiles.h"
 #include "common/Paths.h"
 #include "common/StagedUpdate.h"
+#include "common/UpdateWorkLock.h"
 #include "corvane/TransferStop.h"
 #include "upgrade/UpgradeLog.h"
 
@@ -28,6 +29,9 @@ namespace fs = std::filesystem;
 constexpr const char* kTool = "Tolva_Compress.QX";
 constexpr const char* kRecoveryProgram = "qm-recover";
 constexpr int kPollMilliseconds = 100;
+// How long an extraction waits for another program (a second desk's start, the recovery program)
+// to finish with the installation's update folders.
+constexpr std::chrono::seconds kWaitForOtherUpdater{10};
 
 std::atomic<std::chrono::milliseconds::rep> timeLimitForTesting{0};
 
@@ -106,8 +110,15 @@ TExtractOutcome Place(const TUpdateFolders& folders, const std::string& file) {
 TExtractOutcome ExtractStaged(const std::string& file) {
     const std::lock_guard work(WorkMutex());
     const TUpdateFolders folders = UpdateFolders(AppPath());
-    std::string detail = RecoverUpdateFolders(folders);
     std::error_code error;
+    if (fs::create_directories(folders.Work, error), error)
+        return OutcomeOf(kExtractNoStaging, file,
+                         folders.Work.string() + ": cannot be made: " + error.message());
+    // Held until the update is placed or undone: a second start meanwhile leaves it alone.
+    const TUpdateWorkLock lock(folders.Work, kWaitForOtherUpdater);
+    if (!lock.Held())
+        return OutcomeOf(kExtractNoStaging, file, lock.Why());
+    std::string detail = RecoverUpdateFolders(folders);
     if (detail.empty() && (fs::create_directories(folders.Staging, error), error))
         detail = folders.Staging.string() + ": cannot be made: " + error.message();
     if (!detail.empty())
@@ -204,9 +215,14 @@ void WaitForExtractions() {
 
 void RecoverInterruptedExtraction() {
     const std::unique_lock work(WorkMutex(), std::try_to_lock);
-    if (!work.owns_lock())
+    const TUpdateFolders folders = UpdateFolders(AppPath());
+    if (!work.owns_lock() || !fs::is_directory(folders.Work))
         return;
-    const std::string why = RecoverUpdateFolders(UpdateFolders(AppPath()));
+    // Another program on the same installation is busy with its own update: it cleans up after itself.
+    const TUpdateWorkLock lock(folders.Work, std::chrono::milliseconds(0));
+    if (lock.HeldElsewhere())
+        return;
+    const std::string why = lock.Held() ? RecoverUpdateFolders(folders) : lock.Why();
     if (!why.empty())
         LogWarning(lcUpgrade, "未完成的更新无法恢复: " + why);
 }

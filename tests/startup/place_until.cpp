@@ -1,9 +1,12 @@
 // qm-place-until INSTALLATION STOP RECOVERY-PROGRAM: places the update staged in INSTALLATION
-// (Download/Extraction/Staging) with the real placement, RECOVERY-PROGRAM standing in the host's
-// place. Once STOP moves are done (0: before the first) it prints "stopped" and waits to be killed;
-// when the placement ends first it prints "placed MOVES" or "not placed: WHY".
+// (Download/Extraction/Staging) as the desk does (holding the update lock, RECOVERY-PROGRAM
+// standing in the host's place). Once STOP moves are done (0: before the first) it prints
+// "stopped" and waits: for a line on its input, then goes on; with no input, until it is killed.
+// When the placement ends it prints "placed MOVES" or "not placed: WHY".
 #include "common/StagedUpdate.h"
+#include "common/UpdateWorkLock.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -21,10 +24,19 @@ int main(int argc, char** argv) {
             return;
         std::printf("stopped\n");
         std::fflush(stdout);
+        char line = 0;
+        if (read(STDIN_FILENO, &line, 1) == 1)
+            return;
         for (;;)
             pause();
     });
-    const qm::TPlacement placement = qm::PlaceStagedTree(qm::UpdateFolders(argv[1]), {argv[3]});
+    const qm::TUpdateFolders folders = qm::UpdateFolders(argv[1]);
+    const qm::TUpdateWorkLock lock(folders.Work, std::chrono::milliseconds(0));
+    if (!lock.Held()) {
+        std::printf("not placed: %s\n", lock.Why().c_str());
+        return 1;
+    }
+    const qm::TPlacement placement = qm::PlaceStagedTree(folders, {argv[3]});
     if (placement.Placed())
         std::printf("placed %d\n", moves);
     else

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace qmtest {
@@ -163,6 +164,86 @@ TEST(KilledUpdate, EveryMoveCutShortGivesTheOldInstallationBackAtTheNextStart) {
     // The host, the runtime library, the plug-in, the boot script and the added folder, and the
     // recovery program's turn in the host's place.
     EXPECT_EQ(moves, 6);
+}
+
+// A placement that a running desk is making, held after `stop` moves until `Finish`.
+class TPlacementUnderWay {
+public:
+    TPlacementUnderWay(const fs::path& dir, int stop) {
+        int output[2], input[2];
+        if (pipe(output) != 0 || pipe(input) != 0)
+            return;
+        child_ = fork();
+        if (child_ == 0) {
+            dup2(output[1], STDOUT_FILENO);
+            dup2(input[0], STDIN_FILENO);
+            for (const int end : {output[0], output[1], input[0], input[1]})
+                close(end);
+            const std::string recovery = (dir / "Plugins/qm-recover").string();
+            const std::string stopText = std::to_string(stop);
+            execl(QM_PLACE_UNTIL_FILE, QM_PLACE_UNTIL_FILE, dir.c_str(), stopText.c_str(), recovery.c_str(),
+                  nullptr);
+            _exit(127);
+        }
+        close(output[1]);
+        close(input[0]);
+        output_ = output[0];
+        input_ = input[1];
+        stopped_ = ReadLine() == "stopped";
+    }
+    ~TPlacementUnderWay() {
+        kill(child_, SIGKILL);
+        waitpid(child_, nullptr, 0);
+        close(output_);
+        close(input_);
+    }
+    bool Stopped() const { return stopped_; }
+    // Lets the placement go on to its end; what it printed then.
+    std::string Finish() {
+        const char go = '\n';
+        if (write(input_, &go, 1) != 1)
+            return "cannot go on";
+        return ReadLine();
+    }
+
+private:
+    std::string ReadLine() {
+        std::string line;
+        char c = 0;
+        while (read(output_, &c, 1) == 1 && c != '\n')
+            line += c;
+        return line;
+    }
+    pid_t child_ = -1;
+    int output_ = -1, input_ = -1;
+    bool stopped_ = false;
+};
+
+// Started while a desk is placing an update: before the first move (the old host starts), and
+// once the recovery program stands in the host's place. The start must not take that placement
+// for a killed one: it waits for it, then runs the new release.
+TEST(KilledUpdate, AStartDuringAPlacementUnderWayWaitsForItAndRunsTheNewRelease) {
+    for (const int stop : {0, 2}) {
+        SCOPED_TRACE("started after " + std::to_string(stop) + " moves");
+        const auto desk = OldInstallation("placement under way");
+        const TTree before = Snapshot(desk->Dir());
+        StageRelease(desk->Dir(), false);
+        const TTree after = Overlaid(before, desk->Dir() / "Download/Extraction/Staging");
+        TPlacementUnderWay placing(desk->Dir(), stop);
+        ASSERT_TRUE(placing.Stopped());
+
+        auto host = desk->Start("during placement " + std::to_string(stop));
+        std::this_thread::sleep_for(1500ms);
+        EXPECT_TRUE(desk->Evidence().empty()) << "the start did not wait for the placement";
+        EXPECT_TRUE(fs::exists(desk->Dir() / "Download/Extraction/Backup")) << "the placement was undone";
+        EXPECT_EQ(placing.Finish().rfind("placed ", 0), 0u);
+
+        WaitUntil([&] { return !desk->Evidence().empty() || !host->Running(); }, 30s);
+        const std::vector<std::string> evidence = desk->Evidence();
+        EXPECT_EQ(evidence.empty() ? "" : evidence.front(), "new boot") << host->Output();
+        host->Kill(SIGKILL);
+        EXPECT_EQ(Snapshot(desk->Dir()), after);
+    }
 }
 
 // The system calls of one whole placement, traced: which paths were flushed, and the renames, in

@@ -6,8 +6,10 @@
 // it puts its own folder's installation back in order and then starts the host found there, with
 // the same arguments.
 #include "common/StagedUpdate.h"
+#include "common/UpdateWorkLock.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -19,8 +21,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Long enough for a desk's placement under way to finish: a start in the middle of it (which
+// finds this program in the host's place) waits for it, then starts the new host.
+constexpr std::chrono::seconds kWaitForPlacingDesk{60};
+
 int Recover(const fs::path& installation) {
-    const std::string why = qm::RecoverUpdateFolders(qm::UpdateFolders(installation));
+    const qm::TUpdateFolders folders = qm::UpdateFolders(installation);
+    std::error_code error;
+    if (!fs::is_directory(installation, error)) {
+        std::cerr << "qm-recover: " << installation.string() << ": not a folder\n";
+        return 1;
+    }
+    if (!fs::is_directory(folders.Work, error))
+        return 0; // no update was ever extracted here
+    const qm::TUpdateWorkLock lock(folders.Work, kWaitForPlacingDesk);
+    const std::string why = lock.Held() ? qm::RecoverUpdateFolders(folders) : lock.Why();
     if (why.empty())
         return 0;
     std::cerr << "qm-recover: " << installation.string() << ": " << why << "\n";
