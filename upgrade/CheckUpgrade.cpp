@@ -7,6 +7,7 @@
 #include "upgrade/ReleaseNotes.h"
 #include "upgrade/ResultCodes.h"
 #include "upgrade/SignedDescriptor.h"
+#include "upgrade/UpdateSignature.h"
 #include "upgrade/UpgradeLog.h"
 
 #include <algorithm>
@@ -99,8 +100,12 @@ TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile, corvane::TStopToken* 
         return Failure(kDescriptorFailed, {}, kStateSkipped);
     const TFetchedDescriptor fetched = ReadFetchedDescriptor(copy.File(), descriptorURL);
     // A refused descriptor is a failure the requester and the user hear of, not "nothing to do".
-    if (const TResult<> accepted = AcceptDescriptor(upFile, fetched, stop); !accepted)
+    if (const TResult<> accepted = AcceptDescriptor(upFile, fetched, stop); !accepted) {
+        // A signature the network withheld is tried again at the next check, like the descriptor.
+        if (accepted.Code() == kSignatureUnreachable)
+            return Failure(kDescriptorFailed, {}, kStateSkipped);
         return Failure(kDescriptorRefused + accepted.Reason(), {}, kStateFailed);
+    }
 
     const TIniDocument& descriptor = fetched.Ini;
     TUpdatesDue due;

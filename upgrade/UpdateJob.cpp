@@ -8,6 +8,7 @@
 #include "upgrade/PackageIntegrity.h"
 #include "upgrade/ResultCodes.h"
 #include "upgrade/RunInstaller.h"
+#include "upgrade/UpdateSignature.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -28,12 +29,14 @@ void RemoveFile(const std::string& file) {
         std::remove(file.c_str());
 }
 
+const char* const kCannotConnect = "无法连接下载服务器";
+
 // Why a transfer failed, in the user's words.
 std::string TransferFailureText(int code) {
     if (code == kDownloadWriteFailed)
         return "下载文件无法写入，磁盘可能已满";
     if (code >= 10000)
-        return "无法连接下载服务器";
+        return kCannotConnect;
     return "下载服务器应答了错误(HTTP " + std::to_string(code) + ")";
 }
 
@@ -229,7 +232,10 @@ void TUpdateJob::PackageChecked(const TResult<>& verdict) {
     if (!verdict) {
         // Never run or unpacked, and not left where a later start would take it for finished.
         finishing_ = false;
-        Fail("文件没有通过完整性校验，已删除", verdict.Reason());
+        if (verdict.Code() == kSignatureUnreachable)
+            Fail(kCannotConnect, verdict.Reason()); // the network, not the package
+        else
+            Fail("文件没有通过完整性校验，已删除", verdict.Reason());
         return;
     }
     switch (FinishedFileKind(task_.LocalFile)) {

@@ -53,7 +53,7 @@ protected:
 
     TTempFolder served_;
     TTempFolder local_;
-    qm::test::ReferenceServer server_{served_.Path()};
+    qm::test::ReferenceServer server_{served_.Path(), {"--test-routes"}};
 };
 
 TEST_F(CheckUpgradeTest, VersionsForceAndTheModeTable) {
@@ -124,9 +124,21 @@ TEST_F(CheckUpgradeTest, ADescriptorThatCannotBeFetchedSkipsTheCheck) {
         {"no descriptor", server_.URL("/nowhere/Setup.run")},
         {"a page saying 404 Not Found", server_.URL("/notfound/Setup.run")},
         {"no server", "http://127.0.0.1:1/comp/Setup.run"},
+        // A network failure, not a refusal: the next check tries again.
+        {"its signature withheld by the server", server_.URL("/nosig/signed/Setup.run")},
     };
     qm::EnsureDir(served_.File("notfound"));
     WriteBytes(served_.File("notfound/upgrade.zip"), "<html>404 Not Found</html>");
+    qm::EnsureDir(served_.File("signed"));
+    WriteBytes(served_.File("signed/upgrade.zip"), "[upgrade]\nver=2\nissued=1\n");
+    TTempFolder keys;
+    const upgrade_test::TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.Path().string());
+    upgrade_test::SignPackage(publisher, served_.File("signed/upgrade.zip"));
+    WriteBytes(local_.File("Upgrade.txt"),
+               "[upgrade]\nver=1\nurl=" + server_.URL("/nosig/signed/Setup.run") + "\n");
+    ASSERT_EQ(StateOf(qm::CheckUpgrade({local_.File("Upgrade.txt"), ""})), 0)
+        << "without a key the descriptor there is fetched: only its signature is withheld";
+    const upgrade_test::TUpdateKeySetting setting(publisher.publicKey);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriteBytes(local_.File("Upgrade.txt"), "[upgrade]\nver=1\nurl=" + c.url + "\n");

@@ -7,6 +7,7 @@
 #include "tests/upgrade/UpgradeTestSupport.h"
 #include "upgrade/PackageIntegrity.h"
 #include "upgrade/StoreApp.h"
+#include "upgrade/UpdateSignature.h"
 
 #include <algorithm>
 #include <cctype>
@@ -42,7 +43,7 @@ protected:
     TTempFolder keys_;
     TTempFolder served_;
     TTempFolder local_;
-    qm::test::ReferenceServer server_{served_.Path()};
+    qm::test::ReferenceServer server_{served_.Path(), {"--test-routes"}};
 };
 
 TEST_F(PackageIntegrityTest, DigestAndSignatureDecideTogether) {
@@ -109,6 +110,32 @@ TEST_F(PackageIntegrityTest, DigestAndSignatureDecideTogether) {
         else
             EXPECT_NE(verdict.Reason().find(c.reasonPart), std::string::npos) << verdict.Reason();
         EXPECT_FALSE(qm::FileExists(local + ".sig")) << "the fetched signature is not left behind";
+    }
+}
+
+// A signature the network or the server cannot give is a failure to fetch, which a later try may
+// mend; one the server says it does not have is a refusal.
+TEST_F(PackageIntegrityTest, ASignatureThatCannotBeFetchedIsNotARefusal) {
+    const TPublisherKey publisher = upgrade_test::MakePublisherKey(keys_.Path().string());
+    Publish("good.run", "#!/bin/sh\necho good\n", &publisher);
+    Publish("unsigned.run", "#!/bin/sh\necho unsigned\n", nullptr);
+    const TUpdateKeySetting setting(publisher.publicKey);
+    const struct {
+        const char* name;
+        std::string url;
+        int code;
+    } cases[] = {
+        {"served without its signature", server_.URL("/unsigned.run"), 0},
+        {"its signature answered with 503", server_.URL("/nosig/good.run"), qm::kSignatureUnreachable},
+        {"no server", "http://127.0.0.1:1/good.run", qm::kSignatureUnreachable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string local = local_.File("package.run");
+        WriteBytes(local, ReadBytes(served_.File("good.run")));
+        const qm::TResult<> verdict = qm::VerifyPackage(local, {"", c.url});
+        EXPECT_FALSE(verdict.Ok());
+        EXPECT_EQ(verdict.Code(), c.code) << verdict.Reason();
     }
 }
 
