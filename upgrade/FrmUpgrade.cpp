@@ -135,9 +135,11 @@ void TFrmUpgrade::ApplyCheck(TCheckOutcome outcome) {
         UpgradeTaskDone(nullptr, kStateSkipped, kAlreadyCurrent);
         return;
     }
+    ++checksApplied_;
     for (TTaskObj& found : due.Tasks) {
         auto task = std::make_unique<TTaskObj>(std::move(found));
         task->Offered = due.ShowDialog;
+        task->Check = checksApplied_;
         task->OnDone = [this](TTaskObj& done, int state, const std::string& reason) {
             UpgradeTaskDone(&done, state, reason);
         };
@@ -192,6 +194,8 @@ void TFrmUpgrade::ShowNotes() {
 
 void TFrmUpgrade::btnDownClick() {
     btnDown->setEnabled(false);
+    for (TTaskObj* task : DownloadForm->Queue)
+        task->Accepted = task->Accepted || task->Offered;
     // Docked to fill the panel; the strip lays itself out for any width.
     EmbedControl(DownloadForm, pnlDock, alClient);
     DownloadForm->show();

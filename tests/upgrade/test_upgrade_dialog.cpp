@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
@@ -305,6 +306,69 @@ TEST_F(UpgradeDialogTest, ClosingTheNoticeDuringTheDownloadCancelsItOrFailsAForc
         EXPECT_EQ(requester.results, std::vector<int>{c.result});
         EXPECT_FALSE(qm::FileExists(local_.File("marker")));
         EXPECT_FALSE(qm::FileExists(local_.File("silent-marker")));
+        corvane::Khan_Free();
+    }
+}
+
+// One component's notice while another component's silent package downloads hidden: the offered
+// package waits for 升级 (and is not fetched when the hidden one ends), and 取消 takes back only
+// the notice's own package; the silent one is still installed and reported.
+TEST_F(UpgradeDialogTest, ANoticeAndAnotherComponentsHiddenTransferStayApart) {
+    enum class TUser { UpgradeThenCancel, LeavesItOpenThenCancels, Upgrades };
+    const struct {
+        const char* name;
+        TUser user;
+        std::vector<int> results; // sorted
+    } cases[] = {
+        {"升级 then 取消 during the hidden transfer",
+         TUser::UpgradeThenCancel,
+         {qm::kStateDone, qm::kStateCancelled}},
+        {"left open until the hidden package is in, then 取消",
+         TUser::LeavesItOpenThenCancels,
+         {qm::kStateDone, qm::kStateCancelled}},
+        {"升级 during the hidden transfer", TUser::Upgrades, {qm::kStateDone, qm::kStateDone}},
+    };
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string quietName = "quiet" + std::to_string(++run),
+                          noisyName = "noisy" + std::to_string(run);
+        const std::string quiet = Component(quietName, "[upgrade]\nver=1\n[silent]\nver=2\n");
+        WriteBytes(quiet, "[upgrade]\nver=1\nurl=" + server_.URL("/" + quietName + "/Setup.run") +
+                              "\n[silent]\nver=1\nurl=" + server_.URL("/slow/" + quietName + "/Silent.run") +
+                              "\n");
+        WriteBytes(served_.File(quietName + "/Silent.run"), "#!/bin/sh\nprintf 'quiet' > '" +
+                                                                local_.File(quietName + "-marker") + "'\n# " +
+                                                                std::string(100000, 'x') + "\n");
+        const std::string marker = local_.File(noisyName + "-marker");
+        const std::string noisy =
+            Component(noisyName, "[upgrade]\nver=2\nparams=" + marker + "\nurl=" +
+                                     server_.URL("/slow/" + noisyName + "/Setup.run?rate=4000") + "\n");
+        WriteBytes(served_.File(noisyName + "/Setup.run"), PaddedInstaller(60000));
+        TRequester requester;
+        Check(quiet, requester);
+        Check(noisy, requester);
+        ASSERT_TRUE(WaitUntil(DialogVisible));
+        if (c.user == TUser::LeavesItOpenThenCancels) {
+            ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }, 30000));
+            QTest::qWait(1000);
+            EXPECT_EQ(requester.results, std::vector<int>{qm::kStateDone});
+            EXPECT_FALSE(qm::FileExists(qm::DownloadPath() + "Setup.run")) << "fetched before 升级";
+            ASSERT_TRUE(DialogVisible());
+        } else {
+            Button("btnDown")->click();
+            ASSERT_NE(DockedStatus(), "");
+        }
+        if (c.user != TUser::Upgrades)
+            Button("btnCancle")->click();
+        ASSERT_TRUE(WaitUntil([&] { return requester.results.size() == 2; }, 40000))
+            << ::testing::PrintToString(requester.results);
+        std::vector<int> results = requester.results;
+        std::sort(results.begin(), results.end());
+        EXPECT_EQ(results, c.results);
+        EXPECT_EQ(ReadBytes(local_.File(quietName + "-marker")), "quiet")
+            << "the hidden package is installed";
+        EXPECT_EQ(qm::FileExists(marker), c.user == TUser::Upgrades);
         corvane::Khan_Free();
     }
 }
