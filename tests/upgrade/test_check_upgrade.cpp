@@ -10,6 +10,7 @@
 #include "upgrade/CheckUpgrade.h"
 #include "upgrade/IssuedState.h"
 #include "upgrade/ReleaseNotes.h"
+#include "upgrade/SignedDescriptor.h"
 
 #include <filesystem>
 #include <functional>
@@ -457,6 +458,67 @@ TEST_F(CheckUpgradeTest, AShippedFloorRefusesOlderDescriptors) {
                   .exitCode,
               0);
     EXPECT_EQ(qm::LastIssued("/comp/"), "20270101000000");
+    std::filesystem::remove(qm::IssuedStateFile());
+}
+
+// A release made by "qm-sign publish" is what a keyed installation asks for: accepted where it was
+// published for, bound to its package's digest and length, expiring as asked, refused elsewhere.
+TEST_F(CheckUpgradeTest, TheToolsReleaseIsAcceptedWhereItWasPublishedFor) {
+    TTempFolder keys;
+    const upgrade_test::TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.Path().string());
+    const upgrade_test::TUpdateKeySetting setting(publisher.publicKey);
+    std::filesystem::remove(qm::IssuedStateFile());
+    qm::EnsureDir(served_.File("comp"));
+    const std::string package = served_.File("comp/Setup.run");
+    WriteBytes(package, "#!/bin/sh\necho 2\n");
+    WriteBytes(keys.File("notes.txt"), "Ver 2 Build 7\nfaster\n");
+    const auto publish = [&](const std::string& component, const QStringList& options) {
+        QStringList arguments = {"publish",
+                                 QString::fromStdString(publisher.secretKeyFile),
+                                 QString::fromStdString(package),
+                                 QString::fromStdString(server_.URL("/comp/Setup.run")),
+                                 "2",
+                                 QString::fromStdString(component),
+                                 "--notes",
+                                 QString::fromStdString(keys.File("notes.txt"))};
+        return upgrade_test::RunSignTool(arguments + options).exitCode;
+    };
+    const struct {
+        const char* name;
+        std::string component;
+        QStringList options;
+        int state;
+        std::string reasonPart;
+    } cases[] = {
+        {"published for this component", "/comp/", {"--serial", "20260301"}, 0, ""},
+        {"named without slashes", "comp", {"--serial", "20260302", "--days", "1"}, 0, ""},
+        {"published for another component", "/other/", {"--serial", "20260303"}, 4, "not for /comp/"},
+        {"an older serial", "/comp/", {"--serial", "20260201"}, 4, "is older than 20260302"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(publish(c.component, c.options), 0);
+        const std::string served = qm::test::ReadBytes(served_.File("comp/upgrade.zip"));
+        WriteBytes(local_.File("Upgrade.txt"),
+                   "[upgrade]\nver=1\nurl=" + server_.URL("/comp/Setup.run") + "\n");
+        const qm::TCheckOutcome outcome =
+            qm::CheckUpgrade({local_.File("Upgrade.txt"), local_.File("state.ini")});
+        EXPECT_EQ(StateOf(outcome), c.state) << ReasonOf(outcome) << "\n" << served;
+        EXPECT_NE(ReasonOf(outcome).find(c.reasonPart), std::string::npos) << ReasonOf(outcome);
+        if (c.state != 0)
+            continue;
+        ASSERT_EQ(DueOf(outcome).Tasks.size(), 1u);
+        EXPECT_EQ(DueOf(outcome).Tasks[0].Sha256, qm::FileSha256(package));
+        EXPECT_EQ(DueOf(outcome).Tasks[0].Length, 17);
+        EXPECT_EQ(DueOf(outcome).Notes, (std::vector<std::string>{"2", "faster"}))
+            << "the version, then the notes";
+        // The expiry is the asked number of days on (30 by default), give or take the test's run.
+        const std::string expires = qm::TIniDocument::Parse(served).ReadString("upgrade", "expires");
+        const std::optional<std::time_t> when = qm::ParseUtcStamp(expires);
+        ASSERT_TRUE(when.has_value()) << expires;
+        const long days = c.options.contains("--days") ? 1 : 30;
+        EXPECT_NEAR(static_cast<double>(*when - std::time(nullptr)), days * 86400.0, 600.0);
+    }
     std::filesystem::remove(qm::IssuedStateFile());
 }
 
