@@ -3,6 +3,7 @@
 // release notes it builds.
 #include "common/IniFile.h"
 #include "common/Paths.h"
+#include "common/StoreListText.h"
 #include "common/TextEncoding.h"
 #include "tests/common/TestFiles.h"
 #include "tests/support/ReferenceServer.h"
@@ -519,6 +520,36 @@ TEST_F(CheckUpgradeTest, TheToolsReleaseIsAcceptedWhereItWasPublishedFor) {
         const long days = c.options.contains("--days") ? 1 : 30;
         EXPECT_NEAR(static_cast<double>(*when - std::time(nullptr)), days * 86400.0, 600.0);
     }
+    std::filesystem::remove(qm::IssuedStateFile());
+}
+
+// One key signs every kind of text, each under a context line of its own: a store list whose signed
+// text reads as a descriptor (a name holding line breaks) does not lend its signature to one.
+TEST_F(CheckUpgradeTest, AStoreListsSignatureIsNoDescriptors) {
+    TTempFolder keys;
+    const upgrade_test::TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.Path().string());
+    const upgrade_test::TUpdateKeySetting setting(publisher.publicKey);
+    std::filesystem::remove(qm::IssuedStateFile());
+    const std::string lines = "&#10;[upgrade]&#10;ver=2&#10;issued=20260301&#10;component=/comp/&#10;"
+                              "expires=20991231235959&#10;url=" +
+                              server_.URL("/comp/Setup.run") + "&#10;sha256=" + std::string(64, 'a') +
+                              "&#10;length=10&#10;";
+    WriteBytes(keys.File("Issue.xml"),
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<appstore><app id=\"1\" name=\"" + lines +
+                   "\"/></appstore>\n");
+    upgrade_test::SignStoreList(publisher, keys.File("Issue.xml"));
+    const qm::TResult<std::vector<qm::TStoreEntry>> entries = qm::ReadStoreEntries(keys.File("Issue.xml"));
+    ASSERT_TRUE(entries);
+    const qm::TDownload_Upfile upfile = Component("1", "1", qm::StoreSignedText(*entries));
+    qm::test::WriteBytes(served_.File("comp/upgrade.zip.sig"),
+                         qm::test::ReadBytes(keys.File("Issue.xml.sig")));
+    ASSERT_EQ(qm::TIniDocument::Load(served_.File("comp/upgrade.zip")).ReadString("upgrade", "component"),
+              "/comp/")
+        << "the store list's text reads as a descriptor";
+    const qm::TCheckOutcome outcome = qm::CheckUpgrade(upfile);
+    EXPECT_EQ(StateOf(outcome), 4) << ReasonOf(outcome);
+    EXPECT_NE(ReasonOf(outcome).find("does not match the descriptor"), std::string::npos)
+        << ReasonOf(outcome);
     std::filesystem::remove(qm::IssuedStateFile());
 }
 
