@@ -2,6 +2,7 @@
 
 #include "upgrade/ResultCodes.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -23,6 +24,8 @@ struct TTaskObj {
     bool IsAppInstall = false;
     // Expected SHA-256 of the file (hex); blank: not checked. See PackageIntegrity.h.
     std::string Sha256;
+    // The length in bytes the signed descriptor gives; -1: none given. The transfer stops there.
+    std::int64_t Length = -1;
     // Offered by an upgrade notice: closing the notice takes it back (a hidden silent package is
     // no notice's).
     bool Offered = false;

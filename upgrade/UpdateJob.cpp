@@ -35,6 +35,8 @@ const char* const kCannotConnect = "无法连接下载服务器";
 std::string TransferFailureText(int code) {
     if (code == kDownloadWriteFailed)
         return "下载文件无法写入，磁盘可能已满";
+    if (code == kDownloadBeyondLength)
+        return "下载文件超过了升级描述给出的长度，已停止";
     if (code >= 10000)
         return kCannotConnect;
     return "下载服务器应答了错误(HTTP " + std::to_string(code) + ")";
@@ -114,6 +116,7 @@ void TUpdateJob::StartTransfer() {
     downloader_->StateFileName = task_.LocalFile + ".Status";
     downloader_->FileName = task_.LocalFile;
     downloader_->URL = task_.URL;
+    downloader_->MostBytes = task_.Length;
     speedClock_.start();
     speedBytes_ = 0;
     // Resume data of the same address beside the partial file (a desk that was closed
@@ -207,7 +210,7 @@ void TUpdateJob::OnRequestDone(int code, const std::string& reason) {
 void TUpdateJob::CheckPackage() {
     finishing_ = true;
     SetStatus(TStatus::Finishing);
-    TPackageCheck check{task_.Sha256, task_.URL};
+    TPackageCheck check{task_.Sha256, task_.Length, task_.URL};
     const bool started = check_.RunThenCallback<TResult<>>(
         this,
         [file = task_.LocalFile, check](corvane::TStopToken& stop) mutable {

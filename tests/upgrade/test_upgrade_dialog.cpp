@@ -382,10 +382,11 @@ TEST_F(UpgradeDialogTest, OneComponentsRefusedDescriptorLeavesAnothersNoticeOpen
     qm::EnsureDir(served_.File("good"));
     WriteBytes(served_.File("good/Setup.run"), PaddedInstaller());
     upgrade_test::SignPackage(publisher, served_.File("good/Setup.run"));
-    const std::string good = Component(
-        "good", "[upgrade]\nver=2\nissued=1\nsha256=" + qm::FileSha256(served_.File("good/Setup.run")) +
-                    "\nparams=" + local_.File("marker") + "\nurl=" + server_.URL("/good/Setup.run") + "\n");
-    upgrade_test::SignPackage(publisher, served_.File("good/upgrade.zip"));
+    const std::string good =
+        Component("good", "[upgrade]\nver=2\nissued=1\ncomponent=/good/\nexpires=20991231000000\n" +
+                              upgrade_test::PackageLines(served_.File("good/Setup.run")) + "\nparams=" +
+                              local_.File("marker") + "\nurl=" + server_.URL("/good/Setup.run") + "\n");
+    upgrade_test::SignDescriptor(publisher, served_.File("good/upgrade.zip"));
     const std::string refused = Component("refused", "[upgrade]\nver=2\nissued=1\n");
     upgrade_test::TMessageRecorder messages;
     TRequester requester;
@@ -470,14 +471,15 @@ TEST_F(UpgradeDialogTest, APackageOrDescriptorFailingItsDigestOrSignatureIsRefus
             upgrade_test::SignPackage(publisher, served_.File(name + "/Silent.run"));
         const std::string digest =
             c.rightDigest ? qm::FileSha256(served_.File(name + "/Silent.run")) : std::string(64, '0');
-        const std::string upfile = Component(name, "[upgrade]\nver=1\nissued=7\nsha256=" + mainDigest +
-                                                       "\n[silent]\nver=2\nsha256=" + digest + "\n");
+        const std::string head = "[upgrade]\nver=1\nissued=7\ncomponent=/" + name +
+                                 "/\nexpires=20991231000000\nsha256=" + mainDigest +
+                                 "\nlength=1\n[silent]\nsha256=" + digest +
+                                 "\nlength=" + std::to_string(installer.size()) + "\n";
+        const std::string upfile = Component(name, head + "ver=2\n");
         if (c.descriptor != Descriptor::Plain)
-            upgrade_test::SignPackage(publisher, served_.File(name + "/upgrade.zip"));
+            upgrade_test::SignDescriptor(publisher, served_.File(name + "/upgrade.zip"));
         if (c.descriptor == Descriptor::ForgedAfterSigning)
-            WriteBytes(served_.File(name + "/upgrade.zip"),
-                       "[upgrade]\nver=1\nissued=7\nsha256=" + mainDigest +
-                           "\n[silent]\nver=3\nsha256=" + digest + "\n");
+            WriteBytes(served_.File(name + "/upgrade.zip"), head + "ver=3\n");
         std::unique_ptr<upgrade_test::TUpdateKeySetting> setting;
         if (c.keyConfigured)
             setting = std::make_unique<upgrade_test::TUpdateKeySetting>(publisher.publicKey);
