@@ -150,7 +150,9 @@ TEST_F(PackageIntegrityTest, ASignatureThatCannotBeFetchedIsNotARefusal) {
         SCOPED_TRACE(c.name);
         const std::string local = local_.File("package.run");
         WriteBytes(local, ReadBytes(served_.File("good.run")));
-        const qm::TResult<> verdict = qm::VerifyPackage(local, {"", c.url});
+        const qm::TResult<> verdict =
+            qm::VerifyPackage(local, {qm::FileSha256(local),
+                                      static_cast<std::int64_t>(std::filesystem::file_size(local)), c.url});
         EXPECT_FALSE(verdict.Ok());
         EXPECT_EQ(verdict.Code(), c.code) << verdict.Reason();
     }
