@@ -217,28 +217,35 @@ bool SystemHasActiveInterface() {
 
 } // namespace
 
-bool DownloadFile(const std::string& url, const std::string& fileName, corvane::TStopToken* stop) {
+TFetchAnswer FetchFile(const std::string& url, const std::string& fileName, corvane::TStopToken* stop) {
     try {
         CurlEasy curl = MakeHttpHandle(url, kSmallFileLimits);
         CurlHeaderList headers = NoCacheHeaders();
         if (!curl || !headers)
-            return false;
+            return TFetchAnswer::Unreachable;
         DownloadContext context{curl.get(), DownloadTarget(ToNativePath(fileName))};
         CURL* handle = curl.get();
         const bool configured = SetCommonOptions(handle, headers.get(), OnDownloadHeader, &context) &&
                                 curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnDownloadBody) == CURLE_OK &&
                                 curl_easy_setopt(handle, CURLOPT_WRITEDATA, &context) == CURLE_OK;
         if (!configured)
-            return false;
+            return TFetchAnswer::Unreachable;
         const CURLcode result = PerformStoppable(handle, stop);
         const long status = AnswerStatus(handle);
         const bool written = context.target.Close();
+        if (result != CURLE_OK || !written || status >= 500 || status < 200)
+            return TFetchAnswer::Unreachable;
         // An error page is a failed download even when it does not carry the not-found text.
-        return result == CURLE_OK && written && status >= 200 && status < 300 &&
-               !context.target.NotFoundPage();
+        if (status >= 300 || context.target.NotFoundPage())
+            return TFetchAnswer::Missing;
+        return TFetchAnswer::Fetched;
     } catch (...) {
-        return false;
+        return TFetchAnswer::Unreachable;
     }
+}
+
+bool DownloadFile(const std::string& url, const std::string& fileName, corvane::TStopToken* stop) {
+    return FetchFile(url, fileName, stop) == TFetchAnswer::Fetched;
 }
 
 std::string ReachabilityURL(const std::string& url) {

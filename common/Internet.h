@@ -19,6 +19,15 @@ namespace qm {
 // on disk in every case.
 bool DownloadFile(const std::string& url, const std::string& fileName, corvane::TStopToken* stop = nullptr);
 
+// How a fetch ended: the file came, the server said it has no such file (a 4xx answer, or the
+// not-found text), or the server could not be asked or failed to answer (network, time, 5xx), which
+// a later try may mend.
+enum class TFetchAnswer { Fetched, Missing, Unreachable };
+
+// DownloadFile, telling apart a file the server does not have from a failure to ask it.
+TFetchAnswer FetchFile(const std::string& url, const std::string& fileName,
+                       corvane::TStopToken* stop = nullptr);
+
 // True when a GET of `url` is answered with HTTP status 200 or 302 (redirects are not followed;
 // only the answer's head is read). An address without a scheme is taken as "http://".
 bool IsURLReachable(const std::string& url, corvane::TStopToken* stop = nullptr);

@@ -1,6 +1,7 @@
 #include "common/Paths.h"
 
 #include "common/TextTrim.h"
+#include "corvane/ProgramFile.h"
 
 #include <algorithm>
 #include <array>
@@ -133,19 +134,12 @@ std::string Resolve(const std::string& base, const std::string& path, bool slash
     return result;
 }
 
-std::string ExecutableFolder() {
-    std::array<char, 4096> buffer{};
-    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (length <= 0)
-        return "./";
-    return ExtractFilePath(std::string(buffer.data(), static_cast<std::size_t>(length)));
-}
-
 } // namespace
 
 std::string AppPath() {
-    // The executable cannot move while it runs.
-    static const std::string path = ExecutableFolder();
+    // Taken when the process started: after an update has replaced the program file, the link
+    // /proc/self/exe names the old file's last place, which is gone.
+    static const std::string path = corvane::ProgramFolder();
     return path;
 }
 

@@ -7,8 +7,6 @@
 #include "corvane/Khan.h"
 #include "corvane/Requests.h"
 
-#include <filesystem>
-
 namespace qm {
 
 namespace {
@@ -19,9 +17,9 @@ corvane::IDataDocument InvokeHost(const corvane::TBSONDocument& doc) {
 
 // "major.minor.release.build" without its last part.
 std::string ProductVersion() {
-    std::error_code error;
-    const std::string full =
-        GetFileVersionText(std::filesystem::read_symlink("/proc/self/exe", error).string());
+    // The running program itself: opening the link reaches it even after an update replaced the
+    // file, where the name the link shows is gone.
+    const std::string full = GetFileVersionText("/proc/self/exe");
     const auto lastDot = full.rfind('.');
     return lastDot == std::string::npos ? full : full.substr(0, lastDot);
 }

@@ -1,5 +1,6 @@
 #include "common/StoreListText.h"
 
+#include "common/SignedKinds.h"
 #include "common/XmlExternalContent.h"
 
 #include <libxml/parser.h>
@@ -70,7 +71,7 @@ TResult<std::vector<TStoreEntry>> ReadStoreEntries(const std::string& file) {
 }
 
 std::string StoreSignedText(const std::vector<TStoreEntry>& entries) {
-    std::string text = "qm-store-list 1\n";
+    std::string text(kStoreListContext);
     for (const TStoreEntry& entry : entries) {
         text += "app\n";
         AppendField(text, "id", entry.id);

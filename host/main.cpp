@@ -9,7 +9,9 @@
 #include "host/DeskApplication.h"
 #include "host/ErrorHandler.h"
 #include "host/FrmDesk.h"
+#include "host/HostLog.h"
 #include "host/InstanceLock.h"
+#include "host/StartRecovery.h"
 #include "host/StartupPreload.h"
 #include "host/TaxLua.h"
 #include "pictures/PictureCache.h"
@@ -43,6 +45,8 @@ std::string InstanceName() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything of the installation is read or loaded.
+    const std::string recoveryFailure = qm::RecoverBeforeStart(argv);
     // The invoice plug-in brings the browser engine in later, but the engine's settings must be in
     // place before the application object exists.
     qm::PrepareBrowserEngine();
@@ -52,6 +56,10 @@ int main(int argc, char** argv) {
     qm::StartStartupPreload();
     qm::TDeskApplication application(argc, argv);
     qm::FinishBrowserEnginePreparation();
+    if (!recoveryFailure.empty()) {
+        qm::LogWarning(qm::lcHost, "未完成的更新无法恢复: " + recoveryFailure);
+        qm::ShowInfo("上次未完成的更新无法撤销，程序文件可能不完整，请重新安装。\n" + recoveryFailure);
+    }
     // The desktop entry's id: the Wayland app id, by which docks match the window to its entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("quillmere"));
     QApplication::setWindowIcon(AppIcon());

@@ -143,8 +143,16 @@ if [ ! -e "$installation" ]; then
     first_start
 elif [ ! -d "$installation" ] || [ ! -w "$installation" ]; then
     fail "用户安装目录 $installation 不是可写的目录，请检查目录权限。"
-elif ! cmp -s "$packaged/$manifest" "$installation/$manifest"; then
-    bring_up_to_date
+else
+    # An update of the desk's own that was cut short is undone first, by the recovery program,
+    # which needs no library of the installation; files compared below are then whole.
+    if [ -d "$installation/Download/Extraction/Backup" ] && [ -x "$installation/Plugins/qm-recover" ]; then
+        why="$("$installation/Plugins/qm-recover" "$installation" 2>&1)" ||
+            fail "上次未完成的更新无法撤销，请重新安装 quillmere。$why"
+    fi
+    if ! cmp -s "$packaged/$manifest" "$installation/$manifest"; then
+        bring_up_to_date
+    fi
 fi
 exec 9>&-
 

@@ -21,6 +21,8 @@ FaultedPath SplitFaultPrefixes(std::string_view requestPath, bool testSwitches) 
             result.faults.noRange = true;
         else if (testSwitches && segment == "flaky")
             result.faults.flaky = true;
+        else if (testSwitches && segment == "nosig")
+            result.faults.noSignatures = true;
         else if (segment == "nolength")
             result.faults.noRange = result.faults.noLength = true;
         else

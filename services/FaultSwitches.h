@@ -17,15 +17,18 @@ namespace qm::server {
 //   /flaky/<path>    like /drop/, but only the first `times` cuts of that path (query "times",
 //                    default 1) happen; later answers go through whole: a network that fails for a
 //                    while and then comes back
-// Prefixes combine in any order, e.g. /slow/norange/<path>. /slow/, /drop/ and /flaky/ hold or
-// break connections, so they are switches only on a server started for tests; elsewhere they are
-// ordinary folder names.
+//   /nosig/<path>    a signature file (a path ending in ".sig") answers 503, everything else as
+//                    usual: a mirror that cannot give the signatures for a while
+// Prefixes combine in any order, e.g. /slow/norange/<path>. /slow/, /drop/, /flaky/ and /nosig/
+// hold, break or refuse requests, so they are switches only on a server started for tests;
+// elsewhere they are ordinary folder names.
 struct FaultSwitches {
     bool slow = false;
     bool drop = false;
     bool noRange = false;
     bool noLength = false;
     bool flaky = false;
+    bool noSignatures = false;
     std::uint64_t bytesPerSecond = 4096;
     std::optional<std::uint64_t> dropAfter;
     std::uint64_t flakyCuts = 1;
@@ -36,7 +39,8 @@ struct FaultedPath {
     std::string path; // the request path with the fault prefixes removed
 };
 
-// Splits the fault prefixes off a request path; /slow/, /drop/ and /flaky/ only with testSwitches.
+// Splits the fault prefixes off a request path; /slow/, /drop/, /flaky/ and /nosig/ only with
+// testSwitches.
 FaultedPath SplitFaultPrefixes(std::string_view requestPath, bool testSwitches);
 
 // Reads a non-negative decimal query value; nullopt when it is absent or not a number.

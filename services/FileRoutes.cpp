@@ -103,6 +103,10 @@ private:
         if (const auto times = ParseCount(request.get_param_value("times")))
             faults.flakyCuts = *times;
 
+        if (faults.noSignatures && faulted.path.ends_with(".sig")) {
+            response.status = 503;
+            return;
+        }
         const RootedPath target = ResolveUnderRoot(config_.root, faulted.path);
         // Outside the root is answered like nothing there, so nothing can be learnt about outside.
         if (target.kind != RootedPath::Kind::File) {

@@ -7,6 +7,7 @@
 #include "upgrade/ReleaseNotes.h"
 #include "upgrade/ResultCodes.h"
 #include "upgrade/SignedDescriptor.h"
+#include "upgrade/UpdateSignature.h"
 #include "upgrade/UpgradeLog.h"
 
 #include <algorithm>
@@ -94,13 +95,19 @@ TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile, corvane::TStopToken* 
     const std::string localURL = local.ReadString("upgrade", "url");
     const auto [folder, mainName] = SplitAtLastBackslash(ToBackslashes(localURL));
     const std::string descriptorURL = ToSlashes(ExpandPath(folder, "upgrade.zip"));
+    if (const TResult<> allowed = AcceptUpdateAddress(descriptorURL, descriptorURL); !allowed)
+        return Failure(kDescriptorRefused + allowed.Reason(), {}, kStateFailed);
     const TDescriptorCopy copy(WithExtension(upFile, ".ini"));
     if (!IsURLReachable(descriptorURL, stop) || !DownloadFile(descriptorURL, copy.File(), stop))
         return Failure(kDescriptorFailed, {}, kStateSkipped);
     const TFetchedDescriptor fetched = ReadFetchedDescriptor(copy.File(), descriptorURL);
     // A refused descriptor is a failure the requester and the user hear of, not "nothing to do".
-    if (const TResult<> accepted = AcceptDescriptor(upFile, fetched, stop); !accepted)
+    if (const TResult<> accepted = AcceptDescriptor(upFile, fetched, stop); !accepted) {
+        // A signature the network withheld is tried again at the next check, like the descriptor.
+        if (accepted.Code() == kSignatureUnreachable)
+            return Failure(kDescriptorFailed, {}, kStateSkipped);
         return Failure(kDescriptorRefused + accepted.Reason(), {}, kStateFailed);
+    }
 
     const TIniDocument& descriptor = fetched.Ini;
     TUpdatesDue due;
@@ -118,6 +125,7 @@ TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile, corvane::TStopToken* 
         silent.URL = local.ReadString("silent", "url");
         silent.LocalFile = ExpandPath(DownloadPath(), SplitAtLastBackslash(ToBackslashes(silent.URL)).second);
         silent.Sha256 = descriptor.ReadString("silent", "sha256");
+        silent.Length = OfferedLength(descriptor.ReadString("silent", "length"));
         due.Tasks.push_back(std::move(silent));
         due.StartHidden = mode == TTaskObj::kModeOnePackage && !mainNewer;
     }
@@ -130,9 +138,13 @@ TCheckOutcome CheckUpgrade(const TDownload_Upfile& upfile, corvane::TStopToken* 
         main.URL = descriptor.ReadString("upgrade", "url");
         main.LocalFile = ExpandPath(DownloadPath(), mainName);
         main.Sha256 = descriptor.ReadString("upgrade", "sha256");
+        main.Length = OfferedLength(descriptor.ReadString("upgrade", "length"));
         due.Tasks.push_back(std::move(main));
         due.ShowDialog = true;
     }
+    for (const TTaskObj& task : due.Tasks)
+        if (const TResult<> allowed = AcceptUpdateAddress(descriptorURL, task.URL); !allowed)
+            return Failure(kDescriptorRefused + allowed.Reason(), {}, kStateFailed);
     return due;
 }
 

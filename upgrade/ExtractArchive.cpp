@@ -1,9 +1,11 @@
 #include "upgrade/ExtractArchive.h"
 
 #include "common/AsyncTask.h"
+#include "common/DurableFiles.h"
 #include "common/Paths.h"
+#include "common/StagedUpdate.h"
+#include "common/UpdateWorkLock.h"
 #include "corvane/TransferStop.h"
-#include "upgrade/StagedUpdate.h"
 #include "upgrade/UpgradeLog.h"
 
 #include <QProcess>
@@ -14,6 +16,8 @@
 #include <exception>
 #include <filesystem>
 #include <mutex>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <thread>
 
 namespace qm {
@@ -23,7 +27,11 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kTool = "Tolva_Compress.QX";
+constexpr const char* kRecoveryProgram = "qm-recover";
 constexpr int kPollMilliseconds = 100;
+// How long an extraction waits for another program (a second desk's start, the recovery program)
+// to finish with the installation's update folders.
+constexpr std::chrono::seconds kWaitForOtherUpdater{10};
 
 std::atomic<std::chrono::milliseconds::rep> timeLimitForTesting{0};
 
@@ -49,6 +57,9 @@ int RunTool(const std::string& archive, const fs::path& folder, std::string& out
     tool.setWorkingDirectory(QString::fromStdString(folder.string()));
     // The tool's output is for developers; nothing of it is shown to the user.
     tool.setProcessChannelMode(QProcess::MergedChannels);
+    // The tool dies with the thread that waits for it: a desk that crashes must not leave it
+    // writing into a staging folder that the next start clears and refills.
+    tool.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     tool.start(QString::fromStdString(PluginsPath() + kTool),
                QStringList{"X", "-Y", QString::fromStdString(archive)});
     if (!tool.waitForStarted(-1)) {
@@ -74,33 +85,52 @@ int RunTool(const std::string& archive, const fs::path& folder, std::string& out
     return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : kExtractCrashed;
 }
 
+// The outcome for a code, with the archive, the code and why in its detail for the log.
+TExtractOutcome OutcomeOf(int code, const std::string& file, const std::string& detail) {
+    if (code == 0)
+        return Success();
+    return ExtractOutcomeOf(code,
+                            file + " (" + std::to_string(code) + (detail.empty() ? "" : ": " + detail) + ")");
+}
+
+// Moves the staged tree into place; the recovery program stands in the host's place meanwhile.
+TExtractOutcome Place(const TUpdateFolders& folders, const std::string& file) {
+    TPlacementOptions options;
+    if (FileExists(PluginsPath() + kRecoveryProgram))
+        options.Trampoline = PluginsPath() + kRecoveryProgram;
+    const TPlacement placement = PlaceStagedTree(folders, options);
+    if (placement.Placed())
+        return Success();
+    return OutcomeOf(placement.Unchanged ? kExtractNotPlaced : kExtractNotUndone, file, placement.Why);
+}
+
 // Extracts into the staging folder and, when the tool wrote every entry, moves the result into
-// the installation.
+// the installation. Nothing an earlier update left behind may join this one: the work folders
+// are emptied first, or the extraction fails saying why.
 TExtractOutcome ExtractStaged(const std::string& file) {
     const std::lock_guard work(WorkMutex());
     const TUpdateFolders folders = UpdateFolders(AppPath());
-    const TResult<> recovered = RecoverUpdateFolders(folders);
     std::error_code error;
-    fs::create_directories(folders.Staging, error);
-    if (!recovered || error)
-        return ExtractOutcomeOf(kExtractNoStaging);
-    std::string detail;
+    if (fs::create_directories(folders.Work, error), error)
+        return OutcomeOf(kExtractNoStaging, file,
+                         folders.Work.string() + ": cannot be made: " + error.message());
+    // Held until the update is placed or undone: a second start meanwhile leaves it alone.
+    const TUpdateWorkLock lock(folders.Work, kWaitForOtherUpdater);
+    if (!lock.Held())
+        return OutcomeOf(kExtractNoStaging, file, lock.Why());
+    std::string detail = RecoverUpdateFolders(folders);
+    if (detail.empty() && (fs::create_directories(folders.Staging, error), error))
+        detail = folders.Staging.string() + ": cannot be made: " + error.message();
+    if (!detail.empty())
+        return OutcomeOf(kExtractNoStaging, file, detail);
     std::string output;
-    int code = RunTool(file, folders.Staging, output);
+    const int code = RunTool(file, folders.Staging, output);
     if (!output.empty())
         qCDebug(lcUpgrade, "%s", output.c_str());
-    detail = FirstLine(output);
-    if (code == 0) {
-        const TResult<> placed = PlaceStagedTree(folders);
-        if (!placed) {
-            code = kExtractNotPlaced;
-            detail = placed.Reason();
-        }
-    }
-    fs::remove_all(folders.Staging, error);
-    // The requester tells the user and writes the log line, with this detail in it.
-    return ExtractOutcomeOf(code,
-                            file + " (" + std::to_string(code) + (detail.empty() ? "" : ": " + detail) + ")");
+    // The requester tells the user and writes the log line, with the detail in it.
+    TExtractOutcome outcome = code == 0 ? Place(folders, file) : OutcomeOf(code, file, FirstLine(output));
+    RemoveTree(folders.Staging); // what stays is cleared, or reported, before the next extraction
+    return outcome;
 }
 
 // The newest extraction thread. Each new thread first joins the one before it, so they run one
@@ -185,11 +215,16 @@ void WaitForExtractions() {
 
 void RecoverInterruptedExtraction() {
     const std::unique_lock work(WorkMutex(), std::try_to_lock);
-    if (!work.owns_lock())
+    const TUpdateFolders folders = UpdateFolders(AppPath());
+    if (!work.owns_lock() || !fs::is_directory(folders.Work))
         return;
-    const TResult<> recovered = RecoverUpdateFolders(UpdateFolders(AppPath()));
-    if (!recovered)
-        LogWarning(lcUpgrade, "未完成的更新无法恢复: " + recovered.Reason());
+    // Another program on the same installation is busy with its own update: it cleans up after itself.
+    const TUpdateWorkLock lock(folders.Work, std::chrono::milliseconds(0));
+    if (lock.HeldElsewhere())
+        return;
+    const std::string why = lock.Held() ? RecoverUpdateFolders(folders) : lock.Why();
+    if (!why.empty())
+        LogWarning(lcUpgrade, "未完成的更新无法恢复: " + why);
 }
 
 void SetExtractionTimeLimitForTesting(std::chrono::milliseconds limit) {

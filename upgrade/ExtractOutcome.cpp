@@ -31,7 +31,9 @@ std::string ReasonOf(int exitCode) {
     case kExtractNotPlaced:
         return "无法替换安装文件，已恢复原有文件";
     case kExtractNoStaging:
-        return "无法创建解压临时文件夹";
+        return "无法清理或创建解压临时文件夹";
+    case kExtractNotUndone:
+        return "无法替换安装文件，恢复原有文件也失败了，请重新安装";
     default:
         return "解压失败（代码 " + std::to_string(exitCode) + "）";
     }

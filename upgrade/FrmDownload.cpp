@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QProgressBar>
+#include <algorithm>
 #include <cstdio>
 
 namespace qm {
@@ -108,15 +109,19 @@ std::string TFrmDownload::TaskAction() const {
 }
 
 void TFrmDownload::StartNext() {
-    if (Busy || Queue.empty())
+    // A package a notice offers waits for the user's 升级, even behind another component's
+    // hidden transfer.
+    const auto next = std::find_if(Queue.begin(), Queue.end(),
+                                   [](const TTaskObj* task) { return !task->Offered || task->Accepted; });
+    if (Busy || next == Queue.end())
         return;
     ++TaskNumber;
     Prefix.clear();
     if (Queue.size() > 1)
         Prefix = std::to_string(TaskNumber) + "/" + std::to_string(Queue.size());
     Prefix += "  ";
-    CurrentTask = Queue.front();
-    Queue.erase(Queue.begin());
+    CurrentTask = *next;
+    Queue.erase(next);
     URL = CurrentTask->URL;
     LocalFile = CurrentTask->LocalFile;
     Busy = true;
@@ -204,13 +209,16 @@ void TFrmDownload::JobFinished(int state, const std::string& reason) {
     const TUpdateJob* ended = job_;
     if (ended->error() != 0)
         NoticeFailure(FailureText(TaskAction(), ended->errorString(), LocalFile), ended->errorDetail());
+    TTaskObj* task = CurrentTask;
     Busy = false;
     StartNext();
-    // Of a queue only the last task's end is reported: a next task runs, or has ended and reported
-    // itself already.
-    if (Busy || job_ != ended)
+    // Of one check's queue only the last task's end is reported: a next task of it runs, or has
+    // ended and reported itself already. Another check's next task leaves this one to report its
+    // own end, or its requester would never hear it.
+    const bool nextOfSameCheck =
+        CurrentTask != task && CurrentTask != nullptr && task != nullptr && CurrentTask->Check == task->Check;
+    if ((Busy || job_ != ended) && (task == nullptr || task->Check == 0 || nextOfSameCheck))
         return;
-    TTaskObj* task = CurrentTask;
     // OnDone may free this window (its owner's work is over): it is the last thing done here.
     if (task != nullptr && task->OnDone) {
         const auto done = task->OnDone;

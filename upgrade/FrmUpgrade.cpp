@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QTextDocument>
 #include <QTimer>
+#include <algorithm>
 #include <exception>
 
 namespace qm {
@@ -134,8 +135,11 @@ void TFrmUpgrade::ApplyCheck(TCheckOutcome outcome) {
         UpgradeTaskDone(nullptr, kStateSkipped, kAlreadyCurrent);
         return;
     }
+    ++checksApplied_;
     for (TTaskObj& found : due.Tasks) {
         auto task = std::make_unique<TTaskObj>(std::move(found));
+        task->Offered = due.ShowDialog;
+        task->Check = checksApplied_;
         task->OnDone = [this](TTaskObj& done, int state, const std::string& reason) {
             UpgradeTaskDone(&done, state, reason);
         };
@@ -150,7 +154,7 @@ void TFrmUpgrade::ApplyCheck(TCheckOutcome outcome) {
         OnShowWanted();
 }
 
-void TFrmUpgrade::UpgradeTaskDone(TTaskObj*, int state, const std::string& reason) {
+void TFrmUpgrade::UpgradeTaskDone(TTaskObj* task, int state, const std::string& reason) {
     if (state == kStateNone)
         return;
     if (!reason.empty())
@@ -161,7 +165,10 @@ void TFrmUpgrade::UpgradeTaskDone(TTaskObj*, int state, const std::string& reaso
         request.SetInteger(std::string(kKeyResult), state);
         MakeCallBack(request);
     }
-    if (state == kStateDone || state == kStateFailed || state == kStateCancelled)
+    // Only the end of what the notice offered closes it: another component's check, refused or
+    // not, and a hidden package finishing leave the notice and its transfer alone.
+    const bool offered = task != nullptr && task->Offered;
+    if (offered && (state == kStateDone || state == kStateFailed || state == kStateCancelled))
         CloseForm();
 }
 
@@ -187,6 +194,8 @@ void TFrmUpgrade::ShowNotes() {
 
 void TFrmUpgrade::btnDownClick() {
     btnDown->setEnabled(false);
+    for (TTaskObj* task : DownloadForm->Queue)
+        task->Accepted = task->Accepted || task->Offered;
     // Docked to fill the panel; the strip lays itself out for any width.
     EmbedControl(DownloadForm, pnlDock, alClient);
     DownloadForm->show();
@@ -215,13 +224,18 @@ void TFrmUpgrade::CloseForm() {
 }
 
 void TFrmUpgrade::FormCloseQuery() {
-    if (DownloadForm->Busy && DownloadForm->lblInfo->text() != QString::fromUtf8(kNetworkLost))
+    // Closing the notice takes back what it offered, and only that: a hidden package of another
+    // component goes on. Its own running transfer is aborted (the abort reports 98, or 4 for a
+    // forced update); its packages still waiting leave the queue, so that nothing of it is fetched
+    // or installed afterwards, nor a second time beside the next notice's own.
+    const TTaskObj* current = DownloadForm->CurrentTask;
+    const bool offeredRunning = DownloadForm->Busy && current != nullptr && current->Offered;
+    if (offeredRunning && DownloadForm->lblInfo->text() != QString::fromUtf8(kNetworkLost))
         DownloadForm->AbortQuietly();
-    // Closed before "升级" was pressed: the packages the notice offered were declined. They leave
-    // the queue, or the next notice's "升级" would fetch them a second time beside its own.
-    const bool declined = !DownloadForm->Busy && !DownloadForm->Queue.empty();
-    if (declined)
-        DownloadForm->Queue.clear();
+    auto& queue = DownloadForm->Queue;
+    const auto offered = [](const TTaskObj* task) { return task->Offered; };
+    const bool declined = !offeredRunning && std::any_of(queue.begin(), queue.end(), offered);
+    queue.erase(std::remove_if(queue.begin(), queue.end(), offered), queue.end());
     Notes.clear();
     btnDown->setEnabled(true);
     DownloadForm->setParent(nullptr);

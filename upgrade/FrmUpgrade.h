@@ -81,6 +81,7 @@ private:
 
     std::unique_ptr<TUpthrd> Worker;
     int checksUnderWay_ = 0;
+    int checksApplied_ = 0; // numbers each check's tasks
 };
 
 } // namespace qm

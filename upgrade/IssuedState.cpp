@@ -26,11 +26,10 @@ std::string_view WithoutLeadingZeros(std::string_view digits) {
     return first == std::string_view::npos ? std::string_view("0") : digits.substr(first);
 }
 
-// The key of a component: its normalised path with the characters an INI key cannot hold escaped.
-std::string ComponentKey(const std::string& upFile) {
-    const std::string path = std::filesystem::path(upFile).lexically_normal().string();
+// A component's key: its name with the characters an INI key cannot hold escaped.
+std::string ComponentKey(std::string_view component) {
     std::string key;
-    for (const char c : path) {
+    for (const char c : component) {
         switch (c) {
         case '%':
             key += "%25";
@@ -72,24 +71,34 @@ std::string IssuedStateFile() {
     return ConfigPath() + "UpgradeIssued.ini";
 }
 
-std::string LastIssued(const std::string& upFile) {
-    return IniReadString(IssuedStateFile(), kSection, ComponentKey(upFile));
+std::string LastIssued(const std::string& component) {
+    return IniReadString(IssuedStateFile(), kSection, ComponentKey(component));
 }
 
-TResult<> AcceptIssued(const std::string& upFile, const std::string& issued) {
+std::string LegacyComponent(const std::string& upFile) {
+    return std::filesystem::path(upFile).lexically_normal().string();
+}
+
+TResult<> AcceptIssued(const std::string& component, const std::string& issued, const std::string& upFile) {
     const std::lock_guard lock(StateLock());
-    const std::string last = LastIssued(upFile);
+    std::string last = LastIssued(component);
+    if (!upFile.empty()) {
+        // Floors kept before descriptors named their component still hold.
+        const std::string legacy = LastIssued(LegacyComponent(upFile));
+        if (IsIssueSerial(legacy) && (!IsIssueSerial(last) || CompareIssued(legacy, last) > 0))
+            last = legacy;
+    }
     if (IsIssueSerial(last)) {
         const int order = CompareIssued(issued, last);
         if (order < 0)
             return Failure("issued " + std::string(TrimWhitespace(issued)) + " is older than " + last +
-                           ", the last accepted for " + upFile);
-        if (order == 0)
+                           ", the last accepted (or shipped) for " + component);
+        if (order == 0 && IsIssueSerial(LastIssued(component)))
             return Success();
     }
     try {
         EnsureDir(ConfigPath());
-        IniWriteString(IssuedStateFile(), kSection, ComponentKey(upFile),
+        IniWriteString(IssuedStateFile(), kSection, ComponentKey(component),
                        std::string(TrimWhitespace(issued)));
     } catch (const std::exception& error) {
         LogWarning(lcUpgrade, "升级描述文件的发布序号无法保存(" + IssuedStateFile() + ")：" + error.what());

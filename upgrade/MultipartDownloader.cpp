@@ -34,6 +34,7 @@ constexpr const char* kDone = "OK";
 constexpr const char* kPaused = "Transfert paused";
 constexpr const char* kAborted = "Transfert aborted";
 constexpr const char* kFailed = "Download failed";
+constexpr const char* kBeyondMost = "Download longer than its signed length";
 
 std::string StatusText(const TAnswerHead& head) {
     return head.reason.empty() ? "HTTP " + std::to_string(head.status) : head.reason;
@@ -111,6 +112,10 @@ struct TMultipartHttpDownloader::TState {
             Finish(static_cast<int>(head.status), StatusText(head));
             return;
         }
+        if (owner.MostBytes >= 0 && head.contentLength > owner.MostBytes) {
+            Finish(kDownloadBeyondLength, kBeyondMost);
+            return;
+        }
         remote.contentLength = head.contentLength;
         remote.etag = head.etag;
         remote.lastModified = head.lastModified;
@@ -171,7 +176,7 @@ struct TMultipartHttpDownloader::TState {
         part.restartPending = false;
         if (wholeBody) {
             part.range.done = 0; // a body without ranges always comes from its first byte
-            part.request = TPartRequest::MakeGet(remote.url, *file, 0, -1, multi.Turn());
+            part.request = TPartRequest::MakeGet(remote.url, *file, 0, -1, multi.Turn(), owner.MostBytes);
         } else {
             part.request = TPartRequest::MakeGet(remote.url, *file, part.range.start + part.range.done,
                                                  part.range.end, multi.Turn());
@@ -190,6 +195,10 @@ struct TMultipartHttpDownloader::TState {
         sessionBytes += ended->Received();
         if (ended->WriteFailed()) {
             Finish(kDownloadWriteFailed, kFailed);
+            return;
+        }
+        if (ended->BeyondMost()) {
+            Finish(kDownloadBeyondLength, kBeyondMost);
             return;
         }
         const TAnswerHead& head = ended->Head();

@@ -26,6 +26,8 @@ inline constexpr int kPartNetworkLost = 10065;
 // the file could not be written).
 inline constexpr int kConnectionRefused = 10061;
 inline constexpr int kDownloadWriteFailed = 12023;
+// The server offers, or sends, more than MostBytes: the transfer is stopped there.
+inline constexpr int kDownloadBeyondLength = 12900;
 
 // Fetches one address in PartCount byte ranges at once, each written at its own offset into the
 // file the caller opened, on the UI thread's event loop (libcurl's multi interface, driven by
@@ -57,6 +59,9 @@ public:
     // How long the event loop may stay reading in one go before a part pauses (zero: pause after
     // every piece libcurl hands over).
     std::chrono::microseconds TurnLength = TEventLoopTurn::kLength;
+    // The most bytes the file may have (the length a signed descriptor gives); negative: no limit.
+    // A server that announces more, or sends more, ends the transfer with kDownloadBeyondLength.
+    std::int64_t MostBytes = -1;
     // The caller's note of how the next start behaves (0 fresh, 1 resume); the downloader keeps it
     // and never reads it.
     int Tag = 0;

@@ -2,13 +2,16 @@
 
 #include "common/BrandingFile.h"
 #include "common/Internet.h"
+#include "common/SignedKinds.h"
 #include "common/TextTrim.h"
 #include "common/XmlConfig.h"
 #include "corvane/TransferStop.h"
+#include "upgrade/UpdateAddress.h"
 #include "upgrade/UpdateSignature.h"
 
 #include <QFile>
 #include <array>
+#include <filesystem>
 #include <sodium.h>
 #include <string_view>
 
@@ -17,21 +20,6 @@ namespace qm {
 namespace {
 
 constexpr qint64 kHashChunk = 1 << 16;
-
-bool FileSignatureMatches(const std::string& file, const TSignature& signature, const TPublicKey& key) {
-    QFile input(QString::fromStdString(file));
-    if (!input.open(QIODevice::ReadOnly))
-        return false;
-    const qint64 size = input.size();
-    // Plain Ed25519 signs the whole message; mapping the file keeps a large package off the heap.
-    static const unsigned char kNothing = 0;
-    const unsigned char* bytes = size > 0 ? input.map(0, size) : &kNothing;
-    if (bytes == nullptr)
-        return false;
-    return SignatureMatches(
-        std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size)), signature,
-        key);
-}
 
 bool SameHex(std::string_view expected, const std::string& actual) {
     if (expected.size() != actual.size())
@@ -49,23 +37,32 @@ bool SameHex(std::string_view expected, const std::string& actual) {
 TResult<> PackagePasses(const std::string& file, const TPackageCheck& check) {
     if (!SodiumReady())
         return Failure("the signature library cannot be initialised");
-    const std::string_view expected = TrimWhitespace(check.Sha256);
-    if (!expected.empty()) {
-        const std::string actual = FileSha256(file, check.Stop);
-        if (actual.empty())
-            return Failure("cannot read " + file);
-        if (!SameHex(expected, actual))
-            return Failure("sha256 mismatch: expected " + std::string(expected) + ", got " + actual);
-    }
+    std::error_code error;
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(file, error));
+    if (error)
+        return Failure("cannot read " + file);
+    if (check.Length >= 0 && size != check.Length)
+        return Failure("length mismatch: expected " + std::to_string(check.Length) + " bytes, got " +
+                       std::to_string(size));
     const TResult<std::optional<TPublicKey>> key = UpdateKeyToCheck();
     if (!key)
         return key.Error();
+    const std::string_view expected = TrimWhitespace(check.Sha256);
+    if (expected.empty() && !*key)
+        return Success();
+    const std::string actual = FileSha256(file, check.Stop);
+    if (actual.empty())
+        return Failure("cannot read " + file);
+    if (!expected.empty() && !SameHex(expected, actual))
+        return Failure("sha256 mismatch: expected " + std::string(expected) + ", got " + actual);
     if (!*key)
         return Success();
+    if (TResult<> allowed = UpdateAddressAllowed(check.URL); !allowed)
+        return allowed;
     const TResult<TSignature> signature = FetchSignature(check.URL, file + ".sig", check.Stop);
     if (!signature)
         return signature.Error();
-    if (!FileSignatureMatches(file, *signature, **key))
+    if (!SignatureMatches(PackageSignedText(size, actual), *signature, **key))
         return Failure("the signature at " + check.URL + ".sig does not match the package");
     return Success();
 }

@@ -40,8 +40,10 @@ std::unique_ptr<TPartRequest> TPartRequest::MakeHead(const std::string& url) {
 }
 
 std::unique_ptr<TPartRequest> TPartRequest::MakeGet(const std::string& url, QFile& file, std::int64_t first,
-                                                    std::int64_t last, TEventLoopTurn& turn) {
+                                                    std::int64_t last, TEventLoopTurn& turn,
+                                                    std::int64_t mostBytes) {
     std::unique_ptr<TPartRequest> request(new TPartRequest(&file, last < 0 ? 0 : first, last, &turn));
+    request->mostBytes_ = last < 0 ? mostBytes : -1;
     request->curl_ = MakeHttpHandle(url, kDownloadPartLimits);
     if (!request->Configure(false))
         request->curl_.reset();
@@ -103,6 +105,10 @@ size_t TPartRequest::Write(const char* data, size_t size) {
     const long expected = last_ < 0 ? kStatusOK : kStatusPartialContent;
     const std::int64_t arrived = received_ + static_cast<std::int64_t>(gatheredBytes_);
     const bool overlong = last_ >= 0 && arrived + static_cast<std::int64_t>(size) > last_ - first_ + 1;
+    if (mostBytes_ >= 0 && arrived + static_cast<std::int64_t>(size) > mostBytes_) {
+        beyondMost_ = true;
+        return 0;
+    }
     if (head_.status != expected || overlong) {
         unexpected_ = true;
         return 0;

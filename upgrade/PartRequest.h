@@ -29,10 +29,12 @@ public:
     // HEAD of url.
     static std::unique_ptr<TPartRequest> MakeHead(const std::string& url);
     // GET of bytes first..last (inclusive) of url, expecting 206; with last < 0 the whole body,
-    // expecting 200, from offset 0. The file is not owned and must outlive the request.
-    // The turn is the driver's (TCurlMultiDriver::Turn) and must outlive the request.
+    // expecting 200, from offset 0, of at most mostBytes bytes (unlimited when negative). The file
+    // is not owned and must outlive the request. The turn is the driver's (TCurlMultiDriver::Turn)
+    // and must outlive the request.
     static std::unique_ptr<TPartRequest> MakeGet(const std::string& url, QFile& file, std::int64_t first,
-                                                 std::int64_t last, TEventLoopTurn& turn);
+                                                 std::int64_t last, TEventLoopTurn& turn,
+                                                 std::int64_t mostBytes = -1);
     ~TPartRequest();
     TPartRequest(const TPartRequest&) = delete;
     TPartRequest& operator=(const TPartRequest&) = delete;
@@ -49,6 +51,8 @@ public:
     // of such a body is written.
     bool UnexpectedAnswer() const noexcept { return unexpected_; }
     bool WriteFailed() const noexcept { return writeFailed_; }
+    // A whole body went beyond the most bytes it may have; the transfer was stopped there.
+    bool BeyondMost() const noexcept { return beyondMost_; }
     // The system's error number of a failed connection (CURLINFO_OS_ERRNO).
     long OsErrno() const noexcept;
 
@@ -76,6 +80,8 @@ private:
     std::size_t gatheredBytes_ = 0;
     bool unexpected_ = false;
     bool writeFailed_ = false;
+    std::int64_t mostBytes_ = -1;
+    bool beyondMost_ = false;
     TEventLoopTurn* turn_; // not owned; null for a HEAD
     QObject turns_;        // context of the pending continuation; dropped with the request
 };

@@ -35,17 +35,25 @@ bool IsRunning(qint64 pid) {
 
 } // namespace
 
-bool StartAndWait(const std::string& file, const std::string& params,
-                  const std::function<void()>& whileRunning) {
+std::optional<int> StartAndWait(const std::string& file, const std::string& params,
+                                const std::function<void()>& whileRunning) {
     const QString path = QFileInfo(QString::fromStdString(file)).absoluteFilePath();
     if (NeedsRunBit(path)) {
         QFile program(path);
         program.setPermissions(program.permissions() | QFileDevice::ExeOwner);
     }
+    if (!QFileInfo(path).isExecutable())
+        return std::nullopt;
+    // A detached program's exit code is not ours to collect: a shell beside it writes it down.
+    const QString statusFile = path + QStringLiteral(".exit");
+    QFile::remove(statusFile);
+    QStringList arguments = {QStringLiteral("-c"),
+                             QStringLiteral("status=$1; shift; \"$@\"; echo $? >\"$status\""),
+                             QStringLiteral("sh"), statusFile, path};
+    arguments += QProcess::splitCommand(QString::fromStdString(params));
     qint64 pid = 0;
-    if (!QProcess::startDetached(path, QProcess::splitCommand(QString::fromStdString(params)), QString(),
-                                 &pid))
-        return false;
+    if (!QProcess::startDetached(QStringLiteral("/bin/sh"), arguments, QString(), &pid))
+        return std::nullopt;
 
     QEventLoop loop;
     QTimer poll;
@@ -61,7 +69,14 @@ bool StartAndWait(const std::string& file, const std::string& params,
     poll.start();
     if (IsRunning(pid))
         loop.exec();
-    return true;
+    QFile status(statusFile);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    bool number = false;
+    const int code = status.readAll().trimmed().toInt(&number);
+    status.close();
+    status.remove();
+    return number ? code : 0;
 }
 
 } // namespace qm

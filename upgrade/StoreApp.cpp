@@ -3,6 +3,7 @@
 #include "common/FileBytes.h"
 #include "common/Paths.h"
 #include "common/StoreListText.h"
+#include "common/TextTrim.h"
 #include "corvane/Errors.h"
 #include "corvane/TextCase.h"
 #include "upgrade/UpdateSignature.h"
@@ -36,6 +37,19 @@ TResult<> StoreListSigned(const std::string& file, const std::vector<TStoreEntry
     return Success();
 }
 
+// With an update key configured, an entry must name its installer's digest: otherwise any older
+// installer the publisher ever signed, with its signature, would pass for it.
+TResult<> NamesItsInstaller(const TStoreEntry& entry) {
+    const TResult<std::optional<TPublicKey>> key = UpdateKeyToCheck();
+    if (!key)
+        return key.Error();
+    const std::string_view digest = TrimWhitespace(entry.sha256);
+    if (!*key ||
+        (digest.size() == 64 && digest.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos))
+        return Success();
+    return Failure("the entry of application " + entry.id + " names no sha256 of its installer");
+}
+
 } // namespace
 
 std::string UpperAscii(std::string text) {
@@ -60,6 +74,11 @@ std::optional<TStoreApp> FindStoreApp(const std::string& id) {
         entries, [&id](const TStoreEntry& candidate) { return corvane::SameText(candidate.id, id); });
     if (entry == entries.end())
         return std::nullopt;
+    if (const TResult<> named = NamesItsInstaller(*entry); !named) {
+        LogWarning(lcUpgrade, "拒绝应用商店列表 " + file + "：" + named.Reason());
+        throw corvane::EPlugin(corvane::FormatText("应用(%s)在应用商店列表中没有安装程序的sha256！", id),
+                               kLocation);
+    }
     return TStoreApp{entry->url, UpperAscii(entry->ver), entry->params, entry->name, entry->sha256};
 }
 

@@ -21,7 +21,8 @@ std::string UpperAscii(std::string text);
 // and ids compared without regard to case; a parent comes before its children. Nothing when the
 // list is missing or holds no such application; a list that does not parse raises EPlugin. With an
 // update key configured, the list's signed text (StoreListText.h) must match the signature in
-// "Issue.xml.sig" beside it: a list that does not is refused (logged, EPlugin), whatever is asked.
+// "Issue.xml.sig" beside it: a list that does not is refused (logged, EPlugin), whatever is asked;
+// and the entry found must name its installer's sha256 (refused, logged, EPlugin, otherwise).
 std::optional<TStoreApp> FindStoreApp(const std::string& id);
 
 } // namespace qm

@@ -2,6 +2,7 @@
 
 #include "upgrade/ResultCodes.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -23,6 +24,16 @@ struct TTaskObj {
     bool IsAppInstall = false;
     // Expected SHA-256 of the file (hex); blank: not checked. See PackageIntegrity.h.
     std::string Sha256;
+    // The length in bytes the signed descriptor gives; -1: none given. The transfer stops there.
+    std::int64_t Length = -1;
+    // Offered by an upgrade notice: closing the notice takes it back (a hidden silent package is
+    // no notice's).
+    bool Offered = false;
+    // An offered package the user said 升级 to: only then is it fetched.
+    bool Accepted = false;
+    // The check (one component's) that queued it, counted from 1; 0 outside checks. Of one
+    // check's tasks only the last one's end is reported; another check's tasks report their own.
+    int Check = 0;
     // Called once when the task ends with a state that is reported.
     std::function<void(TTaskObj& task, int state, const std::string& reason)> OnDone;
 

@@ -8,6 +8,7 @@
 #include "upgrade/PackageIntegrity.h"
 #include "upgrade/ResultCodes.h"
 #include "upgrade/RunInstaller.h"
+#include "upgrade/UpdateSignature.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -28,12 +29,16 @@ void RemoveFile(const std::string& file) {
         std::remove(file.c_str());
 }
 
+const char* const kCannotConnect = "无法连接下载服务器";
+
 // Why a transfer failed, in the user's words.
 std::string TransferFailureText(int code) {
     if (code == kDownloadWriteFailed)
         return "下载文件无法写入，磁盘可能已满";
+    if (code == kDownloadBeyondLength)
+        return "下载文件超过了升级描述给出的长度，已停止";
     if (code >= 10000)
-        return "无法连接下载服务器";
+        return kCannotConnect;
     return "下载服务器应答了错误(HTTP " + std::to_string(code) + ")";
 }
 
@@ -111,6 +116,7 @@ void TUpdateJob::StartTransfer() {
     downloader_->StateFileName = task_.LocalFile + ".Status";
     downloader_->FileName = task_.LocalFile;
     downloader_->URL = task_.URL;
+    downloader_->MostBytes = task_.Length;
     speedClock_.start();
     speedBytes_ = 0;
     // Resume data of the same address beside the partial file (a desk that was closed
@@ -204,7 +210,7 @@ void TUpdateJob::OnRequestDone(int code, const std::string& reason) {
 void TUpdateJob::CheckPackage() {
     finishing_ = true;
     SetStatus(TStatus::Finishing);
-    TPackageCheck check{task_.Sha256, task_.URL};
+    TPackageCheck check{task_.Sha256, task_.Length, task_.URL};
     const bool started = check_.RunThenCallback<TResult<>>(
         this,
         [file = task_.LocalFile, check](corvane::TStopToken& stop) mutable {
@@ -229,7 +235,10 @@ void TUpdateJob::PackageChecked(const TResult<>& verdict) {
     if (!verdict) {
         // Never run or unpacked, and not left where a later start would take it for finished.
         finishing_ = false;
-        Fail("文件没有通过完整性校验，已删除", verdict.Reason());
+        if (verdict.Code() == kSignatureUnreachable)
+            Fail(kCannotConnect, verdict.Reason()); // the network, not the package
+        else
+            Fail("文件没有通过完整性校验，已删除", verdict.Reason());
         return;
     }
     switch (FinishedFileKind(task_.LocalFile)) {
@@ -250,7 +259,7 @@ void TUpdateJob::PackageChecked(const TResult<>& verdict) {
 
 void TUpdateJob::ApplyProgram() {
     installing_ = true;
-    const bool started =
+    const std::optional<int> started =
         StartAndWait(task_.LocalFile, task_.Params, [this] { SetStatus(TStatus::Installing); });
     installing_ = false;
     RemoveFile(task_.LocalFile);
@@ -258,6 +267,11 @@ void TUpdateJob::ApplyProgram() {
     // A program that never started installed nothing: that is a failure, not done.
     if (!started) {
         Fail("安装程序无法启动", task_.LocalFile);
+        return;
+    }
+    // An installer that says it failed installed nothing the user can rely on.
+    if (*started != 0) {
+        Fail("安装程序运行失败（退出代码 " + std::to_string(*started) + "）", task_.LocalFile);
         return;
     }
     // Done; of several queued packages only the last one's end is reported (the window's rule).

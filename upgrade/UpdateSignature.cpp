@@ -63,9 +63,12 @@ TResult<TSignature> ParseSignature(std::string_view text) {
 TResult<TSignature> FetchSignature(const std::string& url, const std::string& scratchFile,
                                    corvane::TStopToken* stop) {
     const std::string signatureURL = url + ".sig";
-    const bool fetched = DownloadFile(signatureURL, scratchFile, stop);
-    const TResult<std::string> text = fetched ? ReadFileBytes(scratchFile) : Failure("not fetched");
+    const TFetchAnswer answer = FetchFile(signatureURL, scratchFile, stop);
+    const TResult<std::string> text =
+        answer == TFetchAnswer::Fetched ? ReadFileBytes(scratchFile) : Failure("not fetched");
     std::remove(scratchFile.c_str());
+    if (answer == TFetchAnswer::Unreachable)
+        return Failure("the signature at " + signatureURL + " cannot be fetched", {}, kSignatureUnreachable);
     if (!text)
         return Failure("no signature at " + signatureURL);
     TResult<TSignature> signature = ParseSignature(*text);

@@ -38,8 +38,12 @@ bool SodiumReady();
 // The signature text (128 hex digits, blanks around allowed) as bytes; a failure when it is not one.
 TResult<TSignature> ParseSignature(std::string_view text);
 
+// The failure code of a signature that could not be fetched (the network or the server failed):
+// a later try may find it, so it is not a refusal.
+inline constexpr int kSignatureUnreachable = 1;
+
 // Fetches url + ".sig" through scratchFile (deleted again). Blocks on the network; stopping stop
-// (when given) ends the fetch at once, failing.
+// (when given) ends the fetch at once, failing with kSignatureUnreachable.
 TResult<TSignature> FetchSignature(const std::string& url, const std::string& scratchFile,
                                    corvane::TStopToken* stop);
 

@@ -74,10 +74,12 @@ protected:
         fs::remove_all(site_);
     }
 
-    // Publishes the sample's updates on the server (signed or not) and starts the desk; prepare
-    // then changes the installation or the published files before the host starts. The desk's
+    // Publishes the sample's updates on the server (signed with the sample's publisher key unless
+    // told not to: a test that edits what was published after signing publishes unsigned) and
+    // starts the desk; prepare then changes the installation or the published files before the
+    // host starts. The desk's
     // own Upgrade.txt is left out unless deskUpdateSource, so no update check runs at start-up.
-    void Start(const std::function<void(const fs::path&)>& prepare, bool signedPackages = false,
+    void Start(const std::function<void(const fs::path&)>& prepare, bool signedPackages = true,
                const std::string& extraScript = "", bool deskUpdateSource = false) {
         desk_ = std::make_unique<TSampleDesk>(
             *xserver_, extraScript,
@@ -201,11 +203,13 @@ TEST_F(StoreSession, UpdateOfferedAsZipReplacesTheFilesAndTheNewMainLuaRuns) {
 }
 
 TEST_F(StoreSession, VersionsThatDifferOnlyInLetterCaseStartWithoutAnyNetworkAccess) {
-    Start([&](const fs::path& dir) {
-        Install(dir);
-        ReplaceInFile(dir / "Apps/3001/Upgrade.txt", std::regex("ver=1\\.0"), "ver=v1.0");
-        ReplaceInFile(dir / "Plugins/Appstore/Issue.xml", std::regex("ver=\"1\\.1\""), "ver=\"V1.0\"");
-    });
+    Start(
+        [&](const fs::path& dir) {
+            Install(dir);
+            ReplaceInFile(dir / "Apps/3001/Upgrade.txt", std::regex("ver=1\\.0"), "ver=v1.0");
+            ReplaceInFile(dir / "Plugins/Appstore/Issue.xml", std::regex("ver=\"1\\.1\""), "ver=\"V1.0\"");
+        },
+        false);
     // Nothing answers any more: a check would have to report, and "state" would be written.
     ASSERT_EQ(server_->Stop(), 0);
     ClickStore();
@@ -219,13 +223,15 @@ TEST_F(StoreSession, VersionsThatDifferOnlyInLetterCaseStartWithoutAnyNetworkAcc
 TEST_F(StoreSession, NotesPageRestoresTheSavedNotesAndSavesANoteAdded) {
     const fs::path notes =
         fs::path("Apps/3001/Notes") / (std::string(getpwuid(geteuid())->pw_name) + ".json");
-    Start([&](const fs::path& dir) {
-        Install(dir);
-        // The store offers the installed version: no update check.
-        ReplaceInFile(dir / "Plugins/Appstore/Issue.xml", std::regex("ver=\"1\\.1\""), "ver=\"1.0\"");
-        fs::create_directories((dir / notes).parent_path());
-        WriteWholeFile(dir / notes, R"({"notes": [{"date": "2026-05-31", "text": "annual return"}]})");
-    });
+    Start(
+        [&](const fs::path& dir) {
+            Install(dir);
+            // The store offers the installed version: no update check.
+            ReplaceInFile(dir / "Plugins/Appstore/Issue.xml", std::regex("ver=\"1\\.1\""), "ver=\"1.0\"");
+            fs::create_directories((dir / notes).parent_path());
+            WriteWholeFile(dir / notes, R"({"notes": [{"date": "2026-05-31", "text": "annual return"}]})");
+        },
+        false);
     ClickStore();
     ASSERT_TRUE(desk_->Host().WaitForOutput("，1 条便签", kTimeout)) << Output();
 
@@ -322,13 +328,15 @@ TEST_F(StoreSession, AForgedDescriptorIsRefusedShownAndLogged) {
 
 TEST_F(StoreSession, CancelledUpdateStillStartsTheInstalledVersion) {
     std::string mainBefore;
-    Start([&](const fs::path& dir) {
-        Install(dir);
-        mainBefore = ReadWholeFile(dir / "Apps/3001/main.lua");
-        // The package trickles in, so that the download is still running when the user cancels.
-        ReplaceInFile(StoreFolder() / "upgrade.zip", std::regex("/appstore/3001/taxnotes\\.zip"),
-                      "/slow/appstore/3001/taxnotes.zip?rate=40");
-    });
+    Start(
+        [&](const fs::path& dir) {
+            Install(dir);
+            mainBefore = ReadWholeFile(dir / "Apps/3001/main.lua");
+            // The package trickles in, so that the download is still running when the user cancels.
+            ReplaceInFile(StoreFolder() / "upgrade.zip", std::regex("/appstore/3001/taxnotes\\.zip"),
+                          "/slow/appstore/3001/taxnotes.zip?rate=40");
+        },
+        false);
     ClickStore();
     PressInDialog(kUpgradeButton);
     std::this_thread::sleep_for(2s);

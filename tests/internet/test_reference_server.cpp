@@ -407,13 +407,10 @@ TEST(ReferenceServerLifetimeTest, TestRoutesAnswerOnlyWhenSwitchedOn) {
             const char* path;
             int switchedOnStatus; // 0: cut or held, no answer
         };
-        const Case cases[] = {{false, "/slow/page.txt", 200},
-                              {false, "/drop/page.txt", 0},
-                              {false, "/flaky/page.txt", 0},
-                              {false, "/hang/log/ping", 0},
-                              {false, "/hang/myaccount/loginSend.do", 0},
-                              {true, "/hang/account/login", 0},
-                              {true, "/hang/log/usage", 0},
+        const Case cases[] = {{false, "/slow/page.txt", 200},   {false, "/drop/page.txt", 0},
+                              {false, "/flaky/page.txt", 0},    {false, "/nosig/page.txt.sig", 503},
+                              {false, "/hang/log/ping", 0},     {false, "/hang/myaccount/loginSend.do", 0},
+                              {true, "/hang/account/login", 0}, {true, "/hang/log/usage", 0},
                               {true, "/log/switch", 200}};
         for (const Case& c : cases) {
             auto answer =

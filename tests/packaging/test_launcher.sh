@@ -4,13 +4,16 @@
 # in by the rules of the table below, which depend on whether the new package is newer than the
 # version the user's folder has reached (by its last package, or by the user's own update of the
 # program); a folder that cannot be made is reported, not run.
-# Usage: test_launcher.sh LAUNCHER MANIFEST-WRITER VERSION-READER FAKE-DESK OBJCOPY
+# An update whose placement was killed half-way is undone before the program starts.
+# Usage: test_launcher.sh LAUNCHER MANIFEST-WRITER VERSION-READER FAKE-DESK OBJCOPY RECOVER PLACE-UNTIL
 set -uo pipefail
 launcher="$1"
 manifest_writer="$2"
 reader="$3"
 fake_desk="$4"
 objcopy="$5"
+recover="$6"
+place_until="$7"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -129,6 +132,25 @@ stamped_desk "$user/Quillmere" -
 bash "$launcher" >/dev/null
 check "no record: a missing file is added" "$(content "$user/Plugins/New.so")" v2
 check "no record: a differing file is kept" "$(content "$user/Skellow.so")" edited
+
+# An update killed before its first move, and after two (the recovery program then stands in the
+# program's place): the launcher has it undone before it starts the program.
+mkdir -p "$user/Plugins"
+cp "$recover" "$user/Plugins/qm-recover"
+for moves in 0 2; do
+    mkdir -p "$user/Download/Extraction/Staging"
+    echo staged >"$user/Download/Extraction/Staging/Skellow.so"
+    cp "$user/Quillmere" "$user/Download/Extraction/Staging/Quillmere"
+    coproc placing { exec "$place_until" "$user" "$moves" "$user/Plugins/qm-recover"; }
+    read -r -u "${placing[0]}" said
+    kill -9 "$placing_PID"
+    wait "$placing_PID" 2>/dev/null
+    check "killed after $moves moves: the placement stopped" "$said" stopped
+    check "killed after $moves moves: the start runs the program" "$(bash "$launcher")" "ran $user "
+    check "killed after $moves moves: the old file is there" "$(content "$user/Skellow.so")" edited
+    check "killed after $moves moves: nothing is left to undo" \
+        "$(content "$user/Download/Extraction/Backup/journal")" -
+done
 
 # Without XDG_DATA_HOME the folder is ~/.local/share/quillmere.
 check "default folder" "$(env -u XDG_DATA_HOME bash "$launcher")" "ran $HOME/.local/share/quillmere "

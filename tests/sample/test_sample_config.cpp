@@ -170,6 +170,16 @@ TEST(SampleBranding, NamesEveryAccountPageOnTheSampleSite) {
     }
 }
 
+// The installation takes updates signed with the sample's publisher key, the one its publishing
+// script signs with (an Ed25519 secret key ends with its public half).
+TEST(SampleBranding, ShipsThePublicHalfOfTheSamplesPublisherKey) {
+    qm::TXmlConfig branding;
+    branding.Open((sample::ImageDir() / "Config" / "brennik.xml").string());
+    const std::string key = branding.ReadString("update_publickey");
+    ASSERT_EQ(key.size(), 64u) << key;
+    EXPECT_EQ(sample::ReadBytes(QM_SAMPLE_PUBLISHER_KEY).substr(64, 64), key);
+}
+
 TEST(SampleInstallation, CarriesTheStartUpFiles) {
     for (const char* name :
          {"Config/Skin.Sys", "Config/Upgrade.lua", "Config/pngs.sys", "Pictures/PgSkin.bmp"})

@@ -1,7 +1,9 @@
 // A plug-in for the start-up tests. Each test installation holds it twice: as "Skellow.so" it stands
 // in for the channels plug-in and records the usage events it receives, as "Recorder.so" the test
-// scripts call it to leave evidence or to fail. Both copies append to the one file "evidence.txt" in
-// the installation folder, so the test reads back what happened and in which order.
+// scripts call it to leave evidence, to fail, or to say whether it finds the configuration. Both copies
+// append to the one file "evidence.txt" in the installation folder, so the test reads back what happened and
+// in which order.
+#include "common/Paths.h"
 #include "corvane/Plugin.h"
 
 #include <filesystem>
@@ -14,9 +16,8 @@ namespace {
 using corvane::TBSONDocument;
 
 void AppendEvidence(const std::string& line) {
-    // The installation folder is the host program's folder, whichever copy of this library runs.
-    const std::filesystem::path folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
-    std::ofstream(folder / "evidence.txt", std::ios::app | std::ios::binary) << line << '\n';
+    // The installation folder, as every plug-in finds it, whichever copy of this library runs.
+    std::ofstream(qm::AppPath() + "evidence.txt", std::ios::app | std::ios::binary) << line << '\n';
 }
 
 std::string Text(const TBSONDocument& req, const char* name) {
@@ -32,6 +33,11 @@ public:
     // Fails with an error outside the ETax family, carrying "message".
     void REQ_2(const TBSONDocument& req, TBSONDocument&) { throw std::runtime_error(Text(req, "message")); }
 
+    // Appends whether the installation's configuration is where this library looks for it.
+    void REQ_3(const TBSONDocument&, TBSONDocument&) {
+        AppendEvidence(qm::FileExists(qm::SysConfigFile()) ? "configuration found" : "configuration missing");
+    }
+
     // The usage event of the channels plug-in.
     void REQ_301(const TBSONDocument& req, TBSONDocument&) {
         AppendEvidence("usage " + Text(req, "FFunctionKey"));
@@ -39,9 +45,9 @@ public:
 
 protected:
     std::span<const corvane::TPublishedMethod> PublishedMethods() const noexcept override {
-        static const corvane::TPublishedMethod methods[] = {CORVANE_PUBLISH(TStartupRecorder, REQ_1),
-                                                            CORVANE_PUBLISH(TStartupRecorder, REQ_2),
-                                                            CORVANE_PUBLISH(TStartupRecorder, REQ_301)};
+        static const corvane::TPublishedMethod methods[] = {
+            CORVANE_PUBLISH(TStartupRecorder, REQ_1), CORVANE_PUBLISH(TStartupRecorder, REQ_2),
+            CORVANE_PUBLISH(TStartupRecorder, REQ_3), CORVANE_PUBLISH(TStartupRecorder, REQ_301)};
         return methods;
     }
 };

@@ -15,11 +15,17 @@ struct ArchiveEntry {
     Kind kind;
     std::string name;
     std::string content; // the bytes of a file, the target of a link
+    unsigned mode = 0;   // permission bits as stored; 0: 0755 for a folder, 0644 otherwise
 
     static ArchiveEntry File(std::string name, std::string content) {
         return {Kind::File, std::move(name), std::move(content)};
     }
-    static ArchiveEntry Folder(std::string name) { return {Kind::Folder, std::move(name), ""}; }
+    static ArchiveEntry Folder(std::string name, unsigned mode = 0) {
+        return {Kind::Folder, std::move(name), "", mode};
+    }
+    static ArchiveEntry FileWithMode(std::string name, std::string content, unsigned mode) {
+        return {Kind::File, std::move(name), std::move(content), mode};
+    }
     static ArchiveEntry Symlink(std::string name, std::string target) {
         return {Kind::Symlink, std::move(name), std::move(target)};
     }
@@ -43,7 +49,9 @@ inline void WriteArchive(const std::string& fileName, const std::vector<ArchiveE
         const std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(),
                                                                              archive_entry_free);
         archive_entry_set_pathname(entry.get(), item.name.c_str());
-        archive_entry_set_perm(entry.get(), item.kind == ArchiveEntry::Kind::Folder ? 0755 : 0644);
+        archive_entry_set_perm(entry.get(), item.mode != 0                            ? item.mode
+                                            : item.kind == ArchiveEntry::Kind::Folder ? 0755
+                                                                                      : 0644);
         switch (item.kind) {
         case ArchiveEntry::Kind::File:
             archive_entry_set_filetype(entry.get(), AE_IFREG);

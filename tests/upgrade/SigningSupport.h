@@ -3,6 +3,7 @@
 #include "common/Paths.h"
 #include "common/TaxLog.h"
 #include "tests/common/TestFiles.h"
+#include "upgrade/PackageIntegrity.h"
 
 #include <QProcess>
 #include <QStringList>
@@ -51,6 +52,20 @@ inline std::string SignPackage(const TPublisherKey& key, const std::string& pack
     if (run.exitCode != 0)
         throw std::runtime_error("qm-sign sign failed");
     return run.out;
+}
+
+// Signs an update descriptor with qm-sign sign-descriptor (writes descriptor + ".sig").
+inline void SignDescriptor(const TPublisherKey& key, const std::string& descriptor) {
+    const TToolRun run = RunSignTool(
+        {"sign-descriptor", QString::fromStdString(key.secretKeyFile), QString::fromStdString(descriptor)});
+    if (run.exitCode != 0)
+        throw std::runtime_error("qm-sign sign-descriptor failed");
+}
+
+// The lines a descriptor names a package by, for the package at file: "sha256=...\nlength=...".
+inline std::string PackageLines(const std::string& file) {
+    const std::string bytes = qm::test::ReadBytes(file);
+    return "sha256=" + qm::FileSha256(file) + "\nlength=" + std::to_string(bytes.size());
 }
 
 // Signs the store list with qm-sign sign-store (writes storeList + ".sig").

@@ -1,7 +1,9 @@
 // The update check as the worker runs it (descriptor fetched from the real reference server,
 // versions, the mode table, the descriptor copy), signed descriptors and their issue serials, and the
 // release notes it builds.
+#include "common/IniFile.h"
 #include "common/Paths.h"
+#include "common/StoreListText.h"
 #include "common/TextEncoding.h"
 #include "tests/common/TestFiles.h"
 #include "tests/support/ReferenceServer.h"
@@ -9,6 +11,7 @@
 #include "upgrade/CheckUpgrade.h"
 #include "upgrade/IssuedState.h"
 #include "upgrade/ReleaseNotes.h"
+#include "upgrade/SignedDescriptor.h"
 
 #include <filesystem>
 #include <functional>
@@ -53,7 +56,7 @@ protected:
 
     TTempFolder served_;
     TTempFolder local_;
-    qm::test::ReferenceServer server_{served_.Path()};
+    qm::test::ReferenceServer server_{served_.Path(), {"--test-routes"}};
 };
 
 TEST_F(CheckUpgradeTest, VersionsForceAndTheModeTable) {
@@ -124,9 +127,21 @@ TEST_F(CheckUpgradeTest, ADescriptorThatCannotBeFetchedSkipsTheCheck) {
         {"no descriptor", server_.URL("/nowhere/Setup.run")},
         {"a page saying 404 Not Found", server_.URL("/notfound/Setup.run")},
         {"no server", "http://127.0.0.1:1/comp/Setup.run"},
+        // A network failure, not a refusal: the next check tries again.
+        {"its signature withheld by the server", server_.URL("/nosig/signed/Setup.run")},
     };
     qm::EnsureDir(served_.File("notfound"));
     WriteBytes(served_.File("notfound/upgrade.zip"), "<html>404 Not Found</html>");
+    qm::EnsureDir(served_.File("signed"));
+    WriteBytes(served_.File("signed/upgrade.zip"), "[upgrade]\nver=2\nissued=1\n");
+    TTempFolder keys;
+    const upgrade_test::TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.Path().string());
+    upgrade_test::SignPackage(publisher, served_.File("signed/upgrade.zip"));
+    WriteBytes(local_.File("Upgrade.txt"),
+               "[upgrade]\nver=1\nurl=" + server_.URL("/nosig/signed/Setup.run") + "\n");
+    ASSERT_EQ(StateOf(qm::CheckUpgrade({local_.File("Upgrade.txt"), ""})), 0)
+        << "without a key the descriptor there is fetched: only its signature is withheld";
+    const upgrade_test::TUpdateKeySetting setting(publisher.publicKey);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriteBytes(local_.File("Upgrade.txt"), "[upgrade]\nver=1\nurl=" + c.url + "\n");
@@ -138,8 +153,9 @@ TEST_F(CheckUpgradeTest, ADescriptorThatCannotBeFetchedSkipsTheCheck) {
     }
 }
 
-// With an update key the descriptor is signed with the real tool, names its packages' digests and
-// carries an issue serial; the cases run in order, so the last accepted serial carries over.
+// With an update key the descriptor is signed with the real tool as a descriptor, names its
+// component, expiry, packages' digests and lengths, and carries an issue serial; the cases run in
+// order, so the last accepted serial carries over.
 TEST_F(CheckUpgradeTest, SignedDescriptorsAndTheirIssueSerials) {
     using upgrade_test::TPublisherKey;
     TTempFolder keys;
@@ -149,11 +165,19 @@ TEST_F(CheckUpgradeTest, SignedDescriptorsAndTheirIssueSerials) {
     const std::string silentDigest(64, 'B');
     const auto descriptor = [&](const std::string& issued, const std::string& mainSha,
                                 const std::string& silent) {
-        return "[upgrade]\nver=2\nissued=" + issued + "\nurl=" + server_.URL("/pkgs/Setup.run") +
-               "\nsha256=" + mainSha + "\n[silent]\n" + silent + "\nVer 2 Build 1\nnote\n";
+        return "[upgrade]\nver=2\nissued=" + issued +
+               "\ncomponent=/comp/\nexpires=20991231235959\nurl=" + server_.URL("/pkgs/Setup.run") +
+               "\nsha256=" + mainSha + "\nlength=10\n[silent]\n" + silent + "\nVer 2 Build 1\nnote\n";
+    };
+    // The descriptor of a case with one field's text replaced.
+    const auto with = [&](const std::string& from, const std::string& to) {
+        std::string text = descriptor("20260303", mainDigest, "");
+        text.replace(text.find(from), from.size(), to);
+        return text;
     };
     const std::string none = "(none)";
-    enum class Signer { Publisher, Stranger, Nobody };
+    // AsPackage: the publisher's true signature, but of the bytes as a package.
+    enum class Signer { Publisher, Stranger, Nobody, AsPackage };
     const struct {
         const char* name;
         std::string text;
@@ -198,7 +222,7 @@ TEST_F(CheckUpgradeTest, SignedDescriptorsAndTheirIssueSerials) {
          "",
          "20260301"},
         {"a newer one",
-         descriptor("20260302", mainDigest, "ver=5\nsha256=" + silentDigest),
+         descriptor("20260302", mainDigest, "ver=5\nsha256=" + silentDigest + "\nlength=3"),
          Signer::Publisher,
          {},
          "1",
@@ -271,8 +295,88 @@ TEST_F(CheckUpgradeTest, SignedDescriptorsAndTheirIssueSerials) {
          4,
          "no issue serial",
          "20260302"},
+        {"another component's descriptor",
+         with("component=/comp/", "component=/other/"),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "published for component /other/, not for /comp/",
+         "20260302"},
+        {"no component",
+         with("component=/comp/", ""),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "names no component",
+         "20260302"},
+        {"expired",
+         with("expires=20991231235959", "expires=20200101000000"),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "expired at 20200101000000",
+         "20260302"},
+        {"no expiry",
+         with("expires=20991231235959", ""),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "carries no expiry",
+         "20260302"},
+        {"an expiry that is no time",
+         with("expires=20991231235959", "expires=20991331235959"),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "carries no expiry",
+         "20260302"},
+        {"main package without its length",
+         with("length=10\n", ""),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "[upgrade] is offered without its length",
+         "20260302"},
+        {"silent package without its length",
+         descriptor("20260303", mainDigest, "ver=6\nsha256=" + silentDigest),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "[silent] is offered without its length",
+         "20260302"},
+        {"signed as a package",
+         descriptor("20260303", mainDigest, ""),
+         Signer::AsPackage,
+         {},
+         "1",
+         4,
+         "does not match the descriptor",
+         "20260302"},
+        {"a package over plain http to another machine",
+         with(server_.URL("/pkgs/Setup.run"), "http://192.0.2.7/pkgs/Setup.run"),
+         Signer::Publisher,
+         {},
+         "1",
+         4,
+         "only over https",
+         "20260303"},
+        {"the component as an address",
+         with("component=/comp/", "component=https://example.com/comp"),
+         Signer::Publisher,
+         {},
+         "1",
+         0,
+         "",
+         "20260303"},
         {"already current, newer serial",
-         descriptor("20260304", mainDigest, "ver=5\nsha256=" + silentDigest),
+         descriptor("20260304", mainDigest, "ver=5\nsha256=" + silentDigest + "\nlength=3"),
          Signer::Publisher,
          {},
          "2",
@@ -287,8 +391,10 @@ TEST_F(CheckUpgradeTest, SignedDescriptorsAndTheirIssueSerials) {
         const qm::TDownload_Upfile upfile = Component(c.localVersion, "5", c.text);
         const std::string served = served_.File("comp/upgrade.zip");
         std::filesystem::remove(served + ".sig");
-        if (c.signer != Signer::Nobody)
-            upgrade_test::SignPackage(c.signer == Signer::Publisher ? publisher : stranger, served);
+        if (c.signer == Signer::AsPackage)
+            upgrade_test::SignPackage(publisher, served);
+        else if (c.signer != Signer::Nobody)
+            upgrade_test::SignDescriptor(c.signer == Signer::Publisher ? publisher : stranger, served);
         if (c.spoil)
             c.spoil(served);
         const std::size_t loggedBefore = upgrade_test::CountInLog("拒绝升级描述文件");
@@ -304,11 +410,158 @@ TEST_F(CheckUpgradeTest, SignedDescriptorsAndTheirIssueSerials) {
             ASSERT_FALSE(DueOf(outcome).Tasks.empty());
             EXPECT_EQ(DueOf(outcome).Tasks.back().Sha256, mainDigest) << "bound to the signed digest";
         }
-        EXPECT_EQ(qm::LastIssued(upfile.UpFile), c.lastIssued);
+        EXPECT_EQ(qm::LastIssued("/comp/"), c.lastIssued);
         EXPECT_FALSE(qm::FileExists(local_.File("Upgrade.ini"))) << "the descriptor copy is deleted";
         EXPECT_FALSE(qm::FileExists(local_.File("Upgrade.ini.sig"))) << "and so is its signature";
     }
-    EXPECT_EQ(qm::LastIssued(local_.File("Other/Upgrade.txt")), "") << "serials are kept per component";
+    EXPECT_EQ(qm::LastIssued("/other/"), "") << "serials are kept per component";
+    std::filesystem::remove(qm::IssuedStateFile());
+}
+
+// The floor an installation ships with, written by the publisher's tool, or kept by an older
+// installation under its Upgrade.txt's path, refuses older descriptors from the first check on.
+TEST_F(CheckUpgradeTest, AShippedFloorRefusesOlderDescriptors) {
+    TTempFolder keys;
+    const upgrade_test::TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.Path().string());
+    const upgrade_test::TUpdateKeySetting setting(publisher.publicKey);
+    const auto descriptor = [&](const std::string& issued) {
+        return "[upgrade]\nver=2\nissued=" + issued +
+               "\ncomponent=/comp/\nexpires=20991231235959\nurl=" + server_.URL("/pkgs/Setup.run") +
+               "\nsha256=" + std::string(64, 'a') + "\nlength=10\n";
+    };
+    enum class Floor { Shipped, Legacy, Both };
+    const struct {
+        const char* name;
+        Floor floor;
+        std::string issued;
+        int state;
+        std::string reasonPart;
+    } cases[] = {
+        {"older than the shipped floor", Floor::Shipped, "20260303000000", 4, "is older than 20270101000000"},
+        {"the shipped floor itself", Floor::Shipped, "20270101000000", 0, ""},
+        {"newer than the shipped floor", Floor::Shipped, "20270102000000", 0, ""},
+        {"older than a floor kept under the path", Floor::Legacy, "20270101000000", 4,
+         "is older than 20280101000000"},
+        {"the newer of both floors holds", Floor::Both, "20270601000000", 4, "is older than 20280101000000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(qm::IssuedStateFile());
+        const qm::TDownload_Upfile upfile = Component("1", "1", descriptor(c.issued));
+        if (c.floor != Floor::Legacy) {
+            ASSERT_EQ(upgrade_test::RunSignTool(
+                          {"floor", QString::fromStdString(qm::AppPath()), "comp", "20270101000000"})
+                          .exitCode,
+                      0);
+        }
+        if (c.floor != Floor::Shipped)
+            qm::IniWriteString(qm::IssuedStateFile(), "issued", qm::LegacyComponent(upfile.UpFile),
+                               "20280101000000");
+        upgrade_test::SignDescriptor(publisher, served_.File("comp/upgrade.zip"));
+        const qm::TCheckOutcome outcome = qm::CheckUpgrade(upfile);
+        EXPECT_EQ(StateOf(outcome), c.state) << ReasonOf(outcome);
+        EXPECT_NE(ReasonOf(outcome).find(c.reasonPart), std::string::npos) << ReasonOf(outcome);
+        if (c.state == 0) {
+            EXPECT_EQ(qm::LastIssued("/comp/"), c.issued) << "an accepted serial becomes the floor";
+        }
+    }
+    // The tool never lowers a floor.
+    EXPECT_EQ(upgrade_test::RunSignTool(
+                  {"floor", QString::fromStdString(qm::AppPath()), "/comp/", "20200101000000"})
+                  .exitCode,
+              0);
+    EXPECT_EQ(qm::LastIssued("/comp/"), "20270101000000");
+    std::filesystem::remove(qm::IssuedStateFile());
+}
+
+// A release made by "qm-sign publish" is what a keyed installation asks for: accepted where it was
+// published for, bound to its package's digest and length, expiring as asked, refused elsewhere.
+TEST_F(CheckUpgradeTest, TheToolsReleaseIsAcceptedWhereItWasPublishedFor) {
+    TTempFolder keys;
+    const upgrade_test::TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.Path().string());
+    const upgrade_test::TUpdateKeySetting setting(publisher.publicKey);
+    std::filesystem::remove(qm::IssuedStateFile());
+    qm::EnsureDir(served_.File("comp"));
+    const std::string package = served_.File("comp/Setup.run");
+    WriteBytes(package, "#!/bin/sh\necho 2\n");
+    WriteBytes(keys.File("notes.txt"), "Ver 2 Build 7\nfaster\n");
+    const auto publish = [&](const std::string& component, const QStringList& options) {
+        QStringList arguments = {"publish",
+                                 QString::fromStdString(publisher.secretKeyFile),
+                                 QString::fromStdString(package),
+                                 QString::fromStdString(server_.URL("/comp/Setup.run")),
+                                 "2",
+                                 QString::fromStdString(component),
+                                 "--notes",
+                                 QString::fromStdString(keys.File("notes.txt"))};
+        return upgrade_test::RunSignTool(arguments + options).exitCode;
+    };
+    const struct {
+        const char* name;
+        std::string component;
+        QStringList options;
+        int state;
+        std::string reasonPart;
+    } cases[] = {
+        {"published for this component", "/comp/", {"--serial", "20260301"}, 0, ""},
+        {"named without slashes", "comp", {"--serial", "20260302", "--days", "1"}, 0, ""},
+        {"published for another component", "/other/", {"--serial", "20260303"}, 4, "not for /comp/"},
+        {"an older serial", "/comp/", {"--serial", "20260201"}, 4, "is older than 20260302"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(publish(c.component, c.options), 0);
+        const std::string served = qm::test::ReadBytes(served_.File("comp/upgrade.zip"));
+        WriteBytes(local_.File("Upgrade.txt"),
+                   "[upgrade]\nver=1\nurl=" + server_.URL("/comp/Setup.run") + "\n");
+        const qm::TCheckOutcome outcome =
+            qm::CheckUpgrade({local_.File("Upgrade.txt"), local_.File("state.ini")});
+        EXPECT_EQ(StateOf(outcome), c.state) << ReasonOf(outcome) << "\n" << served;
+        EXPECT_NE(ReasonOf(outcome).find(c.reasonPart), std::string::npos) << ReasonOf(outcome);
+        if (c.state != 0)
+            continue;
+        ASSERT_EQ(DueOf(outcome).Tasks.size(), 1u);
+        EXPECT_EQ(DueOf(outcome).Tasks[0].Sha256, qm::FileSha256(package));
+        EXPECT_EQ(DueOf(outcome).Tasks[0].Length, 17);
+        EXPECT_EQ(DueOf(outcome).Notes, (std::vector<std::string>{"2", "faster"}))
+            << "the version, then the notes";
+        // The expiry is the asked number of days on (30 by default), give or take the test's run.
+        const std::string expires = qm::TIniDocument::Parse(served).ReadString("upgrade", "expires");
+        const std::optional<std::time_t> when = qm::ParseUtcStamp(expires);
+        ASSERT_TRUE(when.has_value()) << expires;
+        const long days = c.options.contains("--days") ? 1 : 30;
+        EXPECT_NEAR(static_cast<double>(*when - std::time(nullptr)), days * 86400.0, 600.0);
+    }
+    std::filesystem::remove(qm::IssuedStateFile());
+}
+
+// One key signs every kind of text, each under a context line of its own: a store list whose signed
+// text reads as a descriptor (a name holding line breaks) does not lend its signature to one.
+TEST_F(CheckUpgradeTest, AStoreListsSignatureIsNoDescriptors) {
+    TTempFolder keys;
+    const upgrade_test::TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.Path().string());
+    const upgrade_test::TUpdateKeySetting setting(publisher.publicKey);
+    std::filesystem::remove(qm::IssuedStateFile());
+    const std::string lines = "&#10;[upgrade]&#10;ver=2&#10;issued=20260301&#10;component=/comp/&#10;"
+                              "expires=20991231235959&#10;url=" +
+                              server_.URL("/comp/Setup.run") + "&#10;sha256=" + std::string(64, 'a') +
+                              "&#10;length=10&#10;";
+    WriteBytes(keys.File("Issue.xml"),
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<appstore><app id=\"1\" name=\"" + lines +
+                   "\"/></appstore>\n");
+    upgrade_test::SignStoreList(publisher, keys.File("Issue.xml"));
+    const qm::TResult<std::vector<qm::TStoreEntry>> entries = qm::ReadStoreEntries(keys.File("Issue.xml"));
+    ASSERT_TRUE(entries);
+    const qm::TDownload_Upfile upfile = Component("1", "1", qm::StoreSignedText(*entries));
+    qm::test::WriteBytes(served_.File("comp/upgrade.zip.sig"),
+                         qm::test::ReadBytes(keys.File("Issue.xml.sig")));
+    ASSERT_EQ(qm::TIniDocument::Load(served_.File("comp/upgrade.zip")).ReadString("upgrade", "component"),
+              "/comp/")
+        << "the store list's text reads as a descriptor";
+    const qm::TCheckOutcome outcome = qm::CheckUpgrade(upfile);
+    EXPECT_EQ(StateOf(outcome), 4) << ReasonOf(outcome);
+    EXPECT_NE(ReasonOf(outcome).find("does not match the descriptor"), std::string::npos)
+        << ReasonOf(outcome);
     std::filesystem::remove(qm::IssuedStateFile());
 }
 
@@ -320,6 +573,17 @@ TEST_F(CheckUpgradeTest, TheKeySettingDecidesWhetherDescriptorsAreChecked) {
         const qm::TCheckOutcome outcome = qm::CheckUpgrade(Component("1", "1", unsigned_));
         EXPECT_EQ(StateOf(outcome), 4);
         EXPECT_NE(ReasonOf(outcome).find("not 64 hex digits"), std::string::npos) << ReasonOf(outcome);
+    }
+    {
+        // Under a key a descriptor on plain http from another machine is not even fetched.
+        TTempFolder keys;
+        const upgrade_test::TUpdateKeySetting setting(
+            upgrade_test::MakePublisherKey(keys.Path().string()).publicKey);
+        WriteBytes(local_.File("Remote.txt"), "[upgrade]\nver=1\nurl=http://192.0.2.7/comp/Setup.run\n");
+        const qm::TCheckOutcome outcome =
+            qm::CheckUpgrade({local_.File("Remote.txt"), local_.File("state.ini")});
+        EXPECT_EQ(StateOf(outcome), 4);
+        EXPECT_NE(ReasonOf(outcome).find("only over https"), std::string::npos) << ReasonOf(outcome);
     }
     const qm::TCheckOutcome outcome = qm::CheckUpgrade(Component("1", "1", unsigned_));
     EXPECT_EQ(StateOf(outcome), 0) << ReasonOf(outcome);

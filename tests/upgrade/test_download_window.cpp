@@ -145,6 +145,7 @@ TEST_F(DownloadWindowTest, AFinishedFileIsRunExtractedOrLeftByItsExtension) {
          false},
         // Not a program this system can start: failed, not done.
         {"program that cannot start", "setup.exe", "MZ not a program here", qm::kStateFailed, false},
+        {"installer that fails", "failing.run", "#!/bin/sh\nexit 3\n", qm::kStateFailed, false},
         {"other extension", "setup.msi", "data", qm::kStateNone, true},
     };
     for (const auto& c : cases) {

@@ -1,4 +1,6 @@
 #include "common/Paths.h"
+#include "common/PlacementJournal.h"
+#include "common/StagedUpdate.h"
 #include "common/TaxLog.h"
 #include "tests/common/TestFiles.h"
 #include "tests/upgrade/ArchiveMaker.h"
@@ -6,13 +8,17 @@
 #include "upgrade/ExtractArchive.h"
 
 #include <QProcess>
+#include <algorithm>
 #include <chrono>
 #include <clocale>
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -337,6 +343,46 @@ TEST(TolvaToolTest, LimitsStopTheExtraction) {
     EXPECT_EQ(tolva::DefaultLimits(temp.File("small.zip"), temp.Path()).maxBytes, 4ull << 30);
 }
 
+// The archive's modes never reach the disk: folders 0755, files 0755 or 0644 by their execute bit,
+// no set-id or sticky bit, whatever the archive says.
+TEST(TolvaToolTest, ArchiveModesAreNotApplied) {
+    struct Case {
+        ArchiveEntry entry;
+        unsigned expected;
+    };
+    const std::vector<Case> cases = {
+        {ArchiveEntry::Folder("Config/", 0311), 0755},
+        {ArchiveEntry::FileWithMode("Config/a.lua", "a", 0400), 0644},
+        {ArchiveEntry::Folder("Locked/", 0555), 0755},
+        {ArchiveEntry::FileWithMode("Locked/run.sh", "#!/bin/sh\n", 0700), 0755},
+        {ArchiveEntry::Folder("Open/", 01777), 0755},
+        {ArchiveEntry::FileWithMode("Open/setuid", "x", 04755), 0755},
+        {ArchiveEntry::FileWithMode("Open/setgid", "x", 02711), 0755},
+        {ArchiveEntry::FileWithMode("shared.txt", "x", 0666), 0644},
+        {ArchiveEntry::FileWithMode("write-only.txt", "x", 0200), 0644},
+        {ArchiveEntry::FileWithMode("group-run", "x", 0610), 0755},
+    };
+    for (const bool tar : {false, true}) {
+        SCOPED_TRACE(tar ? "tar" : "zip");
+        const TTempFolder temp;
+        std::vector<ArchiveEntry> entries;
+        for (const Case& c : cases)
+            entries.push_back(c.entry);
+        const std::string archive = temp.File(tar ? "modes.tar" : "modes.zip");
+        WriteArchive(archive, entries, tar);
+        const fs::path dest = temp.Path() / "dest";
+        fs::create_directories(dest);
+
+        const ToolRun run = Extract(dest, archive);
+        EXPECT_EQ(run.exitCode, 0) << run.errors;
+        for (const Case& c : cases) {
+            struct stat info {};
+            ASSERT_EQ(lstat((dest / c.entry.name).c_str(), &info), 0) << c.entry.name;
+            EXPECT_EQ(info.st_mode & 07777, c.expected) << c.entry.name;
+        }
+    }
+}
+
 // Names reach the log as one line each, control characters escaped.
 TEST(TolvaToolTest, NamesWithControlCharactersArePrintedEscaped) {
     const TTempFolder temp;
@@ -447,21 +493,97 @@ TEST(ExtractArchiveTest, AFailureLeavesTheInstallationAsItWas) {
     fs::remove_all(installed);
 }
 
+// Folders an archive marks 0311 or 0555, and what an earlier update left in the staging folder
+// with such modes, neither break the update (run as an ordinary user, for whom modes matter) nor
+// join a later one.
+TEST(ExtractArchiveTest, ArchiveModesAndLeftoversBreakNoUpdate) {
+    const TTempFolder temp;
+    const std::string top = "modes-" + std::to_string(getpid());
+    const fs::path installed = fs::path(AppPath()) / top;
+    const fs::path staging = fs::path(AppPath()) / "Download/Extraction/Staging";
+    fs::create_directories(installed);
+    fs::create_directories(staging / top / "Stale");
+    WriteBytes((staging / top / "Stale/left.txt").string(), "from an earlier update");
+    fs::permissions(staging / top / "Stale", fs::perms(0555));
+    fs::permissions(staging / top, fs::perms(0311));
+    WriteArchive(temp.File("modes.tar"),
+                 {ArchiveEntry::Folder(top + "/", 0755), ArchiveEntry::Folder(top + "/Config/", 0311),
+                  ArchiveEntry::File(top + "/Config/a.lua", "a"),
+                  ArchiveEntry::Folder(top + "/Locked/", 0555),
+                  ArchiveEntry::File(top + "/Locked/b.lua", "b"),
+                  ArchiveEntry::FileWithMode(top + "/Locked/run.sh", "#!/bin/sh\n", 04755)},
+                 true);
+    WriteArchive(temp.File("later.zip"), {ArchiveEntry::File(top + "/later.txt", "later")});
+
+    const TExtractOutcome first = ExtractArchive(temp.File("modes.tar")).get();
+    EXPECT_EQ(first.Code(), 0) << first.Detail();
+    const TExtractOutcome later = ExtractArchive(temp.File("later.zip")).get();
+    EXPECT_EQ(later.Code(), 0) << later.Detail();
+
+    EXPECT_EQ(Snapshot(installed), (std::map<std::string, std::string>{{"Config", "<folder>"},
+                                                                       {"Config/a.lua", "a"},
+                                                                       {"Locked", "<folder>"},
+                                                                       {"Locked/b.lua", "b"},
+                                                                       {"Locked/run.sh", "#!/bin/sh\n"},
+                                                                       {"later.txt", "later"}}));
+    for (const auto& [name, mode] : std::map<std::string, unsigned>{
+             {"Config", 0755}, {"Locked", 0755}, {"Locked/run.sh", 0755}, {"Config/a.lua", 0644}}) {
+        struct stat info {};
+        ASSERT_EQ(lstat((installed / name).c_str(), &info), 0) << name;
+        EXPECT_EQ(info.st_mode & 07777, mode) << name;
+    }
+    EXPECT_FALSE(fs::exists(staging));
+    fs::remove_all(installed);
+}
+
+// What cannot be cleared fails the update, saying what and why, and changes nothing.
+TEST(ExtractArchiveTest, AWorkFolderThatCannotBeClearedFailsTheUpdateSayingWhy) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "the superuser clears any folder; test_extract_archive_unprivileged runs this";
+    const TTempFolder temp;
+    const std::string top = "stuck-" + std::to_string(getpid());
+    const fs::path installed = fs::path(AppPath()) / top;
+    const fs::path work = fs::path(AppPath()) / "Download/Extraction";
+    fs::create_directories(installed);
+    fs::create_directories(work / "Staging" / top);
+    WriteBytes((work / "Staging" / top / "stale.txt").string(), "left by an earlier update");
+    fs::permissions(work, fs::perms(0555));
+    WriteArchive(temp.File("package.zip"), {ArchiveEntry::File(top + "/new.txt", "new")});
+
+    const TExtractOutcome outcome = ExtractArchive(temp.File("package.zip")).get();
+    fs::permissions(work, fs::perms(0755));
+    EXPECT_EQ(outcome.Code(), kExtractNoStaging);
+    EXPECT_EQ(outcome.Reason(), "无法清理或创建解压临时文件夹");
+    EXPECT_NE(outcome.Detail().find((work / "Staging").string() + ": cannot be removed: Permission denied"),
+              std::string::npos)
+        << outcome.Detail();
+    EXPECT_TRUE(fs::is_empty(installed));
+    fs::remove_all(work / "Staging");
+    fs::remove_all(installed);
+}
+
 // A desk killed in the middle of a move: what it replaced is put back, what it added removed, and
 // the staging cleared, when the plug-in starts again.
 TEST(ExtractArchiveTest, AKilledMoveIsUndoneAtTheNextStart) {
     const std::string top = "killed-" + std::to_string(getpid());
     const fs::path installed = fs::path(AppPath()) / top;
     const fs::path work = fs::path(AppPath()) / "Download" / "Extraction";
+    const fs::path kept = work / "Backup" / "replaced" / top;
     fs::create_directories(installed);
-    fs::create_directories(work / "Backup" / "replaced" / top);
+    fs::create_directories(kept);
     fs::create_directories(work / "Staging" / top);
     WriteBytes((installed / "a.txt").string(), "new a, placed");
-    WriteBytes((work / "Backup" / "replaced" / top / "a.txt").string(), "old a");
-    WriteBytes((work / "Backup" / "replaced" / top / "b.txt").string(), "old b, set aside");
+    WriteBytes((kept / "a.txt").string(), "old a");
+    WriteBytes((kept / "b.txt").string(), "old b, set aside");
     WriteBytes((installed / "added.txt").string(), "added by the move");
     fs::create_directories(installed / "NewFolder");
-    WriteBytes((work / "Backup" / "added").string(), top + "/added.txt" + '\0' + top + "/NewFolder" + '\0');
+    using K = TJournalEntry::Kind;
+    ASSERT_EQ(WriteJournal(work / "Backup" / "journal", {{K::Replaced, top + "/a.txt"},
+                                                         {K::Replaced, top + "/b.txt"},
+                                                         {K::Added, top + "/added.txt"},
+                                                         {K::Added, top + "/NewFolder"},
+                                                         {K::Added, top + "/c.txt"}}),
+              "");
     WriteBytes((work / "Staging" / top / "c.txt").string(), "not yet moved");
 
     RecoverInterruptedExtraction();
@@ -471,6 +593,152 @@ TEST(ExtractArchiveTest, AKilledMoveIsUndoneAtTheNextStart) {
     EXPECT_FALSE(fs::exists(work / "Backup"));
     EXPECT_FALSE(fs::exists(work / "Staging"));
     fs::remove_all(installed);
+}
+
+// What a killed placement, or a killed undo of one, leaves in Backup, and what recovery makes of
+// it: the old installation back, or, when the journal cannot be trusted, nothing touched and why.
+TEST(StagedUpdateTest, RecoveryUndoesWhatTheJournalSaysAndTrustsNoTornJournal) {
+    using K = TJournalEntry::Kind;
+    const std::vector<TJournalEntry> journal = {
+        {K::Replaced, "Apps/3001/main.lua"}, {K::Added, "Apps/3001/New"}, {K::FileToFolder, "Plugins/Tool"}};
+    const std::map<std::string, std::string> old = {{"Apps", "<folder>"},
+                                                    {"Apps/3001", "<folder>"},
+                                                    {"Apps/3001/main.lua", "old main"},
+                                                    {"Apps/3002", "<folder>"},
+                                                    {"Apps/3002/main.lua", "another store app"},
+                                                    {"Plugins", "<folder>"},
+                                                    {"Plugins/Tool", "old tool file"}};
+    struct Case {
+        std::string name;
+        std::function<void(const TUpdateFolders&)> leave; // the state the killed program left
+        std::string why;                                  // what recovery reports ("" when done)
+        bool oldInstallation;                             // whether the old tree is back
+    };
+    const auto placedAll = [&](const TUpdateFolders& f) {
+        fs::create_directories(f.Backup / "replaced/Apps/3001");
+        fs::create_directories(f.Backup / "replaced/Plugins");
+        fs::rename(f.Target / "Apps/3001/main.lua", f.Backup / "replaced/Apps/3001/main.lua");
+        WriteBytes((f.Target / "Apps/3001/main.lua").string(), "new main");
+        fs::create_directories(f.Target / "Apps/3001/New");
+        fs::rename(f.Target / "Plugins/Tool", f.Backup / "replaced/Plugins/Tool");
+        fs::create_directories(f.Target / "Plugins/Tool");
+        WriteBytes((f.Target / "Plugins/Tool/run").string(), "new tool");
+    };
+    const auto withJournal = [&](const std::function<void(const TUpdateFolders&)>& state) {
+        return [&, state](const TUpdateFolders& f) {
+            fs::create_directories(f.Backup);
+            ASSERT_EQ(WriteJournal(f.Backup / "journal", journal), "");
+            state(f);
+        };
+    };
+    const auto cutJournal = [&](std::size_t keep) {
+        return [&, keep](const TUpdateFolders& f) {
+            withJournal(placedAll)(f);
+            const std::string bytes = ReadBytes((f.Backup / "journal").string());
+            WriteBytes((f.Backup / "journal").string(), bytes.substr(0, bytes.find("Apps/3001/New") + keep));
+        };
+    };
+    const std::vector<Case> cases = {
+        {"every move done", withJournal(placedAll), "", true},
+        {"killed before the first move", withJournal([](const TUpdateFolders&) {}), "", true},
+        // Put back already: the original is restored and Backup no longer holds it. Running the
+        // undo again must not take the restored file for the folder that replaced it.
+        {"killed while undoing, the file replaced by a folder put back",
+         withJournal([&](const TUpdateFolders& f) {
+             placedAll(f);
+             fs::remove_all(f.Target / "Plugins/Tool");
+             fs::rename(f.Backup / "replaced/Plugins/Tool", f.Target / "Plugins/Tool");
+         }),
+         "", true},
+        {"journal torn inside an entry", cutJournal(4), "cut short", false},
+        {"journal torn after an entry", cutJournal(14), "cut short", false},
+        {"journal damaged",
+         [&](const TUpdateFolders& f) {
+             withJournal(placedAll)(f);
+             std::string bytes = ReadBytes((f.Backup / "journal").string());
+             bytes[bytes.find("Apps/3001/New") + 5] = '4';
+             WriteBytes((f.Backup / "journal").string(), bytes);
+         },
+         "damaged", false},
+        {"no journal, nothing set aside",
+         [](const TUpdateFolders& f) { fs::create_directories(f.Backup / "replaced"); }, "", true},
+        {"no journal, files set aside", placedAll, "has no journal", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TTempFolder temp;
+        const TUpdateFolders folders = UpdateFolders(temp.Path());
+        for (const auto& [name, content] : old) {
+            if (content == "<folder>")
+                fs::create_directories(temp.Path() / name);
+            else
+                WriteBytes((temp.Path() / name).string(), content);
+        }
+        c.leave(folders);
+        const auto left = Snapshot(temp.Path());
+
+        const std::string why = RecoverUpdateFolders(folders);
+        if (c.why.empty()) {
+            EXPECT_EQ(why, "");
+            EXPECT_FALSE(fs::exists(folders.Backup));
+        } else {
+            EXPECT_NE(why.find(c.why), std::string::npos) << why;
+            EXPECT_NE(why.find("nothing was changed"), std::string::npos) << why;
+        }
+        auto tree = Snapshot(temp.Path());
+        if (c.oldInstallation) {
+            std::erase_if(tree, [](const auto& item) { return item.first.rfind("Download", 0) == 0; });
+            EXPECT_EQ(tree, old);
+        } else {
+            EXPECT_EQ(tree, left) << "an untrusted journal changes nothing";
+        }
+    }
+}
+
+// The placement itself: a symbolic link to a folder takes in the update's files (the folder it
+// leads to is never swapped out), and a backup that cannot be retired after the last move undoes
+// the update rather than report it placed and undo it at the next extraction.
+TEST(StagedUpdateTest, LinkedFoldersAreMergedAndAnUnretiredBackupIsNoSuccess) {
+    const TTempFolder temp;
+    const fs::path target = temp.Path() / "desk";
+    const TUpdateFolders folders = UpdateFolders(target);
+    fs::create_directories(temp.Path() / "elsewhere/Apps");
+    WriteBytes(temp.File("elsewhere/Apps/own.lua"), "the user's own");
+    fs::create_directories(target);
+    fs::create_directory_symlink("../elsewhere/Apps", target / "Apps");
+    WriteBytes((target / "top.txt").string(), "old top");
+    const auto stage = [&] {
+        fs::create_directories(folders.Staging / "Apps");
+        WriteBytes((folders.Staging / "Apps/new.lua").string(), "new app");
+        WriteBytes((folders.Staging / "top.txt").string(), "new top");
+    };
+
+    stage();
+    const auto before = Snapshot(temp.Path());
+    // The last move done, something sits where Backup would be retired to.
+    SetPlacementMoveHookForTesting([&](int done) {
+        if (done == 2)
+            fs::create_directories(folders.Discard / "in the way");
+    });
+    const TPlacement refused = PlaceStagedTree(folders);
+    SetPlacementMoveHookForTesting({});
+    EXPECT_FALSE(refused.Placed());
+    EXPECT_TRUE(refused.Unchanged);
+    EXPECT_NE(refused.Why.find("cannot be retired"), std::string::npos) << refused.Why;
+    auto after = Snapshot(temp.Path());
+    std::erase_if(after, [](const auto& item) { return item.first.rfind("desk/Download", 0) == 0; });
+    auto expected = before;
+    std::erase_if(expected, [](const auto& item) { return item.first.rfind("desk/Download", 0) == 0; });
+    EXPECT_EQ(after, expected);
+
+    ASSERT_EQ(RecoverUpdateFolders(folders), "");
+    stage();
+    const TPlacement placed = PlaceStagedTree(folders);
+    EXPECT_TRUE(placed.Placed()) << placed.Why;
+    EXPECT_TRUE(fs::is_symlink(target / "Apps"));
+    EXPECT_EQ(ReadBytes(temp.File("elsewhere/Apps/own.lua")), "the user's own");
+    EXPECT_EQ(ReadBytes(temp.File("elsewhere/Apps/new.lua")), "new app");
+    EXPECT_EQ(ReadBytes((target / "top.txt").string()), "new top");
 }
 
 // A tool that does not end is killed at the time limit.
@@ -484,6 +752,53 @@ TEST(ExtractArchiveTest, TheToolIsKilledAtTheTimeLimit) {
     EXPECT_EQ(outcome.Code(), kExtractTimedOut);
     EXPECT_EQ(outcome.Reason(), "解压超时");
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+}
+
+// The process ids of running decompression tools whose command line names `archive`.
+std::vector<pid_t> ToolsWorkingOn(const std::string& archive) {
+    std::vector<pid_t> found;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::string commandLine = ReadBytes((entry.path() / "cmdline").string());
+        std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
+        const std::string stat = ReadBytes((entry.path() / "stat").string());
+        const bool zombie = stat.find(") Z ") != std::string::npos;
+        if (!zombie && commandLine.find("Tolva_Compress.QX X -Y " + archive) != std::string::npos)
+            found.push_back(std::stoi(name));
+    }
+    return found;
+}
+
+// A desk that crashes while the tool runs takes the tool with it: an orphaned tool would go on
+// writing into the staging folder that the next start clears and refills.
+TEST(ExtractArchiveTest, TheToolDiesWithTheDeskThatStartedIt) {
+    const TTempFolder temp;
+    const std::string archive = temp.File("never.zip");
+    ASSERT_EQ(mkfifo(archive.c_str(), 0600), 0) << "an archive that never arrives";
+    WaitForExtractions(); // no thread of an earlier extraction may be inherited half-way
+    const pid_t desk = fork();
+    if (desk == 0) {
+        ExtractArchive(archive).get();
+        _exit(0);
+    }
+    bool started = false;
+    for (int i = 0; i < 200 && !started; ++i) {
+        started = !ToolsWorkingOn(archive).empty();
+        usleep(50000);
+    }
+    EXPECT_TRUE(started);
+    kill(desk, SIGKILL);
+    waitpid(desk, nullptr, 0);
+    bool ended = false;
+    for (int i = 0; i < 100 && !ended; ++i) {
+        ended = ToolsWorkingOn(archive).empty();
+        usleep(50000);
+    }
+    EXPECT_TRUE(ended) << "the tool outlived the desk";
+    for (const pid_t tool : ToolsWorkingOn(archive))
+        kill(tool, SIGKILL);
 }
 
 TEST(ExtractArchiveTest, RunsOneExtractionAfterAnother) {

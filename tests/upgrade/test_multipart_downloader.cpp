@@ -105,6 +105,40 @@ TEST_F(DownloaderTest, DownloadsMatchTheServedBytes) {
     }
 }
 
+// A transfer stops at the most bytes it may have (a signed length): a server that announces more
+// is refused before a byte is written, and a body without a length is cut off there.
+TEST_F(DownloaderTest, ATransferStopsAtItsMostBytes) {
+    const std::string large = "size" + std::to_string(kLarge) + ".bin";
+    const struct {
+        std::string path;
+        std::int64_t most;
+        int code;
+    } cases[] = {
+        {"/size5.bin", 5, kDownloadFinished},
+        {"/size5.bin", 4, kDownloadBeyondLength},
+        {"/norange/size5.bin", 4, kDownloadBeyondLength},
+        {"/nolength/size5.bin", 5, kDownloadFinished},
+        {"/nolength/size5.bin", 4, kDownloadBeyondLength},
+        {"/nolength/" + large, 300000, kDownloadBeyondLength},
+        {"/" + large, static_cast<std::int64_t>(kLarge) - 1, kDownloadBeyondLength},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path + " at most " + std::to_string(c.most));
+        const std::string target = Target("file" + std::to_string(++index) + ".bin");
+        TDownloadRun run(URL(c.path), target);
+        run.downloader->MostBytes = c.most;
+        run.downloader->Start();
+        ASSERT_TRUE(run.WaitDone());
+        ASSERT_EQ(run.done.size(), 1u);
+        EXPECT_EQ(run.done[0].first, c.code);
+        const std::int64_t kept = std::filesystem::exists(target)
+                                      ? static_cast<std::int64_t>(std::filesystem::file_size(target))
+                                      : 0;
+        EXPECT_LE(kept, c.most) << "nothing beyond the length is kept";
+    }
+}
+
 TEST_F(DownloaderTest, PauseWritesTheStateAndResumeContinuesFromIt) {
     const std::string body = Serve("paused.bin", BinaryBytes(600000, 11));
     const std::string url = URL("/slow/paused.bin?rate=50000");

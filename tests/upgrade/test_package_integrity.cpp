@@ -7,6 +7,7 @@
 #include "tests/upgrade/UpgradeTestSupport.h"
 #include "upgrade/PackageIntegrity.h"
 #include "upgrade/StoreApp.h"
+#include "upgrade/UpdateSignature.h"
 
 #include <algorithm>
 #include <cctype>
@@ -42,7 +43,7 @@ protected:
     TTempFolder keys_;
     TTempFolder served_;
     TTempFolder local_;
-    qm::test::ReferenceServer server_{served_.Path()};
+    qm::test::ReferenceServer server_{served_.Path(), {"--test-routes"}};
 };
 
 TEST_F(PackageIntegrityTest, DigestAndSignatureDecideTogether) {
@@ -57,11 +58,15 @@ TEST_F(PackageIntegrityTest, DigestAndSignatureDecideTogether) {
     Publish("swapped.run", "#!/bin/sh\necho swapped\n", nullptr);
     WriteBytes(served_.File("swapped.run.sig"), ReadBytes(served_.File("other.run.sig")));
     Publish("empty.run", "", &publisher);
+    Publish("as-descriptor.run", "#!/bin/sh\necho descriptor\n", nullptr);
+    upgrade_test::SignDescriptor(publisher, served_.File("as-descriptor.run"));
+    const std::int64_t goodLength = static_cast<std::int64_t>(ReadBytes(served_.File("good.run")).size());
 
     const std::string goodDigest = qm::FileSha256(served_.File("good.run"));
     ASSERT_EQ(goodDigest.size(), 64u);
-    EXPECT_EQ("sha256=" + goodDigest, upgrade_test::SignPackage(publisher, served_.File("good.run")))
-        << "the tool prints the digest the descriptor needs";
+    EXPECT_EQ("sha256=" + goodDigest + "\nlength=" + std::to_string(goodLength),
+              upgrade_test::SignPackage(publisher, served_.File("good.run")))
+        << "the tool prints the digest and length the descriptor needs";
 
     const std::string noKey = "(none)";
     const struct {
@@ -72,6 +77,8 @@ TEST_F(PackageIntegrityTest, DigestAndSignatureDecideTogether) {
         std::string keySetting;
         bool passes;
         std::string reasonPart;
+        std::int64_t length = -1; // expected length
+        std::string url = "";     // where it came from, when not the reference server
     } cases[] = {
         {"no digest, no key", "unsigned.run", "", "", noKey, true, ""},
         {"right digest", "unsigned.run", "", qm::FileSha256(served_.File("unsigned.run")), noKey, true, ""},
@@ -94,6 +101,16 @@ TEST_F(PackageIntegrityTest, DigestAndSignatureDecideTogether) {
         {"download changed after signing", "good.run", "#!/bin/sh\necho evil\n", "", publisher.publicKey,
          false, "does not match"},
         {"broken key refuses everything", "good.run", "", "", "12ab", false, "not 64 hex digits"},
+        {"the signed length", "good.run", "", goodDigest, publisher.publicKey, true, "", goodLength},
+        {"longer than the signed length", "good.run", "", "", noKey, false, "length mismatch",
+         goodLength - 1},
+        {"shorter than the signed length", "good.run", "", "", publisher.publicKey, false, "length mismatch",
+         goodLength + 1},
+        {"signed as a descriptor", "as-descriptor.run", "", "", publisher.publicKey, false, "does not match"},
+        {"plain http to another machine under a key", "good.run", "", goodDigest, publisher.publicKey, false,
+         "only over https", -1, "http://192.0.2.7/good.run"},
+        {"plain http to another machine without a key", "good.run", "", goodDigest, noKey, true, "", -1,
+         "http://192.0.2.7/good.run"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -102,7 +119,8 @@ TEST_F(PackageIntegrityTest, DigestAndSignatureDecideTogether) {
             setting = std::make_unique<TUpdateKeySetting>(c.keySetting);
         const std::string local = local_.File(c.served);
         WriteBytes(local, c.local.empty() ? ReadBytes(served_.File(c.served)) : c.local);
-        const qm::TResult<> verdict = qm::VerifyPackage(local, {c.sha256, server_.URL("/" + c.served)});
+        const qm::TResult<> verdict = qm::VerifyPackage(
+            local, {c.sha256, c.length, c.url.empty() ? server_.URL("/" + c.served) : c.url});
         EXPECT_EQ(verdict.Ok(), c.passes);
         if (c.passes)
             EXPECT_EQ(verdict.Reason(), "");
@@ -112,13 +130,41 @@ TEST_F(PackageIntegrityTest, DigestAndSignatureDecideTogether) {
     }
 }
 
+// A signature the network or the server cannot give is a failure to fetch, which a later try may
+// mend; one the server says it does not have is a refusal.
+TEST_F(PackageIntegrityTest, ASignatureThatCannotBeFetchedIsNotARefusal) {
+    const TPublisherKey publisher = upgrade_test::MakePublisherKey(keys_.Path().string());
+    Publish("good.run", "#!/bin/sh\necho good\n", &publisher);
+    Publish("unsigned.run", "#!/bin/sh\necho unsigned\n", nullptr);
+    const TUpdateKeySetting setting(publisher.publicKey);
+    const struct {
+        const char* name;
+        std::string url;
+        int code;
+    } cases[] = {
+        {"served without its signature", server_.URL("/unsigned.run"), 0},
+        {"its signature answered with 503", server_.URL("/nosig/good.run"), qm::kSignatureUnreachable},
+        {"no server", "http://127.0.0.1:1/good.run", qm::kSignatureUnreachable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string local = local_.File("package.run");
+        WriteBytes(local, ReadBytes(served_.File("good.run")));
+        const qm::TResult<> verdict =
+            qm::VerifyPackage(local, {qm::FileSha256(local),
+                                      static_cast<std::int64_t>(std::filesystem::file_size(local)), c.url});
+        EXPECT_FALSE(verdict.Ok());
+        EXPECT_EQ(verdict.Code(), c.code) << verdict.Reason();
+    }
+}
+
 TEST_F(PackageIntegrityTest, ABrandingFileThatDoesNotParseRefusesPackages) {
     Publish("setup.run", "#!/bin/sh\n", nullptr);
     TUpdateKeySetting setting("x");
     WriteBytes(TUpdateKeySetting::File(), "<root><update_publickey>");
     WriteBytes(local_.File("setup.run"), "#!/bin/sh\n");
     const qm::TResult<> verdict =
-        qm::VerifyPackage(local_.File("setup.run"), {"", server_.URL("/setup.run")});
+        qm::VerifyPackage(local_.File("setup.run"), {"", -1, server_.URL("/setup.run")});
     EXPECT_FALSE(verdict);
     EXPECT_NE(verdict.Reason().find("branding file"), std::string::npos) << verdict.Reason();
 }
@@ -142,6 +188,21 @@ TEST_F(PackageIntegrityTest, TheToolKeepsItsKeyAndChecksWhatItSigned) {
     EXPECT_EQ(
         upgrade_test::RunSignTool({"verify", QString::fromStdString(publisher.publicKey), package}).exitCode,
         1);
+    WriteBytes(served_.File("pkg.zip"), "archive bytes");
+    EXPECT_EQ(
+        upgrade_test::RunSignTool({"verify-descriptor", QString::fromStdString(publisher.publicKey), package})
+            .exitCode,
+        1)
+        << "a package's signature is no descriptor's";
+    upgrade_test::SignDescriptor(publisher, served_.File("pkg.zip"));
+    EXPECT_EQ(
+        upgrade_test::RunSignTool({"verify-descriptor", QString::fromStdString(publisher.publicKey), package})
+            .exitCode,
+        0);
+    EXPECT_EQ(
+        upgrade_test::RunSignTool({"verify", QString::fromStdString(publisher.publicKey), package}).exitCode,
+        1)
+        << "and a descriptor's no package's";
     EXPECT_EQ(upgrade_test::RunSignTool({"frobnicate"}).exitCode, 2);
 }
 
@@ -226,6 +287,26 @@ TEST_F(PackageIntegrityTest, TheStoreListIsReadOnlyWithItsSignature) {
             EXPECT_FALSE(qm::FindStoreApp("42").has_value());
             EXPECT_EQ(upgrade_test::CountInLog("拒绝应用商店列表"), loggedBefore);
         }
+    }
+    // Under a key an entry must name its installer's digest; without one it need not.
+    WriteBytes(list, original);
+    upgrade_test::SignStoreList(publisher, list);
+    for (const bool keyed : {true, false}) {
+        SCOPED_TRACE(keyed ? "keyed" : "no key");
+        std::unique_ptr<TUpdateKeySetting> setting;
+        if (keyed)
+            setting = std::make_unique<TUpdateKeySetting>(publisher.publicKey);
+        const std::size_t loggedBefore = upgrade_test::CountInLog("names no sha256 of its installer");
+        try {
+            EXPECT_EQ(qm::FindStoreApp("1001").value().url, "http://127.0.0.1:9/1001.run");
+            EXPECT_FALSE(keyed) << "an entry without its installer's sha256 was read";
+        } catch (const corvane::EPlugin& error) {
+            EXPECT_TRUE(keyed) << error.what();
+            EXPECT_NE(std::string(error.what()).find("没有安装程序的sha256"), std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(upgrade_test::CountInLog("names no sha256 of its installer"),
+                  loggedBefore + (keyed ? 1 : 0));
     }
     std::filesystem::remove(signature);
     std::filesystem::remove(list);

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
@@ -268,6 +269,8 @@ TEST_F(UpgradeDialogTest, PressingUpgradeDownloadsInTheDockedStripAndRunsThePack
     EXPECT_FALSE(DialogVisible());
 }
 
+// A notice offering two packages (the silent one is fetched first), closed after 升级 while the
+// first downloads: that transfer is aborted, the second is never fetched, nothing is installed.
 TEST_F(UpgradeDialogTest, ClosingTheNoticeDuringTheDownloadCancelsItOrFailsAForcedOne) {
     const struct {
         const char* name;
@@ -280,8 +283,16 @@ TEST_F(UpgradeDialogTest, ClosingTheNoticeDuringTheDownloadCancelsItOrFailsAForc
         const std::string name = "comp" + std::to_string(++run);
         const std::string upfile =
             Component(name, "[upgrade]\nver=2\nforce=" + c.force + "\nparams=" + local_.File("marker") +
-                                "\nurl=" + server_.URL("/slow/" + name + "/Setup.run?rate=2000") + "\n");
+                                "\nurl=" + server_.URL("/slow/" + name + "/Setup.run?rate=2000") +
+                                "\n[silent]\nver=2\n");
+        WriteBytes(local_.File(name + "/Upgrade.txt"),
+                   "[upgrade]\nver=1\nurl=" + server_.URL("/" + name + "/Setup.run") +
+                       "\n[silent]\nver=1\nurl=" + server_.URL("/slow/" + name + "/Silent.run?rate=2000") +
+                       "\n");
         WriteBytes(served_.File(name + "/Setup.run"), PaddedInstaller(60000));
+        WriteBytes(served_.File(name + "/Silent.run"), "#!/bin/sh\nprintf 'installed' > '" +
+                                                           local_.File("silent-marker") + "'\n# " +
+                                                           std::string(6000, 'x') + "\n");
         TRequester requester;
         Check(upfile, requester);
         ASSERT_TRUE(WaitUntil(DialogVisible));
@@ -291,10 +302,105 @@ TEST_F(UpgradeDialogTest, ClosingTheNoticeDuringTheDownloadCancelsItOrFailsAForc
         Button("btnCancle")->click();
         EXPECT_FALSE(DialogVisible());
         ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+        QTest::qWait(5000); // time for the second package, were it fetched
         EXPECT_EQ(requester.results, std::vector<int>{c.result});
         EXPECT_FALSE(qm::FileExists(local_.File("marker")));
+        EXPECT_FALSE(qm::FileExists(local_.File("silent-marker")));
         corvane::Khan_Free();
     }
+}
+
+// One component's notice while another component's silent package downloads hidden: the offered
+// package waits for 升级 (and is not fetched when the hidden one ends), and 取消 takes back only
+// the notice's own package; the silent one is still installed and reported.
+TEST_F(UpgradeDialogTest, ANoticeAndAnotherComponentsHiddenTransferStayApart) {
+    enum class TUser { UpgradeThenCancel, LeavesItOpenThenCancels, Upgrades };
+    const struct {
+        const char* name;
+        TUser user;
+        std::vector<int> results; // sorted
+    } cases[] = {
+        {"升级 then 取消 during the hidden transfer",
+         TUser::UpgradeThenCancel,
+         {qm::kStateDone, qm::kStateCancelled}},
+        {"left open until the hidden package is in, then 取消",
+         TUser::LeavesItOpenThenCancels,
+         {qm::kStateDone, qm::kStateCancelled}},
+        {"升级 during the hidden transfer", TUser::Upgrades, {qm::kStateDone, qm::kStateDone}},
+    };
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string quietName = "quiet" + std::to_string(++run),
+                          noisyName = "noisy" + std::to_string(run);
+        const std::string quiet = Component(quietName, "[upgrade]\nver=1\n[silent]\nver=2\n");
+        WriteBytes(quiet, "[upgrade]\nver=1\nurl=" + server_.URL("/" + quietName + "/Setup.run") +
+                              "\n[silent]\nver=1\nurl=" + server_.URL("/slow/" + quietName + "/Silent.run") +
+                              "\n");
+        WriteBytes(served_.File(quietName + "/Silent.run"), "#!/bin/sh\nprintf 'quiet' > '" +
+                                                                local_.File(quietName + "-marker") + "'\n# " +
+                                                                std::string(100000, 'x') + "\n");
+        const std::string marker = local_.File(noisyName + "-marker");
+        const std::string noisy =
+            Component(noisyName, "[upgrade]\nver=2\nparams=" + marker + "\nurl=" +
+                                     server_.URL("/slow/" + noisyName + "/Setup.run?rate=4000") + "\n");
+        WriteBytes(served_.File(noisyName + "/Setup.run"), PaddedInstaller(60000));
+        TRequester requester;
+        Check(quiet, requester);
+        Check(noisy, requester);
+        ASSERT_TRUE(WaitUntil(DialogVisible));
+        if (c.user == TUser::LeavesItOpenThenCancels) {
+            ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }, 30000));
+            QTest::qWait(1000);
+            EXPECT_EQ(requester.results, std::vector<int>{qm::kStateDone});
+            EXPECT_FALSE(qm::FileExists(qm::DownloadPath() + "Setup.run")) << "fetched before 升级";
+            ASSERT_TRUE(DialogVisible());
+        } else {
+            Button("btnDown")->click();
+            ASSERT_NE(DockedStatus(), "");
+        }
+        if (c.user != TUser::Upgrades)
+            Button("btnCancle")->click();
+        ASSERT_TRUE(WaitUntil([&] { return requester.results.size() == 2; }, 40000))
+            << ::testing::PrintToString(requester.results);
+        std::vector<int> results = requester.results;
+        std::sort(results.begin(), results.end());
+        EXPECT_EQ(results, c.results);
+        EXPECT_EQ(ReadBytes(local_.File(quietName + "-marker")), "quiet")
+            << "the hidden package is installed";
+        EXPECT_EQ(qm::FileExists(marker), c.user == TUser::Upgrades);
+        corvane::Khan_Free();
+    }
+}
+
+// One component's descriptor refused while another's notice is shown: the notice stays, and its
+// package is still installed when the user asks for it.
+TEST_F(UpgradeDialogTest, OneComponentsRefusedDescriptorLeavesAnothersNoticeOpen) {
+    TTempFolder keys;
+    const upgrade_test::TPublisherKey publisher = upgrade_test::MakePublisherKey(keys.Path().string());
+    const upgrade_test::TUpdateKeySetting setting(publisher.publicKey);
+    qm::EnsureDir(served_.File("good"));
+    WriteBytes(served_.File("good/Setup.run"), PaddedInstaller());
+    upgrade_test::SignPackage(publisher, served_.File("good/Setup.run"));
+    const std::string good =
+        Component("good", "[upgrade]\nver=2\nissued=1\ncomponent=/good/\nexpires=20991231000000\n" +
+                              upgrade_test::PackageLines(served_.File("good/Setup.run")) + "\nparams=" +
+                              local_.File("marker") + "\nurl=" + server_.URL("/good/Setup.run") + "\n");
+    upgrade_test::SignDescriptor(publisher, served_.File("good/upgrade.zip"));
+    const std::string refused = Component("refused", "[upgrade]\nver=2\nissued=1\n");
+    upgrade_test::TMessageRecorder messages;
+    TRequester requester;
+    Check(good, requester);
+    ASSERT_TRUE(WaitUntil(DialogVisible));
+    Check(refused, requester);
+    ASSERT_TRUE(WaitUntil([&] { return !requester.results.empty(); }));
+    QTest::qWait(200);
+    EXPECT_EQ(requester.results, std::vector<int>{qm::kStateFailed});
+    ASSERT_TRUE(DialogVisible()) << "the other component's notice stays";
+    Button("btnDown")->click();
+    ASSERT_TRUE(WaitUntil([&] { return requester.results.size() == 2; }, 30000));
+    EXPECT_EQ(requester.results, (std::vector<int>{qm::kStateFailed, qm::kStateDone}));
+    EXPECT_EQ(ReadBytes(local_.File("marker")), "installed");
 }
 
 TEST_F(UpgradeDialogTest, ASecondCheckOfAPendingFileIsDropped) {
@@ -365,14 +471,15 @@ TEST_F(UpgradeDialogTest, APackageOrDescriptorFailingItsDigestOrSignatureIsRefus
             upgrade_test::SignPackage(publisher, served_.File(name + "/Silent.run"));
         const std::string digest =
             c.rightDigest ? qm::FileSha256(served_.File(name + "/Silent.run")) : std::string(64, '0');
-        const std::string upfile = Component(name, "[upgrade]\nver=1\nissued=7\nsha256=" + mainDigest +
-                                                       "\n[silent]\nver=2\nsha256=" + digest + "\n");
+        const std::string head = "[upgrade]\nver=1\nissued=7\ncomponent=/" + name +
+                                 "/\nexpires=20991231000000\nsha256=" + mainDigest +
+                                 "\nlength=1\n[silent]\nsha256=" + digest +
+                                 "\nlength=" + std::to_string(installer.size()) + "\n";
+        const std::string upfile = Component(name, head + "ver=2\n");
         if (c.descriptor != Descriptor::Plain)
-            upgrade_test::SignPackage(publisher, served_.File(name + "/upgrade.zip"));
+            upgrade_test::SignDescriptor(publisher, served_.File(name + "/upgrade.zip"));
         if (c.descriptor == Descriptor::ForgedAfterSigning)
-            WriteBytes(served_.File(name + "/upgrade.zip"),
-                       "[upgrade]\nver=1\nissued=7\nsha256=" + mainDigest +
-                           "\n[silent]\nver=3\nsha256=" + digest + "\n");
+            WriteBytes(served_.File(name + "/upgrade.zip"), head + "ver=3\n");
         std::unique_ptr<upgrade_test::TUpdateKeySetting> setting;
         if (c.keyConfigured)
             setting = std::make_unique<upgrade_test::TUpdateKeySetting>(publisher.publicKey);

@@ -2,6 +2,7 @@
 // test program's folder is the installation folder; IsOnline is switched through its test seam.
 #include "common/IniFile.h"
 #include "common/Paths.h"
+#include "common/PlacementJournal.h"
 #include "corvane/HandleTable.h"
 #include "corvane/Khan.h"
 #include "tests/upgrade/UpgradeTestSupport.h"
@@ -174,6 +175,9 @@ TEST_F(UpgradeRequestTest, TheNextPluginStartClearsWhatAKilledExtractionLeft) {
     WriteBytes(work + "Staging/" + top + "staged.txt", "left behind");
     WriteBytes(work + "Backup/replaced/" + top + "file.txt", "old");
     WriteBytes(qm::AppPath() + top + "file.txt", "new, half placed");
+    ASSERT_EQ(
+        qm::WriteJournal(work + "Backup/journal", {{qm::TJournalEntry::Kind::Replaced, top + "file.txt"}}),
+        "");
     corvane::Khan().UnloadPlugin(kUpgrade);
     Invoke(TakeDataDocument(1, 0)); // offline: loads the plug-in and does nothing else
     EXPECT_FALSE(qm::DirectoryExists(work + "Staging"));

@@ -1,10 +1,12 @@
 #include "tools/sign/SignCommands.h"
 
 #include "common/FileBytes.h"
+#include "common/SignedKinds.h"
 #include "common/StoreListText.h"
 #include "common/TextTrim.h"
 
 #include <array>
+#include <cstdint>
 #include <fcntl.h>
 #include <fstream>
 #include <sodium.h>
@@ -152,9 +154,11 @@ int Sign(const std::string& secretKeyFile, const std::string& package, std::ostr
         err << "qm-sign: cannot read " << package << "\n";
         return 1;
     }
-    if (!WriteSignature(secretKeyFile, *bytes, package + ".sig", err))
+    const std::string digest = Sha256Hex(*bytes);
+    const auto length = static_cast<std::int64_t>(bytes->size());
+    if (!WriteSignature(secretKeyFile, PackageSignedText(length, digest), package + ".sig", err))
         return 1;
-    out << "sha256=" << Sha256Hex(*bytes) << "\n";
+    out << "sha256=" << digest << "\nlength=" << length << "\n";
     return 0;
 }
 
@@ -167,7 +171,37 @@ int Verify(const std::string& publicKeyHex, const std::string& package, std::ost
         err << "qm-sign: cannot read " << package << "\n";
         return 2;
     }
-    return CheckSignature(publicKeyHex, *bytes, package + ".sig", package, out, err);
+    return CheckSignature(publicKeyHex,
+                          PackageSignedText(static_cast<std::int64_t>(bytes->size()), Sha256Hex(*bytes)),
+                          package + ".sig", package, out, err);
+}
+
+int SignDescriptor(const std::string& secretKeyFile, const std::string& descriptor, std::ostream& out,
+                   std::ostream& err) {
+    if (!Ready(err))
+        return 2;
+    const TResult<std::string> bytes = ReadFileBytes(descriptor);
+    if (!bytes) {
+        err << "qm-sign: cannot read " << descriptor << "\n";
+        return 1;
+    }
+    if (!WriteSignature(secretKeyFile, DescriptorSignedText(*bytes), descriptor + ".sig", err))
+        return 1;
+    out << "signed the descriptor " << descriptor << "\n";
+    return 0;
+}
+
+int VerifyDescriptor(const std::string& publicKeyHex, const std::string& descriptor, std::ostream& out,
+                     std::ostream& err) {
+    if (!Ready(err))
+        return 2;
+    const TResult<std::string> bytes = ReadFileBytes(descriptor);
+    if (!bytes) {
+        err << "qm-sign: cannot read " << descriptor << "\n";
+        return 2;
+    }
+    return CheckSignature(publicKeyHex, DescriptorSignedText(*bytes), descriptor + ".sig", descriptor, out,
+                          err);
 }
 
 int SignStore(const std::string& secretKeyFile, const std::string& storeList, std::ostream& out,

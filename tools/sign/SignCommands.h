@@ -12,13 +12,23 @@ namespace qm::sign {
 // installation's "update_publickey".
 int KeyGen(const std::string& secretKeyFile, std::ostream& out, std::ostream& err);
 
-// Writes package + ".sig" (the detached signature, 128 hex digits and a line break) and prints
-// the package's "sha256=" line for the update descriptor.
+// Writes package + ".sig" (the detached signature of the package's signed text, SignedKinds.h: 128
+// hex digits and a line break) and prints the package's "sha256=" and "length=" lines for the
+// update descriptor.
 int Sign(const std::string& secretKeyFile, const std::string& package, std::ostream& out, std::ostream& err);
 
 // Checks package + ".sig" against the public key given in hex; 0 when it matches, 1 when it does
 // not, 2 when something cannot be read.
 int Verify(const std::string& publicKeyHex, const std::string& package, std::ostream& out, std::ostream& err);
+
+// Writes descriptor + ".sig", the signature of an update descriptor's signed text (SignedKinds.h).
+// Sign a descriptor after its last edit: publishing (PublishCommand.h) does it for you.
+int SignDescriptor(const std::string& secretKeyFile, const std::string& descriptor, std::ostream& out,
+                   std::ostream& err);
+
+// Checks descriptor + ".sig" as Verify does for a package.
+int VerifyDescriptor(const std::string& publicKeyHex, const std::string& descriptor, std::ostream& out,
+                     std::ostream& err);
 
 // Writes storeList + ".sig", the signature of the store list's signed text (StoreListText.h: the
 // install-relevant attributes of every "app" element, so that the catalogue refresh's local edits

@@ -42,6 +42,15 @@ std::string ErrorText(archive* handle) {
     return number > 0 ? std::string(std::strerror(number)) : std::string("unknown error");
 }
 
+// The archive's permission bits are not trusted: a folder the desk cannot list or write breaks
+// the update and every later one, and an update never needs set-id or sticky bits. Folders are
+// 0755; a file keeps only whether it can be run.
+mode_t InstalledMode(archive_entry* entry) {
+    if (archive_entry_filetype(entry) == AE_IFDIR)
+        return 0755;
+    return (archive_entry_perm(entry) & 0111) != 0 ? 0755 : 0644;
+}
+
 bool IsTar(archive* reader) {
     return (archive_format(reader) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_TAR;
 }
@@ -190,8 +199,7 @@ bool TExtraction::Entry(archive_entry* entry) {
     archive_entry_set_pathname(entry, name.c_str());
     if (const char* hardlink = archive_entry_hardlink(entry))
         archive_entry_set_hardlink(entry, NormalizedName(hardlink).c_str());
-    // An update never needs set-user-id, set-group-id or sticky bits.
-    archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777);
+    archive_entry_set_perm(entry, InstalledMode(entry));
     const std::uint64_t declared =
         archive_entry_size_is_set(entry) && archive_entry_size(entry) > 0 ? archive_entry_size(entry) : 0;
     if (!WithinLimits(declared))
