@@ -4,8 +4,8 @@
 #             [OFFSCREEN] [ENVIRONMENT var=value...] [TIMEOUT seconds] [RESOURCE_LOCK name]
 #             [ONE_TEST] [RUNNER program] [BOTH_DATABASES])
 # Builds one GoogleTest program and registers it with CTest.
-# - The main function: GoogleTest's by default; QT_MAIN adds tests/support/QtTestMain.cpp (a Qt
-#   application around the run); OWN_MAIN means SOURCES bring their own.
+# - The main function: GoogleTest's by default; QT_MAIN links qm_qt_test_main (tests/support/QtTestMain.cpp,
+#   a Qt application around the run, compiled once for all); OWN_MAIN means SOURCES bring their own.
 # - OUTPUT_DIR puts the program in a folder of its own, its installation folder while it runs;
 #   STAMP_VERSION stamps it with the project version.
 # - Every case becomes a CTest test of its own, unless ONE_TEST: then the program is one test, run
@@ -25,8 +25,8 @@ function(qm_add_test)
     set(name ${arg_NAME})
 
     if(arg_QT_MAIN)
-        add_executable(${name} ${PROJECT_SOURCE_DIR}/tests/support/QtTestMain.cpp ${arg_SOURCES})
-        target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest)
+        add_executable(${name} ${arg_SOURCES})
+        target_link_libraries(${name} PRIVATE qm_qt_test_main ${arg_LIBS} GTest::gtest)
     elseif(arg_OWN_MAIN)
         add_executable(${name} ${arg_SOURCES})
         target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest)
