@@ -4,8 +4,9 @@
 #             [OFFSCREEN] [ENVIRONMENT var=value...] [TIMEOUT seconds] [RESOURCE_LOCK name]
 #             [ONE_TEST] [RUNNER program] [BOTH_DATABASES])
 # Builds one GoogleTest program and registers it with CTest.
-# - The main function: GoogleTest's by default; QT_MAIN adds tests/support/QtTestMain.cpp (a Qt
-#   application around the run); OWN_MAIN means SOURCES bring their own.
+# - The main function: GoogleTest's by default; QT_MAIN links qm_qt_test_main (tests/support/QtTestMain.cpp,
+#   a Qt application around the run, compiled once for all); OWN_MAIN means SOURCES bring their own.
+# - It links with QM_FAST_LINK_OPTIONS (mold or lld when there).
 # - OUTPUT_DIR puts the program in a folder of its own, its installation folder while it runs;
 #   STAMP_VERSION stamps it with the project version.
 # - Every case becomes a CTest test of its own, unless ONE_TEST: then the program is one test, run
@@ -25,8 +26,8 @@ function(qm_add_test)
     set(name ${arg_NAME})
 
     if(arg_QT_MAIN)
-        add_executable(${name} ${PROJECT_SOURCE_DIR}/tests/support/QtTestMain.cpp ${arg_SOURCES})
-        target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest)
+        add_executable(${name} ${arg_SOURCES})
+        target_link_libraries(${name} PRIVATE qm_qt_test_main ${arg_LIBS} GTest::gtest)
     elseif(arg_OWN_MAIN)
         add_executable(${name} ${arg_SOURCES})
         target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest)
@@ -34,6 +35,7 @@ function(qm_add_test)
         add_executable(${name} ${arg_SOURCES})
         target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest_main)
     endif()
+    target_link_options(${name} PRIVATE ${QM_FAST_LINK_OPTIONS})
     if(arg_INCLUDES)
         target_include_directories(${name} PRIVATE ${arg_INCLUDES})
     endif()
