@@ -4,18 +4,17 @@
 // its application object. A boot script runs the invoice icon's action; the engine must start in the
 // desk process and show the search page while the desk goes on.
 #include "HostProcess.h"
+#include "tests/support/FreePort.h"
 
 #include <algorithm>
 #include <curl/curl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
-#include <netinet/in.h>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace qmtest {
@@ -34,21 +33,6 @@ std::vector<std::string> Lines(const std::string& text) {
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
-}
-
-// A TCP port on the loopback interface that nobody listens on at the moment.
-int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    close(fd);
-    return port;
 }
 
 // What the engine's remote-debugging server says once it listens, and when its port was taken.
@@ -171,7 +155,7 @@ TEST(InvoiceDeskProcess, InvoiceActionStartsTheBrowserInTheDeskRunAsRootAndShows
     for (int attempt = 0; attempt < 5; ++attempt) {
         host.reset();
         desk = std::make_unique<TInvoiceDeskInstallation>();
-        port = FreePort();
+        port = qm::test::FreePort();
         ASSERT_NE(port, 0);
         host = StartDesk(*desk, port);
         WaitUntil(

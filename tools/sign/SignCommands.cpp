@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <fstream>
+#include <optional>
 #include <sodium.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -112,6 +113,16 @@ bool StoreText(const std::string& storeList, std::string& text, std::size_t& cou
     return true;
 }
 
+// The file's bytes, or nothing after saying it cannot be read.
+std::optional<std::string> ReadInput(const std::string& file, std::ostream& err) {
+    TResult<std::string> bytes = ReadFileBytes(file);
+    if (!bytes) {
+        err << "qm-sign: cannot read " << file << "\n";
+        return std::nullopt;
+    }
+    return std::move(*bytes);
+}
+
 bool Ready(std::ostream& err) {
     if (sodium_init() >= 0)
         return true;
@@ -149,11 +160,9 @@ int KeyGen(const std::string& secretKeyFile, std::ostream& out, std::ostream& er
 int Sign(const std::string& secretKeyFile, const std::string& package, std::ostream& out, std::ostream& err) {
     if (!Ready(err))
         return 2;
-    const TResult<std::string> bytes = ReadFileBytes(package);
-    if (!bytes) {
-        err << "qm-sign: cannot read " << package << "\n";
+    const std::optional<std::string> bytes = ReadInput(package, err);
+    if (!bytes)
         return 1;
-    }
     const std::string digest = Sha256Hex(*bytes);
     const auto length = static_cast<std::int64_t>(bytes->size());
     if (!WriteSignature(secretKeyFile, PackageSignedText(length, digest), package + ".sig", err))
@@ -166,11 +175,9 @@ int Verify(const std::string& publicKeyHex, const std::string& package, std::ost
            std::ostream& err) {
     if (!Ready(err))
         return 2;
-    const TResult<std::string> bytes = ReadFileBytes(package);
-    if (!bytes) {
-        err << "qm-sign: cannot read " << package << "\n";
+    const std::optional<std::string> bytes = ReadInput(package, err);
+    if (!bytes)
         return 2;
-    }
     return CheckSignature(publicKeyHex,
                           PackageSignedText(static_cast<std::int64_t>(bytes->size()), Sha256Hex(*bytes)),
                           package + ".sig", package, out, err);
@@ -180,11 +187,9 @@ int SignDescriptor(const std::string& secretKeyFile, const std::string& descript
                    std::ostream& err) {
     if (!Ready(err))
         return 2;
-    const TResult<std::string> bytes = ReadFileBytes(descriptor);
-    if (!bytes) {
-        err << "qm-sign: cannot read " << descriptor << "\n";
+    const std::optional<std::string> bytes = ReadInput(descriptor, err);
+    if (!bytes)
         return 1;
-    }
     if (!WriteSignature(secretKeyFile, DescriptorSignedText(*bytes), descriptor + ".sig", err))
         return 1;
     out << "signed the descriptor " << descriptor << "\n";
@@ -195,11 +200,9 @@ int VerifyDescriptor(const std::string& publicKeyHex, const std::string& descrip
                      std::ostream& err) {
     if (!Ready(err))
         return 2;
-    const TResult<std::string> bytes = ReadFileBytes(descriptor);
-    if (!bytes) {
-        err << "qm-sign: cannot read " << descriptor << "\n";
+    const std::optional<std::string> bytes = ReadInput(descriptor, err);
+    if (!bytes)
         return 2;
-    }
     return CheckSignature(publicKeyHex, DescriptorSignedText(*bytes), descriptor + ".sig", descriptor, out,
                           err);
 }
